@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need, on Debian 12. Only missing packages are fetched.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins
+    xvfb xauth x11-utils xdotool imagemagick
+    vlc-bin vlc-plugin-base ffmpeg
+    xdg-utils shared-mime-info desktop-file-utils fonts-dejavu-core
+    python3 util-linux procps
+)
+if [[ "${1:-}" == "--run-only" ]]; then
+    packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins
+              vlc xdg-utils shared-mime-info fonts-dejavu-core)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo_cmd=()
+    [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
+    echo "Installing: ${missing[*]}"
+    "${sudo_cmd[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi

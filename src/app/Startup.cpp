@@ -1,0 +1,190 @@
+#include "app/Ini.h"
+#include "app/MainWindow.h"
+#include "platform/TextFile.h"
+#include "player/PathHelpers.h"
+#include "playlist/PlaylistReader.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString kLast = QStringLiteral("LastSettings");
+const QString kSettings = QStringLiteral("Settings");
+
+}  // namespace
+
+QString MainWindow::readSetting(const QString& section, const QString& key, const QString& fallback) const
+{
+    return ini::ReadIniValue(section, key, SettingsFilePath, fallback, true);
+}
+
+void MainWindow::writeSetting(const QString& section, const QString& key, const QString& value) const
+{
+    ini::WriteIniValue(section, key, value, SettingsFilePath, true);
+}
+
+void MainWindow::InitSettingsFile()
+{
+    const ProgramEnvironment& env = services_.environment;
+    QString folder = env.programFolder;
+    // an installed copy cannot write beside itself; its files go to the user's folder instead
+    if (!env.configFolder.isEmpty() && !QFileInfo(folder).isWritable())
+        folder = env.configFolder;
+    if (!folder.isEmpty() && !folder.endsWith(u'/') && !folder.endsWith(u'\\'))
+        folder += platformdefaults::kPathSeparator;
+    TempPlaylistPath = folder + env.exeBaseName + QStringLiteral("_TmpPlst.m3u");
+    SettingsFilePath = folder + env.exeBaseName + QStringLiteral(".ini");
+    if (!QFileInfo::exists(SettingsFilePath)) {
+        textfile::writeLines(SettingsFilePath, {QStringLiteral("[LastSettings]"), QString(), QString(),
+                                                QStringLiteral("[Settings]"), QString()});
+    }
+}
+
+void MainWindow::LoadProtocolList()
+{
+    ProtokollCombo.clear();
+    const QString dot = QStringLiteral(".");
+    const QString p1 = readSetting(kSettings, QStringLiteral("Protocol1"), dot);
+    if (p1 == dot) {
+        writeSetting(kSettings, QStringLiteral("Protocol1"), QStringLiteral("UDP"));
+        ProtokollCombo.addItem(QStringLiteral("UDP"));
+    } else if (!p1.isEmpty()) {
+        ProtokollCombo.addItem(p1);
+    }
+    for (const char* key : {"Protocol2", "Protocol3"}) {
+        const QString v = readSetting(kSettings, QLatin1String(key), dot);
+        if (v == dot)
+            writeSetting(kSettings, QLatin1String(key), QString());
+        else if (!v.isEmpty())
+            ProtokollCombo.addItem(v);
+    }
+    for (int i = 4; i <= 9; ++i) {
+        const QString v = readSetting(kSettings, QStringLiteral("Protocol%1").arg(i), QString());
+        if (!v.isEmpty())
+            ProtokollCombo.addItem(v);
+    }
+    ProtokollCombo.setText(readSetting(kLast, QStringLiteral("Protocol"), QStringLiteral("UDP")).toUpper());
+}
+
+void MainWindow::Form_Load()
+{
+    for (Control* tab : {&LokalStarteBtn, &SendenTabButton, &EmpfangenTabButton})
+        tab->setPictures(tab->picture(), tab->disabledPicture(), tab->disabledPicture());
+    ConnectStatusServer.setText(QString());
+    Form.setText(kStoredCaption + QStringLiteral("   V. ") + kVersion);
+    ConnectStatus.setText(QString());
+    Timer1_Timer();
+
+    if (services_.singleInstanceCheck && !services_.singleInstanceCheck()) {
+        ended_ = true;
+        if (services_.window)
+            services_.window->quit();
+        return;
+    }
+
+    InitSettingsFile();
+    EntryCounter = 0;
+    LineBreak = QStringLiteral("\r\n");
+    LoadProtocolList();
+    if (services_.switchOnTop)
+        services_.switchOnTop();
+
+    TargetText.setText(readSetting(kLast, QStringLiteral("LastConnection"), platformdefaults::kDefaultRemoteHost));
+    VlcPath.setText(readSetting(kLast, QStringLiteral("vlc.exe"), platformdefaults::kDefaultVlcPath));
+    if (!textfile::fileExists(VlcPath.text())) {
+        if (const auto folder = paths::AddTrailingSeparator(services_.environment.programFolder)) {
+            const QString beside = *folder + platformdefaults::kVlcExecutableName;
+            if (textfile::fileExists(beside))
+                VlcPath.setText(beside);
+        }
+    }
+
+    QString startFile = paths::StripQuotes(services_.environment.commandLine);
+    if (startFile.isEmpty() || !textfile::fileExists(startFile))
+        startFile.clear();
+    LoadPlaylistFile(startFile, true);
+    UpdateFileCount();
+
+    if (textfile::fileExists(VlcPath.text())) {
+        VlcPath.hide();
+        VLC_Browse.hide();
+        Label2.setText(QStringLiteral("Vlc >"));
+    } else {
+        Label2_Click();
+        VlcPath.setBackColor(0xFFFFFF);
+        VlcPath.setForeColor(0x0000FF);
+    }
+
+    JetztAbspielenFrame.setRect(SendenFrame.rect());
+    SendenFrame.hide();
+    JetztAbspielenFrame.show();
+    SendenTabButton.setEnabled(true);
+    EmpfangenTabButton.setEnabled(true);
+    FilmList.setEnabled(true);
+    ProtokollCombo.hide();
+    Label1.hide();
+    Command2.hide();
+    LokalStarteBtn.setEnabled(true);
+}
+
+void MainWindow::LoadPlaylistFile(QString& name, bool clearFirst)
+{
+    const bool gaveEmpty = name.isEmpty();
+    if (gaveEmpty)
+        name = TempPlaylistPath;
+    CheckMinimize.setValue(readSetting(kLast, QStringLiteral("MinimizeOnStart"), QStringLiteral("1")) == u"0" ? 0 : 1);
+    const QString autoSave = readSetting(kLast, QStringLiteral("AutoSavePlaylist"), QStringLiteral("1"));
+    if (autoSave == u"0" && gaveEmpty) {
+        textfile::removeFile(TempPlaylistPath);
+        return;
+    }
+    AutoSaveCheck.setValue(1);
+    if (!textfile::fileExists(name))
+        return;
+    const int room = Control::kMaxItems - (clearFirst ? 0 : FilmList.count());
+    const playlist::ReadResult read = playlist::readEntries(name, room);
+    if (read.status != textfile::ReadStatus::Ok)
+        return;   // unreadable: keep what the list holds
+    if (clearFirst)
+        FilmList.clear();
+    FilmList.addItems(read.entries);
+}
+
+void MainWindow::ExitBtn_Click()
+{
+    SaveSettingsOnExit();
+    ended_ = true;
+    emit ended();
+    if (services_.window)
+        services_.window->quit();
+}
+
+void MainWindow::Form_QueryUnload()
+{
+    if (ended_)
+        return;
+    SaveSettingsOnExit();
+    ended_ = true;
+}
+
+void MainWindow::SaveSettingsOnExit()
+{
+    writeSetting(kLast, QStringLiteral("LastConnection"), TargetText.text());
+    writeSetting(kLast, QStringLiteral("Protocol"), ProtokollCombo.text());
+    writeSetting(kLast, QStringLiteral("vlc.exe"), VlcPath.text());
+    if (AutoSaveCheck.value() == 1 && FilmList.count() > 0) {
+        WritePlainPlaylist(TempPlaylistPath);
+        writeSetting(kLast, QStringLiteral("AutoSavePlaylist"), QStringLiteral("1"));
+    } else {
+        textfile::removeFile(TempPlaylistPath);
+        writeSetting(kLast, QStringLiteral("AutoSavePlaylist"), QStringLiteral("0"));
+    }
+    writeSetting(kLast, QStringLiteral("MinimizeOnStart"), CheckMinimize.value() == 1 ? QStringLiteral("1") : QStringLiteral("0"));
+    closeLinkSockets();
+}
+
+void MainWindow::closeLinkSockets()
+{
+    ConnectStatusServer.setText(QStringLiteral("Closed"));
+    ConnectStatus.setText(QStringLiteral("Closed"));
+}

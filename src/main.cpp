@@ -1,0 +1,75 @@
+#include "app/MainWindow.h"
+#include "platform/qt/QtServices.h"
+#include "platform/qt/WindowBinding.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStyleFactory>
+#include <cstdio>
+
+namespace {
+
+// Without a display Qt would abort with a bare platform error; say what to do instead.
+bool displayAvailable()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (!displayAvailable()) {
+        std::fputs("Mirovell braucht eine grafische Oberfläche, aber es ist keine Anzeige (DISPLAY) gesetzt.\n"
+                   "Ohne Bildschirm lässt sich das Programm unter Xvfb starten:\n"
+                   "    xvfb-run -a mirovell [playlist.m3u]\n",
+                   stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Mirovell"));
+    QApplication::setOrganizationName(QStringLiteral("Mirovell"));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/mirovell.svg")));
+
+    ProgramEnvironment env;
+    env.programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/');
+    env.exeBaseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    env.commandLine = args.join(u' ');
+    env.configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (!QFileInfo(env.programFolder).isWritable())
+        QDir().mkpath(env.configFolder);
+
+    QtProcessLauncher processes;
+    QtDialogs dialogs;
+    QtWindowHost windowHost;
+    SystemClock clock;
+    MainWindowServices services;
+    services.processes = &processes;
+    services.dialogs = &dialogs;
+    services.window = &windowHost;
+    services.clock = &clock;
+    services.environment = env;
+
+    MainWindow model(services);
+    WindowBinding binding(model);
+    windowHost.setWidget(binding.window());
+    dialogs.setParent(binding.window());
+
+    model.Form_Load();
+    if (model.hasEnded())
+        return 0;
+    binding.start();
+    binding.window()->show();
+    return QApplication::exec();
+}

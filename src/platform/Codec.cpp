@@ -1,0 +1,126 @@
+#include "platform/Codec.h"
+
+#include <QStringDecoder>
+#include <array>
+
+namespace codec {
+
+namespace {
+
+// 0x80..0x9F of Windows-1252; the five undefined bytes map to themselves.
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+int toByte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+bool isValidUtf8(QByteArrayView bytes)
+{
+    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString s = dec.decode(bytes);
+    return !dec.hasError();
+}
+
+}  // namespace
+
+QString fromWindows1252(QByteArrayView bytes)
+{
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        d[i] = (b >= 0x80 && b < 0xA0) ? QChar(kHigh[b - 0x80]) : QChar(b);
+    }
+    return out;
+}
+
+QByteArray toWindows1252(QStringView text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const int b = toByte(c);
+        if (b >= 0) {
+            out.append(static_cast<char>(b));
+        } else {
+            // a surrogate pair is one character, and one '?'
+            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            out.append('?');
+        }
+    }
+    return out;
+}
+
+bool fitsWindows1252(QStringView text)
+{
+    for (QChar c : text)
+        if (toByte(c.unicode()) < 0)
+            return false;
+    return true;
+}
+
+QString decodeLine(QByteArrayView bytes)
+{
+    bool ascii = true;
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    if (isValidUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    return fromWindows1252(bytes);
+}
+
+QByteArray encodeForFile(QStringView text)
+{
+#ifdef Q_OS_WIN
+    return toWindows1252(text);
+#else
+    return text.toUtf8();
+#endif
+}
+
+QByteArray encodeForLink(QStringView text)
+{
+    return fitsWindows1252(text) ? toWindows1252(text) : text.toUtf8();
+}
+
+QString decodeFromLink(QByteArrayView bytes)
+{
+    return decodeLine(bytes);
+}
+
+QList<QByteArrayView> splitLines(QByteArrayView bytes)
+{
+    QList<QByteArrayView> lines;
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = bytes[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        lines.append(bytes.sliced(start, i - start));
+        if (c == '\r' && i + 1 < n && bytes[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(bytes.sliced(start));
+    return lines;
+}
+
+}  // namespace codec

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+// The one place where text meets bytes: files, the link and the platform's narrow encoding.
+namespace codec {
+
+// Windows-1252, with undefined bytes mapped to the same code point (as Windows does).
+QString fromWindows1252(QByteArrayView bytes);
+// Characters Windows-1252 lacks become '?'.
+QByteArray toWindows1252(QStringView text);
+bool fitsWindows1252(QStringView text);
+
+// Valid UTF-8 is read as UTF-8, anything else as Windows-1252.
+QString decodeLine(QByteArrayView bytes);
+
+// The platform's narrow encoding for files (UTF-8 on Linux, the ANSI code page elsewhere).
+QByteArray encodeForFile(QStringView text);
+
+// Link messages: Windows-1252 when every character fits, otherwise UTF-8.
+QByteArray encodeForLink(QStringView text);
+QString decodeFromLink(QByteArrayView bytes);
+
+// Splits at CR LF, CR or LF; a trailing line break does not start a further line.
+QList<QByteArrayView> splitLines(QByteArrayView bytes);
+
+}  // namespace codec

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// Names that differ between Windows and the other platforms.
+namespace platformdefaults {
+
+#ifdef Q_OS_WIN
+inline const QString kDefaultVlcPath = QStringLiteral("C:\\Programme\\VideoLAN\\VLC\\vlc.exe");
+inline const QString kVlcExecutableName = QStringLiteral("vlc.exe");
+inline const QString kPathSeparator = QStringLiteral("\\");
+#else
+inline const QString kDefaultVlcPath = QStringLiteral("/usr/bin/vlc");
+inline const QString kVlcExecutableName = QStringLiteral("vlc");
+inline const QString kPathSeparator = QStringLiteral("/");
+#endif
+
+// Default host offered in the target field before anything was typed.
+inline const QString kDefaultRemoteHost = QStringLiteral("192.168.0.2");
+
+}  // namespace platformdefaults

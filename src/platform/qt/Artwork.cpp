@@ -1,0 +1,225 @@
+#include "platform/qt/Artwork.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <cmath>
+
+namespace artwork {
+
+namespace {
+
+enum class Glyph { Play, Send, Receive, Exit };
+
+void drawGlyph(QPainter& p, Glyph g, const QRectF& r, const QColor& c)
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF m = r.center();
+    const qreal s = qMin(r.width(), r.height());
+    QPen pen(c, qMax<qreal>(1.5, s / 11.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    switch (g) {
+    case Glyph::Play: {
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(m, s * 0.44, s * 0.44);
+        QPainterPath tri;
+        tri.moveTo(m.x() - s * 0.14, m.y() - s * 0.22);
+        tri.lineTo(m.x() + s * 0.24, m.y());
+        tri.lineTo(m.x() - s * 0.14, m.y() + s * 0.22);
+        tri.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(c);
+        p.drawPath(tri);
+        break;
+    }
+    case Glyph::Send: {
+        // a mast with waves going out
+        p.setPen(pen);
+        const QPointF top(m.x() - s * 0.18, m.y() - s * 0.12);
+        p.drawLine(top, QPointF(top.x() - s * 0.16, m.y() + s * 0.42));
+        p.drawLine(top, QPointF(top.x() + s * 0.16, m.y() + s * 0.42));
+        p.setBrush(c);
+        p.drawEllipse(top, s * 0.06, s * 0.06);
+        p.setBrush(Qt::NoBrush);
+        for (int i = 1; i <= 3; ++i) {
+            const qreal rad = s * 0.14 * i;
+            p.drawArc(QRectF(top.x() - rad, top.y() - rad, 2 * rad, 2 * rad), -50 * 16, 100 * 16);
+        }
+        break;
+    }
+    case Glyph::Receive: {
+        // a dish catching waves
+        p.setPen(pen);
+        QPainterPath dish;
+        const QRectF bowl(m.x() - s * 0.42, m.y() - s * 0.30, s * 0.62, s * 0.62);
+        dish.arcMoveTo(bowl, 135);
+        dish.arcTo(bowl, 135, 180);
+        dish.closeSubpath();
+        p.setBrush(c);
+        p.drawPath(dish);
+        p.drawLine(QPointF(m.x() - s * 0.11, m.y() + s * 0.01), QPointF(m.x() - s * 0.11, m.y() + s * 0.44));
+        p.drawLine(QPointF(m.x() - s * 0.28, m.y() + s * 0.44), QPointF(m.x() + s * 0.06, m.y() + s * 0.44));
+        p.setBrush(Qt::NoBrush);
+        const QPointF focus(m.x() + s * 0.05, m.y() - s * 0.14);
+        for (int i = 1; i <= 2; ++i) {
+            const qreal rad = s * 0.13 * i;
+            p.drawArc(QRectF(focus.x() - rad, focus.y() - rad, 2 * rad, 2 * rad), 0, 90 * 16);
+        }
+        break;
+    }
+    case Glyph::Exit: {
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(m.x() - s * 0.38, m.y() - s * 0.36, s * 0.76, s * 0.76), 120 * 16, 300 * 16);
+        p.drawLine(QPointF(m.x(), m.y() - s * 0.46), QPointF(m.x(), m.y() - s * 0.02));
+        break;
+    }
+    }
+    p.restore();
+}
+
+void drawButtonFace(QPainter& p, const QRectF& r, const QColor& base, bool sunken)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient grad(r.topLeft(), r.bottomLeft());
+    if (sunken) {
+        grad.setColorAt(0, base.darker(135));
+        grad.setColorAt(1, base.darker(110));
+    } else {
+        grad.setColorAt(0, base.lighter(150));
+        grad.setColorAt(0.5, base);
+        grad.setColorAt(1, base.darker(130));
+    }
+    const QRectF face = r.adjusted(1, 1, -1, -1);
+    p.setPen(QPen(base.darker(sunken ? 180 : 160), 1));
+    p.setBrush(grad);
+    p.drawRoundedRect(face, 5, 5);
+    if (!sunken) {
+        p.setPen(QPen(QColor(255, 255, 255, 110), 1));
+        p.drawLine(QPointF(face.left() + 5, face.top() + 1.5), QPointF(face.right() - 5, face.top() + 1.5));
+    }
+}
+
+QPixmap tab(Glyph glyph, const QString& text, const QColor& base, bool disabled, QSize size, qreal dpr)
+{
+    QPixmap pm(size * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    const QRectF r(0, 0, size.width(), size.height());
+    drawButtonFace(p, r, disabled ? base.darker(150) : base, disabled);
+    const QColor ink = disabled ? QColor(235, 235, 235) : QColor(255, 255, 255);
+    const qreal icon = r.height() * 0.66;
+    drawGlyph(p, glyph, QRectF(r.left() + 10, r.center().y() - icon / 2, icon, icon), ink);
+    QFont f(QStringLiteral("Sans Serif"));
+    f.setPixelSize(qMax(10, int(r.height() * 0.36)));
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(QColor(0, 0, 0, 90));
+    const QRectF textRect(r.left() + icon + 16, r.top(), r.width() - icon - 22, r.height());
+    p.drawText(textRect.translated(1, 1), Qt::AlignVCenter | Qt::AlignLeft, text);
+    p.setPen(ink);
+    p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);
+    if (disabled) {
+        // the active tab: an underline marks where the user is
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 214, 90));
+        p.drawRoundedRect(QRectF(r.left() + 8, r.bottom() - 5, r.width() - 16, 3), 1.5, 1.5);
+    }
+    return pm;
+}
+
+QPixmap panelIcon(Glyph glyph, const QColor& base, QSize size, qreal dpr)
+{
+    QPixmap pm(size * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r(0.5, 0.5, size.width() - 1, size.height() - 1);
+    QRadialGradient grad(r.center() - QPointF(r.width() / 5, r.height() / 5), r.width() * 0.8);
+    grad.setColorAt(0, base.lighter(160));
+    grad.setColorAt(1, base.darker(120));
+    p.setPen(QPen(base.darker(170), 1));
+    p.setBrush(grad);
+    p.drawEllipse(r);
+    drawGlyph(p, glyph, r.adjusted(r.width() * 0.18, r.height() * 0.18, -r.width() * 0.18, -r.height() * 0.18),
+              Qt::white);
+    return pm;
+}
+
+QPixmap pin(bool down, bool hover, QSize size, qreal dpr)
+{
+    QPixmap pm(size * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal w = size.width();
+    const qreal h = size.height();
+    if (hover) {
+        p.setPen(QPen(QColor(90, 90, 90), 1));
+        p.setBrush(QColor(255, 255, 255, 120));
+        p.drawRoundedRect(QRectF(0.5, 0.5, w - 1, h - 1), 3, 3);
+    }
+    const QColor head = down ? QColor(200, 40, 40) : QColor(60, 110, 200);
+    p.translate(w / 2, h / 2);
+    if (!down)
+        p.rotate(-45);   // a loose pin lies on its side; a pressed one points into the board
+    // needle
+    p.setPen(QPen(QColor(70, 70, 70), 1.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(0, h * 0.05), QPointF(0, h * 0.45));
+    // collar and head
+    p.setPen(QPen(head.darker(160), 1));
+    p.setBrush(head);
+    p.drawRoundedRect(QRectF(-w * 0.28, -h * 0.02, w * 0.56, h * 0.12), 1, 1);
+    p.drawRect(QRectF(-w * 0.14, -h * 0.32, w * 0.28, h * 0.30));
+    QRadialGradient g(QPointF(-w * 0.08, -h * 0.4), w * 0.3);
+    g.setColorAt(0, head.lighter(170));
+    g.setColorAt(1, head);
+    p.setBrush(g);
+    p.drawEllipse(QPointF(0, -h * 0.36), w * 0.24, h * 0.12);
+    return pm;
+}
+
+}  // namespace
+
+QPixmap picture(const QString& key, QSize size, qreal dpr)
+{
+    if (size.isEmpty())
+        size = QSize(16, 16);
+    const bool disabled = key.endsWith(QLatin1String("-disabled"));
+    const QString base = disabled ? key.left(key.size() - 9) : key;
+    const QColor blue(46, 98, 166);
+    const QColor green(46, 140, 86);
+    const QColor orange(196, 112, 28);
+    if (base == u"tab-local")
+        return tab(Glyph::Play, QStringLiteral("Abspielen"), blue, disabled, size, dpr);
+    if (base == u"tab-send")
+        return tab(Glyph::Send, QStringLiteral("Senden"), green, disabled, size, dpr);
+    if (base == u"tab-receive")
+        return tab(Glyph::Receive, QStringLiteral("Empfangen"), orange, disabled, size, dpr);
+    if (base == u"exit") {
+        QPixmap pm = tab(Glyph::Exit, QStringLiteral("Ende"), QColor(170, 40, 40), false, size, dpr);
+        return pm;
+    }
+    if (base == u"panel-local")
+        return panelIcon(Glyph::Play, blue, size, dpr);
+    if (base == u"panel-send")
+        return panelIcon(Glyph::Send, green, size, dpr);
+    if (base == u"panel-receive" || base == u"app")
+        return panelIcon(base == u"app" ? Glyph::Play : Glyph::Receive, base == u"app" ? blue : orange, size, dpr);
+    if (base == u"pin-down")
+        return pin(true, false, size, dpr);
+    if (base == u"pin-up")
+        return pin(false, false, size, dpr);
+    if (base == u"pin-hover")
+        return pin(false, true, size, dpr);
+    QPixmap empty(size);
+    empty.fill(Qt::transparent);
+    return empty;
+}
+
+}  // namespace artwork

@@ -1,0 +1,174 @@
+#include "platform/qt/QtServices.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/types.h>
+#endif
+
+namespace {
+
+// Field 22 of /proc/<pid>/stat: when the process started, in clock ticks since boot.
+QByteArray processStartTime(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');   // the command name may hold blanks
+    if (close < 0)
+        return {};
+    const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+    // fields[0] is field 3 (state); a zombie has ended already
+    if (fields.size() < 20 || fields[0] == "Z")
+        return {};
+    return fields[19];
+}
+
+// Line breaks inside message texts are a lone CR.
+QString displayText(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+}  // namespace
+
+qint64 QtProcessLauncher::start(const QString& program, const QStringList& arguments, WindowStyle)
+{
+    if (program.isEmpty())
+        return 0;
+    qint64 pid = 0;
+    if (!QProcess::startDetached(program, arguments, QString(), &pid) || pid <= 0)
+        return 0;
+    started_[pid] = processStartTime(pid);
+    return pid;
+}
+
+bool QtProcessLauncher::isRunning(qint64 pid) const
+{
+    const auto it = started_.find(pid);
+    if (it == started_.end())
+        return false;
+    const QByteArray now = processStartTime(pid);
+    return !now.isEmpty() && now == it->second;
+}
+
+bool QtProcessLauncher::terminate(qint64 pid)
+{
+    if (!isRunning(pid))
+        return false;
+#ifdef Q_OS_UNIX
+    const bool sent = ::kill(static_cast<pid_t>(pid), SIGTERM) == 0;
+#else
+    const bool sent = false;
+#endif
+    started_.erase(pid);
+    return sent;
+}
+
+MessageAnswer QtDialogs::message(const QString& text, const QString& title, MessageIcon icon, MessageButtons buttons)
+{
+    QMessageBox box(parent_);
+    box.setWindowTitle(title);
+    box.setText(displayText(text));
+    switch (icon) {
+    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MessageIcon::None: break;
+    }
+    if (buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MessageAnswer::Ok;
+}
+
+QString QtDialogs::input(const QString& prompt, const QString& title, const QString& proposal)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent_, title, displayText(prompt), QLineEdit::Normal, proposal, &ok);
+    return ok ? text : QString();
+}
+
+QString QtDialogs::qtFilter(const QString& filters)
+{
+    const QStringList parts = filters.split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts[i + 1];
+        pattern.replace(u';', u' ');
+        out << parts[i] + QStringLiteral(" (") + pattern + u')';
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+QString QtDialogs::openFile(const QString& initialFolder, const QString& title, const QString& fileName,
+                            const QString& filters)
+{
+    QString start = initialFolder;
+    if (!fileName.isEmpty())
+        start = QFileInfo(initialFolder).isDir() ? initialFolder + u'/' + fileName : fileName;
+    return QFileDialog::getOpenFileName(parent_, title, start, qtFilter(filters));
+}
+
+void QtWindowHost::processPendingEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtWindowHost::minimize()
+{
+    if (widget_)
+        widget_->showMinimized();
+}
+
+void QtWindowHost::restoreAndActivate()
+{
+    if (!widget_)
+        return;
+    if (widget_->isMinimized() || !widget_->isVisible())
+        widget_->showNormal();
+    widget_->raise();
+    widget_->activateWindow();
+}
+
+bool QtWindowHost::isMinimized() const
+{
+    return widget_ && widget_->isMinimized();
+}
+
+void QtWindowHost::setTopmost(bool on)
+{
+    if (!widget_)
+        return;
+    const bool visible = widget_->isVisible();
+    widget_->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (visible)
+        widget_->show();   // changing a window flag hides the window
+}
+
+bool QtWindowHost::canStayOnTop() const
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+void QtWindowHost::quit()
+{
+    if (widget_)
+        widget_->hide();
+    QCoreApplication::exit(0);
+}

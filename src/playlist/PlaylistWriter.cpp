@@ -1,0 +1,124 @@
+#include "app/MainWindow.h"
+#include "platform/TextFile.h"
+#include "player/PathHelpers.h"
+
+#include <QDir>
+#include <QUrl>
+
+namespace {
+
+const QString kSettings = QStringLiteral("Settings");
+const QString kSoutKey = QStringLiteral("EXTVLCOPT1");
+const QString kTtlKey = QStringLiteral("EXTVLCOPT2");
+const QString kSoutDefault = QStringLiteral("#EXTVLCOPT:sout=#standard{mux=ts,");
+const QString kTtlDefault = QStringLiteral("#EXTVLCOPT:ttl=1");
+
+// A line break inside an entry would split it into lines or smuggle in options.
+QString asPlaylistLine(const QString& entry)
+{
+    if (!entry.contains(u'\r') && !entry.contains(u'\n'))
+        return entry;
+    return QString::fromLatin1(QUrl::fromLocalFile(entry).toEncoded(QUrl::FullyEncoded));
+}
+
+}  // namespace
+
+QString MainWindow::SelectedProtocol() const
+{
+    return ProtokollCombo.text().toLower().trimmed();
+}
+
+MainWindow::StreamOptions MainWindow::readStreamOptions()
+{
+    StreamOptions o;
+    o.sout = readSetting(kSettings, kSoutKey, QString());
+    if (o.sout.isEmpty()) {
+        writeSetting(kSettings, kSoutKey, kSoutDefault);
+        o.sout = readSetting(kSettings, kSoutKey, kSoutDefault);
+    }
+    o.ttl = readSetting(kSettings, kTtlKey, QString());
+    if (o.ttl.isEmpty()) {
+        writeSetting(kSettings, kTtlKey, kTtlDefault);
+        o.ttl = readSetting(kSettings, kTtlKey, kTtlDefault);
+    }
+    return o;
+}
+
+QString MainWindow::buildStreamingEntry(const QString& entry, const StreamOptions& options) const
+{
+    QString block = QStringLiteral("#EXTINF:") + QString::number(EntryCounter) + u',' + paths::FileNameOf(entry) +
+                    LineBreak;
+    block += options.sout + QStringLiteral("dst=") + TargetText.text() + QStringLiteral(",access=") +
+             SelectedProtocol() + QStringLiteral(":}") + LineBreak;
+    if (!options.ttl.isEmpty())
+        block += options.ttl + LineBreak;
+    block += asPlaylistLine(entry);
+    return block;
+}
+
+QString MainWindow::BuildStreamingEntry(const QString& entry)
+{
+    return buildStreamingEntry(entry, readStreamOptions());
+}
+
+bool MainWindow::writePlaylistLines(const QString& path, const QStringList& lines)
+{
+    return textfile::writeLines(path, lines);
+}
+
+bool MainWindow::WritePlainPlaylist(const QString& path)
+{
+    const int n = FilmList.count();
+    if (n == 0)
+        return true;
+    EntryCounter = EntryCounter == 0 ? -1 : 0;
+    if (path.isEmpty())
+        return true;
+    QStringList lines;
+    lines.reserve(n + 1);
+    lines << QStringLiteral("#EXTM3U");
+    for (const QString& entry : FilmList.items()) {
+        lines << asPlaylistLine(entry);
+        ++EntryCounter;
+    }
+    return writePlaylistLines(path, lines);
+}
+
+bool MainWindow::WriteStreamingPlaylist(const QString& path)
+{
+    const int n = FilmList.count();
+    if (n == 0)
+        return true;
+    ++EntryCounter;
+    if (path.isEmpty())
+        return true;
+    // read once per write: a hand edit of the settings file is still seen by the next write
+    const StreamOptions options = readStreamOptions();
+    QStringList lines;
+    lines.reserve(n + 1);
+    lines << QStringLiteral("#EXTM3U");
+    for (const QString& entry : FilmList.items()) {
+        lines << buildStreamingEntry(entry, options);
+        ++EntryCounter;
+    }
+    return writePlaylistLines(path, lines);
+}
+
+void MainWindow::SaveBtn_Click()
+{
+    const QString proposal = QDir::currentPath() + platformdefaults::kPathSeparator + QStringLiteral("playlist.m3u");
+    const QString answer = services_.dialogs ? services_.dialogs->input(QStringLiteral("Zielpfad eingeben (incl.: ' .m3u ' )!"),
+                                                                       QStringLiteral("Zielpfad eingeben"), proposal)
+                                             : QString();
+    if (FilmList.count() == 0) {
+        if (services_.dialogs)
+            services_.dialogs->message(QStringLiteral("Keine Titel in der Liste"), QStringLiteral("Keie Titel"),
+                                       MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    if (!WritePlainPlaylist(answer) && services_.dialogs) {
+        services_.dialogs->message(QStringLiteral("Die Playlist konnte nicht gespeichert werden:") + u'\r' + u'\'' +
+                                       answer + u'\'',
+                                   QStringLiteral("Speichern fehlgeschlagen"), MessageIcon::Warning, MessageButtons::Ok);
+    }
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "app/MainWindow.h"
+#include "platform/Services.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+#include <vector>
+
+// Dialog answers given in advance; asking with none left, or leaving one unused, fails the test.
+class ScriptedDialogs : public IDialogs {
+public:
+    struct Message {
+        QString text, title;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+    ~ScriptedDialogs() override;
+    void answerInput(const QString& text) { inputs_.push_back(text); }
+    void answerMessage(MessageAnswer a) { messageAnswers_.push_back(a); }
+    void answerOpenFile(const QString& path) { files_.push_back(path); }
+
+    MessageAnswer message(const QString& text, const QString& title, MessageIcon icon, MessageButtons buttons) override;
+    QString input(const QString& prompt, const QString& title, const QString& proposal) override;
+    QString openFile(const QString& initialFolder, const QString& title, const QString& fileName,
+                     const QString& filters) override;
+
+    std::vector<Message> messages;
+    QStringList prompts;          // "title|prompt|proposal"
+    QStringList openFileCalls;    // "title|initialFolder|fileName|filters"
+
+private:
+    std::deque<QString> inputs_;
+    std::deque<MessageAnswer> messageAnswers_;
+    std::deque<QString> files_;
+};
+
+class RecordingLauncher : public IProcessLauncher {
+public:
+    struct Start {
+        QString program;
+        QStringList arguments;
+        WindowStyle style;
+    };
+    qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override;
+    bool terminate(qint64 pid) override;
+    bool isRunning(qint64 pid) const override;
+
+    std::vector<Start> starts;
+    std::vector<qint64> terminated;
+    qint64 failWith = -1;   // set to 0 to make every start fail
+};
+
+class RecordingWindowHost : public IWindowHost {
+public:
+    void processPendingEvents() override { ++pumps; }
+    void minimize() override { minimized = true; }
+    void restoreAndActivate() override { minimized = false; ++activations; }
+    bool isMinimized() const override { return minimized; }
+    void setTopmost(bool on) override { topmost = on; }
+    bool canStayOnTop() const override { return true; }
+    void quit() override { ++quits; }
+
+    int pumps = 0;
+    int activations = 0;
+    int quits = 0;
+    bool minimized = false;
+    bool topmost = false;
+};
+
+class FixedClock : public IClock {
+public:
+    QTime now() const override { return time; }
+    QTime time{13, 14, 15};
+};
+
+// A main window whose program folder is a fresh temporary folder, with every service a double.
+struct TestWindow {
+    explicit TestWindow(const QString& commandLine = {}, const QString& folder = {});
+    ~TestWindow();
+    MainWindow& operator*() { return *window; }
+    MainWindow* operator->() { return window.get(); }
+    QString path(const QString& name) const { return folderPath + name; }
+    // a second window on the same folder, as the next start of the program
+    void restart(const QString& commandLine = {});
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString folderPath;   // with trailing '/'
+    ScriptedDialogs dialogs;
+    RecordingLauncher launcher;
+    RecordingWindowHost host;
+    FixedClock clock;
+    std::unique_ptr<MainWindow> window;
+
+private:
+    void create(const QString& commandLine);
+};
+
+QByteArray readAll(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
