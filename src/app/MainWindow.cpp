@@ -35,6 +35,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
     applyDesignState();
     wireAppEvents();
     wirePlaylistEvents();
+    wireVlcLocationEvents();
 }
 
 MainWindow::~MainWindow() = default;

@@ -147,6 +147,14 @@ public:
     QString SelectedProtocol() const;
     void SaveBtn_Click();
 
+    // ---- player: VLC location and starts ----
+    void VlcPath_GotFocus();
+    void VlcPath_LostFocus();
+    void VLC_Browse_Click();
+    void EnsureVlcLocation();
+    // Splits the command line as the shell would and starts it; the process id, 0 on failure.
+    qint64 startCommandLine(const QString& commandLine);
+
 signals:
     // The program ended itself (exit button); the binding closes the window without asking again.
     void ended();
@@ -155,6 +163,8 @@ private:
     void applyDesignState();
     void wireAppEvents();
     void wirePlaylistEvents();
+    void wireVlcLocationEvents();
+    QString askForVlc(const QString& title);
     // the streaming options, read once per write and reused for every entry of that write
     struct StreamOptions {
         QString sout;

@@ -9,10 +9,12 @@ namespace platformdefaults {
 inline const QString kDefaultVlcPath = QStringLiteral("C:\\Programme\\VideoLAN\\VLC\\vlc.exe");
 inline const QString kVlcExecutableName = QStringLiteral("vlc.exe");
 inline const QString kPathSeparator = QStringLiteral("\\");
+inline const QString kExecutablePattern = QStringLiteral("*.exe");
 #else
 inline const QString kDefaultVlcPath = QStringLiteral("/usr/bin/vlc");
 inline const QString kVlcExecutableName = QStringLiteral("vlc");
 inline const QString kPathSeparator = QStringLiteral("/");
+inline const QString kExecutablePattern = QStringLiteral("vlc*");
 #endif
 
 // Default host offered in the target field before anything was typed.
