@@ -36,6 +36,8 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
     wireAppEvents();
     wirePlaylistEvents();
     wireVlcLocationEvents();
+    wireDropEvents();
+    wirePlaybackEvents();
 }
 
 MainWindow::~MainWindow() = default;

@@ -147,6 +147,13 @@ public:
     QString SelectedProtocol() const;
     void SaveBtn_Click();
 
+    // ---- playlist: drag and drop ----
+    // Each takes the dropped paths in the desktop's order.
+    void FilmList_OLEDragDrop(const QStringList& dropped);
+    void Form_OLEDragDrop(const QStringList& dropped);
+    void Frame1_OLEDragDrop(const QStringList& dropped);
+    void Frame2_OLEDragDrop(const QStringList& dropped);
+
     // ---- player: VLC location and starts ----
     void VlcPath_GotFocus();
     void VlcPath_LostFocus();
@@ -154,6 +161,11 @@ public:
     void EnsureVlcLocation();
     // Splits the command line as the shell would and starts it; the process id, 0 on failure.
     qint64 startCommandLine(const QString& commandLine);
+    // local playback and receiving
+    void Command2_Click();
+    void StartClientBtn_Click();
+    void UniCastCheck_Click();
+    void MulitCastCheck_Click();
 
 signals:
     // The program ended itself (exit button); the binding closes the window without asking again.
@@ -164,6 +176,9 @@ private:
     void wireAppEvents();
     void wirePlaylistEvents();
     void wireVlcLocationEvents();
+    void wireDropEvents();
+    void addDroppedPaths(const QStringList& dropped);
+    void wirePlaybackEvents();
     QString askForVlc(const QString& title);
     // the streaming options, read once per write and reused for every entry of that write
     struct StreamOptions {

@@ -142,7 +142,9 @@ void MainWindow::LoadPlaylistFile(QString& name, bool clearFirst)
     if (!textfile::fileExists(name))
         return;
     const int room = Control::kMaxItems - (clearFirst ? 0 : FilmList.count());
-    const playlist::ReadResult read = playlist::readEntries(name, room);
+    // our own temporary list is read back line by line; any other list as its author meant it
+    const playlist::ReadResult read = name == TempPlaylistPath ? playlist::readEntries(name, room)
+                                                               : playlist::readPlaylist(name, room);
     if (read.status != textfile::ReadStatus::Ok)
         return;   // unreadable: keep what the list holds
     if (clearFirst)

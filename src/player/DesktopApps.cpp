@@ -3,6 +3,7 @@
 #include "platform/TextFile.h"
 
 #include <QDir>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -116,6 +117,29 @@ Command defaultCommandFor(const QString& mimeType, const QString& file)
                     return cmd;
             }
         }
+    }
+    return {};
+}
+
+QString mimeTypeOf(const QString& file)
+{
+    return QMimeDatabase().mimeTypeForFile(file).name();
+}
+
+Command defaultCommandForFile(const QString& file)
+{
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
+    if (!type.isValid())
+        return {};
+    // only the type itself: a parent such as text/plain would hand a web page to the text editor
+    QStringList candidates{type.name()};
+    candidates << type.aliases();
+    for (const QString& name : candidates) {
+        if (name == u"application/octet-stream")
+            continue;   // says nothing about which program suits the file
+        Command cmd = defaultCommandFor(name, file);
+        if (cmd.isValid())
+            return cmd;
     }
     return {};
 }

@@ -4,28 +4,18 @@
 #include "player/PathHelpers.h"
 #include "player/VlcCommand.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 namespace {
 
 constexpr BgrColor kWhite = 0xFFFFFF;
 constexpr BgrColor kRed = 0x0000FF;
 constexpr BgrColor kGreen = 0x008000;
 
-// An existing file, or an existing folder holding at least one file.
-bool vlcLocationPlausible(const QString& path)
+// The program itself must be there. A folder, even one holding files, is refused here so that
+// the user is asked for VLC instead of clicking a start button that silently does nothing.
+// Quotes around the path are the command line's business, not part of the name.
+bool vlcFound(const QString& path)
 {
-    if (path.isEmpty())
-        return false;
-    const QString folder = paths::FolderOf(path);
-    const auto withSep = paths::AddTrailingSeparator(folder);
-    if (!withSep)
-        return false;
-    const QFileInfo info(*withSep);
-    if (!info.isDir())
-        return false;
-    return !QDir(*withSep).entryList(QDir::Files | QDir::Hidden | QDir::System).isEmpty();
+    return textfile::fileExists(paths::StripQuotes(path));
 }
 
 }  // namespace
@@ -45,7 +35,7 @@ void MainWindow::VlcPath_GotFocus()
 
 void MainWindow::VlcPath_LostFocus()
 {
-    if (textfile::fileExists(VlcPath.text())) {
+    if (vlcFound(VlcPath.text())) {
         VlcPath.setForeColor(kGreen);
     } else {
         VlcPath.setBackColor(kWhite);
@@ -55,7 +45,11 @@ void MainWindow::VlcPath_LostFocus()
 
 QString MainWindow::askForVlc(const QString& title)
 {
-    const QString answer = files::ShowOpenDialog(services_.dialogs, paths::LeadingPath(VlcPath.text()), title,
+    const QString bare = paths::StripQuotes(VlcPath.text());
+    // a folder typed into the field is where the user expects to start looking
+    const QString startIn = textfile::folderExists(bare) ? paths::AddTrailingSeparator(bare).value_or(bare)
+                                                         : paths::LeadingPath(bare);
+    const QString answer = files::ShowOpenDialog(services_.dialogs, startIn, title,
                                                  platformdefaults::kVlcExecutableName,
                                                  platformdefaults::kExecutablePattern, QString());
     if (answer.isEmpty() || answer == platformdefaults::kVlcExecutableName)
@@ -72,7 +66,7 @@ void MainWindow::VLC_Browse_Click()
 
 void MainWindow::EnsureVlcLocation()
 {
-    if (vlcLocationPlausible(VlcPath.text()))
+    if (vlcFound(VlcPath.text()))
         return;
     if (services_.dialogs)
         services_.dialogs->message(QStringLiteral("VLC.exe konnte in diesem Pfad nicht gefunden werden: ") + u'\r' +

@@ -7,14 +7,28 @@
 
 namespace playlist {
 
-// The entries of a play-list file: every line that is not blank and is not a "#" directive.
 struct ReadResult {
     textfile::ReadStatus status = textfile::ReadStatus::Missing;
     QStringList entries;
+    bool binary = false;   // the file holds bytes no text file has; status is then Unreadable
 };
 
+// The entries of a play-list file taken line by line as they stand: every line that is not blank
+// and does not start with "#". Used for the program's own temporary play list.
 ReadResult readEntries(const QString& path, int maxEntries);
 // The same on lines already read.
 QStringList entriesOf(const QStringList& lines, int maxEntries);
+
+// A play list as its author meant it: ".pls" files give the values of their FileN keys in the
+// order of N, every other file its entry lines; relative entries are resolved against the play
+// list's own folder, URLs and absolute paths stay as they are.
+ReadResult readPlaylist(const QString& path, int maxEntries);
+
+// True when the name ends in ".m3u", ".m3u8", ".pls" or ".lst", in any letter case.
+bool isPlaylistName(const QString& path);
+// "scheme://..." addresses.
+bool isUrl(const QString& entry);
+// An entry of the play list in folder (with its trailing separator) as a path usable anywhere.
+QString resolveEntry(const QString& entry, const QString& folder);
 
 }  // namespace playlist

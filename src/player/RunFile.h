@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/Services.h"
+
+#include <QString>
+
+// Finding the program the desktop associates with a file, and opening web pages.
+namespace runfile {
+
+// The program registered for this file's type; "" when there is none.
+QString FindExecutableFor(const QString& file);
+// Full path of the program that opens this file, or "". Creates short-lived probe files in the
+// temporary folder when the file itself cannot be asked about; the current folder is kept.
+// dialogs may be null: the question about a "*" in the name is then answered "go on".
+QString FindAssociatedProgram(IDialogs* dialogs, const QString& file);
+// Starts the desktop's web browser on the address; the process id, 0 when nothing started.
+qint64 OpenInBrowser(IProcessLauncher* launcher, const QString& address, WindowStyle style);
+
+}  // namespace runfile
