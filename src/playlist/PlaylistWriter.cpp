@@ -21,6 +21,14 @@ QString asPlaylistLine(const QString& entry)
     return QString::fromLatin1(QUrl::fromLocalFile(entry).toEncoded(QUrl::FullyEncoded));
 }
 
+// The title is shown text only; a line break there would end the directive line early.
+QString titleOf(const QString& entry)
+{
+    QString title = paths::FileNameOf(entry);
+    title.replace(u'\r', u' ').replace(u'\n', u' ');
+    return title;
+}
+
 }  // namespace
 
 QString MainWindow::SelectedProtocol() const
@@ -46,7 +54,7 @@ MainWindow::StreamOptions MainWindow::readStreamOptions()
 
 QString MainWindow::buildStreamingEntry(const QString& entry, const StreamOptions& options) const
 {
-    QString block = QStringLiteral("#EXTINF:") + QString::number(EntryCounter) + u',' + paths::FileNameOf(entry) +
+    QString block = QStringLiteral("#EXTINF:") + QString::number(EntryCounter) + u',' + titleOf(entry) +
                     LineBreak;
     block += options.sout + QStringLiteral("dst=") + TargetText.text() + QStringLiteral(",access=") +
              SelectedProtocol() + QStringLiteral(":}") + LineBreak;
