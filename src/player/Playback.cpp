@@ -3,6 +3,12 @@
 
 namespace {
 
+// Without a program the command line would start its first argument, the play list, as one.
+bool hasVlcPath(const MainWindow& w)
+{
+    return !paths::StripQuotes(w.VlcPath.text()).isEmpty();
+}
+
 // Only the pick-up option names a sender; the receiving command line itself never carries one.
 void applyReceiveOption(MainWindow& w)
 {
@@ -34,7 +40,8 @@ void MainWindow::Command2_Click()
         services_.window->minimize();
     if (services_.window)
         services_.window->processPendingEvents();
-    startCommandLine(paths::QuoteIfSpaced(VlcPath.text()) + u' ' + paths::QuoteIfSpaced(TempPlaylistPath));
+    if (hasVlcPath(*this))
+        startCommandLine(paths::QuoteIfSpaced(VlcPath.text()) + u' ' + paths::QuoteIfSpaced(TempPlaylistPath));
 }
 
 void MainWindow::StartClientBtn_Click()
@@ -47,7 +54,8 @@ void MainWindow::StartClientBtn_Click()
     if (services_.window)
         services_.window->processPendingEvents();
     // VLC listens on its default port for whatever a sender addresses to this PC
-    startCommandLine(paths::QuoteIfSpaced(VlcPath.text()) + u' ' + SelectedProtocol() + QStringLiteral("://@"));
+    if (hasVlcPath(*this))
+        startCommandLine(paths::QuoteIfSpaced(VlcPath.text()) + u' ' + SelectedProtocol() + QStringLiteral("://@"));
 }
 
 // The two options form one group: choosing one clears the other.
