@@ -3,6 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+# VLC refuses to run as root: the tests that start the real player run it as this ordinary user.
+if [[ $(id -u) -eq 0 ]] && ! id -u mirovell-test >/dev/null 2>&1; then
+    useradd --system --no-create-home --shell /usr/sbin/nologin mirovell-test
+fi
 jobs=$(nproc)
 werror=OFF
 [[ -n "${CI:-}" ]] && werror=ON
