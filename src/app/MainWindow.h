@@ -184,10 +184,11 @@ private:
     struct StreamOptions {
         QString sout;
         QString ttl;
+        QString middle;   // the option lines, built from the two above
     };
     StreamOptions readStreamOptions();
-    QString buildStreamingEntry(const QString& entry, const StreamOptions& options) const;
-    bool writePlaylistLines(const QString& path, const QStringList& lines);
+    void appendStreamingEntry(QString& out, const QString& entry, const StreamOptions& options) const;
+    bool writePlaylistText(const QString& path, const QString& text);
     void closeLinkSockets();
 
     MainWindowServices services_;

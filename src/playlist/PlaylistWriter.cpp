@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "platform/Codec.h"
 #include "platform/TextFile.h"
 #include "player/PathHelpers.h"
 
@@ -49,29 +50,35 @@ MainWindow::StreamOptions MainWindow::readStreamOptions()
         writeSetting(kSettings, kTtlKey, kTtlDefault);
         o.ttl = readSetting(kSettings, kTtlKey, kTtlDefault);
     }
+    // the same for every entry of one write
+    o.middle = o.sout + QStringLiteral("dst=") + TargetText.text() + QStringLiteral(",access=") + SelectedProtocol() +
+               QStringLiteral(":}") + LineBreak;
+    if (!o.ttl.isEmpty())
+        o.middle += o.ttl + LineBreak;
     return o;
 }
 
-QString MainWindow::buildStreamingEntry(const QString& entry, const StreamOptions& options) const
+void MainWindow::appendStreamingEntry(QString& out, const QString& entry, const StreamOptions& options) const
 {
-    QString block = QStringLiteral("#EXTINF:") + QString::number(EntryCounter) + u',' + titleOf(entry) +
-                    LineBreak;
-    block += options.sout + QStringLiteral("dst=") + TargetText.text() + QStringLiteral(",access=") +
-             SelectedProtocol() + QStringLiteral(":}") + LineBreak;
-    if (!options.ttl.isEmpty())
-        block += options.ttl + LineBreak;
-    block += asPlaylistLine(entry);
-    return block;
+    out += QStringLiteral("#EXTINF:");
+    out += QString::number(EntryCounter);
+    out += u',';
+    out += titleOf(entry);
+    out += LineBreak;
+    out += options.middle;
+    out += asPlaylistLine(entry);
 }
 
 QString MainWindow::BuildStreamingEntry(const QString& entry)
 {
-    return buildStreamingEntry(entry, readStreamOptions());
+    QString block;
+    appendStreamingEntry(block, entry, readStreamOptions());
+    return block;
 }
 
-bool MainWindow::writePlaylistLines(const QString& path, const QStringList& lines)
+bool MainWindow::writePlaylistText(const QString& path, const QString& text)
 {
-    return textfile::writeLines(path, lines);
+    return textfile::writeBytes(path, codec::encodeForFile(text));
 }
 
 bool MainWindow::WritePlainPlaylist(const QString& path)
@@ -82,14 +89,15 @@ bool MainWindow::WritePlainPlaylist(const QString& path)
     EntryCounter = EntryCounter == 0 ? -1 : 0;
     if (path.isEmpty())
         return true;
-    QStringList lines;
-    lines.reserve(n + 1);
-    lines << QStringLiteral("#EXTM3U");
+    QString text;
+    text.reserve(n * 64);
+    text += QStringLiteral("#EXTM3U\r\n");
     for (const QString& entry : FilmList.items()) {
-        lines << asPlaylistLine(entry);
+        text += asPlaylistLine(entry);
+        text += QStringLiteral("\r\n");
         ++EntryCounter;
     }
-    return writePlaylistLines(path, lines);
+    return writePlaylistText(path, text);
 }
 
 bool MainWindow::WriteStreamingPlaylist(const QString& path)
@@ -102,14 +110,16 @@ bool MainWindow::WriteStreamingPlaylist(const QString& path)
         return true;
     // read once per write: a hand edit of the settings file is still seen by the next write
     const StreamOptions options = readStreamOptions();
-    QStringList lines;
-    lines.reserve(n + 1);
-    lines << QStringLiteral("#EXTM3U");
+    const qsizetype perEntry = options.sout.size() + options.ttl.size() + TargetText.text().size() + 160;
+    QString text;
+    text.reserve(n * perEntry);
+    text += QStringLiteral("#EXTM3U\r\n");
     for (const QString& entry : FilmList.items()) {
-        lines << buildStreamingEntry(entry, options);
+        appendStreamingEntry(text, entry, options);
+        text += QStringLiteral("\r\n");
         ++EntryCounter;
     }
-    return writePlaylistLines(path, lines);
+    return writePlaylistText(path, text);
 }
 
 void MainWindow::SaveBtn_Click()

@@ -1,5 +1,6 @@
 #include "platform/qt/Artwork.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -113,12 +114,17 @@ QPixmap tab(Glyph glyph, const QString& text, const QColor& base, bool disabled,
     const QColor ink = disabled ? QColor(235, 235, 235) : QColor(255, 255, 255);
     const qreal icon = r.height() * 0.66;
     drawGlyph(p, glyph, QRectF(r.left() + 10, r.center().y() - icon / 2, icon, icon), ink);
+    const QRectF textRect(r.left() + icon + 16, r.top(), r.width() - icon - 20, r.height());
     QFont f(QStringLiteral("Sans Serif"));
-    f.setPixelSize(qMax(10, int(r.height() * 0.36)));
     f.setBold(true);
+    // the largest size whose text still fits beside the icon
+    for (int px = qMax(9, int(r.height() * 0.36)); px >= 8; --px) {
+        f.setPixelSize(px);
+        if (QFontMetricsF(f).horizontalAdvance(text) <= textRect.width())
+            break;
+    }
     p.setFont(f);
     p.setPen(QColor(0, 0, 0, 90));
-    const QRectF textRect(r.left() + icon + 16, r.top(), r.width() - icon - 22, r.height());
     p.drawText(textRect.translated(1, 1), Qt::AlignVCenter | Qt::AlignLeft, text);
     p.setPen(ink);
     p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text);

@@ -162,6 +162,10 @@ WindowBinding::WindowBinding(MainWindow& model, QObject* parent) : QObject(paren
                 w->setFocus(Qt::OtherFocusReason);
         });
     }
+    // the tab and exit pictures overlap their neighbours at the edges; they stay whole on top
+    for (Control* c : model_.controls())
+        if (c->kind() == ControlKind::PictureButton)
+            widgetFor(c)->raise();
     timers_ = new TimerDriver(model_, this);
     window_ = widgetFor(&model_.Form);
     if (auto* frame = qobject_cast<QWidget*>(window_.data()))

@@ -1,0 +1,64 @@
+// Loading and writing large play lists against reading the same bytes raw.
+#include "BenchUtil.h"
+#include "app/MainWindow.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+QString makePlaylist(const QString& path, int entries)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write("#EXTM3U\r\n");
+    for (int i = 0; i < entries; ++i)
+        f.write(QStringLiteral("/home/benutzer/Videos/Serien/Staffel %1/Folge %2 - Ein langer Titel.mp4\r\n")
+                    .arg(i / 100, 3, 10, QLatin1Char('0'))
+                    .arg(i, 5, 10, QLatin1Char('0'))
+                    .toUtf8());
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    std::printf("%8s %9s %10s %10s %10s %10s %s\n", "entries", "bytes", "raw ms", "load ms", "plain ms", "stream ms",
+                "worst ratio to raw");
+    for (int n : {1000, 10000, 32767}) {
+        const QString source = makePlaylist(dir.filePath(QStringLiteral("in.m3u")), n);
+        const qint64 bytes = QFileInfo(source).size();
+
+        MainWindowServices services;
+        services.environment.programFolder = dir.path() + u'/';
+        services.environment.exeBaseName = QStringLiteral("bench");
+        MainWindow window(services);
+        window.Form_Load();
+
+        const double raw = medianMs([&] {
+            QFile f(source);
+            f.open(QIODevice::ReadOnly);
+            volatile qsizetype size = f.readAll().size();
+            (void)size;
+        });
+        const double load = medianMs([&] {
+            QString name = source;
+            window.LoadPlaylistFile(name, true);
+        });
+        if (window.FilmList.count() != n)
+            qFatal("loaded %d of %d entries", window.FilmList.count(), n);
+        const QString out = dir.filePath(QStringLiteral("out.m3u"));
+        const double plain = medianMs([&] { window.WritePlainPlaylist(out); });
+        const double stream = medianMs([&] { window.WriteStreamingPlaylist(out); });
+        const double worst = std::max({load, plain, stream}) / raw;
+        std::printf("%8d %9lld %10.3f %10.3f %10.3f %10.3f %.1fx\n", n, bytes, raw, load, plain, stream, worst);
+    }
+    return 0;
+}
