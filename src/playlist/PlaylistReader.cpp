@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <functional>
 #include <map>
 
@@ -125,6 +126,11 @@ ReadResult scanFile(const QString& path, const std::function<bool(QByteArrayView
     ReadResult result;
     if (!textfile::fileExists(path))
         return result;
+    // a pipe or device would block the window waiting for bytes that never end
+    if (!QFileInfo(path).isFile()) {
+        result.status = textfile::ReadStatus::Unreadable;
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result.status = textfile::ReadStatus::Unreadable;

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QTest>
+#include <sys/stat.h>
 
 // Drops reach the four handlers with real files in a temporary folder.
 class DropImportTest : public QObject {
@@ -48,6 +49,7 @@ void DropImportTest::dropOnList_data()
         << "x.m3u" << QByteArray("<dir>") << "x.m3u" << QStringList{"%1/x.m3u"};
     QTest::newRow("plain folder") << "Filme" << QByteArray("<dir>") << "Filme" << QStringList{"%1/Filme"};
     QTest::newRow("play list vanished before the drop") << "" << QByteArray() << "gone.m3u" << QStringList{};
+    QTest::newRow("pipe named like a play list") << "pipe.m3u" << QByteArray("<fifo>") << "pipe.m3u" << QStringList{};
     QTest::newRow("empty play list") << "empty.pls" << QByteArray() << "empty.pls" << QStringList{};
 }
 
@@ -61,6 +63,8 @@ void DropImportTest::dropOnList()
     const QString root = w.folderPath.chopped(1);
     if (content == "<dir>")
         QVERIFY(QDir().mkpath(w.path(name)));
+    else if (content == "<fifo>")
+        QCOMPARE(::mkfifo(QFile::encodeName(w.path(name)).constData(), 0600), 0);
     else if (!name.isEmpty())
         writeFile(w.path(name), content);
     w->FilmList.addItem(QStringLiteral("/before.avi"));
