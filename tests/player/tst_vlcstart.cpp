@@ -15,7 +15,6 @@ private slots:
     void locationCheck();
     void pathColours_data();
     void pathColours();
-    void receiveOptions();
 };
 
 namespace {
@@ -171,21 +170,6 @@ void VlcStartTest::pathColours()
     w->VlcPath.fire(ControlEvent::LostFocus);
     QCOMPARE(w->VlcPath.foreColor(), fore);
     QCOMPARE(w->VlcPath.backColor(), qint64(0xFFFFFF));
-}
-
-void VlcStartTest::receiveOptions()
-{
-    TestWindow w;
-    QCOMPARE(w->TargetTextClient.enabled(), false);
-    w->MulitCastCheck.setValue(1);
-    w->MulitCastCheck.fire(ControlEvent::Click);
-    QVERIFY(w->TargetTextClient.enabled());
-    QCOMPARE(w->UniCastCheck.value(), 0);
-    QCOMPARE(w->RunVLCBtn.text(), QStringLiteral("Starte Server >>"));
-    w->UniCastCheck.setValue(1);
-    w->UniCastCheck.fire(ControlEvent::Click);
-    QVERIFY(!w->TargetTextClient.enabled());
-    QCOMPARE(w->MulitCastCheck.value(), 0);
 }
 
 QTEST_GUILESS_MAIN(VlcStartTest)

@@ -11,8 +11,6 @@ class DropImportTest : public QObject {
 private slots:
     void dropOnList_data();
     void dropOnList();
-    void dropElsewhereAddsPathsUnchanged();
-    void receiveModeStillTakesBackgroundDrops();
     void capAndBinary();
     void lineBreakAcrossReadPieces();
     void resolveEntry_data();
@@ -80,30 +78,6 @@ void DropImportTest::dropOnList()
             e = QDir::cleanPath(e);
     QCOMPARE(w->FilmList.items(), expected);
     QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(expected.size()));
-}
-
-void DropImportTest::dropElsewhereAddsPathsUnchanged()
-{
-    TestWindow w;
-    writeFile(w.path(QStringLiteral("list.m3u")), "/a.avi\n/b.avi\n");
-    const QStringList dropped{w.path(QStringLiteral("list.m3u")), QStringLiteral("/x/y.mkv")};
-    for (Control* target : {&w->Form, &w->Frame1, &w->Frame2})
-        target->fire(ControlEvent::Drop, EventArgs{dropped});
-    QCOMPARE(w->FilmList.items(), dropped + dropped + dropped);
-    // nothing else takes drops
-    for (Control* other : {&w->FilmRemoteList, &w->JetztAbspielenFrame, &w->SendenFrame, &w->EmpfangenFrame,
-                           &w->Frame3, &w->List_Count})
-        QVERIFY2(!other->handles(ControlEvent::Drop), qPrintable(other->name()));
-}
-
-void DropImportTest::receiveModeStillTakesBackgroundDrops()
-{
-    TestWindow w;
-    w->EmpfangenTabButton_Click();
-    w->FilmList.fire(ControlEvent::Drop, EventArgs{{QStringLiteral("/ignored.avi")}});   // disabled
-    w->Frame2.fire(ControlEvent::Drop, EventArgs{{QStringLiteral("/a.avi")}});
-    QCOMPARE(w->FilmList.items(), QStringList{QStringLiteral("/a.avi")});
-    QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: 0"));   // the received list's count
 }
 
 void DropImportTest::capAndBinary()
