@@ -1,4 +1,6 @@
 #include "app/MainWindow.h"
+
+#include <QDir>
 #include "platform/TextFile.h"
 #include "player/Files.h"
 #include "player/PathHelpers.h"
@@ -16,6 +18,18 @@ constexpr BgrColor kGreen = 0x008000;
 bool vlcFound(const QString& path)
 {
     return textfile::fileExists(paths::StripQuotes(path));
+}
+
+// The check before a start: a file, or a folder that holds at least one file (the start then
+// tells by itself whether it was a player).
+bool vlcLocationPlausible(const QString& path)
+{
+    const QString bare = paths::StripQuotes(path);
+    if (vlcFound(bare))
+        return true;
+    if (!textfile::folderExists(bare))
+        return false;
+    return !QDir(bare).entryList(QDir::Files | QDir::Hidden | QDir::System).isEmpty();
 }
 
 }  // namespace
@@ -66,7 +80,7 @@ void MainWindow::VLC_Browse_Click()
 
 void MainWindow::EnsureVlcLocation()
 {
-    if (vlcFound(VlcPath.text()))
+    if (vlcLocationPlausible(VlcPath.text()))
         return;
     if (services_.dialogs)
         services_.dialogs->message(QStringLiteral("VLC.exe konnte in diesem Pfad nicht gefunden werden: ") + u'\r' +

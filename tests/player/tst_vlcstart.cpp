@@ -108,7 +108,8 @@ void VlcStartTest::locationCheck_data()
     QTest::newRow("missing, chosen") << "/nowhere/vlc" << "%1/vlc" << "%1/vlc" << "/nowhere/";
     QTest::newRow("missing, cancelled") << "/nowhere/vlc" << "" << "/nowhere/vlc" << "/nowhere/";
     QTest::newRow("bare name is a cancel") << "/nowhere/vlc" << "vlc" << "/nowhere/vlc" << "/nowhere/";
-    QTest::newRow("folder with files") << "%1" << "%1/vlc" << "%1/vlc" << "%1/";
+    QTest::newRow("folder with files passes") << "%1" << "-" << "%1" << "";
+    QTest::newRow("empty folder") << "%1/empty" << "%1/vlc" << "%1/vlc" << "%1/empty/";
     QTest::newRow("empty, cancelled") << "" << "" << "" << "";
     QTest::newRow("only quotes, cancelled") << "\"\"" << "" << "" << "";
 }
@@ -122,6 +123,7 @@ void VlcStartTest::locationCheck()
     TestWindow w;
     const QString root = w.folderPath.chopped(1);
     writeFile(w.path(QStringLiteral("vlc")), "#!/bin/sh\n");
+    QDir().mkpath(w.path(QStringLiteral("empty")));
     w->InitSettingsFile();
     w->VlcPath.setText(pathText.arg(root));
     if (answer != u"-")
