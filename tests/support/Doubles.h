@@ -60,9 +60,16 @@ public:
     void restoreAndActivate() override { minimized = false; ++activations; }
     bool isMinimized() const override { return minimized; }
     void setTopmost(bool on) override { topmost = on; }
-    bool canStayOnTop() const override { return true; }
+    bool canStayOnTop() const override { return stayOnTop; }
     void quit() override { ++quits; }
+    bool isMaximized() const override { return maximized; }
+    void startSystemMove() override { ++moves; }
+    void sendKeys(const QString& keys) override { typed << keys; }
 
+    int moves = 0;
+    bool maximized = false;
+    bool stayOnTop = true;
+    QStringList typed;
     int pumps = 0;
     int activations = 0;
     int quits = 0;

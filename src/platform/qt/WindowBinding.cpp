@@ -155,6 +155,8 @@ WindowBinding::WindowBinding(MainWindow& model, QObject* parent) : QObject(paren
         controls_[w] = c;
         w->installEventFilter(this);
         w->setAcceptDrops(true);   // every control takes drags, so none falls through to a panel behind it
+        if (c->handles(ControlEvent::MouseMove))
+            w->setMouseTracking(true);
         syncAll(c);
         connect(c, &Control::changed, this, [this](Control* ctl, Control::Property p) { sync(ctl, int(p)); });
         connect(c, &Control::focusRequested, this, [this, c] {
@@ -443,6 +445,15 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::MouseButtonPress: {
         auto* e = static_cast<QMouseEvent*>(event);
+        // a press a child passed up is the child's, unless the child is disabled: a disabled
+        // control lets the press through to what lies under it
+        if (QWidget* hit = static_cast<QWidget*>(watched)->childAt(e->position().toPoint())) {
+            while (hit->parentWidget() && hit->parentWidget() != watched)
+                hit = hit->parentWidget();
+            const Control* under = controlOf(hit);
+            if (under && under != c && under->enabled())
+                break;
+        }
         if (c->handles(ControlEvent::MouseDown)) {
             EventArgs args;
             args.button = vbButton(e->button());
@@ -455,6 +466,11 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     }
+    case QEvent::MouseMove:
+    case QEvent::Enter:
+        if (watched == widgetFor(c) && c->handles(ControlEvent::MouseMove))
+            c->fire(ControlEvent::MouseMove);
+        break;
     case QEvent::MouseButtonDblClick:
         if (qobject_cast<QLabel*>(watched))
             c->fire(ControlEvent::DblClick);
