@@ -445,8 +445,19 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::MouseButtonPress: {
         auto* e = static_cast<QMouseEvent*>(event);
-        // a press a child passed up is the child's, unless the child is disabled: a disabled
-        // control lets the press through to what lies under it
+        if (!c->enabled()) {
+            // a disabled control passes the press to what it lies on
+            for (Control* under = c->container(); under; under = under->container()) {
+                if (under->enabled() && under->handles(ControlEvent::MouseDown)) {
+                    EventArgs args;
+                    args.button = vbButton(e->button());
+                    under->fire(ControlEvent::MouseDown, args);
+                    break;
+                }
+            }
+            return true;
+        }
+        // a press a child passed up is the child's
         if (QWidget* hit = static_cast<QWidget*>(watched)->childAt(e->position().toPoint())) {
             while (hit->parentWidget() && hit->parentWidget() != watched)
                 hit = hit->parentWidget();
