@@ -166,10 +166,10 @@ QPixmap pin(bool down, QSize size, qreal dpr)
     if (!down) {
         p.setRenderHint(QPainter::Antialiasing);
         // needle
-        p.setPen(QPen(QColor(110, 110, 110), 1.2, Qt::SolidLine, Qt::FlatCap));
-        p.drawLine(QPointF(1.5, 10.0), QPointF(8.0, 10.0));
-        p.setPen(QPen(QColor(225, 225, 225), 0.5));
-        p.drawLine(QPointF(3.0, 9.6), QPointF(7.5, 9.6));
+        p.setPen(QPen(QColor(40, 40, 40), 1.4, Qt::SolidLine, Qt::FlatCap));
+        p.drawLine(QPointF(0.5, 10.2), QPointF(8.0, 10.2));
+        p.setPen(QPen(QColor(235, 235, 235), 0.6));
+        p.drawLine(QPointF(2.0, 9.5), QPointF(7.5, 9.5));
         // the flat plate behind the needle
         QLinearGradient plate(QPointF(0, 4), QPointF(0, 16));
         plate.setColorAt(0, red.lighter(150));

@@ -227,7 +227,8 @@ QWidget* WindowBinding::create(Control* c, QWidget* parent)
     case ControlKind::PictureButton:
     case ControlKind::PinToggle: {
         auto* w = new PictureButton(c, parent);
-        w->setFocusPolicy(Qt::StrongFocus);
+        // the pin is a picture to click, not a stop for the keyboard
+        w->setFocusPolicy(c->kind() == ControlKind::PinToggle ? Qt::NoFocus : Qt::StrongFocus);
         connect(w, &QAbstractButton::clicked, c, [c] { c->fire(ControlEvent::Click); });
         return w;
     }
