@@ -99,7 +99,6 @@ class TestSingleInstance : public QObject {
 private slots:
     void init();
     void secondStartReachesFirst();
-    void copyElsewhereIsAnotherProgram();
     void leftovers_data();
     void leftovers();
     void unusableFolders_data();
@@ -137,18 +136,6 @@ void TestSingleInstance::secondStartReachesFirst()
     QVERIFY(second.activateRunning(QStringLiteral("^o"), QStringLiteral("{ENTER}\nx")));
     QVERIFY(second.activateRunning(QString(), QString()));
     QCOMPARE(first.requests(), (QStringList{QStringLiteral("^o|{ENTER}\nx"), QStringLiteral("|")}));
-}
-
-void TestSingleInstance::copyElsewhereIsAnotherProgram()
-{
-    const QString copy = dir_->filePath(QStringLiteral("other/mirovell"));
-    QDir().mkpath(QFileInfo(copy).path());
-    QFile::copy(program_, copy);
-    Running first(program_, {folder_});
-    QtSingleInstance other(copy, {folder_});
-    QVERIFY(!other.anotherInstanceRunning());
-    QVERIFY(other.holdsLock());
-    QVERIFY(other.lockPath() != QtSingleInstance(program_, {folder_}).lockPath());
 }
 
 // Whatever a dead instance left behind, the next start runs and later starts reach it.

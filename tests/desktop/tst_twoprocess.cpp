@@ -50,7 +50,6 @@ private slots:
     void secondStartEndsAndFirstComesForward();
     void copyInAnotherFolderRunsBeside();
     void crashedFirstDoesNotBlock();
-    void unusableRuntimeFolderStillStarts();
 
 private:
     QProcess* start(const QString& folder);
@@ -186,22 +185,6 @@ void TestTwoProcesses::crashedFirstDoesNotBlock()
 #else
     QSKIP("Unix only");
 #endif
-}
-
-void TestTwoProcesses::unusableRuntimeFolderStillStarts()
-{
-    // the runtime folder is a file: the program falls back to the temporary folder
-    QFile::remove(runtime_ + QStringLiteral("/x"));
-    QDir(runtime_).removeRecursively();
-    QFile(runtime_).open(QIODevice::WriteOnly);
-    const QString folder = install(QStringLiteral("app"));
-    QProcess* first = start(folder);
-    QVERIFY(waitFor([&] { return QFileInfo::exists(folder + QStringLiteral("/mirovell.ini")); }));
-    QTest::qWait(500);
-    QCOMPARE(first->state(), QProcess::Running);
-    QProcess* second = start(folder);
-    QVERIFY(second->waitForFinished(15000));
-    QCOMPARE(second->exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestTwoProcesses)
