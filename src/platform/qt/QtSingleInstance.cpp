@@ -88,7 +88,12 @@ QtSingleInstance::~QtSingleInstance()
 
 QStringList QtSingleInstance::defaultFolders()
 {
-    return {QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation), QDir::tempPath()};
+    QStringList folders;
+    // without XDG_RUNTIME_DIR Qt would only warn and pick a folder below the temporary one
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        folders << QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    folders << QDir::tempPath();
+    return folders;
 }
 
 QString QtSingleInstance::lockPath() const
@@ -135,7 +140,8 @@ bool QtSingleInstance::anotherInstanceRunning()
         listen();
         return false;
     }
-    if (lock_->error() == QLockFile::LockFailedError) {
+    // in a shared temporary folder someone else may have put a file under our lock's name
+    if (lock_->error() == QLockFile::LockFailedError && !ownedByOtherUser(lockPath())) {
         qint64 pid = 0;
         QString host, app;
         if (lock_->getLockInfo(&pid, &host, &app) || probe())
@@ -148,8 +154,8 @@ bool QtSingleInstance::anotherInstanceRunning()
         }
         return true;
     }
-    // the folder refuses the lock: without it, only an answering instance counts
-    qCWarning(lcInstance) << "cannot create the instance lock" << lockPath();
+    // no lock here: without it, only an answering instance counts
+    qCWarning(lcInstance) << "cannot take the instance lock" << lockPath();
     lock_.reset();
     if (probe())
         return true;
