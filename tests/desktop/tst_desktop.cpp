@@ -28,20 +28,6 @@ public:
     bool failing = false;
 };
 
-class FakeInstance : public ISingleInstance {
-public:
-    bool anotherInstanceRunning() override { return other; }
-    bool activateRunning(const QString& k1, const QString& k2) override
-    {
-        requests << k1 + u'|' + k2;
-        return true;
-    }
-    void setActivationHandler(ActivationHandler h) override { handler = std::move(h); }
-    bool other = false;
-    QStringList requests;
-    ActivationHandler handler;
-};
-
 using Pic = AlwaysOnTop::Picture;
 
 }  // namespace
@@ -218,7 +204,7 @@ void TestDesktop::secondStartHandsOver()
     QFETCH(QString, keys1);
     QFETCH(QString, keys2);
     QFETCH(QString, request);
-    FakeInstance instance;
+    RecordingSingleInstance instance;
     instance.other = other;
     QCOMPARE(desktop::ActivatePrevInstance(instance, keys1, keys2), !other);
     QCOMPARE(instance.requests.join(u';'), request);
@@ -240,7 +226,7 @@ void TestDesktop::secondStartHandsOver()
 void TestDesktop::runningInstanceComesForward()
 {
     TestWindow w;
-    FakeInstance instance;
+    RecordingSingleInstance instance;
     MainWindowServices s = w->services();
     s.singleInstance = &instance;
     MainWindow first(s);

@@ -1,6 +1,7 @@
 // The real widgets: the layout after real resize events, moving the window by its grips, and
 // the pin on a real window.
 #include "Doubles.h"
+#include "desktop/SingleInstance.h"
 #include "desktop/WindowHandling.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/WindowBinding.h"
@@ -79,6 +80,7 @@ private slots:
     void grips();
     void playListStillSelectsAndDoubleClicks();
     void pinOnTheRealWindow();
+    void comesForwardAndTypes();
 };
 
 void TestWindowOnScreen::layout_data()
@@ -205,6 +207,22 @@ void TestWindowOnScreen::pinOnTheRealWindow()
     QVERIFY(w.model->alwaysOnTop().GetIsOnTop());
     QVERIFY(window->flags() & Qt::WindowStaysOnTopHint);
     QVERIFY(w.binding->window()->isVisible());
+}
+
+void TestWindowOnScreen::comesForwardAndTypes()
+{
+    RealWindow w;
+    QWidget* window = w.binding->window();
+    window->showMinimized();
+    QTRY_VERIFY(window->isMinimized());
+    w.model->Label2_Click();   // the path row opens with its field focused
+    desktop::ComeForward(w.host, QStringLiteral("^a/opt/vlc/vlc"), QStringLiteral("{LEFT 3}+{HOME}{DEL}x"));
+    QVERIFY(!window->isMinimized());
+    QVERIFY(window->isVisible());
+    QCOMPARE(w.model->VlcPath.text(), QStringLiteral("xvlc"));
+    // notation it cannot read types nothing
+    w.host.sendKeys(QStringLiteral("{NOPE}"));
+    QCOMPARE(w.model->VlcPath.text(), QStringLiteral("xvlc"));
 }
 
 QTEST_MAIN(TestWindowOnScreen)

@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "platform/Services.h"
+#include "platform/SingleInstance.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -75,6 +76,22 @@ public:
     int quits = 0;
     bool minimized = false;
     bool topmost = false;
+};
+
+// Another instance runs or not, as the test says; requests to it are recorded.
+class RecordingSingleInstance : public ISingleInstance {
+public:
+    bool anotherInstanceRunning() override { return other; }
+    bool activateRunning(const QString& keys1, const QString& keys2) override
+    {
+        requests << keys1 + u'|' + keys2;
+        return true;
+    }
+    void setActivationHandler(ActivationHandler h) override { handler = std::move(h); }
+
+    bool other = false;
+    QStringList requests;   // "keys1|keys2"
+    ActivationHandler handler;
 };
 
 class FixedClock : public IClock {
