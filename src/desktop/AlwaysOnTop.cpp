@@ -14,7 +14,7 @@ AlwaysOnTop::AlwaysOnTop(Control& control, IWindowHost* window) : control_(contr
 {
     QString tip = kToolTip;
     if (window_ && !window_->canStayOnTop())
-        tip += QStringLiteral(" (hier nicht möglich: dieses Fenstersystem hält kein Fenster über den anderen)");
+        tip += QStringLiteral(" (hier nicht möglich: das Fenstersystem lässt kein Programm sein Fenster über den anderen halten)");
     control_.setToolTip(tip);
     show(Picture::Disabled);
     keepSize();
