@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "platform/qt/QtServices.h"
+#include "platform/qt/QtSingleInstance.h"
 #include "platform/qt/WindowBinding.h"
 
 #include <QApplication>
@@ -60,6 +61,8 @@ int main(int argc, char** argv)
     services.window = &windowHost;
     services.clock = &clock;
     services.environment = env;
+    QtSingleInstance singleInstance(QCoreApplication::applicationFilePath());
+    services.singleInstance = &singleInstance;
 
     MainWindow model(services);
     WindowBinding binding(model);
@@ -69,6 +72,7 @@ int main(int argc, char** argv)
     model.Form_Load();
     if (model.hasEnded())
         return 0;
+    model.Form_Resize();
     binding.start();
     binding.window()->show();
     return QApplication::exec();

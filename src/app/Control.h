@@ -31,7 +31,7 @@ enum class ControlKind {
     PinToggle,
 };
 
-enum class ControlEvent { Click, DblClick, GotFocus, LostFocus, MouseDown, Drop, Change, Timer, Resize };
+enum class ControlEvent { Click, DblClick, GotFocus, LostFocus, MouseDown, Drop, Change, Timer, Resize, MouseMove };
 
 struct EventArgs {
     QStringList paths;   // Drop: the dropped files, in the desktop's order

@@ -38,6 +38,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
     wireVlcLocationEvents();
     wireDropEvents();
     wirePlaybackEvents();
+    wireDesktopEvents();
 }
 
 MainWindow::~MainWindow() = default;

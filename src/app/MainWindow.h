@@ -1,12 +1,15 @@
 #pragma once
 
 #include "app/Control.h"
+#include "desktop/AlwaysOnTop.h"
 #include "platform/Defaults.h"
 #include "platform/Services.h"
+#include "platform/SingleInstance.h"
 
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // The services the main window uses; null ones are simply not used.
@@ -19,6 +22,8 @@ struct MainWindowServices {
     // Start-up seams: false from the check ends this start at once; the second keeps the window on top.
     std::function<bool()> singleInstanceCheck;
     std::function<void()> switchOnTop;
+    // One instance per user and executable; when given, it backs the check above.
+    ISingleInstance* singleInstance = nullptr;
 };
 
 // The main window: every named control, the shared state, and the event procedures.
@@ -167,6 +172,13 @@ public:
     void UniCastCheck_Click();
     void MulitCastCheck_Click();
 
+    // ---- desktop: single instance, window drag and layout, always on top ----
+    void Form_Resize();
+    // The pin of control AlwaysOnTop1.
+    AlwaysOnTop& alwaysOnTop() { return *alwaysOnTop_; }
+    // Set by the tray host: drops its icon; every resize in the normal window state calls it.
+    std::function<void()> removeTrayIcon;
+
 signals:
     // The program ended itself (exit button); the binding closes the window without asking again.
     void ended();
@@ -179,6 +191,8 @@ private:
     void wireDropEvents();
     void addDroppedPaths(const QStringList& dropped);
     void wirePlaybackEvents();
+    void wireDesktopEvents();
+    std::unique_ptr<AlwaysOnTop> alwaysOnTop_;
     QString askForVlc(const QString& title);
     // the streaming options, read once per write and reused for every entry of that write
     struct StreamOptions {

@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "platform/Services.h"
+#include "platform/SingleInstance.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -60,14 +61,37 @@ public:
     void restoreAndActivate() override { minimized = false; ++activations; }
     bool isMinimized() const override { return minimized; }
     void setTopmost(bool on) override { topmost = on; }
-    bool canStayOnTop() const override { return true; }
+    bool canStayOnTop() const override { return stayOnTop; }
     void quit() override { ++quits; }
+    bool isMaximized() const override { return maximized; }
+    void startSystemMove() override { ++moves; }
+    void sendKeys(const QString& keys) override { typed << keys; }
 
+    int moves = 0;
+    bool maximized = false;
+    bool stayOnTop = true;
+    QStringList typed;
     int pumps = 0;
     int activations = 0;
     int quits = 0;
     bool minimized = false;
     bool topmost = false;
+};
+
+// Another instance runs or not, as the test says; requests to it are recorded.
+class RecordingSingleInstance : public ISingleInstance {
+public:
+    bool anotherInstanceRunning() override { return other; }
+    bool activateRunning(const QString& keys1, const QString& keys2) override
+    {
+        requests << keys1 + u'|' + keys2;
+        return true;
+    }
+    void setActivationHandler(ActivationHandler h) override { handler = std::move(h); }
+
+    bool other = false;
+    QStringList requests;   // "keys1|keys2"
+    ActivationHandler handler;
 };
 
 class FixedClock : public IClock {

@@ -156,37 +156,73 @@ QPixmap panelIcon(Glyph glyph, const QColor& base, QSize size, qreal dpr)
     return pm;
 }
 
-QPixmap pin(bool down, bool hover, QSize size, qreal dpr)
+// The pin, drawn on a 21 x 20 grid and scaled to the control.
+// Off (and hovered, the same image): a push-pin lying on its side, needle to the left, on a
+// transparent ground. On: the pin stuck in, seen from above, on a checkered button face drawn
+// sunken (dark edge top and left, white edge bottom and right).
+QPixmap pin(bool down, QSize size, qreal dpr)
 {
     QPixmap pm(size * dpr);
     pm.setDevicePixelRatio(dpr);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal w = size.width();
-    const qreal h = size.height();
-    if (hover) {
-        p.setPen(QPen(QColor(90, 90, 90), 1));
-        p.setBrush(QColor(255, 255, 255, 120));
-        p.drawRoundedRect(QRectF(0.5, 0.5, w - 1, h - 1), 3, 3);
+    p.scale(size.width() / 21.0, size.height() / 20.0);
+    const QColor dark(64, 64, 64);
+    const QColor red(190, 30, 30);
+    if (!down) {
+        p.setRenderHint(QPainter::Antialiasing);
+        // needle
+        p.setPen(QPen(QColor(40, 40, 40), 1.4, Qt::SolidLine, Qt::FlatCap));
+        p.drawLine(QPointF(0.5, 10.2), QPointF(8.0, 10.2));
+        p.setPen(QPen(QColor(235, 235, 235), 0.6));
+        p.drawLine(QPointF(2.0, 9.5), QPointF(7.5, 9.5));
+        // the flat plate behind the needle
+        QLinearGradient plate(QPointF(0, 4), QPointF(0, 16));
+        plate.setColorAt(0, red.lighter(150));
+        plate.setColorAt(1, red.darker(140));
+        p.setPen(QPen(red.darker(200), 0.8));
+        p.setBrush(plate);
+        p.drawRoundedRect(QRectF(8.0, 4.0, 2.2, 12.0), 0.8, 0.8);
+        // the body, narrower
+        QLinearGradient body(QPointF(0, 7), QPointF(0, 13));
+        body.setColorAt(0, red.lighter(170));
+        body.setColorAt(0.45, red);
+        body.setColorAt(1, red.darker(150));
+        p.setBrush(body);
+        p.drawRect(QRectF(10.2, 7.0, 5.8, 6.0));
+        // the head, a wide knob at the end
+        p.setBrush(plate);
+        p.drawRoundedRect(QRectF(16.0, 3.5, 3.5, 13.0), 1.5, 1.5);
+        return pm;
     }
-    const QColor head = down ? QColor(200, 40, 40) : QColor(60, 110, 200);
-    p.translate(w / 2, h / 2);
-    if (!down)
-        p.rotate(-45);   // a loose pin lies on its side; a pressed one points into the board
-    // needle
-    p.setPen(QPen(QColor(70, 70, 70), 1.4, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(0, h * 0.05), QPointF(0, h * 0.45));
-    // collar and head
-    p.setPen(QPen(head.darker(160), 1));
+    // the button face: a checker of white and light grey, as a pressed toolbar button shows it
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (int y = 1; y < 19; ++y)
+        for (int x = 1; x < 20; ++x)
+            p.fillRect(QRectF(x, y, 1, 1), (x + y) % 2 ? QColor(255, 255, 255) : QColor(192, 192, 192));
+    p.fillRect(QRectF(0, 0, 21, 1), QColor(128, 128, 128));
+    p.fillRect(QRectF(0, 0, 1, 20), QColor(128, 128, 128));
+    p.fillRect(QRectF(1, 1, 19, 1), dark);
+    p.fillRect(QRectF(1, 1, 1, 18), dark);
+    p.fillRect(QRectF(0, 19, 21, 1), Qt::white);
+    p.fillRect(QRectF(20, 0, 1, 20), Qt::white);
+    // the pin from above: its shadow, the plate, and the round head with a highlight
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, 70));
+    p.drawEllipse(QPointF(11.8, 11.6), 5.6, 5.6);
+    p.setPen(QPen(red.darker(220), 0.8));
+    p.setBrush(red.darker(130));
+    p.drawEllipse(QPointF(10.5, 10.0), 5.4, 5.4);
+    QRadialGradient head(QPointF(9.0, 8.5), 4.5);
+    head.setColorAt(0, red.lighter(190));
+    head.setColorAt(0.6, red);
+    head.setColorAt(1, red.darker(140));
     p.setBrush(head);
-    p.drawRoundedRect(QRectF(-w * 0.28, -h * 0.02, w * 0.56, h * 0.12), 1, 1);
-    p.drawRect(QRectF(-w * 0.14, -h * 0.32, w * 0.28, h * 0.30));
-    QRadialGradient g(QPointF(-w * 0.08, -h * 0.4), w * 0.3);
-    g.setColorAt(0, head.lighter(170));
-    g.setColorAt(1, head);
-    p.setBrush(g);
-    p.drawEllipse(QPointF(0, -h * 0.36), w * 0.24, h * 0.12);
+    p.drawEllipse(QPointF(10.5, 10.0), 3.6, 3.6);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 200));
+    p.drawEllipse(QPointF(9.2, 8.7), 1.1, 1.0);
     return pm;
 }
 
@@ -218,11 +254,9 @@ QPixmap picture(const QString& key, QSize size, qreal dpr)
     if (base == u"panel-receive" || base == u"app")
         return panelIcon(base == u"app" ? Glyph::Play : Glyph::Receive, base == u"app" ? blue : orange, size, dpr);
     if (base == u"pin-down")
-        return pin(true, false, size, dpr);
-    if (base == u"pin-up")
-        return pin(false, false, size, dpr);
-    if (base == u"pin-hover")
-        return pin(false, true, size, dpr);
+        return pin(true, size, dpr);
+    if (base == u"pin-up" || base == u"pin-hover")
+        return pin(false, size, dpr);
     QPixmap empty(size);
     empty.fill(Qt::transparent);
     return empty;

@@ -1,11 +1,16 @@
 #include "platform/qt/QtServices.h"
 
+#include "desktop/SendKeys.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWindow>
 #include <QMessageBox>
 #include <QProcess>
 
@@ -125,6 +130,124 @@ QString QtDialogs::openFile(const QString& initialFolder, const QString& title, 
     return QFileDialog::getOpenFileName(parent_, title, start, qtFilter(filters));
 }
 
+// Moves the window while a mouse button is held. The window system's own move starts once the
+// pointer has really moved, so a plain click or double-click still reaches the control below;
+// where the window system offers no move, the window follows the pointer itself.
+class WindowMover : public QObject {
+public:
+    WindowMover() { qApp->installEventFilter(this); }
+    ~WindowMover() override
+    {
+        if (qApp)
+            qApp->removeEventFilter(this);
+    }
+    void setWidget(QWidget* w) { widget_ = w; }
+
+    void arm()
+    {
+        if (!widget_ || !pressed_)
+            return;
+        armed_ = true;
+        following_ = false;
+        origin_ = pressAt_;
+        windowAt_ = widget_->pos();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            auto* e = static_cast<QMouseEvent*>(event);
+            pressAt_ = e->globalPosition().toPoint();
+            pressed_ = true;
+            break;
+        }
+        case QEvent::MouseMove: {
+            if (!armed_ || !watched->isWidgetType())
+                break;
+            auto* e = static_cast<QMouseEvent*>(event);
+            if (e->buttons() == Qt::NoButton) {
+                armed_ = following_ = false;
+                break;
+            }
+            const QPoint now = e->globalPosition().toPoint();
+            if (!following_) {
+                if ((now - origin_).manhattanLength() < QApplication::startDragDistance())
+                    break;
+                QWindow* window = widget_ ? widget_->windowHandle() : nullptr;
+                if (window && window->startSystemMove()) {
+                    armed_ = false;   // the window system has the pointer now
+                    return true;
+                }
+                following_ = true;
+            }
+            if (widget_)
+                widget_->move(windowAt_ + (now - origin_));
+            return true;   // the control below must not take this as a drag of its own
+        }
+        case QEvent::MouseButtonRelease:
+            pressed_ = false;
+            armed_ = following_ = false;
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QPointer<QWidget> widget_;
+    bool pressed_ = false;
+    bool armed_ = false;
+    bool following_ = false;
+    QPoint pressAt_;
+    QPoint origin_;
+    QPoint windowAt_;
+};
+
+QtWindowHost::QtWindowHost() = default;
+QtWindowHost::~QtWindowHost() = default;
+
+void QtWindowHost::setWidget(QWidget* widget)
+{
+    widget_ = widget;
+    if (!mover_)
+        mover_ = std::make_unique<WindowMover>();
+    mover_->setWidget(widget);
+}
+
+bool QtWindowHost::isMaximized() const
+{
+    return widget_ && widget_->isMaximized();
+}
+
+void QtWindowHost::startSystemMove()
+{
+    if (mover_)
+        mover_->arm();
+}
+
+void QtWindowHost::sendKeys(const QString& keys)
+{
+    const auto strokes = sendkeys::parse(keys);
+    if (!strokes)
+        return;
+    for (const sendkeys::KeyStroke& k : *strokes) {
+        // the focus may move with each key (a Tab does)
+        QWidget* target = QApplication::focusWidget();
+        if (!target)
+            target = widget_;
+        if (!target)
+            return;
+        QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers, k.text);
+        QCoreApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, k.key, k.modifiers, k.text);
+        QCoreApplication::sendEvent(target, &release);
+    }
+}
+
 void QtWindowHost::processPendingEvents()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -155,10 +278,15 @@ void QtWindowHost::setTopmost(bool on)
 {
     if (!widget_)
         return;
-    const bool visible = widget_->isVisible();
-    widget_->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (visible)
-        widget_->show();   // changing a window flag hides the window
+    Qt::WindowFlags flags = widget_->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, on);
+    if (QWindow* window = widget_->windowHandle()) {
+        // a window that exists already changes its stacking in place, without being hidden
+        widget_->overrideWindowFlags(flags);
+        window->setFlags(flags);
+        return;
+    }
+    widget_->setWindowFlags(flags);
 }
 
 bool QtWindowHost::canStayOnTop() const

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <map>
+#include <memory>
 
 class QtProcessLauncher : public IProcessLauncher {
 public:
@@ -33,9 +34,13 @@ private:
     QPointer<QWidget> parent_;
 };
 
+class WindowMover;
+
 class QtWindowHost : public IWindowHost {
 public:
-    void setWidget(QWidget* widget) { widget_ = widget; }
+    QtWindowHost();
+    ~QtWindowHost() override;
+    void setWidget(QWidget* widget);
     void processPendingEvents() override;
     void minimize() override;
     void restoreAndActivate() override;
@@ -43,9 +48,13 @@ public:
     void setTopmost(bool on) override;
     bool canStayOnTop() const override;
     void quit() override;
+    bool isMaximized() const override;
+    void startSystemMove() override;
+    void sendKeys(const QString& keys) override;
 
 private:
     QPointer<QWidget> widget_;
+    std::unique_ptr<WindowMover> mover_;
 };
 
 class SystemClock : public IClock {

@@ -155,6 +155,8 @@ WindowBinding::WindowBinding(MainWindow& model, QObject* parent) : QObject(paren
         controls_[w] = c;
         w->installEventFilter(this);
         w->setAcceptDrops(true);   // every control takes drags, so none falls through to a panel behind it
+        if (c->handles(ControlEvent::MouseMove))
+            w->setMouseTracking(true);
         syncAll(c);
         connect(c, &Control::changed, this, [this](Control* ctl, Control::Property p) { sync(ctl, int(p)); });
         connect(c, &Control::focusRequested, this, [this, c] {
@@ -229,7 +231,8 @@ QWidget* WindowBinding::create(Control* c, QWidget* parent)
     case ControlKind::PictureButton:
     case ControlKind::PinToggle: {
         auto* w = new PictureButton(c, parent);
-        w->setFocusPolicy(Qt::StrongFocus);
+        // the pin is a picture to click, not a stop for the keyboard
+        w->setFocusPolicy(c->kind() == ControlKind::PinToggle ? Qt::NoFocus : Qt::StrongFocus);
         connect(w, &QAbstractButton::clicked, c, [c] { c->fire(ControlEvent::Click); });
         return w;
     }
@@ -447,6 +450,26 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::MouseButtonPress: {
         auto* e = static_cast<QMouseEvent*>(event);
+        if (!c->enabled()) {
+            // a disabled control passes the press to what it lies on
+            for (Control* under = c->container(); under; under = under->container()) {
+                if (under->enabled() && under->handles(ControlEvent::MouseDown)) {
+                    EventArgs args;
+                    args.button = vbButton(e->button());
+                    under->fire(ControlEvent::MouseDown, args);
+                    break;
+                }
+            }
+            return true;
+        }
+        // a press a child passed up is the child's
+        if (QWidget* hit = static_cast<QWidget*>(watched)->childAt(e->position().toPoint())) {
+            while (hit->parentWidget() && hit->parentWidget() != watched)
+                hit = hit->parentWidget();
+            const Control* under = controlOf(hit);
+            if (under && under != c && under->enabled())
+                break;
+        }
         if (c->handles(ControlEvent::MouseDown)) {
             EventArgs args;
             args.button = vbButton(e->button());
@@ -459,6 +482,11 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     }
+    case QEvent::MouseMove:
+    case QEvent::Enter:
+        if (watched == widgetFor(c) && c->handles(ControlEvent::MouseMove))
+            c->fire(ControlEvent::MouseMove);
+        break;
     case QEvent::MouseButtonDblClick:
         if (qobject_cast<QLabel*>(watched))
             c->fire(ControlEvent::DblClick);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/SingleInstance.h"
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+class QLocalServer;
+class QLocalSocket;
+class QLockFile;
+
+// One instance per user and executable file: a lock file says that an instance runs, a local
+// socket lets later starts ask it to come forward. Both are named after the executable's full
+// path, so a copy in another folder is another program.
+class QtSingleInstance : public QObject, public ISingleInstance {
+    Q_OBJECT
+public:
+    // programPath: the executable; folders: where the lock and the socket may live, the first
+    // one that exists or can be made and is writable is used.
+    explicit QtSingleInstance(const QString& programPath, const QStringList& folders = defaultFolders(),
+                              QObject* parent = nullptr);
+    ~QtSingleInstance() override;
+
+    // The user's runtime folder, then the temporary folder.
+    static QStringList defaultFolders();
+
+    bool anotherInstanceRunning() override;
+    bool activateRunning(const QString& keys1, const QString& keys2) override;
+    void setActivationHandler(ActivationHandler handler) override { handler_ = std::move(handler); }
+
+    QString lockPath() const;     // empty when no folder is usable
+    QString socketPath() const;
+    bool holdsLock() const;
+    bool isListening() const;
+
+    // How long a later start waits for the running one at most, in milliseconds.
+    static constexpr int kConnectWaitMs = 1500;
+    static constexpr int kAnswerWaitMs = 3000;
+
+private:
+    void listen();
+    void serve(QLocalSocket* socket);
+    // true when an instance answers at the socket
+    bool probe();
+    static bool readAnswer(QLocalSocket& socket);
+    bool ownedByOtherUser(const QString& path) const;
+
+    QString folder_;
+    QString name_;
+    std::unique_ptr<QLockFile> lock_;
+    QLocalServer* server_ = nullptr;
+    ActivationHandler handler_;
+};
