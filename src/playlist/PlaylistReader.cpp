@@ -78,7 +78,8 @@ ScanEnd scanLines(QFile& file, const std::function<bool(QByteArrayView)>& onLine
         return go;
     };
     for (;;) {
-        const QByteArray chunk = file.read(kChunkBytes);
+        // small files get a small buffer: read() allocates the whole size it is asked for
+        const QByteArray chunk = file.read(qBound<qint64>(4096, file.size() - file.pos(), kChunkBytes));
         if (file.error() != QFileDevice::NoError)
             return ScanEnd::Failed;
         if (chunk.isEmpty())
@@ -203,8 +204,11 @@ ReadResult readPls(const QString& path, int maxEntries)
     if (result.status != textfile::ReadStatus::Ok)
         return result;
     const QString folder = paths::LeadingPath(path);
-    for (const auto& [number, value] : files)
-        result.entries.append(resolveEntry(codec::decodeLine(value), folder));
+    for (const auto& [number, value] : files) {
+        const QString text = codec::decodeLine(value);   // a stray byte-order mark decodes to nothing
+        if (!text.trimmed().isEmpty())
+            result.entries.append(resolveEntry(text, folder));
+    }
     return result;
 }
 
@@ -228,8 +232,12 @@ ReadResult readEntries(const QString& path, int maxEntries)
     ReadResult result = scanFile(path, [&](QByteArrayView line) {
         if (entries.size() >= maxEntries)
             return false;
-        if (isEntryLine(line))
-            entries.append(codec::decodeLine(line));
+        if (isEntryLine(line)) {
+            // decoding drops a byte-order mark, which may leave a blank or a directive
+            const QString text = codec::decodeLine(line);
+            if (isEntry(text))
+                entries.append(text);
+        }
         return true;
     });
     if (result.status == textfile::ReadStatus::Ok)
