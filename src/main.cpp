@@ -1,12 +1,15 @@
 #include "app/MainWindow.h"
+#include "platform/qt/QtProgressDialog.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/WindowBinding.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStyleFactory>
+#include <QUrl>
 #include <cstdio>
 
 namespace {
@@ -60,11 +63,17 @@ int main(int argc, char** argv)
     services.window = &windowHost;
     services.clock = &clock;
     services.environment = env;
+    QtProgressDialog progress;
+    services.progress = &progress;
+    services.openInBrowser = [](const QString& address) -> qint64 {
+        return QDesktopServices::openUrl(QUrl(address)) ? 1 : 0;
+    };
 
     MainWindow model(services);
     WindowBinding binding(model);
     windowHost.setWidget(binding.window());
     dialogs.setParent(binding.window());
+    progress.setParent(binding.window());
 
     model.Form_Load();
     if (model.hasEnded())

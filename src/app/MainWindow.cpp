@@ -36,6 +36,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
     wireAppEvents();
     wirePlaylistEvents();
     wireVlcLocationEvents();
+    wireUpdateEvents();
 }
 
 MainWindow::~MainWindow() = default;

@@ -2,7 +2,9 @@
 
 #include "app/Control.h"
 #include "platform/Defaults.h"
+#include "platform/Progress.h"
 #include "platform/Services.h"
+#include "update/Download.h"
 
 #include <QObject>
 #include <QString>
@@ -19,6 +21,10 @@ struct MainWindowServices {
     // Start-up seams: false from the check ends this start at once; the second keeps the window on top.
     std::function<bool()> singleInstanceCheck;
     std::function<void()> switchOnTop;
+    // Update and web links: the download's progress window, and the web browser (returns the
+    // process id, 0 when nothing was started).
+    IProgressDialog* progress = nullptr;
+    std::function<qint64(const QString& address)> openInBrowser;
 };
 
 // The main window: every named control, the shared state, and the event procedures.
@@ -155,6 +161,16 @@ public:
     // Splits the command line as the shell would and starts it; the process id, 0 on failure.
     qint64 startCommandLine(const QString& commandLine);
 
+    // ---- update: update check and web links ----
+    void UpdateCaption_Click();
+    // true when the updater was started (the program then ends)
+    bool StartUpdater(const QString& programAddress, const QString& programFile, const QString& updaterFile,
+                      const QString& updaterAddress);
+    void Label3_Click();
+    void Label4_Click();
+    // the downloader's settings for this window: its progress window and event pump
+    download::Options downloadOptions() const;
+
 signals:
     // The program ended itself (exit button); the binding closes the window without asking again.
     void ended();
@@ -164,6 +180,7 @@ private:
     void wireAppEvents();
     void wirePlaylistEvents();
     void wireVlcLocationEvents();
+    void wireUpdateEvents();
     QString askForVlc(const QString& title);
     // the streaming options, read once per write and reused for every entry of that write
     struct StreamOptions {
