@@ -1,0 +1,230 @@
+#include "HttpTestServer.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+// The real updater against a local server, replacing a small program in a temporary folder.
+class UpdaterTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void replace_data();
+    void replace();
+    void waitsForTheProgram_data();
+    void waitsForTheProgram();
+    void unwritableProgramChangesNothing();
+
+private:
+    // the updater's exit code, -1 when it did not end in time
+    int runUpdater(const QStringList& args, bool asOtherUser = false);
+    QByteArray program() const { return readFile(prog_); }
+    static QByteArray readFile(const QString& path);
+    static void writeProgram(const QString& path, const QByteArray& bytes);
+    QStringList appEntries() const;
+    QByteArray marker() const { return readFile(out_ + QStringLiteral("/started")).trimmed(); }
+
+    std::unique_ptr<QTemporaryDir> root_;
+    std::unique_ptr<HttpTestServer> server_;
+    QString app_, out_, prog_;
+};
+
+namespace {
+
+const QByteArray kOld = "#!/bin/sh\necho old > \"$MARKER_DIR/started\"\n";
+const QByteArray kNew = "#!/bin/sh\necho new > \"$MARKER_DIR/started\"\n";
+
+QByteArray sha256(const QByteArray& bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+}  // namespace
+
+QByteArray UpdaterTest::readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void UpdaterTest::writeProgram(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                     QFile::ReadOther | QFile::ExeOther);
+}
+
+QStringList UpdaterTest::appEntries() const
+{
+    return QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+void UpdaterTest::init()
+{
+    root_ = std::make_unique<QTemporaryDir>();
+    server_ = std::make_unique<HttpTestServer>();
+    const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(root_->path(), open);
+    app_ = root_->path() + QStringLiteral("/app");
+    out_ = root_->path() + QStringLiteral("/out");
+    QVERIFY(QDir().mkpath(app_));
+    QVERIFY(QDir().mkpath(out_));
+    QFile::setPermissions(app_, open);
+    QFile::setPermissions(out_, open | QFile::WriteGroup | QFile::WriteOther);
+    prog_ = app_ + QStringLiteral("/prog");
+    writeProgram(prog_, kOld);
+}
+
+int UpdaterTest::runUpdater(const QStringList& args, bool asOtherUser)
+{
+    QProcess updater;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MARKER_DIR"), out_);
+    updater.setProcessEnvironment(env);
+    updater.setProcessChannelMode(QProcess::ForwardedChannels);
+    QStringList all = args;
+    all << QStringLiteral("--no-notify");
+    if (asOtherUser) {
+        all.prepend(QStringLiteral(MIROVELL_UPDATER));
+        all = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")} + all;
+        updater.start(QStringLiteral("setpriv"), all);
+    } else {
+        updater.start(QStringLiteral(MIROVELL_UPDATER), all);
+    }
+    QSignalSpy done(&updater, &QProcess::finished);
+    // the server answers on this thread: wait on the event loop, never block it
+    if (!done.wait(30000))
+        return -1;
+    return updater.exitStatus() == QProcess::NormalExit ? updater.exitCode() : -1;
+}
+
+void UpdaterTest::replace_data()
+{
+    QTest::addColumn<QByteArray>("served");
+    QTest::addColumn<QByteArray>("checksum");    // "" publishes none
+    QTest::addColumn<QString>("address");        // "" is the test server's /prog
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("programAfter");
+    QTest::addColumn<QByteArray>("started");     // which version ran afterwards; "" none
+
+    QTest::newRow("good checksum replaces and starts") << kNew << sha256(kNew) + "  prog\n" << QString() << 0 << kNew
+                                                       << QByteArray("new");
+    QTest::newRow("bad checksum keeps the old one") << kNew << sha256("something else") << QString() << 5 << kOld
+                                                    << QByteArray("old");
+    QTest::newRow("no checksum published") << kNew << QByteArray() << QString() << 4 << kOld << QByteArray("old");
+    QTest::newRow("checksum unreadable") << kNew << QByteArray("<html>not here</html>") << QString() << 4 << kOld
+                                         << QByteArray("old");
+    QTest::newRow("same version") << kOld << sha256(kOld) << QString() << 0 << kOld << QByteArray("old");
+    QTest::newRow("new version missing") << QByteArray() << sha256(kNew) << QString() << 4 << kOld
+                                         << QByteArray("old");
+    QTest::newRow("plain http to another machine") << kNew << sha256(kNew) << "http://192.0.2.1/prog" << 2 << kOld
+                                                   << QByteArray();
+}
+
+void UpdaterTest::replace()
+{
+    QFETCH(QByteArray, served);
+    QFETCH(QByteArray, checksum);
+    QFETCH(QString, address);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, programAfter);
+    QFETCH(QByteArray, started);
+    if (!served.isEmpty())
+        server_->serve("/prog", served);
+    if (!checksum.isEmpty())
+        server_->serve("/prog.sha256", checksum);
+    if (address.isEmpty())
+        address = server_->url(QStringLiteral("/prog"));
+
+    QCOMPARE(runUpdater({QStringLiteral("[URL]") + address, QStringLiteral("[PATH]") + prog_}), exitCode);
+    QCOMPARE(program(), programAfter);
+    QCOMPARE(appEntries(), QStringList{QStringLiteral("prog")});
+    if (started.isEmpty()) {
+        QTest::qWait(300);
+        QCOMPARE(marker(), QByteArray());
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(marker(), started, 5000);
+        QVERIFY(QFile::permissions(prog_) & QFile::ExeOther);
+    }
+}
+
+void UpdaterTest::waitsForTheProgram_data()
+{
+    QTest::addColumn<bool>("byProcessId");
+    QTest::newRow("program file still running") << false;
+    QTest::newRow("process id given") << true;
+}
+
+void UpdaterTest::waitsForTheProgram()
+{
+    QFETCH(bool, byProcessId);
+    server_->serve("/prog", kNew);
+    server_->serve("/prog.sha256", sha256(kNew));
+    const QByteArray sleepBinary = readFile(QStringLiteral("/bin/sleep"));
+    QProcess running;
+    if (byProcessId) {
+        running.start(QStringLiteral("/bin/sleep"), {QStringLiteral("3")});
+    } else {
+        // the program's own file is what runs, as the real program would
+        writeProgram(prog_, sleepBinary);
+        running.start(prog_, {QStringLiteral("3")});
+    }
+    QVERIFY(running.waitForStarted());
+    const QByteArray before = program();
+
+    QProcess updater;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MARKER_DIR"), out_);
+    updater.setProcessEnvironment(env);
+    updater.setProcessChannelMode(QProcess::ForwardedChannels);
+    QStringList args{QStringLiteral("[URL]") + server_->url(QStringLiteral("/prog")), QStringLiteral("[PATH]") + prog_,
+                     QStringLiteral("--no-notify")};
+    if (byProcessId)
+        args << QStringLiteral("[PID]%1").arg(running.processId());
+    updater.start(QStringLiteral(MIROVELL_UPDATER), args);
+    QVERIFY(updater.waitForStarted());
+
+    QTest::qWait(1500);
+    QCOMPARE(running.state(), QProcess::Running);
+    QCOMPARE(updater.state(), QProcess::Running);
+    QCOMPARE(program(), before);
+
+    QSignalSpy done(&updater, &QProcess::finished);
+    QVERIFY(done.wait(30000));
+    QCOMPARE(running.state(), QProcess::NotRunning);
+    QCOMPARE(updater.exitCode(), 0);
+    QCOMPARE(program(), kNew);
+    QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray("new"), 5000);
+}
+
+void UpdaterTest::unwritableProgramChangesNothing()
+{
+    server_->serve("/prog", kNew);
+    server_->serve("/prog.sha256", sha256(kNew));
+    const bool root = ::geteuid() == 0;
+    if (!root)
+        QFile::setPermissions(app_, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    // root may write anywhere: run the updater as nobody, for whom the root-owned folder is read-only
+    const int code = runUpdater({QStringLiteral("[URL]") + server_->url(QStringLiteral("/prog")),
+                                 QStringLiteral("[PATH]") + prog_}, root);
+    if (!root)
+        QFile::setPermissions(app_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(code, 3);
+    QCOMPARE(program(), kOld);
+    QCOMPARE(appEntries(), QStringList{QStringLiteral("prog")});
+    QVERIFY(server_->requestedPaths.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray("old"), 5000);
+}
+
+QTEST_GUILESS_MAIN(UpdaterTest)
+#include "tst_updater.moc"
