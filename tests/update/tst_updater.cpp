@@ -24,6 +24,7 @@ private slots:
 private:
     // the updater's exit code, -1 when it did not end in time
     int runUpdater(const QStringList& args, bool asOtherUser = false);
+    void launch(QProcess& updater, QStringList args, bool asOtherUser = false);
     QByteArray program() const { return readFile(prog_); }
     static QByteArray readFile(const QString& path);
     static void writeProgram(const QString& path, const QByteArray& bytes);
@@ -85,22 +86,26 @@ void UpdaterTest::init()
     writeProgram(prog_, kOld);
 }
 
-int UpdaterTest::runUpdater(const QStringList& args, bool asOtherUser)
+void UpdaterTest::launch(QProcess& updater, QStringList args, bool asOtherUser)
 {
-    QProcess updater;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("MARKER_DIR"), out_);
     updater.setProcessEnvironment(env);
     updater.setProcessChannelMode(QProcess::ForwardedChannels);
-    QStringList all = args;
-    all << QStringLiteral("--no-notify");
+    args << QStringLiteral("--no-notify");
     if (asOtherUser) {
-        all.prepend(QStringLiteral(MIROVELL_UPDATER));
-        all = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")} + all;
-        updater.start(QStringLiteral("setpriv"), all);
+        args = QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                           QStringLiteral(MIROVELL_UPDATER)} + args;
+        updater.start(QStringLiteral("setpriv"), args);
     } else {
-        updater.start(QStringLiteral(MIROVELL_UPDATER), all);
+        updater.start(QStringLiteral(MIROVELL_UPDATER), args);
     }
+}
+
+int UpdaterTest::runUpdater(const QStringList& args, bool asOtherUser)
+{
+    QProcess updater;
+    launch(updater, args, asOtherUser);
     QSignalSpy done(&updater, &QProcess::finished);
     // the server answers on this thread: wait on the event loop, never block it
     if (!done.wait(30000))
@@ -182,16 +187,11 @@ void UpdaterTest::waitsForTheProgram()
     QVERIFY(running.waitForStarted());
     const QByteArray before = program();
 
-    QProcess updater;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("MARKER_DIR"), out_);
-    updater.setProcessEnvironment(env);
-    updater.setProcessChannelMode(QProcess::ForwardedChannels);
-    QStringList args{QStringLiteral("[URL]") + server_->url(QStringLiteral("/prog")), QStringLiteral("[PATH]") + prog_,
-                     QStringLiteral("--no-notify")};
+    QStringList args{QStringLiteral("[URL]") + server_->url(QStringLiteral("/prog")), QStringLiteral("[PATH]") + prog_};
     if (byProcessId)
         args << QStringLiteral("[PID]%1").arg(running.processId());
-    updater.start(QStringLiteral(MIROVELL_UPDATER), args);
+    QProcess updater;
+    launch(updater, args);
     QVERIFY(updater.waitForStarted());
 
     QTest::qWait(1500);
