@@ -229,12 +229,6 @@ public:
 
     int run()
     {
-        const QUrl url(request_.url, QUrl::StrictMode);
-        if (!trustedAddress(url)) {
-            tell(QStringLiteral("Die Adresse %1 wird nicht verwendet: nur HTTPS ist erlaubt. Es wurde nichts geändert.")
-                     .arg(request_.url), true);
-            return kUsage;
-        }
         const QFileInfo given(request_.path);
         if (!given.exists() || given.isDir()) {
             tell(QStringLiteral("Die Programmdatei %1 wurde nicht gefunden. Es wurde nichts geändert.")
@@ -248,6 +242,12 @@ public:
             tell(QStringLiteral("Mirovell läuft noch (%1). Bitte das Programm beenden und das Update erneut starten. "
                                 "Es wurde nichts geändert.").arg(file_), true);
             return kStillRunning;
+        }
+        // the program has ended for the update by now: from here on every failure starts it again
+        if (!trustedAddress(QUrl(request_.url, QUrl::StrictMode))) {
+            tell(QStringLiteral("Die Adresse %1 wird nicht verwendet: nur HTTPS ist erlaubt. Es wurde nichts geändert.")
+                     .arg(request_.url), true);
+            return restartOld(kUsage);
         }
         if (!canReplace(file_)) {
             tell(QStringLiteral("Die Programmdatei %1 ist nicht beschreibbar (keine Schreibrechte für Datei oder Ordner). "
