@@ -1,7 +1,9 @@
 // mirovell-updater: replaces the program's file with the version published at an address.
 //
-//   mirovell-updater [URL]<address> [PATH]<program file> [[PID]<process id>] [--no-notify]
+//   mirovell-updater [URL]<address> [PATH]<program file> [[PID]<process id>] [--console-only]
 //
+// Results go to the console and, unless --console-only, to a desktop notification and to
+// update.log in the user's cache folder.
 // It waits until the program has ended, fetches <address> and <address>.sha256, accepts the
 // download only when its SHA-256 matches, puts it in place with one atomic rename and starts it.
 // Whatever goes wrong, the old file stays as it was and is started again.
@@ -10,11 +12,13 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -42,6 +46,7 @@ enum ExitCode {
     kReplaceFailed = 6,
     kStillRunning = 7,
     kStartFailed = 8,
+    kBusy = 9,
 };
 
 constexpr int kWaitForEndMs = 60000;
@@ -51,18 +56,25 @@ struct Request {
     QString url;
     QString path;
     qint64 pid = 0;
-    bool notify = true;
+    bool consoleOnly = false;
 };
 
-bool g_notify = true;
+bool g_consoleOnly = false;
 
 // The user reads this on the console and, where the desktop offers it, as a notification.
 void tell(const QString& text, bool failure)
 {
     std::fputs(qPrintable(QStringLiteral("Mirovell-Update: ") + text + u'\n'), failure ? stderr : stdout);
     std::fflush(failure ? stderr : stdout);
-    if (!g_notify)
+    if (g_consoleOnly)
         return;
+    // started from a menu, nobody reads the console: keep a log where the user can find it
+    const QString logFolder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    QFile log(logFolder + QStringLiteral("/update.log"));
+    if (QDir().mkpath(logFolder) && log.open(QIODevice::Append)) {
+        log.write(QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + ' ' + text.toUtf8() + '\n');
+        log.close();
+    }
     const QString notifier = QStandardPaths::findExecutable(QStringLiteral("notify-send"));
     if (!notifier.isEmpty()) {
         QProcess::startDetached(notifier, {failure ? QStringLiteral("--urgency=critical") : QStringLiteral("--urgency=normal"),
@@ -83,8 +95,8 @@ QString stripQuotes(QString text)
 std::optional<Request> parseCommandLine(QStringList args)
 {
     Request request;
-    if (args.removeAll(QStringLiteral("--no-notify")) > 0)
-        request.notify = false;
+    if (args.removeAll(QStringLiteral("--console-only")) > 0)
+        request.consoleOnly = true;
     const QString line = args.join(u' ');
     const qsizetype url = line.indexOf(QStringLiteral("[URL]"));
     const qsizetype path = line.indexOf(QStringLiteral("[PATH]"));
@@ -237,6 +249,14 @@ public:
         }
         // a link is followed: the real file is replaced, the link keeps pointing at it
         file_ = given.canonicalFilePath();
+        // one updater per program file at a time
+        QLockFile lock(QDir::tempPath() + QStringLiteral("/mirovell-updater-") +
+                       QString::fromLatin1(QCryptographicHash::hash(file_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) +
+                       QStringLiteral(".lock"));
+        if (!lock.tryLock(0)) {
+            tell(QStringLiteral("Für %1 läuft bereits ein Update.").arg(file_), true);
+            return kBusy;
+        }
 
         if (!waitForProgramEnd(request_, file_)) {
             tell(QStringLiteral("Mirovell läuft noch (%1). Bitte das Programm beenden und das Update erneut starten. "
@@ -366,6 +386,6 @@ int main(int argc, char** argv)
                    stderr);
         return kUsage;
     }
-    g_notify = request->notify;
+    g_consoleOnly = request->consoleOnly;
     return Updater(*request).run();
 }
