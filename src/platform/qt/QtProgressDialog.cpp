@@ -1,6 +1,7 @@
 #include "platform/qt/QtProgressDialog.h"
 
 #include <QLocale>
+#include <QProgressBar>
 
 namespace {
 
@@ -33,6 +34,12 @@ void QtProgressDialog::begin(const QString& title, const QString& label, std::fu
     dialog->setAutoReset(false);
     dialog->setMinimumDuration(0);
     dialog->setMinimumWidth(360);
+    // The bar is driven directly: QProgressDialog::setValue on a modal dialog runs the event loop
+    // itself, which would re-enter the transfer that reports the progress.
+    auto* bar = new QProgressBar(dialog);
+    bar->setRange(0, 0);
+    dialog->setBar(bar);
+    bar_ = bar;
     QObject::connect(dialog, &QProgressDialog::canceled, dialog, [cancel = std::move(cancel)] {
         if (cancel)
             cancel();
@@ -46,11 +53,13 @@ void QtProgressDialog::progress(qint64 received, qint64 total)
     if (!dialog_ || dialog_->wasCanceled())
         return;
     dialog_->setLabelText(label_ + u'\n' + amountText(received, total));
+    if (!bar_)
+        return;
     if (total > 0) {
-        dialog_->setMaximum(kSteps);
-        dialog_->setValue(int(qMin<qint64>(kSteps, received * kSteps / total)));
+        bar_->setMaximum(kSteps);
+        bar_->setValue(int(qMin<qint64>(kSteps, received * kSteps / total)));
     } else {
-        dialog_->setMaximum(0);   // busy bar while the size is unknown
+        bar_->setMaximum(0);   // busy bar while the size is unknown
     }
 }
 

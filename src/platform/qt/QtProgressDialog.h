@@ -3,6 +3,7 @@
 #include "platform/Progress.h"
 
 #include <QPointer>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QWidget>
 
@@ -23,5 +24,6 @@ public:
 private:
     QPointer<QWidget> parent_;
     QPointer<QProgressDialog> dialog_;
+    QPointer<QProgressBar> bar_;
     QString label_;
 };
