@@ -1,4 +1,6 @@
+#include "Doubles.h"
 #include "HttpTestServer.h"
+#include "app/MainWindow.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -20,6 +22,7 @@ private slots:
     void waitsForTheProgram_data();
     void waitsForTheProgram();
     void unwritableProgramChangesNothing();
+    void wholeFlowFromTheWindow();
 
 private:
     // the updater's exit code, -1 when it did not end in time
@@ -220,6 +223,66 @@ void UpdaterTest::unwritableProgramChangesNothing()
     QCOMPARE(appEntries(), QStringList{QStringLiteral("prog")});
     QVERIFY(server_->requestedPaths.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray("old"), 5000);
+}
+
+namespace {
+
+// Runs what the window starts as a real process the test can wait for. The process id the window
+// passes is the test's own, which never ends while the test runs, so it is left out here.
+class WaitableLauncher : public IProcessLauncher {
+public:
+    explicit WaitableLauncher(const QString& markerDir)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("MARKER_DIR"), markerDir);
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+    }
+    qint64 start(const QString& program, const QStringList& arguments, WindowStyle) override
+    {
+        QStringList args;
+        for (const QString& a : arguments)
+            if (!a.startsWith(QStringLiteral("[PID]")))
+                args << a;
+        process.start(program, args << QStringLiteral("--console-only"));
+        return process.waitForStarted() ? process.processId() : 0;
+    }
+    bool terminate(qint64) override { return false; }
+    bool isRunning(qint64) const override { return process.state() == QProcess::Running; }
+
+    QProcess process;
+};
+
+}  // namespace
+
+// "Update" in the window: the updater is fetched from the server, started, and replaces the program.
+void UpdaterTest::wholeFlowFromTheWindow()
+{
+    server_->serve("/Downloads/mirovell-updater", readFile(QStringLiteral(MIROVELL_UPDATER)));
+    server_->serve("/prog", kNew);
+    server_->serve("/prog.sha256", sha256(kNew));
+    WaitableLauncher launcher(out_);
+    ScriptedDialogs dialogs;
+    dialogs.answerMessage(MessageAnswer::Yes);
+    RecordingWindowHost host;
+    MainWindowServices services;
+    services.processes = &launcher;
+    services.dialogs = &dialogs;
+    services.window = &host;
+    services.environment.programFolder = app_ + u'/';
+    services.environment.exeBaseName = QStringLiteral("prog");
+    MainWindow window(services);
+    window.Form_Load();
+    const QString updater = app_ + QStringLiteral("/mirovell-updater");
+
+    QVERIFY(window.StartUpdater(server_->url(QStringLiteral("/prog")), prog_, updater,
+                                server_->url(QStringLiteral("/Downloads/mirovell-updater"))));
+    QCOMPARE(host.quits, 1);
+    QSignalSpy done(&launcher.process, &QProcess::finished);
+    QVERIFY(launcher.process.state() == QProcess::NotRunning || done.wait(30000));
+    QCOMPARE(launcher.process.exitCode(), 0);
+    QCOMPARE(program(), kNew);
+    QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray("new"), 5000);
 }
 
 QTEST_GUILESS_MAIN(UpdaterTest)
