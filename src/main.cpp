@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
+#include "platform/qt/QtProgressDialog.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/QtSingleInstance.h"
 #include "platform/qt/WindowBinding.h"
+#include "player/RunFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -63,11 +65,17 @@ int main(int argc, char** argv)
     services.environment = env;
     QtSingleInstance singleInstance(QCoreApplication::applicationFilePath());
     services.singleInstance = &singleInstance;
+    QtProgressDialog progress;
+    services.progress = &progress;
+    services.openInBrowser = [&processes](const QString& address) {
+        return runfile::OpenInBrowser(&processes, address, WindowStyle::NormalFocus);
+    };
 
     MainWindow model(services);
     WindowBinding binding(model);
     windowHost.setWidget(binding.window());
     dialogs.setParent(binding.window());
+    progress.setParent(binding.window());
 
     model.Form_Load();
     if (model.hasEnded())

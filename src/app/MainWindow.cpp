@@ -39,6 +39,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
     wireDropEvents();
     wirePlaybackEvents();
     wireDesktopEvents();
+    wireUpdateEvents();
 }
 
 MainWindow::~MainWindow() = default;

@@ -3,8 +3,10 @@
 #include "app/Control.h"
 #include "desktop/AlwaysOnTop.h"
 #include "platform/Defaults.h"
+#include "platform/Progress.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
+#include "update/Download.h"
 
 #include <QObject>
 #include <QString>
@@ -24,6 +26,10 @@ struct MainWindowServices {
     std::function<void()> switchOnTop;
     // One instance per user and executable; when given, it backs the check above.
     ISingleInstance* singleInstance = nullptr;
+    // Update and web links: the download's progress window, and the web browser (returns the
+    // process id, 0 when nothing was started).
+    IProgressDialog* progress = nullptr;
+    std::function<qint64(const QString& address)> openInBrowser;
 };
 
 // The main window: every named control, the shared state, and the event procedures.
@@ -179,6 +185,16 @@ public:
     // Set by the tray host: drops its icon; every resize in the normal window state calls it.
     std::function<void()> removeTrayIcon;
 
+    // ---- update: update check and web links ----
+    void UpdateCaption_Click();
+    // true when the updater was started (the program then ends)
+    bool StartUpdater(const QString& programAddress, const QString& programFile, const QString& updaterFile,
+                      const QString& updaterAddress);
+    void Label3_Click();
+    void Label4_Click();
+    // the downloader's settings for this window: its progress window and event pump
+    download::Options downloadOptions() const;
+
 signals:
     // The program ended itself (exit button); the binding closes the window without asking again.
     void ended();
@@ -193,6 +209,7 @@ private:
     void wirePlaybackEvents();
     void wireDesktopEvents();
     std::unique_ptr<AlwaysOnTop> alwaysOnTop_;
+    void wireUpdateEvents();
     QString askForVlc(const QString& title);
     // the streaming options, read once per write and reused for every entry of that write
     struct StreamOptions {

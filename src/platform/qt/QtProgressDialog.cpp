@@ -1,0 +1,73 @@
+#include "platform/qt/QtProgressDialog.h"
+
+#include <QLocale>
+#include <QProgressBar>
+
+namespace {
+
+constexpr int kSteps = 1000;
+
+}  // namespace
+
+QtProgressDialog::~QtProgressDialog()
+{
+    end();
+}
+
+QString QtProgressDialog::amountText(qint64 received, qint64 total)
+{
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const auto kb = [&german](qint64 bytes) { return german.toString((bytes + 1023) / 1024) + QStringLiteral(" kB"); };
+    if (total > 0)
+        return kb(received) + QStringLiteral(" von ") + kb(total);
+    return kb(received);
+}
+
+void QtProgressDialog::begin(const QString& title, const QString& label, std::function<void()> cancel)
+{
+    end();
+    label_ = QStringLiteral("Lade %1 herunter ...").arg(label);
+    auto* dialog = new QProgressDialog(label_ + u'\n' + amountText(0, -1), QStringLiteral("Abbrechen"), 0, 0, parent_);
+    dialog->setWindowTitle(title);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    dialog->setMinimumDuration(0);
+    dialog->setMinimumWidth(360);
+    // The bar is driven directly: QProgressDialog::setValue on a modal dialog runs the event loop
+    // itself, which would re-enter the transfer that reports the progress.
+    auto* bar = new QProgressBar(dialog);
+    bar->setRange(0, 0);
+    dialog->setBar(bar);
+    bar_ = bar;
+    QObject::connect(dialog, &QProgressDialog::canceled, dialog, [cancel = std::move(cancel)] {
+        if (cancel)
+            cancel();
+    });
+    dialog_ = dialog;
+    dialog->show();
+}
+
+void QtProgressDialog::progress(qint64 received, qint64 total)
+{
+    if (!dialog_ || dialog_->wasCanceled())
+        return;
+    dialog_->setLabelText(label_ + u'\n' + amountText(received, total));
+    if (!bar_)
+        return;
+    if (total > 0) {
+        bar_->setMaximum(kSteps);
+        bar_->setValue(int(qMin<qint64>(kSteps, received * kSteps / total)));
+    } else {
+        bar_->setMaximum(0);   // busy bar while the size is unknown
+    }
+}
+
+void QtProgressDialog::end()
+{
+    if (dialog_) {
+        dialog_->hide();
+        dialog_->deleteLater();
+    }
+    dialog_ = nullptr;
+}

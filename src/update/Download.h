@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <functional>
+
+class IProgressDialog;
+
+// Fetches one file from a web address into a local path, always fresh from the network.
+// The transfer goes into a temporary file beside the target that is renamed only when it is
+// complete, so a failed or cancelled download leaves nothing behind.
+namespace download {
+
+// the only "what if the target exists" value the program uses
+constexpr int kOverwrite = 3;
+// invalid address, as the platform download reports it
+constexpr int kInvalidAddressCode = int(0x800C0002u);
+
+struct Options {
+    int idleTimeoutMs = 30000;              // no byte for this long ends the transfer
+    int totalTimeoutMs = 30 * 60 * 1000;    // a trickling server is not waited for forever
+    qint64 maxBytes = qint64(512) << 20;    // an endless body stops here
+    int maxRedirects = 10;
+    IProgressDialog* progress = nullptr;
+    QString progressTitle = QStringLiteral("Download");
+    // lets the window's pending events run once before the transfer
+    std::function<void()> pumpEvents;
+};
+
+enum class Error {
+    None,
+    InvalidAddress,
+    Destination,   // target folder missing or not writable, target exists and may not be replaced
+    Network,
+    Http,          // the server answered with an error status
+    Redirect,      // refused redirect (HTTPS to HTTP, other scheme, too many)
+    Timeout,
+    TooLarge,
+    Incomplete,    // fewer bytes than announced
+    Write,
+    Cancelled,
+};
+
+struct Result {
+    QString path;      // the file written, empty on failure
+    Error error = Error::None;
+    int code = 0;      // HTTP status for Error::Http, the network error number otherwise
+    QString message;   // for a log or a console, not for the main window
+    bool ok() const { return error == Error::None; }
+};
+
+Result fetch(const QString& url, const QString& destination, int ifExists, const Options& options);
+
+// The path written, or "" on failure.
+QString URLDownload(const QString& url, const QString& destination, int ifExists, const Options& options = {});
+
+// folder + separator (unless it ends in one) + name; an empty folder gives the name alone.
+QString CombinePath(const QString& folder, const QString& name);
+bool PathExists(const QString& path);
+
+// A redirect is followed only within http/https and never from HTTPS down to HTTP.
+bool redirectAllowed(const QUrl& from, const QUrl& to);
+
+}  // namespace download
