@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
+#include "link/TcpLinkSocket.h"
 #include "platform/qt/QtServices.h"
+#include "platform/qt/QtTray.h"
 #include "platform/qt/WindowBinding.h"
 
 #include <QApplication>
@@ -54,12 +56,16 @@ int main(int argc, char** argv)
     QtDialogs dialogs;
     QtWindowHost windowHost;
     SystemClock clock;
+    TcpLinkSocketFactory sockets;
+    QtTrayIcon tray(QApplication::windowIcon());
     MainWindowServices services;
     services.processes = &processes;
     services.dialogs = &dialogs;
     services.window = &windowHost;
     services.clock = &clock;
     services.environment = env;
+    services.sockets = &sockets;
+    services.tray = &tray;
 
     MainWindow model(services);
     WindowBinding binding(model);

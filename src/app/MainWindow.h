@@ -1,13 +1,18 @@
 #pragma once
 
 #include "app/Control.h"
+#include "desktop/SystemTray.h"
+#include "link/LinkSocket.h"
 #include "platform/Defaults.h"
 #include "platform/Services.h"
 
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
+
+class MessageReader;
 
 // The services the main window uses; null ones are simply not used.
 struct MainWindowServices {
@@ -19,6 +24,10 @@ struct MainWindowServices {
     // Start-up seams: false from the check ends this start at once; the second keeps the window on top.
     std::function<bool()> singleInstanceCheck;
     std::function<void()> switchOnTop;
+    // The link: its sockets (none: the link stays down), its ports, and the notification area.
+    ILinkSocketFactory* sockets = nullptr;
+    LinkPorts linkPorts;
+    ITrayIcon* tray = nullptr;
 };
 
 // The main window: every named control, the shared state, and the event procedures.
@@ -155,6 +164,42 @@ public:
     // Splits the command line as the shell would and starts it; the process id, 0 on failure.
     qint64 startCommandLine(const QString& commandLine);
 
+    // ---- player: stream sending ----
+    void RunVLCBtn_Click();
+    void TargetText_GotFocus();
+    void TargetText_LostFocus();
+    void SendenUniCastCheck_Click();
+    void MultiCastCheck_Click();
+    // VLC on the streaming play list, the stream output given as trusted item options.
+    QString StreamingCommandLine();
+    qint64 sendingVlcProcess() const { return sendingVlc_; }
+
+    // ---- link: sockets, sending side, receiving side ----
+    std::unique_ptr<ILinkSocket> Winsock_ServerListen;   // request channel, sender end
+    std::unique_ptr<ILinkSocket> Winsock_ServerSend;     // list channel, sender end
+    std::unique_ptr<ILinkSocket> Winsock_ClientListen;   // list channel, receiver end
+    std::unique_ptr<ILinkSocket> Winsock_ClientSend;     // request channel, receiver end
+    TrayHost SystemTray;
+    void StartServerListen();
+    void SErverBtnTest_Click();
+    void ButtonServerSenden_Click();
+    void ServerSendTimer_Timer();
+    void Winsock_ServerListen_ConnectionRequest(qint64 requestId);
+    void Winsock_ServerListen_DataArrival(qint64 bytesTotal);
+    void Winsock_ServerListen_Close();
+    void Winsock_ServerSend_Connect();
+    void Winsock_ServerSend_SendComplete();
+    void ClientBtnTest_Click();
+    void ConnectClientSend();
+    void FilmRemoteList_DblClick();
+    void FillRemoteList(const QString& list);
+    void Winsock_ClientListen_ConnectionRequest(qint64 requestId);
+    void Winsock_ClientListen_DataArrival(qint64 bytesTotal);
+    void Winsock_ClientListen_Close();
+    void Winsock_ClientSend_Connect();
+    void Winsock_ClientSend_SendComplete();
+    void Winsock_ClientSend_Close();
+
 signals:
     // The program ended itself (exit button); the binding closes the window without asking again.
     void ended();
@@ -174,6 +219,18 @@ private:
     QString buildStreamingEntry(const QString& entry, const StreamOptions& options) const;
     bool writePlaylistLines(const QString& path, const QStringList& lines);
     void closeLinkSockets();
+
+    // link and stream sending
+    void wireLinkEvents();
+    void wireStreamEvents();
+    void handleRequestMessage(const QString& message);
+    void handleListMessage(const QString& message);
+    void stopSendingVlc();
+    qint16 sendCountdown = 0;   // the link timer's rhythm for repeating the track list
+    bool restartWanted_ = false;
+    qint64 sendingVlc_ = 0;     // the VLC this program started for sending
+    MessageReader* requestReader_ = nullptr;
+    MessageReader* listReader_ = nullptr;
 
     MainWindowServices services_;
     std::vector<Control*> all_;
