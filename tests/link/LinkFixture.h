@@ -2,6 +2,7 @@
 
 #include "Doubles.h"
 #include "app/MainWindow.h"
+#include "link/MessageReader.h"
 #include "link/TcpLinkSocket.h"
 
 #include <QTcpServer>
