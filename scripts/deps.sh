@@ -10,6 +10,7 @@ packages=(
     xdg-utils shared-mime-info desktop-file-utils fonts-dejavu-core
     python3 util-linux procps
 )
+packages+=(libclang-rt-14-dev)   # libFuzzer, for scripts/fuzz.sh
 if [[ "${1:-}" == "--run-only" ]]; then
     packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins
               vlc xdg-utils shared-mime-info fonts-dejavu-core)

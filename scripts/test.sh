@@ -9,3 +9,4 @@ werror=OFF
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_WERROR=$werror >/dev/null
 cmake --build build/test -j "$jobs"
 (cd build/test && ctest --output-on-failure -j "$jobs")
+bash scripts/fuzz.sh
