@@ -105,7 +105,11 @@ private slots:
         sendPaced(peer, chunk, 100);
         QTRY_VERIFY(peer.bytesToWrite() == 0);
         QTest::qWait(100);
+#ifndef __SANITIZE_ADDRESS__   // the sanitizer keeps freed memory in quarantine
         QVERIFY2(residentKiB() - before < 48 * 1024, "memory grew with the garbage");
+#else
+        Q_UNUSED(before);
+#endif
         listUnchangedAndNothingStarted();
         // the connection still takes a valid request
         peer.write("1113STARTTRACK:/media/c.mpg");
