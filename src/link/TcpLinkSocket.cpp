@@ -168,7 +168,7 @@ void TcpLinkSocket::connectTo(const QString& host, quint16 port)
 
 bool TcpLinkSocket::sendData(const QByteArray& bytes)
 {
-    if (state_ != linkstate::Connected || !socket_)
+    if (state_ != linkstate::Connected || !socket_ || socket_->bytesToWrite() + bytes.size() > kMaxQueued)
         return false;
     return socket_->write(bytes) == bytes.size();
 }

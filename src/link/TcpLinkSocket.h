@@ -16,6 +16,8 @@ class TcpLinkSocket : public QObject, public ILinkSocket {
 public:
     // what one connection may hold unread before reading pauses
     static constexpr qint64 kReadBuffer = 1024 * 1024;
+    // what may wait for a peer that does not read before further sends are dropped
+    static constexpr qint64 kMaxQueued = 16 * 1024 * 1024;
 
     explicit TcpLinkSocket(QObject* parent = nullptr);
     ~TcpLinkSocket() override;

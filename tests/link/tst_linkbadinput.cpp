@@ -1,8 +1,12 @@
 #include "LinkFixture.h"
+#include "link/LinkMessages.h"
+#include "platform/Codec.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTcpSocket>
 #include <algorithm>
+#include <sys/socket.h>
 
 namespace {
 
@@ -128,6 +132,42 @@ private slots:
         QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
         QCOMPARE((*w)->Winsock_ServerListen->state(), linkstate::Listening);
         listUnchangedAndNothingStarted();
+    }
+
+    void receiverThatNeverReads()
+    {
+        QTcpServer fake;
+        QVERIFY(fake.listen(QHostAddress::LocalHost, ports.list));
+        // a small receive window, so the stall shows in this process and not in the kernel
+        const int window = 64 * 1024;
+        setsockopt(int(fake.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+        (*w)->SErverBtnTest_Click();
+        QTRY_COMPARE((*w)->ConnectStatus.text(), QStringLiteral("Client gefunden"));
+        QStringList big;
+        for (int i = 0; i < 32767; ++i)
+            big << QStringLiteral("/srv/media/a long folder name/film %1.mkv").arg(i);
+        (*w)->FilmList.setItems(big);
+        for (int i = 0; i < 60; ++i) {
+            (*w)->ButtonServerSenden_Click();
+            QCoreApplication::processEvents();
+        }
+        // what piled up for the stalled peer is bounded, not 60 lists
+        QTcpSocket* in = fake.nextPendingConnection();
+        QVERIFY(in);
+        qint64 got = 0;
+        QElapsedTimer quiet;
+        quiet.start();
+        while (quiet.elapsed() < 500) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            const qint64 n = in->readAll().size();
+            got += n;
+            if (n)
+                quiet.restart();
+        }
+        const qint64 oneList = codec::encodeForLink(linkmsg::BuildTrackList(big)).size();
+        QVERIFY2(got < 24 * 1024 * 1024, qPrintable(QString::number(got)));
+        QVERIFY(got >= oneList);
+        QCOMPARE((*w)->Winsock_ServerSend->state(), linkstate::Connected);
     }
 
     void thousandConnectionsInARow()
