@@ -1,7 +1,9 @@
 #include "app/MainWindow.h"
+#include "link/TcpLinkSocket.h"
 #include "platform/qt/QtProgressDialog.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/QtSingleInstance.h"
+#include "platform/qt/QtTray.h"
 #include "platform/qt/WindowBinding.h"
 #include "player/RunFile.h"
 
@@ -57,6 +59,8 @@ int main(int argc, char** argv)
     QtDialogs dialogs;
     QtWindowHost windowHost;
     SystemClock clock;
+    TcpLinkSocketFactory sockets;
+    QtTrayIcon tray(QApplication::windowIcon());
     MainWindowServices services;
     services.processes = &processes;
     services.dialogs = &dialogs;
@@ -70,6 +74,8 @@ int main(int argc, char** argv)
     services.openInBrowser = [&processes](const QString& address) {
         return runfile::OpenInBrowser(&processes, address, WindowStyle::NormalFocus);
     };
+    services.sockets = &sockets;
+    services.tray = &tray;
 
     MainWindow model(services);
     WindowBinding binding(model);

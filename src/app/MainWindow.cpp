@@ -40,6 +40,8 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
     wirePlaybackEvents();
     wireDesktopEvents();
     wireUpdateEvents();
+    wireLinkEvents();
+    wireStreamEvents();
 }
 
 MainWindow::~MainWindow() = default;
@@ -176,8 +178,11 @@ void MainWindow::SendenTabButton_Click()
     EmpfangenTabButton.setEnabled(true);
     LokalStarteBtn.setEnabled(true);
     FilmList.setEnabled(true);
+    SErverBtnTest_Click();
+    ButtonServerSenden_Click();
     FilmRemoteList.hide();
     ServerSendTimer.setEnabled(true);
+    StartServerListen();
     UpdateFileCount();
 }
 
@@ -193,9 +198,13 @@ void MainWindow::EmpfangenTabButton_Click()
     SendenTabButton.setEnabled(true);
     EmpfangenTabButton.setEnabled(false);
     FilmList.setEnabled(false);
+    ClientBtnTest_Click();
     FilmRemoteList.clear();
+    SenderLabel.setText(QStringLiteral("Sender:\rnicht gefunden"));
+    FilmRemoteList.addItem(QStringLiteral("Warte auf Playlist ..."));
     FilmRemoteList.show();
     ServerSendTimer.setEnabled(true);
+    ConnectClientSend();
     UpdateFileCount();
     List_Count.setText(QString());
 }

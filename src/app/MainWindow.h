@@ -2,6 +2,8 @@
 
 #include "app/Control.h"
 #include "desktop/AlwaysOnTop.h"
+#include "desktop/SystemTray.h"
+#include "link/LinkSocket.h"
 #include "platform/Defaults.h"
 #include "platform/Progress.h"
 #include "platform/Services.h"
@@ -13,6 +15,8 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+class MessageReader;
 
 // The services the main window uses; null ones are simply not used.
 struct MainWindowServices {
@@ -30,6 +34,10 @@ struct MainWindowServices {
     // process id, 0 when nothing was started).
     IProgressDialog* progress = nullptr;
     std::function<qint64(const QString& address)> openInBrowser;
+    // The link: its sockets (none: the link stays down), its ports, and the notification area.
+    ILinkSocketFactory* sockets = nullptr;
+    LinkPorts linkPorts;
+    ITrayIcon* tray = nullptr;
 };
 
 // The main window: every named control, the shared state, and the event procedures.
@@ -195,6 +203,42 @@ public:
     // the downloader's settings for this window: its progress window and event pump
     download::Options downloadOptions() const;
 
+    // ---- player: stream sending ----
+    void RunVLCBtn_Click();
+    void TargetText_GotFocus();
+    void TargetText_LostFocus();
+    void SendenUniCastCheck_Click();
+    void MultiCastCheck_Click();
+    // VLC on the streaming play list, the stream output given as trusted item options.
+    QString StreamingCommandLine();
+    qint64 sendingVlcProcess() const { return sendingVlc_; }
+
+    // ---- link: sockets, sending side, receiving side ----
+    std::unique_ptr<ILinkSocket> Winsock_ServerListen;   // request channel, sender end
+    std::unique_ptr<ILinkSocket> Winsock_ServerSend;     // list channel, sender end
+    std::unique_ptr<ILinkSocket> Winsock_ClientListen;   // list channel, receiver end
+    std::unique_ptr<ILinkSocket> Winsock_ClientSend;     // request channel, receiver end
+    TrayHost SystemTray;
+    void StartServerListen();
+    void SErverBtnTest_Click();
+    void ButtonServerSenden_Click();
+    void ServerSendTimer_Timer();
+    void Winsock_ServerListen_ConnectionRequest(qint64 requestId);
+    void Winsock_ServerListen_DataArrival(qint64 bytesTotal);
+    void Winsock_ServerListen_Close();
+    void Winsock_ServerSend_Connect();
+    void Winsock_ServerSend_SendComplete();
+    void ClientBtnTest_Click();
+    void ConnectClientSend();
+    void FilmRemoteList_DblClick();
+    void FillRemoteList(const QString& list);
+    void Winsock_ClientListen_ConnectionRequest(qint64 requestId);
+    void Winsock_ClientListen_DataArrival(qint64 bytesTotal);
+    void Winsock_ClientListen_Close();
+    void Winsock_ClientSend_Connect();
+    void Winsock_ClientSend_SendComplete();
+    void Winsock_ClientSend_Close();
+
 signals:
     // The program ended itself (exit button); the binding closes the window without asking again.
     void ended();
@@ -221,6 +265,18 @@ private:
     void appendStreamingEntry(QString& out, const QString& entry, const StreamOptions& options) const;
     bool writePlaylistText(const QString& path, const QString& text);
     void closeLinkSockets();
+
+    // link and stream sending
+    void wireLinkEvents();
+    void wireStreamEvents();
+    void handleRequestMessage(const QString& message);
+    void handleListMessage(const QString& message);
+    void stopSendingVlc();
+    qint16 sendCountdown = 0;   // the link timer's rhythm for repeating the track list
+    bool restartWanted_ = false;
+    qint64 sendingVlc_ = 0;     // the VLC this program started for sending
+    MessageReader* requestReader_ = nullptr;
+    MessageReader* listReader_ = nullptr;
 
     MainWindowServices services_;
     std::vector<Control*> all_;

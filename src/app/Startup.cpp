@@ -187,6 +187,10 @@ void MainWindow::SaveSettingsOnExit()
 
 void MainWindow::closeLinkSockets()
 {
+    Winsock_ServerSend->close();
+    Winsock_ServerListen->close();
     ConnectStatusServer.setText(QStringLiteral("Closed"));
     ConnectStatus.setText(QStringLiteral("Closed"));
+    Winsock_ClientSend->close();
+    Winsock_ClientListen->close();
 }

@@ -71,3 +71,16 @@ struct ProgramEnvironment {
     QString commandLine;     // the argument text as one string
     QString configFolder;    // used when the program folder is not writable
 };
+
+// An icon in the desktop's notification area. Mouse events on it arrive as the codes the
+// tray host knows (514 left button up, 515 left double click, 517 right button up, ...).
+class ITrayIcon {
+public:
+    virtual ~ITrayIcon() = default;
+    // Shows the program's icon; false where the desktop has no notification area.
+    virtual bool show(const QString& toolTip) = 0;
+    virtual void setToolTip(const QString& toolTip) = 0;
+    virtual void hide() = 0;
+    virtual bool isShown() const = 0;
+    virtual void setMouseHandler(std::function<void(int code)> handler) = 0;
+};

@@ -20,6 +20,10 @@ void MainWindow::UpdateFileCount()
     UpBtn.setEnabled(any);
     DownBtn.setEnabled(any);
     SaveBtn.setEnabled(any);
+    if (SendenFrame.visible()) {
+        SErverBtnTest_Click();
+        ButtonServerSenden_Click();
+    }
 }
 
 void MainWindow::Command1_Click()

@@ -76,6 +76,7 @@ void ListEditingTest::countInReceiveMode()
     w->Form_Load();
     w->FilmList.addItems({"a", "b", "c"});
     w->EmpfangenTabButton_Click();
+    w->FilmRemoteList.clear();   // the waiting entry
     for (int i = 0; i < 12; ++i)
         w->FilmRemoteList.addItem(QString::number(i));
     w->UpdateFileCount();

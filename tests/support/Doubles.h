@@ -124,3 +124,28 @@ private:
 
 QByteArray readAll(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
+
+// The notification area: records what is shown; click() plays a mouse event on the icon.
+class RecordingTray : public ITrayIcon {
+public:
+    bool show(const QString& tip) override
+    {
+        if (!available)
+            return false;
+        shown = true;
+        toolTip = tip;
+        ++shows;
+        return true;
+    }
+    void setToolTip(const QString& tip) override { toolTip = tip; }
+    void hide() override { shown = false; }
+    bool isShown() const override { return shown; }
+    void setMouseHandler(std::function<void(int)> h) override { handler = std::move(h); }
+    void click(int code) { if (handler) handler(code); }
+
+    bool available = true;
+    bool shown = false;
+    int shows = 0;
+    QString toolTip;
+    std::function<void(int)> handler;
+};

@@ -1,0 +1,44 @@
+// Feeds arbitrary bytes, cut into arbitrary pieces, through the link's framing and message parsing.
+#include "link/LinkMessages.h"
+#include "platform/Codec.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    // the first byte chooses where the stream is cut, as TCP would
+    const size_t step = 1 + data[0] % 23;
+    const QByteArrayView stream(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
+    linkmsg::Framer framer;
+    const QStringList entries{QStringLiteral("/m/a.avi"), QStringLiteral("/m/b;c.mkv"), QString()};
+    qsizetype total = 0;
+    auto check = [&](const QByteArray& m) {
+        total += m.size();
+        if (m.size() < 4 || !m.startsWith("111") || total > stream.size())
+            abort();
+        const linkmsg::Parsed p = linkmsg::Parse(codec::decodeFromLink(m));
+        if (p.typeCode != 1111 && p.typeCode != 1112 && p.typeCode != 1113)
+            abort();
+        if (p.body.startsWith(linkmsg::kTrackList)) {
+            const qsizetype semi = p.body.indexOf(u';');
+            (void)linkmsg::SplitTrackList(semi < 0 ? p.body : p.body.mid(semi + 1));
+        } else if (p.body.startsWith(linkmsg::kStartTrack)) {
+            const int i = linkmsg::FindRequestedEntry(entries, p.body.mid(11));
+            if (i >= entries.size() || (i >= 0 && !entries[i].contains(p.body.mid(11))))
+                abort();
+        }
+    };
+    for (qsizetype at = 0; at < stream.size(); at += qsizetype(step)) {
+        framer.append(stream.sliced(at, std::min<qsizetype>(qsizetype(step), stream.size() - at)));
+        while (auto m = framer.next())
+            check(*m);
+    }
+    while (auto m = framer.flush())
+        check(*m);
+    if (framer.buffered() != 0)
+        abort();
+    return 0;
+}

@@ -1,0 +1,66 @@
+#include "link/MessageReader.h"
+
+#include "platform/Codec.h"
+
+MessageReader::MessageReader(Handlers handlers, QObject* parent) : QObject(parent), handlers_(std::move(handlers))
+{
+    pause_.setSingleShot(true);
+    pause_.setInterval(kPauseMs);
+    connect(&pause_, &QTimer::timeout, this, [this] { drain(true); });
+}
+
+void MessageReader::feed(const QByteArray& bytes)
+{
+    framer_.append(bytes);
+    // while a message is being handled, the loop in drain picks the new bytes up
+    if (!busy_)
+        drain(false);
+}
+
+void MessageReader::reset()
+{
+    framer_.clear();
+    pause_.stop();
+    pauseSeen_ = false;
+}
+
+void MessageReader::drain(bool atPause)
+{
+    if (busy_) {
+        pauseSeen_ = pauseSeen_ || atPause;
+        return;
+    }
+    busy_ = true;
+    for (;;) {
+        bool any = false;
+        while (auto m = framer_.next()) {
+            any = true;
+            if (handlers_.message)
+                handlers_.message(codec::decodeFromLink(*m));
+        }
+        if (atPause || pauseSeen_) {
+            atPause = pauseSeen_ = false;
+            if (auto m = framer_.flush()) {
+                any = true;
+                if (handlers_.message)
+                    handlers_.message(codec::decodeFromLink(*m));
+            }
+        }
+        if (framer_.buffered() > kMaxBuffered) {
+            reset();
+            busy_ = false;
+            if (handlers_.overflow)
+                handlers_.overflow();
+            return;
+        }
+        if (!any)
+            break;
+        if (handlers_.batchDone)
+            handlers_.batchDone();
+    }
+    busy_ = false;
+    if (framer_.buffered() > 0)
+        pause_.start();
+    else
+        pause_.stop();
+}

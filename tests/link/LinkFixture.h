@@ -1,0 +1,63 @@
+#pragma once
+
+#include "Doubles.h"
+#include "app/MainWindow.h"
+#include "link/MessageReader.h"
+#include "link/TcpLinkSocket.h"
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Two ports nobody listens on right now, so parallel tests do not meet.
+inline LinkPorts freeLinkPorts()
+{
+    QTcpServer a, b;
+    if (!a.listen(QHostAddress::Any, 0) || !b.listen(QHostAddress::Any, 0))
+        return {};
+    return {a.serverPort(), b.serverPort()};
+}
+
+// A started main window in a temporary program folder, with real link sockets on the given ports.
+struct LinkWindow {
+    explicit LinkWindow(LinkPorts ports, const QString& target = QStringLiteral("127.0.0.1"))
+    {
+        folder = dir.path() + u'/';
+        writeFile(folder + QStringLiteral("vlc"), "#!/bin/sh\n");
+        writeFile(folder + QStringLiteral("mirovell.ini"),
+                  "[LastSettings]\r\nLastConnection=" + target.toUtf8() + "\r\nvlc.exe=" + folder.toUtf8() +
+                      "vlc\r\nMinimizeOnStart=0\r\nAutoSavePlaylist=0\r\n\r\n[Settings]\r\n");
+        MainWindowServices s;
+        s.processes = &launcher;
+        s.dialogs = &dialogs;
+        s.window = &host;
+        s.clock = &clock;
+        s.sockets = &sockets;
+        s.linkPorts = ports;
+        s.tray = &tray;
+        s.environment.programFolder = folder;
+        s.environment.exeBaseName = QStringLiteral("mirovell");
+        window = std::make_unique<MainWindow>(s);
+        window->Form_Load();
+    }
+    MainWindow* operator->() { return window.get(); }
+    void tick() { window->ServerSendTimer.fire(ControlEvent::Timer); }
+    // VLC processes started for sending and not ended since
+    int runningStarts() const
+    {
+        int n = 0;
+        for (size_t i = 0; i < launcher.starts.size(); ++i)
+            n += launcher.isRunning(qint64(1001 + i)) ? 1 : 0;
+        return n;
+    }
+
+    QTemporaryDir dir;
+    QString folder;
+    ScriptedDialogs dialogs;
+    RecordingLauncher launcher;
+    RecordingWindowHost host;
+    RecordingTray tray;
+    FixedClock clock;
+    TcpLinkSocketFactory sockets;
+    std::unique_ptr<MainWindow> window;
+};

@@ -1,0 +1,142 @@
+#include "LinkFixture.h"
+
+#include <QFile>
+
+namespace {
+
+const QString kWaiting = QStringLiteral("Warte auf Playlist ...");
+const QStringList kList{"/media/a.avi", "/media/b.mkv", "/media/c d.mpg"};
+
+}  // namespace
+
+// Two main windows in one process, linked over loopback as two PCs would be.
+class TestLinkPair : public QObject {
+    Q_OBJECT
+
+    LinkPorts ports;
+    std::unique_ptr<LinkWindow> sender, receiver;
+
+    void link()
+    {
+        ports = freeLinkPorts();
+        QVERIFY(ports.list && ports.request);
+        sender = std::make_unique<LinkWindow>(ports);
+        receiver = std::make_unique<LinkWindow>(ports);
+        // both made their start-up connect attempt to a list port nobody listens on yet
+        QTRY_COMPARE((*sender)->Winsock_ServerSend->state(), linkstate::Error);
+        QTRY_COMPARE((*receiver)->Winsock_ServerSend->state(), linkstate::Error);
+
+        (*receiver)->EmpfangenTabButton_Click();
+        QCOMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Warte auf Server.."));
+        QCOMPARE((*receiver)->FilmRemoteList.items(), QStringList{kWaiting});
+        QCOMPARE((*receiver)->SenderLabel.text(), QStringLiteral("Sender:\rnicht gefunden"));
+        QCOMPARE((*receiver)->Winsock_ClientSend->state(), linkstate::Closed);
+        // a receiver keeps off the request port, or on one machine it would be asked for its own tracks
+        receiver->tick();
+        QCOMPARE((*receiver)->Winsock_ServerListen->state(), linkstate::Closed);
+
+        (*sender)->FilmList.setItems(kList);
+        (*sender)->SendenTabButton_Click();
+        QCOMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Warte auf Remote.."));
+        QTRY_COMPARE((*sender)->ConnectStatus.text(), QStringLiteral("Client gefunden"));
+        QTRY_COMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Client verbunden"));
+        QCOMPARE((*receiver)->SenderLabel.text(), QStringLiteral("Sender:\r127.0.0.1"));
+
+        // the first connected tick only starts the rhythm; the second sends the list
+        sender->tick();
+        QTest::qWait(300);
+        QCOMPARE((*receiver)->FilmRemoteList.items(), QStringList{kWaiting});
+        sender->tick();
+        QTRY_COMPARE((*receiver)->FilmRemoteList.items(), kList);
+        QCOMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Verbunden.."));
+        QCOMPARE((*receiver)->List_Count.text(), QStringLiteral("Dateien: 3"));
+
+        // one tick of the receiver opens the request channel back to the sender
+        receiver->tick();
+        QCOMPARE((*receiver)->ConnectStatusServer.text(), QStringLiteral("Client connected to Server "));
+        QTRY_COMPARE((*receiver)->ConnectStatusServer.text(), QStringLiteral("Verbunden.."));
+        QTRY_COMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Client (Remote) verbunden.."));
+    }
+
+    void request(const QString& entry)
+    {
+        Control& remote = (*receiver)->FilmRemoteList;
+        remote.setListIndex(int(remote.items().indexOf(entry)));
+        QVERIFY(remote.listIndex() >= 0);
+        remote.fire(ControlEvent::DblClick);
+        QCOMPARE(remote.count(), 0);
+    }
+
+private slots:
+    void cleanup()
+    {
+        sender.reset();
+        receiver.reset();
+    }
+
+    void doubleClickRestartsTheStreamWithThatTrackFirst()
+    {
+        link();
+        if (QTest::currentTestFailed())
+            return;
+        request(QStringLiteral("/media/c d.mpg"));
+        QTRY_COMPARE((*receiver)->ConnectStatusServer.text(), QString());
+        const QStringList moved{"/media/c d.mpg", "/media/a.avi", "/media/b.mkv"};
+        QTRY_COMPARE((*sender)->FilmList.items(), moved);
+        QCOMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Playing:/media/c d.mpg"));
+        QCOMPARE(sender->launcher.starts.size(), size_t(1));
+        const RecordingLauncher::Start& s = sender->launcher.starts[0];
+        QCOMPARE(s.program, sender->folder + QStringLiteral("vlc"));
+        QCOMPARE(s.arguments, (QStringList{(*sender)->TempPlaylistPath,
+                                           ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}", ":ttl=1"}));
+        QFile playlist((*sender)->TempPlaylistPath);
+        QVERIFY(playlist.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = playlist.readAll().split('\n');
+        QCOMPARE(lines.value(4).trimmed(), QByteArray("/media/c d.mpg"));
+        // the restart announces the new order at once
+        QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);
+
+        // the next request ends the first stream before the second starts
+        request(QStringLiteral("/media/b.mkv"));
+        QTRY_COMPARE(sender->launcher.starts.size(), size_t(2));
+        QCOMPARE(sender->launcher.terminated, std::vector<qint64>{1001});
+        QCOMPARE((*sender)->FilmList.item(0), QStringLiteral("/media/b.mkv"));
+        QCOMPARE((*sender)->sendingVlcProcess(), qint64(1002));
+    }
+
+    void closingOneSideRestoresTheOthersWaitingTexts_data()
+    {
+        QTest::addColumn<bool>("senderExits");
+        QTest::newRow("sender exits") << true;
+        QTest::newRow("receiver exits") << false;
+    }
+    void closingOneSideRestoresTheOthersWaitingTexts()
+    {
+        QFETCH(bool, senderExits);
+        link();
+        if (QTest::currentTestFailed())
+            return;
+        if (senderExits) {
+            (*sender)->Form_QueryUnload();
+            QCOMPARE((*sender)->ConnectStatus.text(), QStringLiteral("Closed"));
+            QTRY_COMPARE((*receiver)->SenderLabel.text(), QStringLiteral("Sender:\rnicht gefunden"));
+            QCOMPARE((*receiver)->FilmRemoteList.items(), QStringList{kWaiting});
+            QCOMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Warte auf Server.."));
+            QCOMPARE((*receiver)->Winsock_ClientListen->state(), linkstate::Listening);
+        } else {
+            (*receiver)->Form_QueryUnload();
+            QTRY_COMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Warte auf Remote.."));
+            QCOMPARE((*sender)->Winsock_ServerListen->state(), linkstate::Listening);
+            // the list channel stays closed until the list changes, then the sender looks again
+            QTRY_COMPARE((*sender)->Winsock_ServerSend->state(), linkstate::Closing);
+            sender->tick();
+            QCOMPARE((*sender)->Winsock_ServerSend->state(), linkstate::Closing);
+            (*sender)->FilmList.addItem(QStringLiteral("/media/e.avi"));
+            (*sender)->UpdateFileCount();
+            QCOMPARE((*sender)->ConnectStatus.text(), QStringLiteral("Suche Client.."));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLinkPair)
+#include "tst_linkpair.moc"
