@@ -9,8 +9,27 @@ MessageReader::MessageReader(Handlers handlers, QObject* parent) : QObject(paren
     connect(&pause_, &QTimer::timeout, this, [this] { drain(true); });
 }
 
+namespace {
+
+// Could these bytes begin a message ("1111", "1112", "1113")?
+bool mayStartMessage(const QByteArray& bytes)
+{
+    const qsizetype n = std::min<qsizetype>(bytes.size(), 4);
+    for (const char* head : {"1111", "1112", "1113"})
+        if (QByteArrayView(head).first(n) == QByteArrayView(bytes).first(n))
+            return true;
+    return false;
+}
+
+}  // namespace
+
 void MessageReader::feed(const QByteArray& bytes)
 {
+    // Arriving between messages, bytes that cannot begin one are a message of their own that
+    // nobody understands (" 1113..." with a blank in front, say): it is dropped whole, as peers
+    // that send one message per write expect.
+    if (framer_.buffered() == 0 && !bytes.isEmpty() && !mayStartMessage(bytes))
+        return;
     framer_.append(bytes);
     // while a message is being handled, the loop in drain picks the new bytes up
     if (!busy_)

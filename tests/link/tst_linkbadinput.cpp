@@ -96,6 +96,21 @@ private slots:
         listUnchangedAndNothingStarted();
     }
 
+    // A message that does not begin with its type code is not understood, even when a valid
+    // message follows the junk in the same write.
+    void messageWithJunkInFrontIsDropped()
+    {
+        QTcpSocket peer;
+        connectPeer(peer);
+        if (QTest::currentTestFailed())
+            return;
+        peer.write(" 1113STARTTRACK:/media/b");
+        peer.flush();
+        listUnchangedAndNothingStarted();
+        peer.write("1113STARTTRACK:/media/b");   // the next, well-formed one is obeyed
+        QTRY_COMPARE((*w)->FilmList.item(0), QStringLiteral("/media/b.mkv"));
+    }
+
     void hundredMegabytesWithoutAHead()
     {
         QTcpSocket peer;
