@@ -65,8 +65,10 @@ void MainWindow::applyDesignState()
     Command3.setBackColor(kWhite);
     Command3.setEnabled(false);
 
-    for (Control* panel : {&JetztAbspielenFrame, &SendenFrame, &EmpfangenFrame, &Frame1, &Frame2, &Frame3})
+    for (Control* panel : {&JetztAbspielenFrame, &SendenFrame, &EmpfangenFrame, &Frame1, &Frame2})
         panel->setBackColor(kPanelGrey);
+    // the status strip is lighter, so its grey status texts can be read
+    Frame3.setBackColor(kGrey);
     JetztAbspielenFrame.hide();
     EmpfangenFrame.hide();
 

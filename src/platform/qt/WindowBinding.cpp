@@ -232,7 +232,7 @@ QWidget* WindowBinding::create(Control* c, QWidget* parent)
     case ControlKind::PinToggle: {
         auto* w = new PictureButton(c, parent);
         // the pin is a picture to click, not a stop for the keyboard
-        w->setFocusPolicy(c->kind() == ControlKind::PinToggle ? Qt::NoFocus : Qt::StrongFocus);
+        w->setFocusPolicy(c->kind() == ControlKind::PinToggle ? Qt::NoFocus : Qt::TabFocus);
         connect(w, &QAbstractButton::clicked, c, [c] { c->fire(ControlEvent::Click); });
         return w;
     }
@@ -332,6 +332,7 @@ void WindowBinding::sync(Control* c, int property)
             QString t = c->text();
             t.replace(u'\r', u'\n');
             l->setText(t);
+            sync(c, int(Control::Property::Geometry));
         } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
             if (e->text() != c->text())
                 e->setText(c->text());
@@ -360,7 +361,16 @@ void WindowBinding::sync(Control* c, int property)
             if (w->size() != want)
                 w->resize(want);
         } else {
-            w->setGeometry(toPixels(r.left), toPixels(r.top), qMax(0, toPixels(r.width)), qMax(0, toPixels(r.height)));
+            QRect g(toPixels(r.left), toPixels(r.top), qMax(0, toPixels(r.width)), qMax(0, toPixels(r.height)));
+            // a label keeps its place but grows to show a text longer than its design, as far as
+            // its panel reaches (a sender's address below "Sender:", say)
+            if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty() && l->parentWidget()) {
+                const QSize need = l->sizeHint();
+                const QSize room = l->parentWidget()->size() - QSize(g.left(), g.top());
+                g.setWidth(qMax(g.width(), qMin(need.width(), room.width())));
+                g.setHeight(qMax(g.height(), qMin(need.height(), room.height())));
+            }
+            w->setGeometry(g);
         }
         break;
     }
