@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins
+    qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
     xvfb xauth x11-utils xdotool imagemagick
     vlc-bin vlc-plugin-base ffmpeg
     xdg-utils shared-mime-info desktop-file-utils fonts-dejavu-core
@@ -12,7 +12,7 @@ packages=(
 )
 packages+=(passwd)   # useradd: the real VLC runs as an ordinary test user
 if [[ "${1:-}" == "--run-only" ]]; then
-    packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins
+    packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
               vlc xdg-utils shared-mime-info fonts-dejavu-core)
 fi
 

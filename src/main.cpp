@@ -10,6 +10,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QStandardPaths>
 #include <QStyleFactory>
 #include <cstdio>
@@ -44,6 +47,11 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("Mirovell"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/mirovell.svg")));
+    // Qt's own dialogs (file dialog, standard buttons) speak German like the rest of the window
+    QTranslator qtGerman;
+    if (qtGerman.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtGerman);
 
     ProgramEnvironment env;
     env.programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/');

@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QWindow>
 #include <QMessageBox>
 #include <QProcess>
@@ -95,6 +96,9 @@ MessageAnswer QtDialogs::message(const QString& text, const QString& title, Mess
     }
     if (buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        // German buttons even where Qt's own translations are not installed
+        box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+        box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
         return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
     box.setStandardButtons(QMessageBox::Ok);
@@ -104,9 +108,13 @@ MessageAnswer QtDialogs::message(const QString& text, const QString& title, Mess
 
 QString QtDialogs::input(const QString& prompt, const QString& title, const QString& proposal)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(parent_, title, displayText(prompt), QLineEdit::Normal, proposal, &ok);
-    return ok ? text : QString();
+    QInputDialog dialog(parent_);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(displayText(prompt));
+    dialog.setTextValue(proposal);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
 QString QtDialogs::qtFilter(const QString& filters)
