@@ -91,7 +91,7 @@ void MainWindow::Form_Load()
 
     TargetText.setText(readSetting(kLast, QStringLiteral("LastConnection"), platformdefaults::kDefaultRemoteHost));
     VlcPath.setText(readSetting(kLast, QStringLiteral("vlc.exe"), platformdefaults::kDefaultVlcPath));
-    if (!textfile::fileExists(VlcPath.text())) {
+    if (!textfile::fileExists(paths::StripQuotes(VlcPath.text()))) {
         if (const auto folder = paths::AddTrailingSeparator(services_.environment.programFolder)) {
             const QString beside = *folder + platformdefaults::kVlcExecutableName;
             if (textfile::fileExists(beside))
@@ -105,7 +105,7 @@ void MainWindow::Form_Load()
     LoadPlaylistFile(startFile, true);
     UpdateFileCount();
 
-    if (textfile::fileExists(VlcPath.text())) {
+    if (textfile::fileExists(paths::StripQuotes(VlcPath.text()))) {
         VlcPath.hide();
         VLC_Browse.hide();
         Label2.setText(QStringLiteral("Vlc >"));
