@@ -251,6 +251,7 @@ private:
     void wireDropEvents();
     void addDroppedPaths(const QStringList& dropped);
     void wirePlaybackEvents();
+    void minimizeBeforeStart();
     void wireDesktopEvents();
     std::unique_ptr<AlwaysOnTop> alwaysOnTop_;
     void wireUpdateEvents();

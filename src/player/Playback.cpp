@@ -30,16 +30,22 @@ void MainWindow::wirePlaybackEvents()
     MulitCastCheck.on(ControlEvent::Click, [this] { MulitCastCheck_Click(); });
 }
 
+// Lets the window settle, minimises it when the user asked for that, and lets it settle again.
+void MainWindow::minimizeBeforeStart()
+{
+    if (!services_.window)
+        return;
+    services_.window->processPendingEvents();
+    if (CheckMinimize.value() == 1)
+        services_.window->minimize();
+    services_.window->processPendingEvents();
+}
+
 void MainWindow::Command2_Click()
 {
     EnsureVlcLocation();
     WritePlainPlaylist(TempPlaylistPath);
-    if (services_.window)
-        services_.window->processPendingEvents();
-    if (CheckMinimize.value() == 1 && services_.window)
-        services_.window->minimize();
-    if (services_.window)
-        services_.window->processPendingEvents();
+    minimizeBeforeStart();
     if (hasVlcPath(*this))
         startCommandLine(paths::QuoteIfSpaced(VlcPath.text()) + u' ' + paths::QuoteIfSpaced(TempPlaylistPath));
 }
@@ -47,12 +53,7 @@ void MainWindow::Command2_Click()
 void MainWindow::StartClientBtn_Click()
 {
     EnsureVlcLocation();
-    if (services_.window)
-        services_.window->processPendingEvents();
-    if (CheckMinimize.value() == 1 && services_.window)
-        services_.window->minimize();
-    if (services_.window)
-        services_.window->processPendingEvents();
+    minimizeBeforeStart();
     // VLC listens on its default port for whatever a sender addresses to this PC
     if (hasVlcPath(*this))
         startCommandLine(paths::QuoteIfSpaced(VlcPath.text()) + u' ' + SelectedProtocol() + QStringLiteral("://@"));
