@@ -16,10 +16,8 @@ qint64 residentKiB()
 {
     QFile f(QStringLiteral("/proc/self/status"));
     f.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
+    const QByteArray status = f.readAll();
+    return status.mid(status.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
 }
 
 // Writes everything without letting the peer's own buffer grow past a few MiB.
