@@ -6,7 +6,6 @@
 #include "link/TcpLinkSocket.h"
 
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 
 // Two ports nobody listens on right now, so parallel tests do not meet.
@@ -20,7 +19,8 @@ inline LinkPorts freeLinkPorts()
 
 // A started main window in a temporary program folder, with real link sockets on the given ports.
 struct LinkWindow {
-    explicit LinkWindow(LinkPorts ports, const QString& target = QStringLiteral("127.0.0.1"))
+    explicit LinkWindow(LinkPorts ports, const QString& target = QStringLiteral("127.0.0.1"),
+                        IProcessLauncher* processes = nullptr)
     {
         folder = dir.path() + u'/';
         writeFile(folder + QStringLiteral("vlc"), "#!/bin/sh\n");
@@ -28,7 +28,7 @@ struct LinkWindow {
                   "[LastSettings]\r\nLastConnection=" + target.toUtf8() + "\r\nvlc.exe=" + folder.toUtf8() +
                       "vlc\r\nMinimizeOnStart=0\r\nAutoSavePlaylist=0\r\n\r\n[Settings]\r\n");
         MainWindowServices s;
-        s.processes = &launcher;
+        s.processes = processes ? processes : &launcher;
         s.dialogs = &dialogs;
         s.window = &host;
         s.clock = &clock;
@@ -47,7 +47,7 @@ struct LinkWindow {
     {
         int n = 0;
         for (size_t i = 0; i < launcher.starts.size(); ++i)
-            n += launcher.isRunning(qint64(1001 + i)) ? 1 : 0;
+            n += launcher.isRunning(qint64(1001 + i));
         return n;
     }
 

@@ -15,12 +15,9 @@ const QStringList kList{"/media/a.avi", "/media/b.mkv", "/media/c.mpg"};
 qint64 residentKiB()
 {
     QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
+    f.open(QIODevice::ReadOnly);
+    const QByteArray status = f.readAll();
+    return status.mid(status.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
 }
 
 // Writes everything without letting the peer's own buffer grow past a few MiB.
@@ -44,11 +41,13 @@ class TestLinkBadInput : public QObject {
     LinkPorts ports;
     std::unique_ptr<LinkWindow> w;
 
-    void connectPeer(QTcpSocket& peer)
+    bool connectPeer(QTcpSocket& peer)
     {
         peer.connectToHost(QHostAddress::LocalHost, ports.request);
-        QTRY_VERIFY_WITH_TIMEOUT(peer.state() == QAbstractSocket::ConnectedState, 3000);
-        QTRY_COMPARE((*w)->Winsock_ServerListen->state(), linkstate::Connected);
+        return QTest::qWaitFor([&] {
+            return peer.state() == QAbstractSocket::ConnectedState &&
+                   (*w)->Winsock_ServerListen->state() == linkstate::Connected;
+        });
     }
     void listUnchangedAndNothingStarted()
     {
@@ -68,14 +67,17 @@ private slots:
     }
     void cleanup() { w.reset(); }
 
-    void peerThatSaysNothingThenHalfAMessage()
+    // silent, then empty and unknown requests, then half a request and gone
+    void peerThatSaysNothingOrNonsense()
     {
         QTcpSocket peer;
-        connectPeer(peer);
-        if (QTest::currentTestFailed())
-            return;
+        QVERIFY(connectPeer(peer));
         QCOMPARE((*w)->ConnectStatusServer.text(), QStringLiteral("Client (Remote) verbunden.."));
-        w->tick();   // still answering
+        w->tick();
+        listUnchangedAndNothingStarted();
+        peer.write("1113STARTTRACK:");
+        QTest::qWait(MessageReader::kPauseMs * 2);
+        peer.write("1113STARTTRACK:/etc/passwd\r\n#EXTVLCOPT:sout=#file{dst=/tmp/x}");
         listUnchangedAndNothingStarted();
         peer.write("1113STARTTRACK:/media/b");
         peer.flush();
@@ -84,26 +86,12 @@ private slots:
         listUnchangedAndNothingStarted();
     }
 
-    void unknownAndEmptyRequestsChangeNothing()
-    {
-        QTcpSocket peer;
-        connectPeer(peer);
-        if (QTest::currentTestFailed())
-            return;
-        peer.write("1113STARTTRACK:");
-        QTest::qWait(MessageReader::kPauseMs * 2);
-        peer.write("1113STARTTRACK:/etc/passwd\r\n#EXTVLCOPT:sout=#file{dst=/tmp/x}");
-        listUnchangedAndNothingStarted();
-    }
-
     // A message that does not begin with its type code is not understood, even when a valid
     // message follows the junk in the same write.
     void messageWithJunkInFrontIsDropped()
     {
         QTcpSocket peer;
-        connectPeer(peer);
-        if (QTest::currentTestFailed())
-            return;
+        QVERIFY(connectPeer(peer));
         peer.write(" 1113STARTTRACK:/media/b");
         peer.flush();
         listUnchangedAndNothingStarted();
@@ -114,10 +102,8 @@ private slots:
     void hundredMegabytesWithoutAHead()
     {
         QTcpSocket peer;
-        connectPeer(peer);
-        if (QTest::currentTestFailed())
-            return;
-        const qint64 before = residentKiB();
+        QVERIFY(connectPeer(peer));
+        [[maybe_unused]] const qint64 before = residentKiB();
         QByteArray chunk;
         while (chunk.size() < (1 << 20))
             chunk += "garbage 111 without a head; 1112";
@@ -126,12 +112,9 @@ private slots:
         QTest::qWait(100);
 #ifndef __SANITIZE_ADDRESS__   // the sanitizer keeps freed memory in quarantine
         QVERIFY2(residentKiB() - before < 48 * 1024, "memory grew with the garbage");
-#else
-        Q_UNUSED(before);
 #endif
         listUnchangedAndNothingStarted();
-        // the connection still takes a valid request
-        peer.write("1113STARTTRACK:/media/c.mpg");
+        peer.write("1113STARTTRACK:/media/c.mpg");   // the connection still takes a valid request
         QTRY_COMPARE((*w)->FilmList.item(0), QStringLiteral("/media/c.mpg"));
         QCOMPARE(w->launcher.starts.size(), size_t(1));
     }
@@ -139,9 +122,7 @@ private slots:
     void oversizedMessageDropsTheConnection()
     {
         QTcpSocket peer;
-        connectPeer(peer);
-        if (QTest::currentTestFailed())
-            return;
+        QVERIFY(connectPeer(peer));
         peer.write("1113STARTTRACK:");
         sendPaced(peer, QByteArray(1 << 20, 'n'), 40);
         QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
@@ -170,18 +151,15 @@ private slots:
         QTcpSocket* in = fake.nextPendingConnection();
         QVERIFY(in);
         qint64 got = 0;
-        QElapsedTimer quiet;
-        quiet.start();
-        while (quiet.elapsed() < 500) {
+        for (QElapsedTimer quiet; !quiet.isValid() || quiet.elapsed() < 500;) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            const qint64 n = in->readAll().size();
-            got += n;
-            if (n)
-                quiet.restart();
+            if (const qint64 n = in->readAll().size(); n || !quiet.isValid()) {
+                got += n;
+                quiet.start();
+            }
         }
-        const qint64 oneList = codec::encodeForLink(linkmsg::BuildTrackList(big)).size();
         QVERIFY2(got < 24 * 1024 * 1024, qPrintable(QString::number(got)));
-        QVERIFY(got >= oneList);
+        QVERIFY(got >= codec::encodeForLink(linkmsg::BuildTrackList(big)).size());
         QCOMPARE((*w)->Winsock_ServerSend->state(), linkstate::Connected);
     }
 
@@ -206,12 +184,11 @@ private slots:
         QTRY_COMPARE((*w)->FilmList.item(0), QStringLiteral("/media/b.mkv"));
     }
 
+    // Only the last sending VLC is left running, and the list is only reordered.
     void requestsFasterThanVlcStarts()
     {
         QTcpSocket peer;
-        connectPeer(peer);
-        if (QTest::currentTestFailed())
-            return;
+        QVERIFY(connectPeer(peer));
         QByteArray burst;
         for (int i = 0; i < 300; ++i)
             burst += "1113STARTTRACK:" + kList[i % 3].toUtf8();
@@ -226,7 +203,6 @@ private slots:
         QStringList sorted = (*w)->FilmList.items();
         std::sort(sorted.begin(), sorted.end());
         QCOMPARE(sorted, kList);
-        QVERIFY(!w->launcher.starts.empty());
         QCOMPARE(w->runningStarts(), 1);
         QCOMPARE((*w)->sendingVlcProcess(), qint64(1000 + w->launcher.starts.size()));
     }

@@ -12,110 +12,92 @@
 // the window system's drag and drop does.
 class DropGuiTest : public QObject {
     Q_OBJECT
-private slots:
-    void dropOnWidget_data();
-    void dropOnWidget();
-    void dropWithoutFiles();
-
-private:
-    static QPoint pointOn(QWidget* window, QWidget* target);
-    static Qt::DropAction drop(QWidget* window, QPoint at, const QMimeData& data);
-};
-
-QPoint DropGuiTest::pointOn(QWidget* window, QWidget* target)
-{
-    auto* area = qobject_cast<QAbstractScrollArea*>(target);
-    const QRect r(target->mapTo(window, QPoint(0, 0)), target->size());
-    for (int y = r.top(); y <= r.bottom(); y += 2)
-        for (int x = r.left(); x <= r.right(); x += 2) {
-            QWidget* hit = window->childAt(QPoint(x, y));
-            if (hit == target || (area && hit == area->viewport()) || (!hit && target == window))
-                return {x, y};
-        }
-    return {-1, -1};
-}
-
-Qt::DropAction DropGuiTest::drop(QWidget* window, QPoint at, const QMimeData& data)
-{
-    QWindow* handle = window->windowHandle();
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(handle, &enter);
-    QDragMoveEvent move(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(handle, &move);
-    if (!move.isAccepted() || move.dropAction() == Qt::IgnoreAction) {
-        QDragLeaveEvent leave;
-        QCoreApplication::sendEvent(handle, &leave);
-        return Qt::IgnoreAction;
+    static QPoint pointOn(QWidget* window, QWidget* target)
+    {
+        auto* area = qobject_cast<QAbstractScrollArea*>(target);
+        const QRect r(target->mapTo(window, QPoint(0, 0)), target->size());
+        for (int y = r.top(); y <= r.bottom(); y += 2)
+            for (int x = r.left(); x <= r.right(); x += 2) {
+                QWidget* hit = window->childAt(QPoint(x, y));
+                if (hit == target || (area && hit == area->viewport()) || (!hit && target == window))
+                    return {x, y};
+            }
+        return {-1, -1};
     }
-    QDropEvent dropEvent(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(handle, &dropEvent);
-    return dropEvent.isAccepted() ? dropEvent.dropAction() : Qt::IgnoreAction;
-}
 
-void DropGuiTest::dropOnWidget_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<bool>("receiveMode");
-    QTest::addColumn<bool>("expanded");   // the play list's entries instead of its path
-    QTest::addColumn<bool>("taken");
-    QTest::newRow("FilmList") << "FilmList" << false << true << true;
-    QTest::newRow("Form") << "Form" << false << false << true;
-    QTest::newRow("Frame1") << "Frame1" << false << false << true;
-    QTest::newRow("Frame2") << "Frame2" << false << false << true;
-    QTest::newRow("Frame2 while receiving") << "Frame2" << true << false << true;
-    QTest::newRow("FilmRemoteList") << "FilmRemoteList" << true << false << false;
-    QTest::newRow("mode panel") << "JetztAbspielenFrame" << false << false << false;
-    QTest::newRow("label in the settings strip") << "List_Count" << false << false << false;
-}
+    static Qt::DropAction drop(QWidget* window, QPoint at, const QMimeData& data)
+    {
+        QWindow* handle = window->windowHandle();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &move);
+        if (!move.isAccepted() || move.dropAction() == Qt::IgnoreAction) {
+            QDragLeaveEvent leave;
+            QCoreApplication::sendEvent(handle, &leave);
+            return Qt::IgnoreAction;
+        }
+        QDropEvent dropEvent(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &dropEvent);
+        return dropEvent.isAccepted() ? dropEvent.dropAction() : Qt::IgnoreAction;
+    }
 
-void DropGuiTest::dropOnWidget()
-{
-    QFETCH(QString, target);
-    QFETCH(bool, receiveMode);
-    QFETCH(bool, expanded);
-    QFETCH(bool, taken);
-    TestWindow w;
-    writeFile(w.path(QStringLiteral("mirovell.ini")), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
-    writeFile(w.path(QStringLiteral("two.m3u")), "#EXTM3U\r\n/m/a.avi\r\nb.avi\r\n");
-    WindowBinding binding(*w);
-    w->Form_Load();
-    if (receiveMode)
-        w->EmpfangenTabButton_Click();
-    QWidget* window = binding.window();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
+private slots:
+    void dropOnWidget_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("receiveMode");
+        QTest::addColumn<bool>("expanded");   // the play list's entries instead of its path
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<bool>("files");   // false: only a web address and text are dragged
+        QTest::newRow("FilmList") << "FilmList" << false << true << true << true;
+        QTest::newRow("Form") << "Form" << false << false << true << true;
+        QTest::newRow("Frame1") << "Frame1" << false << false << true << true;
+        QTest::newRow("Frame2") << "Frame2" << false << false << true << true;
+        QTest::newRow("Frame2 while receiving") << "Frame2" << true << false << true << true;
+        QTest::newRow("FilmRemoteList") << "FilmRemoteList" << true << false << false << true;
+        QTest::newRow("mode panel") << "JetztAbspielenFrame" << false << false << false << true;
+        QTest::newRow("label in the settings strip") << "List_Count" << false << false << false << true;
+        QTest::newRow("FilmList, no local files") << "FilmList" << false << false << false << false;
+    }
 
-    const QPoint at = pointOn(window, binding.widgetFor(target));
-    QVERIFY2(at.x() >= 0, "no visible point of the target");
-    QMimeData data;
-    const QString media = w.path(QStringLiteral("film one.mkv"));
-    const QString list = w.path(QStringLiteral("two.m3u"));
-    data.setUrls({QUrl::fromLocalFile(media), QUrl::fromLocalFile(list), QUrl(QStringLiteral("https://x.org/a"))});
-    data.setText(QStringLiteral("dragged text is not a file"));
-    const QStringList before = w->FilmList.items();
+    void dropOnWidget()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, receiveMode);
+        QFETCH(bool, expanded);
+        QFETCH(bool, taken);
+        QFETCH(bool, files);
+        TestWindow w;
+        writeFile(w.path(QStringLiteral("mirovell.ini")), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
+        writeFile(w.path(QStringLiteral("two.m3u")), "#EXTM3U\r\n/m/a.avi\r\nb.avi\r\n");
+        WindowBinding binding(*w);
+        w->Form_Load();
+        if (receiveMode)
+            w->EmpfangenTabButton_Click();
+        QWidget* window = binding.window();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
 
-    const Qt::DropAction action = drop(window, at, data);
+        const QPoint at = pointOn(window, binding.widgetFor(target));
+        QVERIFY2(at.x() >= 0, "no visible point of the target");
+        QMimeData data;
+        const QString media = w.path(QStringLiteral("film one.mkv"));
+        const QString list = w.path(QStringLiteral("two.m3u"));
+        const QUrl web(QStringLiteral("https://x.org/a.m3u"));
+        data.setUrls(files ? QList<QUrl>{QUrl::fromLocalFile(media), QUrl::fromLocalFile(list), web} : QList<QUrl>{web});
+        data.setText(QStringLiteral("dragged text is not a file"));
+        const QStringList before = w->FilmList.items();
 
-    QStringList expected = before;
-    if (taken)
-        expected << media << (expanded ? QStringList{"/m/a.avi", w.path(QStringLiteral("b.avi"))} : QStringList{list});
-    QCOMPARE(w->FilmList.items(), expected);
-    QCOMPARE(action, taken ? Qt::CopyAction : Qt::IgnoreAction);
-}
+        const Qt::DropAction action = drop(window, at, data);
 
-void DropGuiTest::dropWithoutFiles()
-{
-    TestWindow w;
-    WindowBinding binding(*w);
-    QWidget* window = binding.window();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-    QMimeData data;
-    data.setText(QStringLiteral("/looks/like/a/path.avi"));
-    data.setUrls({QUrl(QStringLiteral("https://x.org/a.m3u"))});
-    QCOMPARE(drop(window, pointOn(window, binding.widgetFor(QStringLiteral("FilmList"))), data), Qt::IgnoreAction);
-    QCOMPARE(w->FilmList.count(), 0);
-}
+        QStringList expected = before;
+        if (taken)
+            expected << media << (expanded ? QStringList{"/m/a.avi", w.path(QStringLiteral("b.avi"))} : QStringList{list});
+        QCOMPARE(w->FilmList.items(), expected);
+        QCOMPARE(action, taken ? Qt::CopyAction : Qt::IgnoreAction);
+    }
+};
 
 QTEST_MAIN(DropGuiTest)
 #include "tst_dropgui.moc"

@@ -2,6 +2,7 @@
 #include "playlist/PlaylistReader.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QTest>
 #include <sys/stat.h>
 
@@ -9,152 +10,115 @@
 class DropImportTest : public QObject {
     Q_OBJECT
 private slots:
-    void dropOnList_data();
-    void dropOnList();
-    void capAndBinary();
-    void lineBreakAcrossReadPieces();
-    void resolveEntry_data();
-    void resolveEntry();
-};
+    void dropOnList_data()
+    {
+        QTest::addColumn<QString>("name");        // file or folder created in the test folder ("" = none)
+        QTest::addColumn<QByteArray>("content");  // "<dir>" makes a folder
+        QTest::addColumn<QString>("dropped");     // relative to the test folder
+        QTest::addColumn<QStringList>("added");   // %1 = test folder without trailing '/'
 
-void DropImportTest::dropOnList_data()
-{
-    QTest::addColumn<QString>("name");        // file or folder created in the test folder ("" = none)
-    QTest::addColumn<QByteArray>("content");  // "<dir>" makes a folder
-    QTest::addColumn<QString>("dropped");     // relative to the test folder
-    QTest::addColumn<QStringList>("added");   // %1 = test folder without trailing '/'
-
-    const QByteArray m3u = "#EXTM3U\r\n#EXTINF:1,a\r\n/abs/a.avi\r\n\r\nsub/b.avi\r\n  # note\r\n"
-                           "http://host/stream\r\n../up.avi\r\nC:\\Filme\\c.avi\r\n";
-    const QStringList m3uEntries{"/abs/a.avi", "%1/sub/b.avi", "http://host/stream", "%1/../up.avi",
-                                 "C:\\Filme\\c.avi"};
-    QTest::newRow("m3u: relative resolved, URL and absolute kept")
-        << "list.m3u" << m3u << "list.m3u" << m3uEntries;
-    QTest::newRow("upper-case .M3U8 with byte-order mark")
-        << "LIST.M3U8" << QByteArray("\xEF\xBB\xBF#EXTM3U\nx.avi\n") << "LIST.M3U8" << QStringList{"%1/x.avi"};
-    QTest::newRow("pls: FileN by number, gaps and disorder")
-        << "radio.pls"
-        << QByteArray("[playlist]\nNumberOfEntries=3\nFile10=ten.mp3\nTitle10=T\nfile2 = two.mp3\n"
-                      "Length2=-1\nFile5=rtp://239.0.0.1\nFile2=ignored.mp3\nVersion=2\nFilex=no\n")
-        << "radio.pls" << QStringList{"%1/two.mp3", "rtp://239.0.0.1", "%1/ten.mp3"};
-    QTest::newRow("lst in CR-only lines")
-        << "a.lst" << QByteArray("/one.avi\r/two.avi\r") << "a.lst" << QStringList{"/one.avi", "/two.avi"};
-    QTest::newRow("media file is added, not read")
-        << "film.m3u.avi" << QByteArray("/should/not/appear\n") << "film.m3u.avi" << QStringList{"%1/film.m3u.avi"};
-    QTest::newRow("film inside a folder called x.m3u")
-        << "x.m3u" << QByteArray("<dir>") << "x.m3u/film.avi" << QStringList{"%1/x.m3u/film.avi"};
-    QTest::newRow("folder called x.m3u is added as a path")
-        << "x.m3u" << QByteArray("<dir>") << "x.m3u" << QStringList{"%1/x.m3u"};
-    QTest::newRow("plain folder") << "Filme" << QByteArray("<dir>") << "Filme" << QStringList{"%1/Filme"};
-    QTest::newRow("play list vanished before the drop") << "" << QByteArray() << "gone.m3u" << QStringList{};
-    QTest::newRow("pipe named like a play list") << "pipe.m3u" << QByteArray("<fifo>") << "pipe.m3u" << QStringList{};
-    QTest::newRow("empty play list") << "empty.pls" << QByteArray() << "empty.pls" << QStringList{};
-}
-
-void DropImportTest::dropOnList()
-{
-    QFETCH(QString, name);
-    QFETCH(QByteArray, content);
-    QFETCH(QString, dropped);
-    QFETCH(QStringList, added);
-    TestWindow w;
-    const QString root = w.folderPath.chopped(1);
-    if (content == "<dir>")
-        QVERIFY(QDir().mkpath(w.path(name)));
-    else if (content == "<fifo>")
-        QCOMPARE(::mkfifo(QFile::encodeName(w.path(name)).constData(), 0600), 0);
-    else if (!name.isEmpty())
-        writeFile(w.path(name), content);
-    w->FilmList.addItem(QStringLiteral("/before.avi"));
-
-    w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(dropped)}});
-
-    QStringList expected{QStringLiteral("/before.avi")};
-    for (const QString& a : added)
-        expected << (a.contains(u"%1") ? a.arg(root) : a);
-    // resolved entries are cleaned paths ("a/../b" stays only where nothing can be cleaned)
-    for (QString& e : expected)
-        if (e.startsWith(u'/'))
-            e = QDir::cleanPath(e);
-    QCOMPARE(w->FilmList.items(), expected);
-    QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(expected.size()));
-}
-
-void DropImportTest::capAndBinary()
-{
-    TestWindow w;
-    QByteArray big;
-    for (int i = 0; i < 40000; ++i)
-        big += "/f/" + QByteArray::number(i) + ".avi\n";
-    writeFile(w.path(QStringLiteral("big.m3u")), big);
-    QByteArray pls = "[playlist]\n";
-    for (int i = 40000; i > 0; --i)
-        pls += "File" + QByteArray::number(i) + "=/p/" + QByteArray::number(i) + ".mp3\n";
-    writeFile(w.path(QStringLiteral("big.pls")), pls);
-    // 50 MB of noise named like a play list, and one without any line break
-    QByteArray noise(50 << 20, '\0');
-    quint32 x = 2463534242u;
-    for (char& c : noise) {
-        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
-        c = char(x);
+        const QByteArray m3u = "#EXTM3U\r\n#EXTINF:1,a\r\n/abs/a.avi\r\n\r\nsub/b.avi\r\n  # note\r\n"
+                               "http://host/stream\r\n../up.avi\r\nC:\\Filme\\c.avi\r\n./x/../d.avi\r\nD:/m/e.avi\r\n"
+                               "\\\\srv\\m\\f.avi\r\nfile:///m/g.avi\r\nTeil 1: a://h.avi\r\n";
+        // a colon in a name makes no URL
+        const QStringList m3uEntries{"/abs/a.avi", "%1/sub/b.avi", "http://host/stream", "%1/../up.avi",
+                                     "C:\\Filme\\c.avi", "%1/d.avi", "D:/m/e.avi", "\\\\srv\\m\\f.avi",
+                                     "file:///m/g.avi", "%1/Teil 1: a:/h.avi"};
+        QTest::newRow("m3u: relative resolved, URL and absolute kept")
+            << "list.m3u" << m3u << "list.m3u" << m3uEntries;
+        QTest::newRow("upper-case .M3U8 with byte-order mark")
+            << "LIST.M3U8" << QByteArray("\xEF\xBB\xBF#EXTM3U\nx.avi\n") << "LIST.M3U8" << QStringList{"%1/x.avi"};
+        QTest::newRow("pls: FileN by number, gaps and disorder")
+            << "radio.pls"
+            << QByteArray("[playlist]\nNumberOfEntries=3\nFile10=ten.mp3\nTitle10=T\nfile2 = two.mp3\n"
+                          "Length2=-1\nFile5=rtp://239.0.0.1\nFile2=ignored.mp3\nVersion=2\nFilex=no\n")
+            << "radio.pls" << QStringList{"%1/two.mp3", "rtp://239.0.0.1", "%1/ten.mp3"};
+        QTest::newRow("lst in CR-only lines")
+            << "a.lst" << QByteArray("/one.avi\r/two.avi\r") << "a.lst" << QStringList{"/one.avi", "/two.avi"};
+        QTest::newRow("media file is added, not read")
+            << "film.m3u.avi" << QByteArray("/should/not/appear\n") << "film.m3u.avi" << QStringList{"%1/film.m3u.avi"};
+        QTest::newRow("film inside a folder called x.m3u")
+            << "x.m3u" << QByteArray("<dir>") << "x.m3u/film.avi" << QStringList{"%1/x.m3u/film.avi"};
+        QTest::newRow("folder called x.m3u is added as a path")
+            << "x.m3u" << QByteArray("<dir>") << "x.m3u" << QStringList{"%1/x.m3u"};
+        QTest::newRow("play list vanished before the drop") << "" << QByteArray() << "gone.m3u" << QStringList{};
+        QTest::newRow("pipe named like a play list") << "pipe.m3u" << QByteArray("<fifo>") << "pipe.m3u" << QStringList{};
+        QTest::newRow("empty play list") << "empty.pls" << QByteArray() << "empty.pls" << QStringList{};
     }
-    writeFile(w.path(QStringLiteral("noise.m3u")), noise);
-    writeFile(w.path(QStringLiteral("oneline.lst")), QByteArray(20 << 20, 'a'));
 
-    w->FilmList.addItem(QStringLiteral("/first.avi"));
-    w->FilmList_OLEDragDrop({w.path(QStringLiteral("noise.m3u")), w.path(QStringLiteral("oneline.lst"))});
-    QCOMPARE(w->FilmList.items(), QStringList{QStringLiteral("/first.avi")});
+    void dropOnList()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, dropped);
+        QFETCH(QStringList, added);
+        TestWindow w;
+        const QString root = w.folderPath.chopped(1);
+        if (content == "<dir>")
+            QVERIFY(QDir().mkpath(w.path(name)));
+        else if (content == "<fifo>")
+            QCOMPARE(::mkfifo(QFile::encodeName(w.path(name)).constData(), 0600), 0);
+        else if (!name.isEmpty())
+            writeFile(w.path(name), content);
+        w->FilmList.addItem(QStringLiteral("/before.avi"));
 
-    w->FilmList_OLEDragDrop({w.path(QStringLiteral("big.m3u"))});
-    QCOMPARE(w->FilmList.count(), Control::kMaxItems);
-    QCOMPARE(w->FilmList.item(Control::kMaxItems - 1), QStringLiteral("/f/32765.avi"));
+        w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(dropped)}});
 
-    const playlist::ReadResult read = playlist::readPlaylist(w.path(QStringLiteral("big.pls")), 3);
-    QCOMPARE(read.entries, (QStringList{"/p/1.mp3", "/p/2.mp3", "/p/3.mp3"}));
-    QVERIFY(playlist::readEntries(w.path(QStringLiteral("noise.m3u")), 10).binary);
-}
+        QStringList expected{QStringLiteral("/before.avi")};
+        for (const QString& a : added)   // resolved entries are cleaned paths
+            expected << (a.startsWith(u"%1") ? QDir::cleanPath(a.arg(root)) : a);
+        QCOMPARE(w->FilmList.items(), expected);
+        QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(expected.size()));
+    }
 
-void DropImportTest::lineBreakAcrossReadPieces()
-{
-    // the file is read a mebibyte at a time: entries that straddle two pieces stay whole
-    TestWindow w;
-    const qsizetype piece = 1 << 20;
-    QByteArray bytes = "/a.avi\r\n";
-    while (bytes.size() < piece - 100)
-        bytes += "# padding padding padding padding\r\n";
-    bytes += QByteArray(piece - 5 - bytes.size(), '#') + "\r\n";
-    bytes += "/spanning.avi\r\n";
-    bytes += QByteArray(piece - 1 - (bytes.size() - piece), '#');
-    bytes += "\r\n/b.avi";
-    QCOMPARE(bytes.indexOf("\r\n/b.avi"), 2 * piece - 1);
-    writeFile(w.path(QStringLiteral("edge.m3u")), bytes);
-    const QStringList entries = playlist::readEntries(w.path(QStringLiteral("edge.m3u")), 100).entries;
-    QCOMPARE(entries, (QStringList{"/a.avi", "/spanning.avi", "/b.avi"}));
-}
+    void capAndBinary()
+    {
+        TestWindow w;
+        QByteArray big;
+        for (int i = 0; i < 40000; ++i)
+            big += "/f/" + QByteArray::number(i) + ".avi\n";
+        writeFile(w.path(QStringLiteral("big.m3u")), big);
+        QByteArray pls = "[playlist]\n";
+        for (int i = 40000; i > 0; --i)
+            pls += "File" + QByteArray::number(i) + "=/p/" + QByteArray::number(i) + ".mp3\n";
+        writeFile(w.path(QStringLiteral("big.pls")), pls);
+        // 50 MB of noise named like a play list, and one without any line break
+        QByteArray noise(50 << 20, '\0');
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+        writeFile(w.path(QStringLiteral("noise.m3u")), noise);
+        writeFile(w.path(QStringLiteral("oneline.lst")), QByteArray(20 << 20, 'a'));
 
-void DropImportTest::resolveEntry_data()
-{
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("resolved");
-    QTest::newRow("relative") << "a/b.avi" << "/lists/" << "/lists/a/b.avi";
-    QTest::newRow("dot segments") << "./x/../b.avi" << "/lists/" << "/lists/b.avi";
-    QTest::newRow("absolute") << "/m/b.avi" << "/lists/" << "/m/b.avi";
-    QTest::newRow("drive path") << "D:/m/b.avi" << "/lists/" << "D:/m/b.avi";
-    QTest::newRow("UNC") << "\\\\srv\\m\\b.avi" << "/lists/" << "\\\\srv\\m\\b.avi";
-    QTest::newRow("URL") << "mms://h/x?a=../b" << "/lists/" << "mms://h/x?a=../b";
-    QTest::newRow("file URL") << "file:///m/b.avi" << "/lists/" << "file:///m/b.avi";
-    QTest::newRow("colon in a name is no URL") << "Teil 1: a://b.avi" << "/lists/" << "/lists/Teil 1: a:/b.avi";
-    QTest::newRow("folder unknown") << "b.avi" << "list.m3u" << "b.avi";
-}
+        w->FilmList.addItem(QStringLiteral("/first.avi"));
+        w->FilmList_OLEDragDrop({w.path(QStringLiteral("noise.m3u")), w.path(QStringLiteral("oneline.lst"))});
+        QCOMPARE(w->FilmList.items(), QStringList{QStringLiteral("/first.avi")});
 
-void DropImportTest::resolveEntry()
-{
-    QFETCH(QString, entry);
-    QFETCH(QString, folder);
-    QFETCH(QString, resolved);
-    QCOMPARE(playlist::resolveEntry(entry, folder), resolved);
-}
+        w->FilmList_OLEDragDrop({w.path(QStringLiteral("big.m3u"))});
+        QCOMPARE(w->FilmList.count(), Control::kMaxItems);
+        QCOMPARE(w->FilmList.item(Control::kMaxItems - 1), QStringLiteral("/f/32765.avi"));
+
+        const playlist::ReadResult read = playlist::readPlaylist(w.path(QStringLiteral("big.pls")), 3);
+        QCOMPARE(read.entries, (QStringList{"/p/1.mp3", "/p/2.mp3", "/p/3.mp3"}));
+        QVERIFY(playlist::readEntries(w.path(QStringLiteral("noise.m3u")), 10).binary);
+    }
+
+    void lineBreakAcrossReadPieces()
+    {
+        // the file is read a mebibyte at a time: entries that straddle two pieces stay whole
+        TestWindow w;
+        const qsizetype piece = 1 << 20;
+        QByteArray bytes = "/a.avi\r\n";
+        while (bytes.size() < piece - 100)
+            bytes += "# padding padding padding padding\r\n";
+        bytes += QByteArray(piece - 5 - bytes.size(), '#') + "\r\n";
+        bytes += "/spanning.avi\r\n";
+        bytes += QByteArray(piece - 1 - (bytes.size() - piece), '#');
+        bytes += "\r\n/b.avi";
+        QCOMPARE(bytes.indexOf("\r\n/b.avi"), 2 * piece - 1);
+        writeFile(w.path(QStringLiteral("edge.m3u")), bytes);
+        const QStringList entries = playlist::readEntries(w.path(QStringLiteral("edge.m3u")), 100).entries;
+        QCOMPARE(entries, (QStringList{"/a.avi", "/spanning.avi", "/b.avi"}));
+    }
+};
 
 QTEST_GUILESS_MAIN(DropImportTest)
 #include "tst_dropimport.moc"
