@@ -1,81 +1,86 @@
-// The pin's state table, the start-up hand-over to a running instance, the key notation,
-// which controls move the window, and the resize rule on the model.
+// The pin, the hand-over to a running instance, the key notation, moving the window by its grips
+// and the layout after resizes: on the model and on the real widgets.
 #include "Doubles.h"
 #include "desktop/AlwaysOnTop.h"
 #include "desktop/SendKeys.h"
 #include "desktop/SingleInstance.h"
 #include "desktop/WindowHandling.h"
+#include "platform/qt/QtServices.h"
+#include "platform/qt/WindowBinding.h"
 
+#include <QListView>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 
-class RecordingStore : public IPinSettingsStore {
-public:
-    bool RegistrySet(const QString& section, const QString& key, const QString& value) override
+struct RealWindow {
+    RealWindow()
     {
-        sets << section + u'/' + key + u'=' + value;
-        return !failing;
+        MainWindowServices s = doubles->services();
+        s.window = &host;
+        s.switchOnTop = nullptr;   // the doubles' window bound it to its own pin
+        s.singleInstance = &instance;
+        model = std::make_unique<MainWindow>(s);
+        binding = std::make_unique<WindowBinding>(*model);
+        host.setWidget(window());
+        model->Form_Load();
+        model->Form_Resize();
+        window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
     }
-    std::optional<QString> RegistryGet(const QString&, const QString&, const QString& fallback) override
-    {
-        if (failing)
-            return std::nullopt;
-        return stored.isEmpty() ? fallback : stored;
-    }
-    QStringList sets;
-    QString stored;
-    bool failing = false;
+    QWidget* window() const { return binding->window(); }
+    QWidget* widget(const char* name) const { return binding->widgetFor(QString::fromLatin1(name)); }
+    QRect px(const char* name) const { return widget(name)->geometry(); }
+    TestWindow doubles;
+    QtWindowHost host;
+    RecordingSingleInstance instance;
+    std::unique_ptr<MainWindow> model;
+    std::unique_ptr<WindowBinding> binding;
 };
 
+// Presses, moves with the button held, and releases as a hand does: the pointer keeps its place
+// on the screen while the window moves under it.
+void dragBy(QWidget* w, QPoint at, QPoint delta, Qt::MouseButton button)
+{
+    const QPoint start = w->mapToGlobal(at);
+    QTest::mousePress(w, button, {}, at);
+    for (int step = 1; step <= 4; ++step) {
+        QTest::mouseMove(w, w->mapFromGlobal(start + delta * step / 4));
+        QTest::qWait(10);
+    }
+    QTest::mouseRelease(w, button, {}, w->mapFromGlobal(start + delta));
+    QTest::qWait(50);
+}
+
 using Pic = AlwaysOnTop::Picture;
+using sendkeys::KeyStroke;
 
 }  // namespace
 
 class TestDesktop : public QObject {
     Q_OBJECT
 private slots:
-    void pinAfterStartUp();
     void pinEvents_data();
     void pinEvents();
-    void pinSaves_data();
-    void pinSaves();
-    void pinLoadSettings_data();
-    void pinLoadSettings();
-    void pinKeepsItsSize();
-    void pinSaysWhenItCannotStayOnTop();
-    void secondStartHandsOver_data();
-    void secondStartHandsOver();
-    void runningInstanceComesForward();
-    void keyNotation_data();
+    void pinOnTheRealWindow();
+    void handOver();
     void keyNotation();
+    void comesForwardAndTypes();
     void dragStartsOnlyFromGrips();
-    void minimumSizeOneStepPerResize();
-    void resizeDropsTrayIconOnlyInNormalState();
+    void playListStillSelectsAndDoubleClicks();
+    void minimumOneStepPerResize();
+    void layout_data();
+    void layout();
 };
 
-void TestDesktop::pinAfterStartUp()
-{
-    TestWindow w;
-    QVERIFY(!w->alwaysOnTop().GetIsOnTop());
-    w->Form_Load();
-    QVERIFY(w->alwaysOnTop().GetIsOnTop());
-    QCOMPARE(w->alwaysOnTop().visiblePicture(), Pic::Enabled);
-    QCOMPARE(w->AlwaysOnTop1.picture(), QStringLiteral("pin-down"));
-    QVERIFY(w.host.topmost);
-    QCOMPARE(w->AlwaysOnTop1.toolTip(), QStringLiteral("Always on top"));
-}
-
-// Each row: a series of events from the off state, then the state reached.
 void TestDesktop::pinEvents_data()
 {
     QTest::addColumn<QString>("events");   // h = pointer over picture, s = over surface, c = click
     QTest::addColumn<int>("picture");
     QTest::addColumn<bool>("onTop");
     QTest::newRow("created") << "" << int(Pic::Disabled) << false;
-    QTest::newRow("hovered") << "h" << int(Pic::MouseMove) << false;
     QTest::newRow("hovered then surface") << "hs" << int(Pic::Disabled) << false;
-    QTest::newRow("click off picture") << "c" << int(Pic::Enabled) << true;
     QTest::newRow("click hover picture") << "hc" << int(Pic::Enabled) << true;
     QTest::newRow("on has no hover") << "ch" << int(Pic::Enabled) << true;
     QTest::newRow("switched off shows hover") << "cc" << int(Pic::MouseMove) << false;
@@ -88,204 +93,75 @@ void TestDesktop::pinEvents()
     QFETCH(int, picture);
     QFETCH(bool, onTop);
     TestWindow w;
-    AlwaysOnTop& pin = w->alwaysOnTop();
     for (QChar e : events) {
-        if (e == u'h')
-            w->AlwaysOnTop1.fire(ControlEvent::MouseMove);
-        else if (e == u's')
-            pin.pointerOverSurface();
+        if (e == u's')
+            w->alwaysOnTop().pointerOverSurface();
         else
-            w->AlwaysOnTop1.fire(ControlEvent::Click);
+            w->AlwaysOnTop1.fire(e == u'h' ? ControlEvent::MouseMove : ControlEvent::Click);
     }
-    QCOMPARE(int(pin.visiblePicture()), picture);
-    QCOMPARE(pin.GetIsOnTop(), onTop);
+    QCOMPARE(int(w->alwaysOnTop().visiblePicture()), picture);
+    QCOMPARE(w->alwaysOnTop().GetIsOnTop(), onTop);
     QCOMPARE(w.host.topmost, onTop);
     QCOMPARE(w->AlwaysOnTop1.value(), onTop ? 1 : 0);
 }
 
-void TestDesktop::pinSaves_data()
+void TestDesktop::pinOnTheRealWindow()
 {
-    QTest::addColumn<bool>("toTop");
-    QTest::addColumn<QVariant>("argument");
-    QTest::addColumn<int>("saves");
-    QTest::newRow("top, no argument") << true << QVariant() << 1;
-    QTest::newRow("top, true") << true << QVariant(true) << 2;
-    QTest::newRow("top, false") << true << QVariant(false) << 1;
-    QTest::newRow("top, \"True\"") << true << QVariant(QStringLiteral("True")) << 2;
-    QTest::newRow("normal, no argument") << false << QVariant() << 1;
-    QTest::newRow("normal, true") << false << QVariant(true) << 2;
-}
+    RealWindow w;
+    QWidget* pin = w.widget("AlwaysOnTop1");
+    QCOMPARE(pin->size(), QSize(21, 20));
+    QCOMPARE(pin->toolTip(), QStringLiteral("Always on top"));
+    QCOMPARE(w.model->AlwaysOnTop1.picture(), QStringLiteral("pin-down"));
+    for (bool on : {false, true}) {   // start-up switched it on; each click toggles
+        QTest::mouseClick(pin, Qt::LeftButton, {}, QPoint(10, 10));
+        QCOMPARE(w.model->alwaysOnTop().GetIsOnTop(), on);
+        QCOMPARE(bool(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint), on);
+        QVERIFY(w.window()->isVisible());   // switching does not hide the window
+    }
 
-void TestDesktop::pinSaves()
-{
-    QFETCH(bool, toTop);
-    QFETCH(QVariant, argument);
-    QFETCH(int, saves);
-    TestWindow w;
-    RecordingStore store;
-    w->alwaysOnTop().attachStore(&store);
-    if (toTop)
-        w->alwaysOnTop().SetToTop(argument);
-    else
-        w->alwaysOnTop().SetToNormal(argument);
-    QCOMPARE(store.sets.size(), saves);
-    const QString expected = QStringLiteral("AlwaysOnTop/OnTop=") + (toTop ? QStringLiteral("True") : QStringLiteral("False"));
-    for (const QString& s : store.sets)
-        QCOMPARE(s, expected);
-    QCOMPARE(w.host.topmost, toTop);
-}
-
-void TestDesktop::pinLoadSettings_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<bool>("failing");
-    QTest::addColumn<bool>("onTop");
-    QTest::newRow("nothing stored: on") << "" << false << true;
-    QTest::newRow("True") << "True" << false << true;
-    QTest::newRow("False") << "False" << false << false;
-    QTest::newRow("failing store changes nothing") << "False" << true << true;
-}
-
-void TestDesktop::pinLoadSettings()
-{
-    QFETCH(QString, stored);
-    QFETCH(bool, failing);
-    QFETCH(bool, onTop);
-    TestWindow w;
-    w->Form_Load();   // on
-    RecordingStore store;
-    store.stored = stored;
-    store.failing = failing;
-    w->alwaysOnTop().attachStore(&store);
-    w->alwaysOnTop().LoadSettings();
-    QCOMPARE(w->alwaysOnTop().GetIsOnTop(), onTop);
-    QCOMPARE(w.host.topmost, onTop);
-    // a failing store does not stop a click either
-    w->AlwaysOnTop1.fire(ControlEvent::Click);
-    QCOMPARE(w->alwaysOnTop().GetIsOnTop(), !onTop);
-}
-
-void TestDesktop::pinKeepsItsSize()
-{
-    TestWindow w;
-    w->AlwaysOnTop1.setRect({75, 45, 900, 20});
-    QCOMPARE(w->AlwaysOnTop1.rect(), (TwipRect{75, 45, 315, 300}));
-    w->AlwaysOnTop1.setLeft(200);
-    QCOMPARE(w->AlwaysOnTop1.rect(), (TwipRect{200, 45, 315, 300}));
-}
-
-void TestDesktop::pinSaysWhenItCannotStayOnTop()
-{
+    // where the window system cannot keep a window on top the pin says so and nothing fails
     RecordingWindowHost host;
     host.stayOnTop = false;
     MainWindowServices s;
     s.window = &host;
-    MainWindow w(s);
-    QVERIFY(w.AlwaysOnTop1.toolTip().startsWith(QStringLiteral("Always on top (")));
-    w.alwaysOnTop().SetToTop(true);   // nothing fails
-    QVERIFY(w.alwaysOnTop().GetIsOnTop());
+    MainWindow wayland(s);
+    QVERIFY(wayland.AlwaysOnTop1.toolTip().startsWith(QStringLiteral("Always on top (")));
+    wayland.alwaysOnTop().SetToTop(true);
+    QVERIFY(wayland.alwaysOnTop().GetIsOnTop());
 }
 
-void TestDesktop::secondStartHandsOver_data()
+void TestDesktop::handOver()
 {
-    QTest::addColumn<bool>("other");
-    QTest::addColumn<QString>("keys1");
-    QTest::addColumn<QString>("keys2");
-    QTest::addColumn<QString>("request");   // what the running instance is asked, "" for nothing
-    QTest::newRow("alone") << false << "" << "" << "";
-    QTest::newRow("second start") << true << "" << "" << "|";
-    QTest::newRow("keys") << true << "^o" << "{ENTER}" << "^o|{ENTER}";
-    QTest::newRow("keys2 alone is not sent") << true << "" << "x" << "|";
-}
-
-void TestDesktop::secondStartHandsOver()
-{
-    QFETCH(bool, other);
-    QFETCH(QString, keys1);
-    QFETCH(QString, keys2);
-    QFETCH(QString, request);
     RecordingSingleInstance instance;
-    instance.other = other;
-    QCOMPARE(desktop::ActivatePrevInstance(instance, keys1, keys2), !other);
-    QCOMPARE(instance.requests.join(u';'), request);
-
-    // through start-up: a second start ends before the settings file exists
-    TestWindow w;
-    MainWindowServices s = w->services();
-    s.singleInstance = &instance;
-    instance.requests.clear();
-    MainWindow second(s);
-    second.Form_Load();
-    QCOMPARE(second.hasEnded(), other);
-    QCOMPARE(QFileInfo::exists(w.path(QStringLiteral("mirovell.ini"))), !other);
-    QCOMPARE(w.host.quits, other ? 1 : 0);
-    QCOMPARE(w.host.activations, 0);
-    QCOMPARE(second.Form.text(), MainWindow::kStoredCaption + QStringLiteral("   V. 0.5"));
+    QVERIFY(desktop::ActivatePrevInstance(instance, QStringLiteral("^o"), QString()));   // alone: this start goes on
+    instance.other = true;
+    QVERIFY(!desktop::ActivatePrevInstance(instance, QStringLiteral("^o"), QStringLiteral("{ENTER}")));
+    QVERIFY(!desktop::ActivatePrevInstance(instance, QString(), QStringLiteral("x")));   // keys2 only follows keys1
+    QCOMPARE(instance.requests, (QStringList{QStringLiteral("^o|{ENTER}"), QStringLiteral("|")}));
 }
 
-void TestDesktop::runningInstanceComesForward()
-{
-    TestWindow w;
-    RecordingSingleInstance instance;
-    MainWindowServices s = w->services();
-    s.singleInstance = &instance;
-    MainWindow first(s);
-    first.Form_Load();
-    QVERIFY(!first.hasEnded());
-    QVERIFY(instance.handler);
-    w.host.minimized = true;
-    instance.handler(QString(), QStringLiteral("ignored"));
-    QVERIFY(!w.host.minimized);
-    QCOMPARE(w.host.activations, 1);
-    QVERIFY(w.host.typed.isEmpty());
-    QVERIFY(w.host.topmost);   // the pin keeps its word
-    instance.handler(QStringLiteral("abc"), QStringLiteral("~"));
-    QCOMPARE(w.host.typed, (QStringList{QStringLiteral("abc"), QStringLiteral("~")}));
-    QVERIFY(w.host.pumps >= 2);
-    first.ExitBtn_Click();
-    instance.handler(QString(), QString());   // a window on its way out stays as it is
-    QCOMPARE(w.host.activations, 2);
-}
-
-void TestDesktop::keyNotation_data()
-{
-    using sendkeys::KeyStroke;
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QList<KeyStroke>>("strokes");
-    const auto ch = [](char c, Qt::KeyboardModifiers m = Qt::NoModifier, QString t = {}) {
-        return KeyStroke{QChar(c).toUpper().unicode(), m, t};
-    };
-    QTest::newRow("empty") << "" << true << QList<KeyStroke>{};
-    QTest::newRow("text") << "aB" << true << QList<KeyStroke>{ch('a', {}, "a"), ch('B', {}, "B")};
-    QTest::newRow("shift") << "+a" << true << QList<KeyStroke>{ch('a', Qt::ShiftModifier, "A")};
-    QTest::newRow("group") << "^(ab)c" << true
-                           << QList<KeyStroke>{ch('a', Qt::ControlModifier), ch('b', Qt::ControlModifier),
-                                               ch('c', {}, "c")};
-    QTest::newRow("enter") << "~{ENTER}" << true
-                           << QList<KeyStroke>{{Qt::Key_Return, {}, {}}, {Qt::Key_Return, {}, {}}};
-    QTest::newRow("named, repeated") << "{tab 3}" << true
-                                     << QList<KeyStroke>{{Qt::Key_Tab, {}, {}}, {Qt::Key_Tab, {}, {}},
-                                                         {Qt::Key_Tab, {}, {}}};
-    QTest::newRow("escaped") << "{+}{{}{}}{~}" << true
-                             << QList<KeyStroke>{ch('+', {}, "+"), ch('{', {}, "{"), ch('}', {}, "}"),
-                                                 ch('~', {}, "~")};
-    QTest::newRow("unclosed brace") << "{ENTER" << false << QList<KeyStroke>{};
-    QTest::newRow("unknown name") << "{NOPE}" << false << QList<KeyStroke>{};
-    QTest::newRow("unbalanced group") << "(ab" << false << QList<KeyStroke>{};
-    QTest::newRow("dangling modifier") << "a+" << false << QList<KeyStroke>{};
-    QTest::newRow("huge repeat") << "{a 100000}" << false << QList<KeyStroke>{};
-}
-
+// comesForwardAndTypes types modifiers, names and repeats; here groups, escapes and bad notation.
 void TestDesktop::keyNotation()
 {
-    QFETCH(QString, keys);
-    QFETCH(bool, valid);
-    QFETCH(QList<sendkeys::KeyStroke>, strokes);
-    const auto parsed = sendkeys::parse(keys);
-    QCOMPARE(parsed.has_value(), valid);
-    if (valid)
-        QVERIFY(*parsed == strokes);
+    const QList<KeyStroke> strokes{{'A', Qt::ControlModifier, {}}, {'B', Qt::ControlModifier, {}},
+                                   {'+', Qt::NoModifier, QStringLiteral("+")}, {Qt::Key_Return, Qt::NoModifier, {}}};
+    QVERIFY(sendkeys::parse(QStringLiteral("^(ab){+}~")) == strokes);
+    for (const char* bad : {"{ENTER", "{NOPE}", "(ab", "a+", "{a 100000}"})
+        QVERIFY2(!sendkeys::parse(QString::fromLatin1(bad)), bad);
+}
+
+void TestDesktop::comesForwardAndTypes()
+{
+    RealWindow w;
+    w.window()->showMinimized();
+    QTRY_VERIFY(w.window()->isMinimized());
+    w.model->Label2_Click();   // the path row opens with its field focused
+    w.instance.handler(QStringLiteral("^a/opt/vlc/vlc"), QStringLiteral("{LEFT 3}+{HOME}{DEL}x"));   // a later start asks
+    QVERIFY(!w.window()->isMinimized() && w.window()->isVisible());
+    QVERIFY(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint);   // the pin keeps its word
+    QCOMPARE(w.model->VlcPath.text(), QStringLiteral("xvlc"));
+    w.host.sendKeys(QStringLiteral("{NOPE}"));   // notation it cannot read types nothing
+    QCOMPARE(w.model->VlcPath.text(), QStringLiteral("xvlc"));
 }
 
 void TestDesktop::dragStartsOnlyFromGrips()
@@ -295,53 +171,105 @@ void TestDesktop::dragStartsOnlyFromGrips()
                             "SendenFrame", "EmpfangenFrame", "Picture1", "Picture3", "Picture2", "FilmList"};
     for (Control* c : w->controls()) {
         const int before = w.host.moves;
+        c->setEnabled(true);
         for (int button : {1, 2, 4}) {
             EventArgs a;
             a.button = button;
-            const bool wasEnabled = c->enabled();
-            c->setEnabled(true);
             c->fire(ControlEvent::MouseDown, a);
-            c->setEnabled(wasEnabled);
         }
         QCOMPARE(w.host.moves - before, grips.contains(c->name()) ? 3 : 0);
     }
 }
 
-void TestDesktop::minimumSizeOneStepPerResize()
+void TestDesktop::playListStillSelectsAndDoubleClicks()
 {
-    TestWindow w;
-    // an outer size of 3000 x 4000 twips
-    w->Form.setRect({0, 0, 3000 - desktop::kFrameWidth, 4000 - desktop::kFrameHeight});
-    const TwipRect frame3 = w->Frame3.rect();
-    w->Form.fire(ControlEvent::Resize);
-    QCOMPARE(w->Form.rect().height + desktop::kFrameHeight, 4400);
-    QCOMPARE(w->Form.rect().width + desktop::kFrameWidth, 3000);
-    QCOMPARE(w->Frame3.rect(), frame3);
-    w->Form.fire(ControlEvent::Resize);
-    QCOMPARE(w->Form.rect().width + desktop::kFrameWidth, 3200);
-    QCOMPARE(w->Frame3.rect(), frame3);
-    w->Form.fire(ControlEvent::Resize);
-    QCOMPARE(w->Frame3.rect().top, 3600);
+    RealWindow w;
+    w.model->FilmList.addItems({QStringLiteral("eins.mp4"), QStringLiteral("zwei.mp4"), QStringLiteral("drei.mp4")});
+    int doubles = 0;
+    w.model->FilmList.on(ControlEvent::DblClick, [&] { ++doubles; });
+    auto* list = qobject_cast<QListView*>(w.widget("FilmList"));
+    const auto row = [&](int i) { return list->visualRect(list->model()->index(i, 0)).center(); };
+    const QPoint before = w.window()->pos();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row(1));
+    QCOMPARE(w.model->FilmList.listIndex(), 1);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row(1));
+    QCOMPARE(doubles, 1);
+    QCOMPARE(w.window()->pos(), before);   // clicks alone do not move the window
+    dragBy(list->viewport(), row(2), QPoint(25, 20), Qt::LeftButton);   // a drag moves it, selecting the row
+    QCOMPARE(w.window()->pos() - before, QPoint(25, 20));
+    QCOMPARE(w.model->FilmList.listIndex(), 2);
 }
 
-void TestDesktop::resizeDropsTrayIconOnlyInNormalState()
+// One step per resize event, height first; only the normal state is resized and drops the tray icon.
+void TestDesktop::minimumOneStepPerResize()
 {
     TestWindow w;
     int removed = 0;
     w->removeTrayIcon = [&] { ++removed; };
+    w->Form.setRect({0, 0, 3000 - desktop::kFrameWidth, 4000 - desktop::kFrameHeight});
+    const TwipRect frame3 = w->Frame3.rect();
+    for (QSize outer : {QSize(3000, 4400), QSize(3200, 4400)}) {
+        w->Form.fire(ControlEvent::Resize);
+        QCOMPARE(QSize(w->Form.rect().width + desktop::kFrameWidth, w->Form.rect().height + desktop::kFrameHeight), outer);
+        QCOMPARE(w->Frame3.rect(), frame3);
+    }
     w->Form.fire(ControlEvent::Resize);
-    QCOMPARE(removed, 1);
-    w.host.minimized = true;
+    QCOMPARE(w->Frame3.rect().top, 3600);
     const TwipRect small{0, 0, 100, 100};
     w->Form.setRect(small);
+    w.host.minimized = true;
     w->Form.fire(ControlEvent::Resize);
-    QCOMPARE(removed, 1);
-    QCOMPARE(w->Form.rect(), small);   // a minimised window is not resized
-    w.host.minimized = false;
+    QCOMPARE(w->Form.rect(), small);
     w.host.maximized = true;
+    w.host.minimized = false;
     w->Form.fire(ControlEvent::Resize);
-    QCOMPARE(removed, 1);
+    QCOMPARE(removed, 3);
 }
 
-QTEST_GUILESS_MAIN(TestDesktop)
+void TestDesktop::layout_data()
+{
+    QTest::addColumn<QSize>("outer");   // asked for, twips
+    QTest::addColumn<QSize>("laidOutAt");
+    QTest::newRow("too small: 3000 x 4000") << QSize(3000, 4000) << QSize(3200, 4400);
+    QTest::newRow("minimum: 3200 x 4400") << QSize(3200, 4400) << QSize(3200, 4400);
+    QTest::newRow("large") << QSize(24125, 15410) << QSize(24125, 15410);
+}
+
+void TestDesktop::layout()
+{
+    QFETCH(QSize, outer);
+    QFETCH(QSize, laidOutAt);
+    RealWindow w;
+    w.model->EmpfangenTabButton_Click();   // the remote list is shown
+    const auto client = [](QSize s) {
+        return QSize(WindowBinding::toPixels(s.width() - desktop::kFrameWidth),
+                     WindowBinding::toPixels(s.height() - desktop::kFrameHeight));
+    };
+    w.window()->resize(client(outer));
+    QSize last;   // the resize events run until the window keeps its size
+    for (int i = 0; i < 100 && (i <= 5 || w.window()->size() != last); ++i) {
+        last = w.window()->size();
+        QTest::qWait(20);
+    }
+    const MainWindow& m = *w.model;
+    const int W = laidOutAt.width(), H = laidOutAt.height();
+    QCOMPARE(w.window()->size(), client(laidOutAt));
+    QCOMPARE(m.Frame3.rect(), (TwipRect{0, H - 800, W - 100, 375}));
+    QCOMPARE(m.Frame1.rect(), (TwipRect{0, H - 800 - 855, W - 100, 855}));
+    QCOMPARE(m.Frame2.rect(), (TwipRect{0, 1320, W - 100, H - 2800}));
+    QCOMPARE(m.FilmList.rect(), (TwipRect{105, 1350, W - 300, H - 2900}));
+    QCOMPARE(m.FilmRemoteList.rect(), m.FilmList.rect());
+    QCOMPARE(m.VlcPath.rect(), (TwipRect{720, 0, W - 1300, 285}));
+    QCOMPARE(m.VLC_Browse.rect(), (TwipRect{720 + W - 1300, 0, 375, 285}));
+    for (const Control* panel : {&m.JetztAbspielenFrame, &m.SendenFrame, &m.EmpfangenFrame})
+        QCOMPARE(panel->rect().width, W - 100);
+    // and on the screen
+    QVERIFY(w.widget("FilmRemoteList")->isVisible());
+    QCOMPARE(w.px("FilmRemoteList"), w.px("FilmList"));
+    QCOMPARE(w.px("VLC_Browse").left(), w.px("VlcPath").right() + 1);
+    QVERIFY(w.px("Frame3").bottom() < w.window()->height() && w.px("Frame3").bottom() >= w.window()->height() - 2);
+    QCOMPARE(w.px("Frame1").bottom() + 1, w.px("Frame3").top());
+}
+
+QTEST_MAIN(TestDesktop)
 #include "tst_desktop.moc"
