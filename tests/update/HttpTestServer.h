@@ -33,9 +33,9 @@ public:
             }
         });
     }
-    void serve(const QByteArray& path, const QByteArray& body, Kind kind = Kind::Normal) { routes_[path] = {200, body, {}, kind}; }
+    void serve(const QByteArray& at, const QByteArray& body, Kind k = {}) { routes_[at] = {200, body, {}, k}; }
     void redirect(const QByteArray& path, const QByteArray& to) { routes_[path] = {302, {}, to, Kind::Normal}; }
-    QString url(const QString& path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path); }
+    QString url(const QString& path) const { return QString("http://127.0.0.1:%1").arg(server_.serverPort()) + path; }
 
     QList<QByteArray> requestedPaths, requestHeads;
 
@@ -50,7 +50,8 @@ private:
         if (!r.location.isEmpty())
             out += "Location: " + r.location + "\r\n";
         if (r.kind == Kind::Endless) {   // a body without length that never ends
-            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [=] { socket->write(QByteArray(1 << 16, 'x')); });
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket,
+                             [socket] { socket->write(QByteArray(1 << 16, 'x')); });
             socket->write(out + "\r\n");
             return;
         }
