@@ -36,10 +36,11 @@ bool displayAvailable()
 int main(int argc, char** argv)
 {
     if (!displayAvailable()) {
-        std::fputs("Mirovell braucht eine grafische Oberfläche, aber es ist keine Anzeige (DISPLAY) gesetzt.\n"
-                   "Ohne Bildschirm lässt sich das Programm unter Xvfb starten:\n"
-                   "    xvfb-run -a mirovell [playlist.m3u]\n",
-                   stderr);
+        std::fprintf(stderr,
+                     "Mirovell braucht eine grafische Oberfläche, aber es ist keine Anzeige (DISPLAY) gesetzt.\n"
+                     "Ohne Bildschirm lässt sich das Programm unter Xvfb starten:\n"
+                     "    xvfb-run -a %s [playlist.m3u]\n",
+                     argv[0]);
         return 2;
     }
     QApplication app(argc, argv);
