@@ -71,6 +71,8 @@ void MainWindow::stopSendingVlc()
 void MainWindow::RunVLCBtn_Click()
 {
     EnsureVlcLocation();
+    if (!hasVlcPath())
+        return; // nothing to start: the window stays as it is and the list is not announced
     WriteStreamingPlaylist(TempPlaylistPath);
     if (services_.window)
         services_.window->processPendingEvents();
