@@ -2,6 +2,7 @@
 #include "platform/qt/EndRequests.h"
 #include "platform/qt/WindowBinding.h"
 
+#include <csignal>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
@@ -10,7 +11,6 @@
 #include <QSessionManager>
 #include <QTest>
 #include <QTimer>
-#include <csignal>
 #include <unistd.h>
 
 class BindingTest : public QObject {

@@ -62,9 +62,10 @@ void PathsTest::quoting()
 
 void PathsTest::folders_data()
 {
-    QTest::addColumn<QString>("path");       // relative names are looked up in a folder holding the file "vlc"
-    QTest::addColumn<QString>("folder");     // FolderOf; %1 = that folder
-    QTest::addColumn<QString>("separated");  // AddTrailingSeparator; "-" = refused
+    QTest::addColumn<QString>("path");      // relative names are looked up in a folder holding the file "vlc"
+    QTest::addColumn<QString>("folder");    // FolderOf; %1 = that folder
+    QTest::addColumn<QString>("separated"); // AddTrailingSeparator; "-" = refused
+    // clang-format off
     QTest::newRow("existing file") << "%1/vlc" << "%1/" << "%1/vlc/";
     QTest::newRow("existing file, no separator") << "vlc" << "" << "vlc";
     QTest::newRow("existing folder") << "%1" << "%1" << "%1/";
@@ -73,6 +74,7 @@ void PathsTest::folders_data()
     QTest::newRow("quoted") << "\"C:\\a\"" << "\"C:\\a\"" << "\"C:\\a\\\"";
     QTest::newRow("mixed: the backslash decides") << "/a\\b" << "/a\\b" << "/a\\b\\";
     QTest::newRow("empty") << "" << "" << "-";
+    // clang-format on
 }
 
 void PathsTest::folders()

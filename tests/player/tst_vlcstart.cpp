@@ -74,6 +74,7 @@ void VlcStartTest::locationCheck_data()
     QTest::addColumn<QString>("startedWith");
     QTest::addColumn<QString>("dialogStart");   // folder the dialog opens in
     QTest::addColumn<bool>("send");             // the send start instead of the local one
+    // clang-format off
     QTest::newRow("found") << "%1/vlc" << true << "-" << "%1/vlc" << "" << false;
     QTest::newRow("quoted, blanks around") << " \"%1/vlc\"" << true << "-" << "%1/vlc" << "" << false;
     QTest::newRow("missing, chosen") << "/nowhere/vlc" << false << "%1/vlc" << "%1/vlc" << "/nowhere/" << false;
@@ -83,6 +84,7 @@ void VlcStartTest::locationCheck_data()
     QTest::newRow("empty folder") << "%1/empty" << false << "%1/vlc" << "%1/vlc" << "%1/empty/" << false;
     QTest::newRow("only quotes, cancelled") << "\"\"" << false << "" << "" << "" << false;
     QTest::newRow("send start, empty, cancelled") << "" << false << "" << "" << "" << true;
+    // clang-format on
 }
 
 void VlcStartTest::locationCheck()
@@ -124,7 +126,7 @@ void VlcStartTest::locationCheck()
                                                       at(dialogStart) + QStringLiteral("|vlc|vlc*|vlc*|Alle Dateien|*.*")});
     }
     QCOMPARE(w.launcher.starts.size(), size_t(startedWith.isEmpty() ? 0 : 1));
-    if (send)   // nor is the streaming list written
+    if (send) // nor is the streaming list written
         QVERIFY(!QFile::exists(w->TempPlaylistPath));
     if (!startedWith.isEmpty()) {
         QCOMPARE(w.launcher.starts[0].program, at(startedWith));
