@@ -71,8 +71,10 @@ void MainWindow::stopSendingVlc()
 void MainWindow::RunVLCBtn_Click()
 {
     EnsureVlcLocation();
-    if (!hasVlcPath())
-        return; // nothing to start: the window stays as it is and the list is not announced
+    // nothing to start, or the program was ended while the dialog was open: the window stays,
+    // the kept list is not overwritten and nothing is announced
+    if (!hasVlcPath() || ended_)
+        return;
     WriteStreamingPlaylist(TempPlaylistPath);
     if (services_.window)
         services_.window->processPendingEvents();
