@@ -9,6 +9,7 @@ packages=(
     vlc-bin vlc-plugin-base ffmpeg
     xdg-utils shared-mime-info desktop-file-utils fonts-dejavu-core
     python3 util-linux procps
+    strace   # counts the real program's writes and kills it at each of them in the tests
 )
 packages+=(passwd)   # useradd: the real VLC runs as an ordinary test user
 if [[ "${1:-}" == "--run-only" ]]; then

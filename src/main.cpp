@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "link/TcpLinkSocket.h"
+#include "platform/qt/EndRequests.h"
 #include "platform/qt/QtProgressDialog.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/QtSingleInstance.h"
@@ -91,6 +92,12 @@ int main(int argc, char** argv)
     windowHost.setWidget(binding.window());
     dialogs.setParent(binding.window());
     progress.setParent(binding.window());
+    // The system, the desktop session or a terminal ending the program: the same shut-down as the
+    // exit button, once, then a normal end with status 0.
+    EndRequests endRequests(app, [&model, &windowHost] {
+        model.Form_QueryUnload();
+        windowHost.quit();
+    });
 
     model.Form_Load();
     if (model.hasEnded())

@@ -77,12 +77,12 @@ QByteArray readWhole(const QString& fileName, bool* ok)
 
 }  // namespace
 
-QString valueIn(const QByteArray& content, const QString& section, const QString& key)
+std::optional<QString> valueIn(const QByteArray& content, const QString& section, const QString& key)
 {
     const auto lines = codec::splitLines(content);
     const Location loc = locate(lines, section, key);
     if (loc.keyLine < 0)
-        return {};
+        return std::nullopt;
     const QString text = codec::decodeLine(lines[loc.keyLine]);
     const qsizetype eq = text.indexOf(u'=');
     return text.mid(eq + 1).trimmed();
@@ -145,7 +145,7 @@ QString ReadIniValue(const QString& section, const QString& key, const QString& 
     const QByteArray content = readWhole(ResolveFileName(fileName), &ok);
     if (!ok)
         return fallback;
-    QString value = valueIn(content, section, key).left(kMaxValueLength).trimmed();
+    QString value = valueIn(content, section, key).value_or(QString()).left(kMaxValueLength).trimmed();
     if (value.endsWith(QChar(0)))
         value.chop(1);
     return value.isEmpty() ? fallback : value;
@@ -153,6 +153,11 @@ QString ReadIniValue(const QString& section, const QString& key, const QString& 
 
 void WriteIniValue(const QString& section, const QString& key, const QString& value,
                    const QString& fileName, bool createIfMissing)
+{
+    WriteIniValues(section, {{key, value}}, fileName, createIfMissing);
+}
+
+void WriteIniValues(const QString& section, const KeyValues& values, const QString& fileName, bool createIfMissing)
 {
     if (fileName.isEmpty())
         return;
@@ -163,10 +168,20 @@ void WriteIniValue(const QString& section, const QString& key, const QString& va
     }
     const QString path = ResolveFileName(fileName);
     bool ok = false;
-    const QByteArray content = readWhole(path, &ok);
+    QByteArray content = readWhole(path, &ok);
     if (!ok)
         return;
-    textfile::writeBytes(path, withValue(content, section, key, value));
+    for (const auto& [key, value] : values)
+        content = withValue(content, section, key, value);
+    textfile::writeBytes(path, content);
+}
+
+std::optional<QString> StoredIniValue(const QString& section, const QString& key, const QString& fileName)
+{
+    bool ok = false;
+    const QByteArray content =
+        textfile::fileExists(fileName) ? readWhole(ResolveFileName(fileName), &ok) : QByteArray();
+    return ok ? valueIn(content, section, key) : std::nullopt;
 }
 
 }  // namespace ini

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <utility>
 
 // The settings file: an INI file whose sections and keys are matched without regard to case.
 namespace ini {
@@ -15,11 +18,16 @@ QString ReadIniValue(const QString& section, const QString& key, const QString& 
 // end of the file); every other line stays as it was. The file is replaced whole.
 void WriteIniValue(const QString& section, const QString& key, const QString& value,
                    const QString& fileName, bool createIfMissing);
+// Several keys of one section in one replacement of the file, in the order given.
+using KeyValues = QList<std::pair<QString, QString>>;
+void WriteIniValues(const QString& section, const KeyValues& values, const QString& fileName, bool createIfMissing);
+// The key's value as it stands, "" for an empty one; nullopt when the key or the file is missing.
+std::optional<QString> StoredIniValue(const QString& section, const QString& key, const QString& fileName);
 QString ResolveFileName(const QString& fileName);
 void CreateEmptyFile(const QString& fileName);
 
 // The same on file contents, without touching the disk.
-QString valueIn(const QByteArray& content, const QString& section, const QString& key);
+std::optional<QString> valueIn(const QByteArray& content, const QString& section, const QString& key);
 QByteArray withValue(const QByteArray& content, const QString& section, const QString& key,
                      const QString& value);
 

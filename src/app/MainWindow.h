@@ -178,6 +178,8 @@ public:
     void VlcPath_LostFocus();
     void VLC_Browse_Click();
     void EnsureVlcLocation();
+    // false when the VLC path is empty: every start then does nothing
+    bool hasVlcPath() const;
     // Splits the command line as the shell would and starts it; the process id, 0 on failure.
     qint64 startCommandLine(const QString& commandLine);
     // local playback and receiving

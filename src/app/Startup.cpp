@@ -1,5 +1,6 @@
 #include "app/Ini.h"
 #include "app/MainWindow.h"
+#include "platform/AtomicSave.h"
 #include "platform/TextFile.h"
 #include "player/PathHelpers.h"
 #include "playlist/PlaylistReader.h"
@@ -34,6 +35,9 @@ void MainWindow::InitSettingsFile()
         folder += platformdefaults::kPathSeparator;
     TempPlaylistPath = folder + env.exeBaseName + QStringLiteral("_TmpPlst.m3u");
     SettingsFilePath = folder + env.exeBaseName + QStringLiteral(".ini");
+    // copies left by saves that an earlier run did not finish; the real files are whole
+    atomicsave::removeLeftovers(SettingsFilePath);
+    atomicsave::removeLeftovers(TempPlaylistPath);
     if (!QFileInfo::exists(SettingsFilePath)) {
         textfile::writeLines(SettingsFilePath, {QStringLiteral("[LastSettings]"), QString(), QString(),
                                                 QStringLiteral("[Settings]"), QString()});
@@ -44,25 +48,31 @@ void MainWindow::LoadProtocolList()
 {
     ProtokollCombo.clear();
     const QString dot = QStringLiteral(".");
+    ini::KeyValues missing; // written in one go, and only when there is something to add
     const QString p1 = readSetting(kSettings, QStringLiteral("Protocol1"), dot);
     if (p1 == dot) {
-        writeSetting(kSettings, QStringLiteral("Protocol1"), QStringLiteral("UDP"));
+        missing.append({QStringLiteral("Protocol1"), QStringLiteral("UDP")});
         ProtokollCombo.addItem(QStringLiteral("UDP"));
     } else if (!p1.isEmpty()) {
         ProtokollCombo.addItem(p1);
     }
     for (const char* key : {"Protocol2", "Protocol3"}) {
         const QString v = readSetting(kSettings, QLatin1String(key), dot);
-        if (v == dot)
-            writeSetting(kSettings, QLatin1String(key), QString());
-        else if (!v.isEmpty())
+        if (v == dot) {
+            // an empty entry is what would be written; a missing one or a "." is not
+            if (ini::StoredIniValue(kSettings, QLatin1String(key), SettingsFilePath) != QString())
+                missing.append({QLatin1String(key), QString()});
+        } else if (!v.isEmpty()) {
             ProtokollCombo.addItem(v);
+        }
     }
     for (int i = 4; i <= 9; ++i) {
         const QString v = readSetting(kSettings, QStringLiteral("Protocol%1").arg(i), QString());
         if (!v.isEmpty())
             ProtokollCombo.addItem(v);
     }
+    if (!missing.isEmpty())
+        ini::WriteIniValues(kSettings, missing, SettingsFilePath, true);
     ProtokollCombo.setText(readSetting(kLast, QStringLiteral("Protocol"), QStringLiteral("UDP")).toUpper());
 }
 
@@ -154,34 +164,42 @@ void MainWindow::LoadPlaylistFile(QString& name, bool clearFirst)
 
 void MainWindow::ExitBtn_Click()
 {
-    SaveSettingsOnExit();
-    ended_ = true;
+    Form_QueryUnload();
     emit ended();
     if (services_.window)
         services_.window->quit();
 }
 
+// Every ending comes here: the exit button, the window closing, the system or the desktop session
+// asking the program to end, an update. Only the first one saves.
 void MainWindow::Form_QueryUnload()
 {
     if (ended_)
         return;
-    SaveSettingsOnExit();
     ended_ = true;
+    SaveSettingsOnExit();
 }
 
 void MainWindow::SaveSettingsOnExit()
 {
-    writeSetting(kLast, QStringLiteral("LastConnection"), TargetText.text());
-    writeSetting(kLast, QStringLiteral("Protocol"), ProtokollCombo.text());
-    writeSetting(kLast, QStringLiteral("vlc.exe"), VlcPath.text());
-    if (AutoSaveCheck.value() == 1 && FilmList.count() > 0) {
+    const bool keepList = AutoSaveCheck.value() == 1 && FilmList.count() > 0;
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    const ini::KeyValues values{{QStringLiteral("LastConnection"), TargetText.text()},
+                                {QStringLiteral("Protocol"), ProtokollCombo.text()},
+                                {QStringLiteral("vlc.exe"), VlcPath.text()},
+                                {QStringLiteral("AutoSavePlaylist"), flag(keepList)},
+                                {QStringLiteral("MinimizeOnStart"), flag(CheckMinimize.value() == 1)}};
+    // The next start deletes the kept list when AutoSavePlaylist is 0. So the flag never reads 0
+    // while a list worth keeping is on disk: it turns 1 before the list is written, and 0 only
+    // after the list is gone. Cut off between the two steps, the next start finds the old list or
+    // none, as the flag says, and never deletes a list that was saved whole.
+    if (keepList) {
+        ini::WriteIniValues(kLast, values, SettingsFilePath, true);
         WritePlainPlaylist(TempPlaylistPath);
-        writeSetting(kLast, QStringLiteral("AutoSavePlaylist"), QStringLiteral("1"));
     } else {
         textfile::removeFile(TempPlaylistPath);
-        writeSetting(kLast, QStringLiteral("AutoSavePlaylist"), QStringLiteral("0"));
+        ini::WriteIniValues(kLast, values, SettingsFilePath, true);
     }
-    writeSetting(kLast, QStringLiteral("MinimizeOnStart"), CheckMinimize.value() == 1 ? QStringLiteral("1") : QStringLiteral("0"));
     closeLinkSockets();
 }
 

@@ -1,10 +1,10 @@
 #include "platform/TextFile.h"
 
+#include "platform/AtomicSave.h"
 #include "platform/Codec.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace textfile {
 
@@ -33,16 +33,7 @@ ReadResult readLines(const QString& path, qint64 maxBytes)
 
 bool writeBytes(const QString& path, const QByteArray& bytes)
 {
-    if (path.isEmpty())
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return atomicsave::save(path, bytes);
 }
 
 bool writeLines(const QString& path, const QStringList& lines)

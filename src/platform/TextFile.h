@@ -16,7 +16,7 @@ struct ReadResult {
 // Reads every line (CR LF, CR or LF end a line); maxBytes guards against huge files.
 ReadResult readLines(const QString& path, qint64 maxBytes = qint64(256) << 20);
 
-// Writes the lines, each ended by CR LF, through a temporary file renamed over the target.
+// Writes the lines, each ended by CR LF, whole or not at all (see AtomicSave.h).
 bool writeLines(const QString& path, const QStringList& lines);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 

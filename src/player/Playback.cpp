@@ -3,12 +3,6 @@
 
 namespace {
 
-// Without a program the command line would start its first argument, the play list, as one.
-bool hasVlcPath(const MainWindow& w)
-{
-    return !paths::StripQuotes(w.VlcPath.text()).isEmpty();
-}
-
 // Only the pick-up option names a sender; the receiving command line itself never carries one.
 void applyReceiveOption(MainWindow& w)
 {
@@ -46,7 +40,7 @@ void MainWindow::Command2_Click()
     EnsureVlcLocation();
     WritePlainPlaylist(TempPlaylistPath);
     minimizeBeforeStart();
-    if (hasVlcPath(*this))
+    if (hasVlcPath())
         startCommandLine(paths::QuoteIfSpaced(VlcPath.text()) + u' ' + paths::QuoteIfSpaced(TempPlaylistPath));
 }
 
@@ -55,7 +49,7 @@ void MainWindow::StartClientBtn_Click()
     EnsureVlcLocation();
     minimizeBeforeStart();
     // VLC listens on its default port for whatever a sender addresses to this PC
-    if (hasVlcPath(*this))
+    if (hasVlcPath())
         startCommandLine(paths::QuoteIfSpaced(VlcPath.text()) + u' ' + SelectedProtocol() + QStringLiteral("://@"));
 }
 

@@ -71,6 +71,10 @@ void MainWindow::stopSendingVlc()
 void MainWindow::RunVLCBtn_Click()
 {
     EnsureVlcLocation();
+    // nothing to start, or the program was ended while the dialog was open: the window stays,
+    // the kept list is not overwritten and nothing is announced
+    if (!hasVlcPath() || ended_)
+        return;
     WriteStreamingPlaylist(TempPlaylistPath);
     if (services_.window)
         services_.window->processPendingEvents();

@@ -20,16 +20,14 @@ bool vlcFound(const QString& path)
     return textfile::fileExists(paths::StripQuotes(path));
 }
 
-// The check before a start: a file, or a folder that holds at least one file (the start then
-// tells by itself whether it was a player).
+// The check before a start: the folder of the path (the path itself when it names a folder or
+// nothing) must hold at least one file; a path to a file passes with it. The start then tells by
+// itself whether it was a player.
 bool vlcLocationPlausible(const QString& path)
 {
-    const QString bare = paths::StripQuotes(path);
-    if (vlcFound(bare))
-        return true;
-    if (!textfile::folderExists(bare))
-        return false;
-    return !QDir(bare).entryList(QDir::Files | QDir::Hidden | QDir::System).isEmpty();
+    const auto folder = paths::AddTrailingSeparator(paths::FolderOf(paths::StripQuotes(path)));
+    return folder && textfile::folderExists(*folder) &&
+           !QDir(*folder).entryList(QDir::Files | QDir::Hidden | QDir::System).isEmpty();
 }
 
 }  // namespace
@@ -93,9 +91,16 @@ void MainWindow::EnsureVlcLocation()
         VlcPath.setText(answer);
 }
 
+// Without a program the command line would start its first argument, the play list, as one.
+bool MainWindow::hasVlcPath() const
+{
+    return !paths::StripQuotes(VlcPath.text()).isEmpty();
+}
+
 qint64 MainWindow::startCommandLine(const QString& commandLine)
 {
-    if (!services_.processes)
+    // an ending that came while a dialog was open has shut everything down: nothing new starts
+    if (!services_.processes || ended_)
         return 0;
     const vlccommand::Split split = vlccommand::splitCommandLine(commandLine);
     if (split.program.isEmpty())

@@ -279,20 +279,24 @@ bool isUrl(const QString& entry)
 
 QString resolveEntry(const QString& entry, const QString& folder)
 {
-    if (entry.isEmpty() || isUrl(entry))
+    // Blanks in front do not change what an entry names, and the entry keeps them.
+    qsizetype start = 0;
+    while (start < entry.size() && (entry.at(start) == u' ' || entry.at(start) == u'\t'))
+        ++start;
+    const QString name = entry.mid(start);
+    if (name.isEmpty() || isUrl(name))
         return entry;
     // "/x", "\x", "\\server\x", "C:\x" and "C:/x" are absolute on one system or another
-    if (entry.startsWith(u'/') || entry.startsWith(u'\\'))
+    if (name.startsWith(u'/') || name.startsWith(u'\\'))
         return entry;
-    if (entry.size() >= 3 && entry.at(0).isLetter() && entry.at(1) == u':' &&
-        (entry.at(2) == u'\\' || entry.at(2) == u'/'))
+    if (name.size() >= 3 && name.at(0).isLetter() && name.at(1) == u':' && (name.at(2) == u'\\' || name.at(2) == u'/'))
         return entry;
     if (folder.isEmpty() || paths::FileNameOf(folder) == folder)
         return entry;   // a bare play-list name: its folder is not known
 #ifdef Q_OS_WIN
-    return QDir::toNativeSeparators(QDir::cleanPath(folder + entry));
+    return entry.left(start) + QDir::toNativeSeparators(QDir::cleanPath(folder + name));
 #else
-    return QDir::cleanPath(folder + entry);
+    return entry.left(start) + QDir::cleanPath(folder + name);
 #endif
 }
 

@@ -28,7 +28,8 @@ ReadResult readPlaylist(const QString& path, int maxEntries);
 bool isPlaylistName(const QString& path);
 // "scheme://..." addresses.
 bool isUrl(const QString& entry);
-// An entry of the play list in folder (with its trailing separator) as a path usable anywhere.
+// An entry of the play list in folder (with its trailing separator) as a path usable anywhere;
+// blanks in front are kept, and do not make an absolute path or a URL relative.
 QString resolveEntry(const QString& entry, const QString& folder);
 
 }  // namespace playlist

@@ -93,6 +93,8 @@ bool MainWindow::StartUpdater(const QString& programAddress, const QString& prog
         makeExecutable(updaterFile);
     }
 
+    if (ended_)
+        return false; // the program was ended during the download: nothing new starts
     // The arguments go to the updater as they are; a blank in a path cannot split them.
     // The process id lets the updater wait until this program has really ended.
     if (services_.processes)

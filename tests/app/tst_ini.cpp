@@ -1,6 +1,5 @@
-#include "Doubles.h"
 #include "app/Ini.h"
-#include "platform/Codec.h"
+#include "Doubles.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -13,8 +12,6 @@ private slots:
     void read();
     void write_data();
     void write();
-    void badFiles_data();
-    void badFiles();
     void missingFile();
 
 private:
@@ -87,33 +84,6 @@ void IniTest::write()
     writeFile(file, before);
     ini::WriteIniValue(section, key, value, file, true);
     QCOMPARE(readAll(file), after);
-}
-
-void IniTest::badFiles_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QByteArray garbage;
-    for (int i = 0; i < 4096; ++i)
-        garbage.append(char((i * 7919) & 0xFF));
-    QTest::newRow("binary garbage") << garbage;
-    QTest::newRow("no sections") << QByteArray("just some text\r\nkey=value\r\n");
-    QTest::newRow("100,000-character lines") << QByteArray(100000, 'a') + "\r\n[S]\r\nk=" + QByteArray(100000, 'b') + "\r\n";
-}
-
-// Reading such a file gives defaults; writing a value keeps every byte that was there.
-void IniTest::badFiles()
-{
-    QFETCH(QByteArray, content);
-    const QString file = dir_.filePath(QStringLiteral("bad.ini"));
-    writeFile(file, content);
-    QCOMPARE(ini::ReadIniValue(QStringLiteral("LastSettings"), QStringLiteral("vlc.exe"), file, QStringLiteral("d"), true),
-             QStringLiteral("d"));
-    ini::WriteIniValue(QStringLiteral("LastSettings"), QStringLiteral("vlc.exe"), QStringLiteral("/usr/bin/vlc"), file, true);
-    QCOMPARE(ini::ReadIniValue(QStringLiteral("LastSettings"), QStringLiteral("vlc.exe"), file, QStringLiteral("d"), true),
-             QStringLiteral("/usr/bin/vlc"));
-    const QByteArray after = readAll(file);
-    for (QByteArrayView line : codec::splitLines(content))
-        QVERIFY(after.contains(line));
 }
 
 void IniTest::missingFile()

@@ -24,11 +24,10 @@ private slots:
     void vlcPathRow();
     void protocolList_data();
     void protocolList();
-    void keepListAcrossRestart();
+    void exitAndRestart_data();
+    void exitAndRestart();
     void commandLine_data();
     void commandLine();
-    void autoSaveOff();
-    void exitWritesOnce();
     void badSettingsFile_data();
     void badSettingsFile();
     void unreadablePlaylist();
@@ -160,28 +159,42 @@ void StartupTest::protocolList()
     QCOMPARE(setting(w, "LastSettings", "Protocol"), text);
 }
 
-void StartupTest::keepListAcrossRestart()
+void StartupTest::exitAndRestart_data()
 {
+    QTest::addColumn<bool>("autoSave");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<bool>("kept");
+    const QStringList three{"/m/Folge #3.avi", "  /m/leading blanks.mp3", "/m/Lied für dich.ogg"};
+    QTest::newRow("kept") << true << three << true;
+    QTest::newRow("box unchecked") << false << three << false;
+    QTest::newRow("checked but empty") << true << QStringList{} << false;
+}
+
+void StartupTest::exitAndRestart()
+{
+    QFETCH(bool, autoSave);
+    QFETCH(QStringList, entries);
+    QFETCH(bool, kept);
     TestWindow w;
     w->Form_Load();
-    const QStringList entries{QStringLiteral("/m/Folge #3.avi"), QStringLiteral("  /m/leading blanks.mp3"),
-                              QStringLiteral("/m/Lied für dich.ogg")};
     w->FilmList.addItems(entries);
+    w->AutoSaveCheck.setValue(autoSave ? 1 : 0);
     w->TargetText.setText(QStringLiteral("10.0.0.7"));
     w->CheckMinimize.setValue(0);
+    writeFile(w.path(QStringLiteral("mirovell_TmpPlst.m3u")), "#EXTM3U\r\n/old.avi\r\n");
     w->ExitBtn_Click();
     QCOMPARE(w.host.quits, 1);
-    QCOMPARE(setting(w, "LastSettings", "AutoSavePlaylist"), QStringLiteral("1"));
-    QCOMPARE(setting(w, "LastSettings", "MinimizeOnStart"), QStringLiteral("0"));
+    QCOMPARE(setting(w, "LastSettings", "AutoSavePlaylist"), kept ? QStringLiteral("1") : QStringLiteral("0"));
+    QCOMPARE(QFile::exists(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))), kept);
     QCOMPARE(w->ConnectStatus.text(), QStringLiteral("Closed"));
 
     w.restart();
     w->Form_Load();
-    QCOMPARE(w->FilmList.items(), entries);
-    QCOMPARE(w->AutoSaveCheck.value(), 1);
+    QCOMPARE(w->FilmList.items(), kept ? entries : QStringList{});
+    QCOMPARE(w->AutoSaveCheck.value(), kept ? 1 : 0);
     QCOMPARE(w->CheckMinimize.value(), 0);
     QCOMPARE(w->TargetText.text(), QStringLiteral("10.0.0.7"));
-    QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: 3"));
+    QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(w->FilmList.count()));
 }
 
 void StartupTest::commandLine_data()
@@ -216,37 +229,6 @@ void StartupTest::commandLine()
         QCOMPARE(w->AutoSaveCheck.value(), 1);
         QVERIFY(QFile::exists(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))));
     }
-}
-
-void StartupTest::autoSaveOff()
-{
-    TestWindow w;
-    w->Form_Load();
-    w->FilmList.addItem(QStringLiteral("/a.avi"));
-    w->AutoSaveCheck.setValue(0);
-    writeFile(w.path(QStringLiteral("mirovell_TmpPlst.m3u")), "#EXTM3U\r\n/old.avi\r\n");
-    w->Form_QueryUnload();
-    QVERIFY(!QFile::exists(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))));
-    QCOMPARE(setting(w, "LastSettings", "AutoSavePlaylist"), QStringLiteral("0"));
-
-    // checked but empty: the same
-    TestWindow e;
-    e->Form_Load();
-    writeFile(e.path(QStringLiteral("mirovell_TmpPlst.m3u")), "#EXTM3U\r\n/old.avi\r\n");
-    e->Form_QueryUnload();
-    QVERIFY(!QFile::exists(e.path(QStringLiteral("mirovell_TmpPlst.m3u"))));
-    QCOMPARE(setting(e, "LastSettings", "AutoSavePlaylist"), QStringLiteral("0"));
-}
-
-void StartupTest::exitWritesOnce()
-{
-    TestWindow w;
-    w->Form_Load();
-    w->ExitBtn_Click();
-    const QString ini = w.path(QStringLiteral("mirovell.ini"));
-    QFile::remove(ini);
-    w->Form_QueryUnload();   // the window closing after the exit button must not write again
-    QVERIFY(!QFile::exists(ini));
 }
 
 void StartupTest::badSettingsFile_data()

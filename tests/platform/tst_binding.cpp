@@ -1,12 +1,17 @@
 #include "Doubles.h"
+#include "platform/qt/EndRequests.h"
 #include "platform/qt/WindowBinding.h"
 
+#include <csignal>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QSessionManager>
 #include <QTest>
+#include <QTimer>
+#include <unistd.h>
 
 class BindingTest : public QObject {
     Q_OBJECT
@@ -14,7 +19,8 @@ private slots:
     void designPlaces_data();
     void designPlaces();
     void clicksReachTheModel();
-    void closeBoxWritesSettings();
+    void endingsSaveOnce_data();
+    void endingsSaveOnce();
     void largeList();
 };
 
@@ -83,16 +89,57 @@ void BindingTest::clicksReachTheModel()
     QCOMPARE(qobject_cast<QLabel*>(binding.widgetFor(QStringLiteral("List_Count")))->text(), QStringLiteral("Dateien: 3"));
 }
 
-void BindingTest::closeBoxWritesSettings()
+void BindingTest::endingsSaveOnce_data()
 {
+    QTest::addColumn<QString>("ending");
+    for (const char* e : {"close box", "session asks to save", "application quits", "SIGTERM", "SIGHUP"})
+        QTest::newRow(e) << e;
+}
+
+// Every ending writes what the exit button writes, once; a second request finds nothing to do.
+void BindingTest::endingsSaveOnce()
+{
+    QFETCH(QString, ending);
+    const auto prepare = [](TestWindow& w) {
+        w->Form_Load();
+        w->TargetText.setText(QStringLiteral("10.1.2.3"));
+        w->FilmList.addItems({QStringLiteral("  /m/a.avi"), QStringLiteral("/m/b.avi")});
+    };
+    TestWindow exitButton;
+    prepare(exitButton);
+    exitButton->ExitBtn_Click();
+
     TestWindow w;
     WindowBinding binding(*w);
-    w->Form_Load();
+    prepare(w);
     binding.window()->show();
-    w->TargetText.setText(QStringLiteral("10.1.2.3"));
-    binding.window()->close();
-    QVERIFY(readAll(w.path(QStringLiteral("mirovell.ini"))).contains("LastConnection=10.1.2.3\r\n"));
+    int ends = 0;
+    EndRequests requests(*qApp, [&] {
+        ++ends;
+        w->Form_QueryUnload();
+    });
+    if (ending == u"close box") {
+        binding.window()->close();
+    } else if (ending == u"session asks to save") {
+        auto* manager = qApp->findChild<QSessionManager*>();
+        QVERIFY(manager);
+        QMetaObject::invokeMethod(qApp, "commitDataRequest", Qt::DirectConnection, Q_ARG(QSessionManager&, *manager));
+    } else if (ending == u"application quits") {
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    } else {
+        ::kill(::getpid(), ending == u"SIGTERM" ? SIGTERM : SIGHUP);
+        QTRY_COMPARE(ends, 1);
+    }
     QVERIFY(w->hasEnded());
+    for (const char* file : {"mirovell.ini", "mirovell_TmpPlst.m3u"})
+        QCOMPARE(readAll(w.path(QLatin1String(file))), readAll(exitButton.path(QLatin1String(file))));
+
+    QFile::remove(w.path(QStringLiteral("mirovell.ini")));
+    const int before = ends;
+    ::kill(::getpid(), SIGINT);
+    QTRY_COMPARE(ends, before + 1);
+    QVERIFY(!QFile::exists(w.path(QStringLiteral("mirovell.ini"))));
 }
 
 void BindingTest::largeList()

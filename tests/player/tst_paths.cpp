@@ -1,7 +1,8 @@
-// The path helpers on the forms paths take in play lists and in the VLC path field (a folder
-// with its trailing separator is met in tst_vlcstart's location check).
+// The path helpers on the forms paths take in play lists and in the VLC path field.
 #include "player/PathHelpers.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 class PathsTest : public QObject {
@@ -11,6 +12,8 @@ private slots:
     void split();
     void quoting_data();
     void quoting();
+    void folders_data();
+    void folders();
 };
 
 void PathsTest::split_data()
@@ -55,6 +58,39 @@ void PathsTest::quoting()
     QFETCH(QString, quoted);
     QCOMPARE(paths::StripQuotes(text), stripped);
     QCOMPARE(paths::QuoteIfSpaced(text), quoted);
+}
+
+void PathsTest::folders_data()
+{
+    QTest::addColumn<QString>("path");      // relative names are looked up in a folder holding the file "vlc"
+    QTest::addColumn<QString>("folder");    // FolderOf; %1 = that folder
+    QTest::addColumn<QString>("separated"); // AddTrailingSeparator; "-" = refused
+    // clang-format off
+    QTest::newRow("existing file") << "%1/vlc" << "%1/" << "%1/vlc/";
+    QTest::newRow("existing file, no separator") << "vlc" << "" << "vlc";
+    QTest::newRow("existing folder") << "%1" << "%1" << "%1/";
+    QTest::newRow("missing file is itself") << "C:\\x\\vlc.exe" << "C:\\x\\vlc.exe" << "C:\\x\\vlc.exe\\";
+    QTest::newRow("ends in its separator") << "C:\\a\\" << "C:\\a\\" << "C:\\a\\";
+    QTest::newRow("quoted") << "\"C:\\a\"" << "\"C:\\a\"" << "\"C:\\a\\\"";
+    QTest::newRow("mixed: the backslash decides") << "/a\\b" << "/a\\b" << "/a\\b\\";
+    QTest::newRow("empty") << "" << "" << "-";
+    // clang-format on
+}
+
+void PathsTest::folders()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, folder);
+    QFETCH(QString, separated);
+    QTemporaryDir dir;
+    QFile(dir.filePath(QStringLiteral("vlc"))).open(QIODevice::WriteOnly);
+    const auto at = [&dir](QString t) { return t.replace(QStringLiteral("%1"), dir.path()); };
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    const QString found = paths::FolderOf(at(path));
+    QDir::setCurrent(before);
+    QCOMPARE(found, at(folder));
+    QCOMPARE(paths::AddTrailingSeparator(at(path)).value_or(QStringLiteral("-")), at(separated));
 }
 
 QTEST_GUILESS_MAIN(PathsTest)

@@ -73,14 +73,18 @@ void VlcStartTest::locationCheck_data()
     QTest::addColumn<QString>("answer");     // the file dialog's answer; "-" = not asked
     QTest::addColumn<QString>("startedWith");
     QTest::addColumn<QString>("dialogStart");   // folder the dialog opens in
-    QTest::newRow("found") << "%1/vlc" << true << "-" << "%1/vlc" << "";
-    QTest::newRow("quoted, blanks around") << " \"%1/vlc\"" << true << "-" << "%1/vlc" << "";
-    QTest::newRow("missing, chosen") << "/nowhere/vlc" << false << "%1/vlc" << "%1/vlc" << "/nowhere/";
-    QTest::newRow("missing, cancelled") << "/nowhere/vlc" << false << "" << "/nowhere/vlc" << "/nowhere/";
-    QTest::newRow("bare name is a cancel") << "/nowhere/vlc" << false << "vlc" << "/nowhere/vlc" << "/nowhere/";
-    QTest::newRow("folder with files passes") << "%1" << false << "-" << "%1" << "";
-    QTest::newRow("empty folder") << "%1/empty" << false << "%1/vlc" << "%1/vlc" << "%1/empty/";
-    QTest::newRow("only quotes, cancelled") << "\"\"" << false << "" << "" << "";
+    QTest::addColumn<bool>("send");             // the send start instead of the local one
+    // clang-format off
+    QTest::newRow("found") << "%1/vlc" << true << "-" << "%1/vlc" << "" << false;
+    QTest::newRow("quoted, blanks around") << " \"%1/vlc\"" << true << "-" << "%1/vlc" << "" << false;
+    QTest::newRow("missing, chosen") << "/nowhere/vlc" << false << "%1/vlc" << "%1/vlc" << "/nowhere/" << false;
+    QTest::newRow("missing, cancelled") << "/nowhere/vlc" << false << "" << "/nowhere/vlc" << "/nowhere/" << false;
+    QTest::newRow("bare name is a cancel") << "/nowhere/vlc" << false << "vlc" << "/nowhere/vlc" << "/nowhere/" << false;
+    QTest::newRow("folder with files passes") << "%1" << false << "-" << "%1" << "" << false;
+    QTest::newRow("empty folder") << "%1/empty" << false << "%1/vlc" << "%1/vlc" << "%1/empty/" << false;
+    QTest::newRow("only quotes, cancelled") << "\"\"" << false << "" << "" << "" << false;
+    QTest::newRow("send start, empty, cancelled") << "" << false << "" << "" << "" << true;
+    // clang-format on
 }
 
 void VlcStartTest::locationCheck()
@@ -90,11 +94,13 @@ void VlcStartTest::locationCheck()
     QFETCH(QString, answer);
     QFETCH(QString, startedWith);
     QFETCH(QString, dialogStart);
+    QFETCH(bool, send);
     TestWindow w;
     const auto at = [root = w.folderPath.chopped(1)](QString t) { return t.replace(QStringLiteral("%1"), root); };
     writeFile(w.path(QStringLiteral("vlc")), "#!/bin/sh\n");
     QDir().mkpath(w.path(QStringLiteral("empty")));
     w->InitSettingsFile();
+    w->FilmList.addItem(QStringLiteral("/m/a.avi"));
     w->VlcPath.setText(at(pathText));
     w->VlcPath.fire(ControlEvent::GotFocus);
     QCOMPARE(w->VlcPath.foreColor(), kSystemWindowText);
@@ -104,7 +110,10 @@ void VlcStartTest::locationCheck()
     if (answer != u"-")
         w.dialogs.answerOpenFile(at(answer));
 
-    w->Command2_Click();
+    if (send)
+        w->RunVLCBtn_Click();
+    else
+        w->Command2_Click();
 
     if (answer == u"-") {
         QVERIFY(w.dialogs.messages.empty());
@@ -117,6 +126,8 @@ void VlcStartTest::locationCheck()
                                                       at(dialogStart) + QStringLiteral("|vlc|vlc*|vlc*|Alle Dateien|*.*")});
     }
     QCOMPARE(w.launcher.starts.size(), size_t(startedWith.isEmpty() ? 0 : 1));
+    if (send) // nor is the streaming list written
+        QVERIFY(!QFile::exists(w->TempPlaylistPath));
     if (!startedWith.isEmpty()) {
         QCOMPARE(w.launcher.starts[0].program, at(startedWith));
         QCOMPARE(w.launcher.starts[0].style, WindowStyle::NormalFocus);

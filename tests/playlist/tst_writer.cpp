@@ -156,6 +156,20 @@ private slots:
         QCOMPARE(readAll(file), rootCanWrite ? QByteArray("#EXTM3U\r\n/new.avi\r\n") : QByteArray("#EXTM3U\r\n/old.avi\r\n"));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("keep.m3u")});
     }
+
+    void replacedThroughALink()
+    {
+        // a list kept elsewhere and linked here stays a link to a file of the same mode
+        ListWindow w({QStringLiteral("/new.avi")});
+        const QString real = w.path(QStringLiteral("real.m3u")), link = w.path(QStringLiteral("link.m3u"));
+        writeFile(real, "old");
+        QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner);
+        const QFile::Permissions mode = QFile::permissions(real);
+        QVERIFY(QFile::link(real, link) && w->WritePlainPlaylist(link));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readAll(real), QByteArray("#EXTM3U\r\n/new.avi\r\n"));
+        QCOMPARE(QFile::permissions(real), mode);
+    }
 };
 
 QTEST_GUILESS_MAIN(WriterTest)
