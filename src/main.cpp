@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "link/TcpLinkSocket.h"
+#include "platform/Installation.h"
 #include "platform/qt/QtProgressDialog.h"
 #include "platform/qt/QtServices.h"
 #include "platform/qt/QtSingleInstance.h"
@@ -13,7 +14,6 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-#include <QStandardPaths>
 #include <QStyleFactory>
 #include <cstdio>
 
@@ -60,9 +60,8 @@ int main(int argc, char** argv)
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     env.commandLine = args.join(u' ');
-    env.configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    if (!QFileInfo(env.programFolder).isWritable())
-        QDir().mkpath(env.configFolder);
+    env.configFolder = installation::userConfigFolder();
+    env.installed = installation::isInstalledCopy(env.programFolder, QStringLiteral(MIROVELL_INSTALL_BINDIR));
 
     QtProcessLauncher processes;
     QtDialogs dialogs;
