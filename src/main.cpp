@@ -47,7 +47,12 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Mirovell"));
     QApplication::setOrganizationName(QStringLiteral("Mirovell"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/mirovell.svg")));
+    // bitmaps: Qt draws SVG icons only where its SVG plugin happens to be installed
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/mirovell-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.mirovell.Mirovell"));
     // Qt's own dialogs (file dialog, standard buttons) speak German like the rest of the window
     QTranslator qtGerman;
     if (qtGerman.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
