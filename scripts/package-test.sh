@@ -179,6 +179,7 @@ check "the caption carries the package's version" same "$(xdotool getwindowname 
     "VLC- Drag&Drop - Mirovell   V. $version"
 check "the window class is the desktop entry's StartupWMClass" has "$(xprop -id "$win" WM_CLASS)" \
     "\"$(sed -n 's/^StartupWMClass=//p' /usr/share/applications/de.mirovell.Mirovell.desktop)\""
+check "the window has its icon" has "$(xprop -id "$win" _NET_WM_ICON | head -c 100)" "Icon ("
 check "it runs as $user" same "$(ps -o user= -p "$program" | tr -d ' ')" "$user"
 config=$home/.config/Mirovell
 check "the settings file is created at the first start in ~/.config/Mirovell/" test -f "$config/mirovell.ini"

@@ -28,6 +28,7 @@ private slots:
     void keepListAcrossRestart();
     void commandLine_data();
     void commandLine();
+    void autoSaveOff_data();
     void autoSaveOff();
     void exitWritesOnce();
     void badSettingsFile_data();
@@ -223,24 +224,26 @@ void StartupTest::commandLine()
     }
 }
 
+void StartupTest::autoSaveOff_data()
+{
+    QTest::addColumn<int>("autoSave");
+    QTest::addColumn<QStringList>("entries");
+    QTest::newRow("unchecked") << 0 << QStringList{QStringLiteral("/a.avi")};
+    QTest::newRow("checked but empty") << 1 << QStringList();
+}
+
 void StartupTest::autoSaveOff()
 {
+    QFETCH(int, autoSave);
+    QFETCH(QStringList, entries);
     TestWindow w;
     w->Form_Load();
-    w->FilmList.addItem(QStringLiteral("/a.avi"));
-    w->AutoSaveCheck.setValue(0);
+    w->FilmList.addItems(entries);
+    w->AutoSaveCheck.setValue(autoSave);
     writeFile(w.path(QStringLiteral("mirovell_TmpPlst.m3u")), "#EXTM3U\r\n/old.avi\r\n");
     w->Form_QueryUnload();
     QVERIFY(!QFile::exists(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))));
     QCOMPARE(setting(w, "LastSettings", "AutoSavePlaylist"), QStringLiteral("0"));
-
-    // checked but empty: the same
-    TestWindow e;
-    e->Form_Load();
-    writeFile(e.path(QStringLiteral("mirovell_TmpPlst.m3u")), "#EXTM3U\r\n/old.avi\r\n");
-    e->Form_QueryUnload();
-    QVERIFY(!QFile::exists(e.path(QStringLiteral("mirovell_TmpPlst.m3u"))));
-    QCOMPARE(setting(e, "LastSettings", "AutoSavePlaylist"), QStringLiteral("0"));
 }
 
 void StartupTest::exitWritesOnce()
@@ -318,16 +321,14 @@ void StartupTest::settingsFolder()
     s.environment.installed = installed;
     s.environment.configFolder = home.path() + QStringLiteral("/config/Mirovell");
     const QString kept = (installed ? s.environment.configFolder + u'/' : w.folderPath) + QStringLiteral("mirovell");
-    for (int run = 0; run < 2; ++run) { // the second start finds what the first one kept
+    const QStringList entries{QStringLiteral("/m/a.avi")};
+    for (const QStringList& add : {entries, QStringList()}) { // the second start finds what the first one kept
         MainWindow window(s);
         window.Form_Load();
         QCOMPARE(window.SettingsFilePath, kept + QStringLiteral(".ini"));
         QCOMPARE(window.TempPlaylistPath, kept + QStringLiteral("_TmpPlst.m3u"));
-        QVERIFY(QFile::exists(window.SettingsFilePath));
-        if (run == 0)
-            window.FilmList.addItem(QStringLiteral("/m/a.avi"));
-        else
-            QCOMPARE(window.FilmList.items(), QStringList{QStringLiteral("/m/a.avi")});
+        window.FilmList.addItems(add);
+        QCOMPARE(window.FilmList.items(), entries);
         window.ExitBtn_Click();
     }
     // nothing of an installed copy beside the program, and no settings in the user's folder for the other
