@@ -4,7 +4,7 @@
 # user with a home of its own under Xvfb with a play list, ask it for an update, leave through the
 # exit button and find the settings and the kept list in that user's ~/.config/Mirovell/; start it
 # as root too and find nothing written beside the program; then purge the package and find nothing
-# of it left outside the users' folders. Leaves the machine as it found it (package removed).
+# of it left outside the users' homes. Leaves the machine as it found it (package removed).
 # Screenshots go to the folder printed first.
 # Usage: scripts/package-test.sh
 set -uo pipefail
@@ -17,7 +17,12 @@ fi
 if ip -o link show | grep -qv ': lo:'; then
     exec unshare --net bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
 fi
-if dpkg-query -W -f='${Status}' mirovell 2>/dev/null | grep -q installed; then
+present() {   # whether dpkg knows the package in any state but gone
+    local state
+    state=$(dpkg-query -W -f='${db:Status-Status}' mirovell 2>/dev/null)
+    [[ -n "$state" && "$state" != not-installed ]]
+}
+if present; then
     echo "package test: mirovell is installed on this machine; the test installs and purges it, so remove it first" \
         "(apt-get purge mirovell)"
     exit 1
@@ -63,9 +68,7 @@ program=
 cleanup() {
     [[ -n "$program" ]] && kill "$program" 2>/dev/null
     [[ -n "$xvfb" ]] && kill "$xvfb" 2>/dev/null
-    if $installed_by_us && dpkg-query -W -f='${Status}' mirovell 2>/dev/null | grep -q installed; then
-        dpkg --purge mirovell >/dev/null
-    fi
+    $installed_by_us && present && dpkg --purge mirovell >/dev/null
     $created_user && userdel mirovell-test 2>/dev/null
     rm -rf "$work"
 }
@@ -117,11 +120,12 @@ printf '#EXTM3U\r\n/home/anna/Videos/Urlaub Teil 1.avi\r\n/home/anna/Musik/Lied 
 expected=$'#EXTM3U\r\n/home/anna/Videos/Urlaub Teil 1.avi\r\n/home/anna/Musik/Lied für dich.mp3\r'
 chown -R "$user:" "$home"
 
-# What the machine holds outside the users' folders, the test's own folders and busy system ones.
+# What the machine holds, but for the test's own folders (the homes are in /tmp), the repository
+# with its builds, and the folders that the system and other sessions keep busy.
 snapshot() {
     find / \( -path /proc -o -path /sys -o -path /dev -o -path /run -o -path /tmp -o -path /var/tmp \
         -o -path /var/cache -o -path /var/log -o -path /var/lib/dpkg -o -path /var/lib/apt -o -path /var/backups \
-        -o -path /root -o -path /home -o -path /work -o -path "$repo" \) -prune -o -print 2>/dev/null | sort
+        -o -path /root -o -path /work -o -path "$repo" \) -prune -o -print 2>/dev/null | sort
 }
 snapshot >"$work/before"
 
@@ -214,6 +218,8 @@ check "the window opens for root" wait_for 20 window_open
 sleep 1
 click $EXIT
 check "the exit button ends it" wait_for 10 ended "$program"
+wait "$program"
+check "with status 0" test $? -eq 0
 program=
 check "root's settings are in its ~/.config/Mirovell/" test -f "$roothome/.config/Mirovell/mirovell.ini"
 check "nothing is written beside the program" bash -c '! ls /usr/bin/mirovell?* 2>/dev/null | grep -q .'
@@ -223,7 +229,7 @@ xvfb=
 
 echo "package test: purge it"
 check "apt-get purges it" apt_get purge mirovell
-check "it is gone" bash -c '! dpkg-query -W -f="\${Status}" mirovell 2>/dev/null | grep -q installed'
+check "it is gone" eval '! present'
 snapshot >"$work/after"
 # New paths are left over unless another package owns them (someone else installed it meanwhile)
 # or they are the desktop's indexes that the triggers rebuild, free of the package.
@@ -235,7 +241,7 @@ while IFS= read -r path; do
     esac
     leftover+=("$path")
 done < <(comm -13 "$work/before" "$work/after")
-check "nothing of it is left outside the users' folders" same "${leftover[*]}" ""
+check "nothing of it is left outside the users' homes" same "${leftover[*]}" ""
 check "nothing is removed that was there before" same "$(comm -23 "$work/before" "$work/after" | head -n5)" ""
 check "the desktop's indexes no longer name it" bash -c \
     '! grep -ali mirovell /usr/share/applications/mimeinfo.cache /usr/share/icons/hicolor/icon-theme.cache 2>/dev/null'
