@@ -12,10 +12,15 @@ packages=(
     strace   # counts the real program's writes and kills it at each of them in the tests
 )
 packages+=(passwd)   # useradd: the real VLC runs as an ordinary test user
-if [[ "${1:-}" == "--run-only" ]]; then
-    packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
-              vlc xdg-utils shared-mime-info fonts-dejavu-core)
-fi
+# the Debian package: made by CPack with dpkg-shlibdeps, checked, installed and purged by the tests
+packaging=(dpkg-dev file)
+packages+=("${packaging[@]}" lintian appstream iproute2)
+run_only=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
+          xdg-utils shared-mime-info fonts-dejavu-core)
+case "${1:-}" in
+--run-only) packages=("${run_only[@]}" vlc) ;;
+--package) packages=("${run_only[@]}" "${packaging[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

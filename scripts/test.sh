@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the unit and integration
-# tests, the same again under AddressSanitizer + UndefinedBehaviorSanitizer, the fuzzers briefly
-# on their seeds, and a user's tour of the real program under Xvfb.
+# tests, a user's tour of the real program under Xvfb, the Debian package built, checked,
+# installed, used and purged again, the same tests under AddressSanitizer +
+# UndefinedBehaviorSanitizer, and the fuzzers briefly on their seeds.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh || exit 1
@@ -51,6 +52,7 @@ if cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_WERROR=
 else
     failed=$((failed + 1))
 fi
+stage "Debian package" bash scripts/package-test.sh
 
 echo "==== build with AddressSanitizer and UndefinedBehaviorSanitizer"
 if cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_SANITIZE=ON -DMIROVELL_WERROR=$werror \

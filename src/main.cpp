@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "link/TcpLinkSocket.h"
+#include "platform/Installation.h"
 #include "platform/qt/EndRequests.h"
 #include "platform/qt/QtProgressDialog.h"
 #include "platform/qt/QtServices.h"
@@ -14,7 +15,6 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-#include <QStandardPaths>
 #include <QStyleFactory>
 #include <cstdio>
 
@@ -48,7 +48,12 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Mirovell"));
     QApplication::setOrganizationName(QStringLiteral("Mirovell"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/mirovell.svg")));
+    // bitmaps: Qt draws SVG icons only where its SVG plugin happens to be installed
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/mirovell-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.mirovell.Mirovell"));
     // Qt's own dialogs (file dialog, standard buttons) speak German like the rest of the window
     QTranslator qtGerman;
     if (qtGerman.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -61,9 +66,8 @@ int main(int argc, char** argv)
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     env.commandLine = args.join(u' ');
-    env.configFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    if (!QFileInfo(env.programFolder).isWritable())
-        QDir().mkpath(env.configFolder);
+    env.configFolder = installation::userConfigFolder();
+    env.installed = installation::isInstalledCopy(env.programFolder, QStringLiteral(MIROVELL_INSTALL_BINDIR));
 
     QtProcessLauncher processes;
     QtDialogs dialogs;

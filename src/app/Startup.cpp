@@ -5,6 +5,7 @@
 #include "player/PathHelpers.h"
 #include "playlist/PlaylistReader.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -28,9 +29,11 @@ void MainWindow::InitSettingsFile()
 {
     const ProgramEnvironment& env = services_.environment;
     QString folder = env.programFolder;
-    // an installed copy cannot write beside itself; its files go to the user's folder instead
-    if (!env.configFolder.isEmpty() && !QFileInfo(folder).isWritable())
+    // the system's copy, or one that cannot write beside itself, keeps its files in the user's folder
+    if (!env.configFolder.isEmpty() && (env.installed || !QFileInfo(folder).isWritable())) {
         folder = env.configFolder;
+        QDir().mkpath(folder);
+    }
     if (!folder.isEmpty() && !folder.endsWith(u'/') && !folder.endsWith(u'\\'))
         folder += platformdefaults::kPathSeparator;
     TempPlaylistPath = folder + env.exeBaseName + QStringLiteral("_TmpPlst.m3u");

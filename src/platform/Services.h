@@ -69,7 +69,8 @@ struct ProgramEnvironment {
     QString programFolder;   // with trailing separator
     QString exeBaseName;     // file name without extension
     QString commandLine;     // the argument text as one string
-    QString configFolder;    // used when the program folder is not writable
+    QString configFolder;    // the user's folder: used by an installed copy, or when the program folder is not writable
+    bool installed = false;  // installed by the system: updates come through its package management
 };
 
 // An icon in the desktop's notification area. Mouse events on it arrive as the codes the

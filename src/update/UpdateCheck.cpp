@@ -25,7 +25,7 @@ void makeExecutable(const QString& path)
 #endif
 }
 
-}  // namespace
+} // namespace
 
 void MainWindow::wireUpdateEvents()
 {
@@ -46,6 +46,17 @@ download::Options MainWindow::downloadOptions() const
 void MainWindow::UpdateCaption_Click()
 {
     UpdateCaption.hide();
+    if (services_.environment.installed) {
+        // the system's package management owns the installed files: nothing is fetched or replaced here
+        const QString text =
+            QStringLiteral("Diese Installation wird über die Paketverwaltung des Systems aktualisiert.") + u'\r' +
+            u'\r' + QStringLiteral("Dies ist Version ") + kVersion + u'.';
+        if (services_.dialogs)
+            services_.dialogs->message(text, QStringLiteral("Programmupdate"), MessageIcon::Information,
+                                       MessageButtons::Ok);
+        UpdateCaption.show();
+        return;
+    }
     const QString question = QStringLiteral("Mirovell auf Update überprüfen?") + u'\r' + u'\r' +
                              QStringLiteral("Dies ist Version:  ") + kVersion + u'\r';
     const bool yes = services_.dialogs &&
@@ -86,7 +97,8 @@ bool MainWindow::StartUpdater(const QString& programAddress, const QString& prog
         download::URLDownload(updaterAddress, updaterFile, download::kOverwrite, downloadOptions());
         if (!textfile::fileExists(updaterFile)) {
             if (services_.dialogs)
-                services_.dialogs->message(updaterFile + u'\r' + u'\r' + QStringLiteral("Download Fehlgeschlagen / Download failed"),
+                services_.dialogs->message(updaterFile + u'\r' + u'\r' +
+                                               QStringLiteral("Download Fehlgeschlagen / Download failed"),
                                            QString(), MessageIcon::None, MessageButtons::Ok);
             return false;
         }

@@ -1,6 +1,7 @@
 #include "Doubles.h"
 #include "app/Ini.h"
 #include "platform/Codec.h"
+#include "platform/Installation.h"
 
 #include <QDir>
 #include <QTest>
@@ -31,6 +32,10 @@ private slots:
     void badSettingsFile_data();
     void badSettingsFile();
     void unreadablePlaylist();
+    void settingsFolder_data();
+    void settingsFolder();
+    void installedCopy_data();
+    void installedCopy();
 };
 
 void StartupTest::firstStart()
@@ -277,6 +282,66 @@ void StartupTest::unreadablePlaylist()
     QVERIFY(w->FilmList.count() <= Control::kMaxItems);
     w->ExitBtn_Click();
     QVERIFY(QFileInfo(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))).isDir());
+}
+
+void StartupTest::settingsFolder_data()
+{
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("copy in a folder of its own") << false;
+    QTest::newRow("installed copy") << true;
+}
+
+void StartupTest::settingsFolder()
+{
+    QFETCH(bool, installed);
+    QTemporaryDir home;
+    TestWindow w;
+    MainWindowServices s = w->services();
+    s.environment.installed = installed;
+    s.environment.configFolder = home.path() + QStringLiteral("/config/Mirovell");
+    const QString kept = (installed ? s.environment.configFolder + u'/' : w.folderPath) + QStringLiteral("mirovell");
+    const QStringList entries{QStringLiteral("/m/a.avi")};
+    for (const QStringList& add : {entries, QStringList()}) { // the second start finds what the first one kept
+        MainWindow window(s);
+        window.Form_Load();
+        QCOMPARE(window.SettingsFilePath, kept + QStringLiteral(".ini"));
+        QCOMPARE(window.TempPlaylistPath, kept + QStringLiteral("_TmpPlst.m3u"));
+        window.FilmList.addItems(add);
+        QCOMPARE(window.FilmList.items(), entries);
+        window.ExitBtn_Click();
+    }
+    // nothing of an installed copy beside the program, and no settings in the user's folder for the other
+    QCOMPARE(QDir(w.folderPath).isEmpty(), installed);
+    QCOMPARE(QFileInfo::exists(s.environment.configFolder), installed);
+}
+
+void StartupTest::installedCopy_data()
+{
+    // folders inside a temporary folder that holds bin/ and link -> bin; "" for none
+    QTest::addColumn<QString>("programFolder");
+    QTest::addColumn<QString>("installFolder");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("the install folder") << QString("bin/") << QString("bin") << true;
+    QTest::newRow("reached through a link") << QString("link/") << QString("bin") << true;
+    QTest::newRow("another folder") << QString("/") << QString("bin") << false;
+    QTest::newRow("install folder missing") << QString("bin/") << QString("nowhere") << false;
+    QTest::newRow("no install folder") << QString("bin/") << QString() << false;
+}
+
+void StartupTest::installedCopy()
+{
+    QFETCH(QString, programFolder);
+    QFETCH(QString, installFolder);
+    QFETCH(bool, installed);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bin")));
+    QVERIFY(QFile::link(dir.path() + QStringLiteral("/bin"), dir.path() + QStringLiteral("/link")));
+    const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
+    QCOMPARE(installation::isInstalledCopy(at(programFolder), at(installFolder)), installed);
+
+    // one folder level in the XDG configuration home
+    qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+    QCOMPARE(installation::userConfigFolder(), dir.path() + QStringLiteral("/Mirovell"));
 }
 
 QTEST_GUILESS_MAIN(StartupTest)

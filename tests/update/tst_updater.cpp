@@ -25,7 +25,7 @@ const QFile::Permissions kOpen = QFile::ReadOwner | QFile::WriteOwner | QFile::E
 
 // A main window in the test's program folder, with every outside service recorded.
 struct UpdateWindow {
-    explicit UpdateWindow(const QString& folder)
+    explicit UpdateWindow(const QString& folder, bool installed = false)
     {
         MainWindowServices s;
         s.processes = &launcher;
@@ -35,6 +35,8 @@ struct UpdateWindow {
         s.openInBrowser = [this](const QString& address) -> qint64 { opened << address; return 4711; };
         s.environment.programFolder = folder + u'/';
         s.environment.exeBaseName = "mirovell";
+        s.environment.installed = installed;
+        s.environment.configFolder = folder + "/config";
         window = std::make_unique<MainWindow>(s);
         window->Form_Load();
         window->TargetText.setText("10.1.2.3");
@@ -156,6 +158,25 @@ private slots:
                      (QStringList{"[URL]" + updateaddresses::programAddress(), "[PATH]" + app_ + "/mirovell",
                                   QString("[PID]%1").arg(QCoreApplication::applicationPid())}));
         }
+    }
+
+    // The system's copy is updated by the package management: "Update" says so and leaves
+    // everything as it is, and the program runs on.
+    void installedCopy()
+    {
+        UpdateWindow w(app_, true);
+        w.window->UpdateCaption.fire(ControlEvent::Click);
+        QCOMPARE(w.dialogs.messages.size(), size_t(1));
+        const QString text = "Diese Installation wird über die Paketverwaltung des Systems aktualisiert.\r\r"
+                             "Dies ist Version 0.5.";
+        QCOMPARE(shown(w.dialogs.messages.front()),
+                 shown({text, "Programmupdate", MessageIcon::Information, MessageButtons::Ok}));
+        QVERIFY(w.launcher.starts.empty());
+        QCOMPARE(w.host.quits, 0);
+        QVERIFY(!w.window->hasEnded());
+        QVERIFY(w.window->UpdateCaption.visible());
+        QVERIFY(server_->requestedPaths.isEmpty());
+        QCOMPARE(QDir(app_).entryList(QDir::Files), QStringList{"prog"});
     }
 
     void updaterFetchFails()

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Where a copy of the program keeps its files depends on how it got onto the machine.
+namespace installation {
+
+// True when the program runs from the folder the build was configured to install programs into
+// (e.g. /usr/bin for the system's package): such a copy is the system's, not the user's, and never
+// writes beside itself, whoever runs it. Any other copy is one the user put into a folder of its own.
+bool isInstalledCopy(const QString& programFolder, const QString& installBinFolder);
+
+// The user's configuration folder for the program: the XDG configuration home plus "Mirovell".
+QString userConfigFolder();
+
+} // namespace installation
