@@ -6,7 +6,8 @@
 #   source scripts/netlab.sh
 #   netlab_up mytest 10.77.1.1/24 10.77.1.2/24 10.77.1.3/24   # PCs 1..3; three or more share a bridge
 #   netlab_root 1 ip -br addr                                  # a command as root on PC 1
-#   netlab_user 2 cvlc udp://@239.77.1.1:1234 &                 # as the ordinary test user on PC 2
+#   netlab_spawn_user 2 cvlc udp://@239.77.1.1:1234 >rx.log 2>&1  # in the background, as the ordinary
+#   kill "$NETLAB_PID"                                          #   test user on PC 2; its pid
 #   netlab_ns 3; netlab_addr 3; netlab_port 3                   # names: mytest-3, 10.77.1.3, mytest-sw's port
 #
 # Two addresses make a plain veth pair unless NETLAB_BRIDGE=1. On a bridge, the bridge and one port
@@ -24,6 +25,7 @@ NETLAB_DIR=
 NETLAB_NAMES=()
 NETLAB_ADDRS=()
 NETLAB_SWITCH=
+NETLAB_PID=
 
 netlab_ns() { echo "$NETLAB_PREFIX-$1"; }
 netlab_addr() { echo "${NETLAB_ADDRS[$(($1 - 1))]%/*}"; }
@@ -42,6 +44,25 @@ netlab_user() {   # netlab_user i command...
     home=$NETLAB_DIR/home-$1
     shift
     ip netns exec "$ns" runuser -u "$NETLAB_USER" -- env HOME="$home" XDG_RUNTIME_DIR="$home/run" "$@"
+}
+
+# In the background, with the process's own pid in NETLAB_PID (`netlab_user ... &` would give the pid
+# of a subshell, and killing that leaves the process running). runuser passes TERM and INT on.
+netlab_spawn_root() {   # netlab_spawn_root i command...
+    local ns
+    ns=$(netlab_ns "$1")
+    shift
+    ip netns exec "$ns" "$@" &
+    NETLAB_PID=$!
+}
+
+netlab_spawn_user() {   # netlab_spawn_user i command...
+    local ns home
+    ns=$(netlab_ns "$1")
+    home=$NETLAB_DIR/home-$1
+    shift
+    ip netns exec "$ns" runuser -u "$NETLAB_USER" -- env HOME="$home" XDG_RUNTIME_DIR="$home/run" "$@" &
+    NETLAB_PID=$!
 }
 
 netlab_switch() { ip netns exec "$NETLAB_SWITCH" "$@"; }   # a command beside the bridge
@@ -79,6 +100,7 @@ netlab_down() {
 _netlab_trap() {
     local old
     old=$(trap -p EXIT)
+    [[ "$old" == *netlab_down* ]] && return 0
     old=${old#trap -- \'}
     old=${old%\' EXIT}
     # shellcheck disable=SC2064
