@@ -15,6 +15,8 @@ packages+=(passwd)   # useradd: the real VLC runs as an ordinary test user
 # the Debian package: made by CPack with dpkg-shlibdeps, checked, installed and purged by the tests
 packaging=(dpkg-dev file)
 packages+=("${packaging[@]}" lintian appstream iproute2)
+# several PCs and service discovery in network namespaces: scripts/netlab.sh, scripts/avahi-lab.sh
+packages+=(iputils-ping avahi-daemon avahi-utils dbus)
 run_only=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
           xdg-utils shared-mime-info fonts-dejavu-core)
 case "${1:-}" in
@@ -31,5 +33,16 @@ if ((${#missing[@]})); then
     [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
     echo "Installing: ${missing[*]}"
     "${sudo_cmd[@]}" apt-get update -q
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+    # Tests start their own avahi-daemon inside namespaces. On a machine without an init system
+    # the package must not start one for the whole machine, announcing it on the real network.
+    guard=false
+    if [[ ! -d /run/systemd/system && ! -e /usr/sbin/policy-rc.d ]]; then
+        printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee /usr/sbin/policy-rc.d >/dev/null &&
+            "${sudo_cmd[@]}" chmod 755 /usr/sbin/policy-rc.d && guard=true
+    fi
+    status=0
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}" ||
+        status=$?
+    $guard && "${sudo_cmd[@]}" rm -f /usr/sbin/policy-rc.d
+    exit $status
 fi
