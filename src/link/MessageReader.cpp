@@ -40,10 +40,11 @@ void MessageReader::feed(const QByteArray& bytes)
 
 void MessageReader::finish(const QByteArray& last)
 {
-    if (!last.isEmpty())
-        feed(last);
+    ending_ = true;
+    feed(last);
     flushWanted_ = true;
     drain();
+    ending_ = false;
     reset();
 }
 
@@ -72,7 +73,8 @@ void MessageReader::drain()
             handlers_.message(*m);
     }
     busy_ = false;
-    if (framer_.overflowed() || framer_.buffered() > maxBuffered_) {
+    // at the end of the connection there is nothing left to drop
+    if (!ending_ && (framer_.overflowed() || framer_.buffered() > maxBuffered_)) {
         reset();
         if (handlers_.overflow)
             handlers_.overflow();

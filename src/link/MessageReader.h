@@ -40,4 +40,5 @@ private:
     QTimer quiet_;
     bool busy_ = false;
     bool flushWanted_ = false;
+    bool ending_ = false;
 };
