@@ -39,12 +39,13 @@ qint64 linkRoad(const QStringList& entries)
     TcpLinkSocket listener, sender;
     QStringList received;
     bool got = false;
-    MessageReader reader({[&](const QString& m) {
-                              const linkmsg::Parsed p = linkmsg::Parse(m);
-                              received = linkmsg::SplitTrackList(p.body.mid(p.body.indexOf(u';') + 1));
+    MessageReader reader({[&](const QByteArray& m) {
+                              received = linkmsg::TrackListEntries(m);
                               got = true;
                           },
-                          {}, {}});
+                          {},
+                          {}},
+                         16 * 1024 * 1024);
     ILinkSocket::Events le;
     le.connectionRequest = [&](qint64 id) { listener.close(); listener.accept(id); };
     le.dataArrival = [&](qint64) { reader.feed(listener.getData()); };

@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes, cut into arbitrary pieces, through the link's framing and message parsing.
 #include "link/LinkMessages.h"
+#include "link/WholeNameIndex.h"
 #include "platform/Codec.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <QStringDecoder>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -12,8 +14,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // the first byte chooses where the stream is cut, as TCP would
     const size_t step = 1 + data[0] % 23;
     const QByteArrayView stream(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
+    // the quick check agrees with Qt's decoder
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(stream); // decoding happens on the conversion
+    if (codec::isValidUtf8(stream) == utf8.hasError())
+        abort();
+    const QStringList entries{QStringLiteral("/m/a.avi"), QStringLiteral("/m/b;c.mkv"), QStringLiteral("/m/a"),
+                              QString()};
+    WholeNameIndex names;
+    names.rebuild(entries);
     linkmsg::Framer framer;
-    const QStringList entries{QStringLiteral("/m/a.avi"), QStringLiteral("/m/b;c.mkv"), QString()};
+    framer.setWholeName([&](QByteArrayView name) { return names.isWhole(name); });
     qsizetype total = 0;
     auto check = [&](const QByteArray& m) {
         total += m.size();
@@ -23,15 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (p.typeCode != 1111 && p.typeCode != 1112 && p.typeCode != 1113)
             abort();
         if (p.body.startsWith(linkmsg::kTrackList)) {
-            const qsizetype semi = p.body.indexOf(u';');
-            (void)linkmsg::SplitTrackList(semi < 0 ? p.body : p.body.mid(semi + 1));
+            if (linkmsg::TrackListEntries(m).size() > linkmsg::kMaxEntries)
+                abort();
         } else if (p.body.startsWith(linkmsg::kStartTrack)) {
             const int i = linkmsg::FindRequestedEntry(entries, p.body.mid(11));
             if (i >= entries.size() || (i >= 0 && !entries[i].contains(p.body.mid(11))))
                 abort();
         }
     };
-    for (qsizetype at = 0; at < stream.size(); at += qsizetype(step)) {
+    for (qsizetype at = 0; at < stream.size() && !framer.overflowed(); at += qsizetype(step)) {
         framer.append(stream.sliced(at, std::min<qsizetype>(qsizetype(step), stream.size() - at)));
         while (auto m = framer.next())
             check(*m);

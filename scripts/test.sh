@@ -1,14 +1,29 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the unit and integration
 # tests, a user's tour of the real program under Xvfb, the Debian package built, checked,
-# installed, used and purged again, the same tests under AddressSanitizer +
-# UndefinedBehaviorSanitizer, and the fuzzers briefly on their seeds.
+# installed, used and purged again, two PCs made of network namespaces, the same tests again
+# under AddressSanitizer + UndefinedBehaviorSanitizer (with a longer run of the link fuzzer on
+# real sockets), and the fuzzers briefly on their seeds.
+#
+# Every start of the program connects to the receiver in its settings (a private address of
+# whatever network this machine is in), so after the packages are installed everything runs in
+# a network namespace of its own where only loopback is up: nothing can reach another machine.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh || exit 1
-# VLC refuses to run as root: the tests that start the real player run it as this ordinary user.
-if [[ $(id -u) -eq 0 ]] && ! id -u mirovell-test >/dev/null 2>&1; then
-    useradd --system --no-create-home --shell /usr/sbin/nologin mirovell-test
+if [[ "${1:-}" != --isolated ]]; then
+    bash scripts/deps.sh || exit 1
+    # VLC refuses to run as root: the tests that start the real player run it as this ordinary user.
+    if [[ $(id -u) -eq 0 ]] && ! id -u mirovell-test >/dev/null 2>&1; then
+        useradd --system --no-create-home --shell /usr/sbin/nologin mirovell-test
+    fi
+    if [[ $(id -u) -eq 0 ]]; then
+        exec unshare --net -- bash -c 'ip link set lo up && exec bash scripts/test.sh --isolated'
+    fi
+    # the namespace needs root; the tests then run as the calling user again
+    command -v sudo >/dev/null || { echo "the tests need a network namespace of their own: run as root or with sudo"; exit 1; }
+    exec sudo --preserve-env=CI,FUZZ_SECONDS,MIROVELL_LINK_FUZZ_SECONDS unshare --net -- bash -c \
+        "ip link set lo up && exec setpriv --reuid=$(id -u) --regid=$(id -g) --init-groups \
+         env HOME='$HOME' PATH='$PATH' bash scripts/test.sh --isolated"
 fi
 jobs=$(nproc)
 werror=OFF
@@ -49,6 +64,7 @@ if cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_WERROR=
     cmake --build build/test -j "$jobs"; then
     run_ctest build/test
     stage "user's tour" bash scripts/tour.sh build/test/mirovell
+    stage "two PCs" bash scripts/two-pcs.sh build/test/mirovell
 else
     failed=$((failed + 1))
 fi
@@ -60,8 +76,9 @@ if cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_SANITIZ
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0
+    export MIROVELL_LINK_FUZZ_SECONDS=${MIROVELL_LINK_FUZZ_SECONDS:-25}
     run_ctest build/asan
-    unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
+    unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS MIROVELL_LINK_FUZZ_SECONDS
 else
     failed=$((failed + 1))
 fi

@@ -204,6 +204,7 @@ void MainWindow::EmpfangenTabButton_Click()
     FilmRemoteList.clear();
     SenderLabel.setText(QStringLiteral("Sender:\rnicht gefunden"));
     FilmRemoteList.addItem(QStringLiteral("Warte auf Playlist ..."));
+    remoteListWaiting_ = true;
     FilmRemoteList.show();
     ServerSendTimer.setEnabled(true);
     ConnectClientSend();

@@ -4,6 +4,7 @@
 #include "desktop/AlwaysOnTop.h"
 #include "desktop/SystemTray.h"
 #include "link/LinkSocket.h"
+#include "link/WholeNameIndex.h"
 #include "platform/Defaults.h"
 #include "platform/Progress.h"
 #include "platform/Services.h"
@@ -17,6 +18,7 @@
 #include <vector>
 
 class MessageReader;
+class RequestCoalescer;
 
 // The services the main window uses; null ones are simply not used.
 struct MainWindowServices {
@@ -233,7 +235,8 @@ public:
     void ClientBtnTest_Click();
     void ConnectClientSend();
     void FilmRemoteList_DblClick();
-    void FillRemoteList(const QString& list);
+    // Fills FilmRemoteList from a received track-list message, as its bytes came.
+    void FillRemoteList(QByteArrayView message);
     void Winsock_ClientListen_ConnectionRequest(qint64 requestId);
     void Winsock_ClientListen_DataArrival(qint64 bytesTotal);
     void Winsock_ClientListen_Close();
@@ -272,14 +275,21 @@ private:
     // link and stream sending
     void wireLinkEvents();
     void wireStreamEvents();
-    void handleRequestMessage(const QString& message);
-    void handleListMessage(const QString& message);
+    void handleRequestMessage(const QByteArray& message);
+    void handleListMessage(const QByteArray& message);
+    bool isWholeRequestName(QByteArrayView name);
+    void closeRequestChannel();
+    void dropListChannel();
     void stopSendingVlc();
     qint16 sendCountdown = 0;   // the link timer's rhythm for repeating the track list
-    bool restartWanted_ = false;
     qint64 sendingVlc_ = 0;     // the VLC this program started for sending
     MessageReader* requestReader_ = nullptr;
     MessageReader* listReader_ = nullptr;
+    // track and reset requests restart the stream from here, at most once a second
+    RequestCoalescer* restarts_ = nullptr;
+    WholeNameIndex requestNames_;
+    bool requestNamesStale_ = true;
+    bool remoteListWaiting_ = false; // FilmRemoteList shows only the waiting line
 
     MainWindowServices services_;
     std::vector<Control*> all_;

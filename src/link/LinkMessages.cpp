@@ -1,7 +1,9 @@
 #include "link/LinkMessages.h"
 
-#include <QStringView>
+#include "platform/Codec.h"
+
 #include <algorithm>
+#include <QStringView>
 
 namespace linkmsg {
 
@@ -11,9 +13,12 @@ constexpr QByteArrayView kCode1113("1113");
 constexpr QByteArrayView kKeywords[] = {"TRACKLIST:", "STARTTRACK:", "RESETPLAYLIST:"};
 constexpr qsizetype kLongestHead = 4 + 14;
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
 
-}  // namespace
+} // namespace
 
 QString BuildTrackList(const QStringList& entries)
 {
@@ -55,17 +60,16 @@ Parsed Parse(const QString& message)
     return p;
 }
 
-QStringList SplitTrackList(const QString& list)
+QStringList TrackListEntries(QByteArrayView message)
 {
     QStringList out;
-    qsizetype p = 0;
-    for (;;) {
-        const qsizetype q = list.indexOf(u';', p);
-        if (q < 0)
-            break;
-        out << list.mid(p, q - p);
-        p = q + 1;
-    }
+    qsizetype p = message.indexOf(';');
+    if (p < 0)
+        return out;
+    const bool utf8 = codec::isValidUtf8(message);
+    ++p;
+    for (qsizetype q; out.size() < kMaxEntries && (q = message.indexOf(';', p)) >= 0; p = q + 1)
+        out << codec::decodeFromLink(message.sliced(p, q - p), utf8);
     return out;
 }
 
@@ -91,6 +95,7 @@ void Framer::append(QByteArrayView bytes)
         data_.remove(0, start_);
         if (scanPos_ >= 0)
             scanPos_ -= start_;
+        semiFrom_ = std::max<qsizetype>(0, semiFrom_ - start_);
         start_ = 0;
     }
     data_.append(bytes.data(), bytes.size());
@@ -99,8 +104,8 @@ void Framer::append(QByteArrayView bytes)
 void Framer::clear()
 {
     data_.clear();
-    start_ = 0;
-    scanPos_ = -1;
+    dropTo(0);
+    capped_ = overflow_ = false;
 }
 
 Framer::Head Framer::headAt(qsizetype pos, bool onlyCommands) const
@@ -111,7 +116,8 @@ Framer::Head Framer::headAt(qsizetype pos, bool onlyCommands) const
     if (!onlyCommands && n == 4 && (code == "1111" || code == "1112"))
         return Head::Notice;
     if (code != kCode1113.first(n)) {
-        if (!onlyCommands && n < 4 && (QByteArrayView("1111").first(n) == code || QByteArrayView("1112").first(n) == code))
+        if (!onlyCommands && n < 4 &&
+            (QByteArrayView("1111").first(n) == code || QByteArrayView("1112").first(n) == code))
             return Head::Partial;
         return Head::None;
     }
@@ -123,7 +129,7 @@ Framer::Head Framer::headAt(qsizetype pos, bool onlyCommands) const
         const QByteArrayView kw = kKeywords[k];
         if (after.size() >= kw.size()) {
             if (after.first(kw.size()) == kw)
-                return k == 0 ? Head::TrackList : Head::OpenCommand;
+                return k == 0 ? Head::TrackList : k == 1 ? Head::Request : Head::Reset;
         } else if (kw.first(after.size()) == after) {
             cut = true;
         }
@@ -131,7 +137,7 @@ Framer::Head Framer::headAt(qsizetype pos, bool onlyCommands) const
     if (cut)
         return Head::Partial;
     // any other 1113 message counts at the start of the stream, but never inside a body
-    return onlyCommands ? Head::None : Head::OpenCommand;
+    return onlyCommands ? Head::None : Head::OtherCommand;
 }
 
 qsizetype Framer::findHead(qsizetype from) const
@@ -142,10 +148,10 @@ qsizetype Framer::findHead(qsizetype from) const
         if (hit < 0)
             return -1;
         const Head h = headAt(hit, true);
-        if (h == Head::TrackList || h == Head::OpenCommand)
-            return hit;
         if (h == Head::Partial)
             return -2;
+        if (h != Head::None)
+            return hit;
         i = hit + 1;
     }
     return -1;
@@ -153,11 +159,12 @@ qsizetype Framer::findHead(qsizetype from) const
 
 QByteArray Framer::take(qsizetype end)
 {
-    QByteArray m = data_.mid(start_, end - start_);
-    start_ = end;
-    scanPos_ = -1;
-    if (start_ == data_.size())
-        clear();
+    QByteArray m;
+    if (start_ == 0 && end == data_.size())
+        m = std::move(data_); // the usual case, and the one with large lists: no copy
+    else
+        m = data_.mid(start_, end - start_);
+    dropTo(end);
     return m;
 }
 
@@ -165,8 +172,12 @@ void Framer::dropTo(qsizetype pos)
 {
     start_ = pos;
     scanPos_ = -1;
-    if (start_ >= data_.size())
-        clear();
+    semiFrom_ = 0;
+    countRead_ = false;
+    if (start_ >= data_.size()) {
+        data_.clear();
+        start_ = 0;
+    }
 }
 
 // End of the track list at start_, -1 while it is not yet whole.
@@ -174,43 +185,73 @@ qsizetype Framer::trackListEnd()
 {
     const QByteArrayView all(data_);
     const qsizetype n = all.size();
-    if (scanPos_ < 0) {
-        const qsizetype countAt = start_ + 4 + 10;
-        const qsizetype semi = all.indexOf(';', countAt);
+    const qsizetype countAt = start_ + 4 + 10;
+    if (scanPos_ < 0)
+        scanPos_ = semiFrom_ = countAt;
+    if (!countRead_) {
+        const qsizetype semi = all.indexOf(';', semiFrom_);
         if (semi < 0) {
-            const qsizetype h = findHead(countAt);
-            return h >= 0 ? h : -1;
+            const qsizetype h = findHead(scanPos_);
+            if (h >= 0)
+                return h;
+            scanPos_ = std::max(countAt, n - kLongestHead);
+            semiFrom_ = n;
+            return -1;
         }
         const QByteArrayView count = all.sliced(countAt, semi - countAt);
         announced_ = -1;
         if (!count.isEmpty() && count.size() <= 9 &&
             std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; }))
             announced_ = QByteArray(count.data(), count.size()).toLongLong();
+        countRead_ = true;
         entriesSeen_ = 0;
-        scanPos_ = semi + 1;
+        scanPos_ = semiFrom_ = semi + 1;
     }
     while (announced_ < 0 || entriesSeen_ < announced_) {
+        if (entriesSeen_ >= kMaxEntries) {
+            capped_ = true;
+            return scanPos_;
+        }
         if (scanPos_ >= n)
             return -1;
         const Head h = headAt(scanPos_, true);
-        if (h == Head::TrackList || h == Head::OpenCommand)
-            return scanPos_;   // the next message begins before the announced count is reached
+        if (h != Head::None && h != Head::Partial)
+            return scanPos_; // the next message begins before the announced count is reached
         if (h == Head::Partial && n - scanPos_ < kLongestHead)
             return -1;
-        const qsizetype semi = all.indexOf(';', scanPos_);
-        if (semi < 0)
-            return -1;   // an entry in flight
+        const qsizetype semi = all.indexOf(';', std::max(scanPos_, semiFrom_));
+        if (semi < 0) {
+            semiFrom_ = n;
+            return -1; // an entry in flight
+        }
         ++entriesSeen_;
-        scanPos_ = semi + 1;
+        scanPos_ = semiFrom_ = semi + 1;
     }
     // an entry holding ";" makes more separators than announced: keep what follows at once
     while (scanPos_ < n && headAt(scanPos_, false) == Head::None) {
+        if (entriesSeen_ >= kMaxEntries) {
+            capped_ = true;
+            break;
+        }
         const qsizetype semi = all.indexOf(';', scanPos_);
         if (semi < 0)
             break;
+        ++entriesSeen_;
         scanPos_ = semi + 1;
     }
     return scanPos_;
+}
+
+// End of a message that runs to the next head, -1 while none has come.
+qsizetype Framer::runsToNextHead()
+{
+    if (scanPos_ < 0)
+        scanPos_ = start_ + 4;
+    const qsizetype h = findHead(scanPos_);
+    if (h >= 0)
+        return h;
+    scanPos_ = std::max(start_ + 4, data_.size() - kLongestHead);
+    return -1;
 }
 
 std::optional<QByteArray> Framer::next()
@@ -218,7 +259,16 @@ std::optional<QByteArray> Framer::next()
     for (;;) {
         if (start_ >= data_.size())
             return std::nullopt;
-        switch (headAt(start_, false)) {
+        const Head head = headAt(start_, false);
+        if (capped_ && head != Head::Partial) {
+            capped_ = false;
+            if (head == Head::None) {
+                clear();
+                overflow_ = true;
+                return std::nullopt;
+            }
+        }
+        switch (head) {
         case Head::Partial:
             return std::nullopt;
         case Head::None: {
@@ -244,15 +294,23 @@ std::optional<QByteArray> Framer::next()
                 return std::nullopt;
             return take(end);
         }
-        case Head::Notice:
-        case Head::OpenCommand: {
-            if (scanPos_ < 0)
-                scanPos_ = start_ + 4;
-            const qsizetype h = findHead(scanPos_);
-            if (h >= 0)
-                return take(h);
-            scanPos_ = std::max(start_ + 4, data_.size() - kLongestHead);
+        case Head::Reset:
+            return take(start_ + 4 + kKeywords[2].size()); // nothing after the keyword is used
+        case Head::Request: {
+            const qsizetype end = runsToNextHead();
+            if (end >= 0)
+                return take(end);
+            const qsizetype nameAt = start_ + 4 + kKeywords[1].size();
+            if (wholeName_ && wholeName_(QByteArrayView(data_).sliced(nameAt)))
+                return take(data_.size());
             return std::nullopt;
+        }
+        case Head::Notice:
+        case Head::OtherCommand: {
+            const qsizetype end = runsToNextHead();
+            if (end < 0)
+                return std::nullopt;
+            return take(end);
         }
         }
     }
@@ -272,4 +330,4 @@ std::optional<QByteArray> Framer::flush()
     return take(data_.size());
 }
 
-}  // namespace linkmsg
+} // namespace linkmsg

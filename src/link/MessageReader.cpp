@@ -1,12 +1,16 @@
 #include "link/MessageReader.h"
 
-#include "platform/Codec.h"
-
-MessageReader::MessageReader(Handlers handlers, QObject* parent) : QObject(parent), handlers_(std::move(handlers))
+MessageReader::MessageReader(Handlers handlers, qsizetype maxBuffered, QObject* parent)
+    : QObject(parent), handlers_(std::move(handlers)), maxBuffered_(maxBuffered)
 {
-    pause_.setSingleShot(true);
-    pause_.setInterval(kPauseMs);
-    connect(&pause_, &QTimer::timeout, this, [this] { drain(true); });
+    quiet_.setSingleShot(true);
+    quiet_.setInterval(kQuietMs);
+    connect(&quiet_, &QTimer::timeout, this, [this] {
+        flushWanted_ = true;
+        drain();
+    });
+    if (handlers_.wholeName)
+        framer_.setWholeName(handlers_.wholeName);
 }
 
 namespace {
@@ -21,7 +25,7 @@ bool mayStartMessage(const QByteArray& bytes)
     return false;
 }
 
-}  // namespace
+} // namespace
 
 void MessageReader::feed(const QByteArray& bytes)
 {
@@ -31,55 +35,53 @@ void MessageReader::feed(const QByteArray& bytes)
     if (framer_.buffered() == 0 && !bytes.isEmpty() && !mayStartMessage(bytes))
         return;
     framer_.append(bytes);
-    // while a message is being handled, the loop in drain picks the new bytes up
-    if (!busy_)
-        drain(false);
+    drain();
+}
+
+void MessageReader::finish(const QByteArray& last)
+{
+    ending_ = true;
+    feed(last);
+    flushWanted_ = true;
+    drain();
+    ending_ = false;
+    reset();
 }
 
 void MessageReader::reset()
 {
     framer_.clear();
-    pause_.stop();
-    pauseSeen_ = false;
+    quiet_.stop();
+    flushWanted_ = false;
 }
 
-void MessageReader::drain(bool atPause)
+void MessageReader::drain()
 {
-    if (busy_) {
-        pauseSeen_ = pauseSeen_ || atPause;
+    // a handler that reaches back into the reader only adds to what this loop works through
+    if (busy_)
         return;
-    }
     busy_ = true;
     for (;;) {
-        bool any = false;
-        while (auto m = framer_.next()) {
-            any = true;
-            if (handlers_.message)
-                handlers_.message(codec::decodeFromLink(*m));
+        std::optional<QByteArray> m = framer_.next();
+        if (!m && flushWanted_) {
+            flushWanted_ = false;
+            m = framer_.flush();
         }
-        if (atPause || pauseSeen_) {
-            atPause = pauseSeen_ = false;
-            if (auto m = framer_.flush()) {
-                any = true;
-                if (handlers_.message)
-                    handlers_.message(codec::decodeFromLink(*m));
-            }
-        }
-        if (framer_.buffered() > kMaxBuffered) {
-            reset();
-            busy_ = false;
-            if (handlers_.overflow)
-                handlers_.overflow();
-            return;
-        }
-        if (!any)
+        if (!m)
             break;
-        if (handlers_.batchDone)
-            handlers_.batchDone();
+        if (handlers_.message)
+            handlers_.message(*m);
     }
     busy_ = false;
+    // at the end of the connection there is nothing left to drop
+    if (!ending_ && (framer_.overflowed() || framer_.buffered() > maxBuffered_)) {
+        reset();
+        if (handlers_.overflow)
+            handlers_.overflow();
+        return;
+    }
     if (framer_.buffered() > 0)
-        pause_.start();
+        quiet_.start();
     else
-        pause_.stop();
+        quiet_.stop();
 }

@@ -2,36 +2,43 @@
 
 #include "link/LinkMessages.h"
 
+#include <functional>
 #include <QObject>
 #include <QTimer>
-#include <functional>
 
 // The receiving end of one connection: buffers what arrives and hands on whole messages, one
-// at a time. Messages without an end of their own are handed on after a short pause in the data.
+// at a time, as their content tells (see linkmsg::Framer). A message with no end of its own
+// is handed on when the connection ends or after a quiet period long enough to join the pieces
+// of a message that TCP delivers late (a lost segment costs a retransmission of 200 ms or more).
 class MessageReader : public QObject {
     Q_OBJECT
 public:
-    static constexpr qsizetype kMaxBuffered = 16 * 1024 * 1024;
-    static constexpr int kPauseMs = 200;
+    static constexpr int kQuietMs = 1500;
 
     struct Handlers {
-        std::function<void(const QString& message)> message;
-        std::function<void()> batchDone;   // after the messages at hand; may let events run
-        std::function<void()> overflow;    // more than kMaxBuffered waits: drop the connection
+        std::function<void(const QByteArray& message)> message;
+        // more than the reader may hold, or a list with more entries than fit: drop the connection
+        std::function<void()> overflow;
+        // whether the text of a track request so far is a whole name (optional)
+        std::function<bool(QByteArrayView name)> wholeName;
     };
-    explicit MessageReader(Handlers handlers, QObject* parent = nullptr);
+    MessageReader(Handlers handlers, qsizetype maxBuffered, QObject* parent = nullptr);
 
     void feed(const QByteArray& bytes);
+    // The connection has ended, after these last bytes: what was begun is handed on as it stands.
+    void finish(const QByteArray& last);
     // A new connection, or none: what was buffered is dropped.
     void reset();
     qsizetype buffered() const { return framer_.buffered(); }
 
 private:
-    void drain(bool atPause);
+    void drain();
 
     Handlers handlers_;
+    qsizetype maxBuffered_;
     linkmsg::Framer framer_;
-    QTimer pause_;
+    QTimer quiet_;
     bool busy_ = false;
-    bool pauseSeen_ = false;
+    bool flushWanted_ = false;
+    bool ending_ = false;
 };

@@ -8,9 +8,12 @@ using namespace linkstate;
 namespace {
 
 const QString kWaiting = QStringLiteral("Warte auf Playlist ...");
-QString senderText(const QString& who) { return QStringLiteral("Sender:") + u'\r' + who; }
+QString senderText(const QString& who)
+{
+    return QStringLiteral("Sender:") + u'\r' + who;
+}
 
-}  // namespace
+} // namespace
 
 void MainWindow::ClientBtnTest_Click()
 {
@@ -53,9 +56,11 @@ void MainWindow::Winsock_ClientListen_DataArrival(qint64)
     listReader_->feed(Winsock_ClientListen->getData());
 }
 
-void MainWindow::handleListMessage(const QString& message)
+void MainWindow::handleListMessage(const QByteArray& message)
 {
-    const linkmsg::Parsed m = linkmsg::Parse(message);
+    // only the head is read as text here: a list is split straight from its bytes
+    const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(
+        QByteArrayView(message).first(std::min<qsizetype>(message.size(), 4 + linkmsg::kTrackList.size()))));
     if (m.typeCode == linkmsg::kNotice) {
         ConnectStatus.setText(QStringLiteral("Verbunden"));
     } else if (m.typeCode == linkmsg::kBroken) {
@@ -63,24 +68,38 @@ void MainWindow::handleListMessage(const QString& message)
     } else if (m.typeCode == linkmsg::kCommand) {
         ConnectStatus.setText(QStringLiteral("Verbunden.."));
         if (m.body.startsWith(linkmsg::kTrackList)) {
-            const qsizetype semi = m.body.indexOf(u';');
-            FillRemoteList(semi < 0 ? m.body : m.body.mid(semi + 1));
+            FillRemoteList(message);
             SenderLabel.setText(senderText(Winsock_ClientListen->remoteHostIP()));
             UpdateFileCount();
         }
     }
 }
 
-void MainWindow::FillRemoteList(const QString& list)
+void MainWindow::FillRemoteList(QByteArrayView message)
 {
-    FilmRemoteList.setItems(linkmsg::SplitTrackList(list));
+    // the old entries go first, so a large list is never held twice
+    FilmRemoteList.clear();
+    FilmRemoteList.setItems(linkmsg::TrackListEntries(message));
+    remoteListWaiting_ = false;
 }
 
 void MainWindow::Winsock_ClientListen_Close()
 {
+    // a list that came just before the close is still a message
+    listReader_->finish(Winsock_ClientListen->getData());
     SenderLabel.setText(senderText(QStringLiteral("nicht gefunden")));
     FilmRemoteList.clear();
     FilmRemoteList.addItem(kWaiting);
+    remoteListWaiting_ = true;
+    Winsock_ClientListen->close();
+    if (EmpfangenFrame.visible())
+        ClientBtnTest_Click();
+}
+
+// A list with more entries than fit, or more data than a list may hold: the first entries stay
+// shown, the rest goes with the connection, and the sender may connect again.
+void MainWindow::dropListChannel()
+{
     Winsock_ClientListen->close();
     listReader_->reset();
     if (EmpfangenFrame.visible())
@@ -108,8 +127,8 @@ void MainWindow::Winsock_ClientSend_Close()
 void MainWindow::FilmRemoteList_DblClick()
 {
     const int i = FilmRemoteList.listIndex();
-    if (i < 0 || i >= FilmRemoteList.count())
-        return;   // nothing chosen: nothing to ask for
+    if (i < 0 || i >= FilmRemoteList.count() || remoteListWaiting_)
+        return; // nothing chosen, or no list yet: nothing to ask for
     const QString request = linkmsg::BuildTrackRequest(FilmRemoteList.item(i));
     const int st = Winsock_ClientSend->state();
     if (st != Connected && st != Connecting)

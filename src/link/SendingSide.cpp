@@ -1,9 +1,19 @@
 #include "app/MainWindow.h"
 #include "link/LinkMessages.h"
 #include "link/MessageReader.h"
+#include "link/RequestCoalescer.h"
 #include "platform/Codec.h"
 
 using namespace linkstate;
+
+namespace {
+
+constexpr int kRestartSpacingMs = 1000;
+// A list of 32767 long paths fits; what is held for a message and read from it stays bounded.
+constexpr qsizetype kMaxListBytes = 16 * 1024 * 1024;
+constexpr qsizetype kMaxRequestBytes = 1024 * 1024;
+
+} // namespace
 
 void MainWindow::wireLinkEvents()
 {
@@ -13,19 +23,27 @@ void MainWindow::wireLinkEvents()
     Winsock_ClientListen = make();
     Winsock_ClientSend = make();
 
-    requestReader_ = new MessageReader({[this](const QString& m) { handleRequestMessage(m); },
-                                        [this] {
-                                            // requests that came together start the stream once
-                                            if (restartWanted_) {
-                                                restartWanted_ = false;
-                                                RunVLCBtn_Click();
-                                            }
-                                        },
-                                        [this] { Winsock_ServerListen_Close(); }},
-                                       this);
-    listReader_ = new MessageReader({[this](const QString& m) { handleListMessage(m); }, {},
-                                     [this] { Winsock_ClientListen_Close(); }},
-                                    this);
+    // A restart lets events run (and may open a dialog): it never runs inside a socket's event.
+    restarts_ = new RequestCoalescer(
+        kRestartSpacingMs,
+        [this] {
+            if (!ended_)
+                RunVLCBtn_Click();
+        },
+        this);
+    requestReader_ =
+        new MessageReader({[this](const QByteArray& m) { handleRequestMessage(m); }, [this] { closeRequestChannel(); },
+                           [this](QByteArrayView name) { return isWholeRequestName(name); }},
+                          kMaxRequestBytes, this);
+    listReader_ =
+        new MessageReader({[this](const QByteArray& m) { handleListMessage(m); }, [this] { dropListChannel(); }, {}},
+                          kMaxListBytes, this);
+    // the names a request may end with follow the list; they are sorted again only when asked for
+    const auto stale = [this] { requestNamesStale_ = true; };
+    connect(&FilmList, &Control::itemsInserted, this, stale);
+    connect(&FilmList, &Control::itemsRemoved, this, stale);
+    connect(&FilmList, &Control::itemChanged, this, stale);
+    connect(&FilmList, &Control::itemsReset, this, stale);
 
     ILinkSocket::Events e;
     e.connectionRequest = [this](qint64 id) { Winsock_ServerListen_ConnectionRequest(id); };
@@ -128,9 +146,18 @@ void MainWindow::Winsock_ServerListen_DataArrival(qint64)
     requestReader_->feed(Winsock_ServerListen->getData());
 }
 
-void MainWindow::handleRequestMessage(const QString& message)
+bool MainWindow::isWholeRequestName(QByteArrayView name)
 {
-    const linkmsg::Parsed m = linkmsg::Parse(message);
+    if (requestNamesStale_) {
+        requestNames_.rebuild(FilmList.items());
+        requestNamesStale_ = false;
+    }
+    return requestNames_.isWhole(name);
+}
+
+void MainWindow::handleRequestMessage(const QByteArray& message)
+{
+    const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(message));
     if (m.typeCode == linkmsg::kNotice) {
         ConnectStatusServer.setText(QStringLiteral("Verbindung hergestellt"));
     } else if (m.typeCode == linkmsg::kBroken) {
@@ -143,17 +170,27 @@ void MainWindow::handleRequestMessage(const QString& message)
             if (i >= 0) {
                 ConnectStatusServer.setText(QStringLiteral("Playing:") + name);
                 const QString entry = FilmList.item(i);
+                // a move keeps the same names: the sorted index stays good
+                const bool stale = requestNamesStale_;
                 FilmList.removeItem(i);
                 FilmList.insertItem(0, entry);
-                restartWanted_ = true;
+                requestNamesStale_ = stale;
+                restarts_->request();
             }
         } else if (m.body.startsWith(linkmsg::kResetPlaylist)) {
-            restartWanted_ = true;
+            restarts_->request();
         }
     }
 }
 
 void MainWindow::Winsock_ServerListen_Close()
+{
+    // a request that came just before the close is still a request
+    requestReader_->finish(Winsock_ServerListen->getData());
+    closeRequestChannel();
+}
+
+void MainWindow::closeRequestChannel()
 {
     Winsock_ServerListen->close();
     requestReader_->reset();
@@ -168,4 +205,6 @@ void MainWindow::Winsock_ServerSend_Connect()
     ConnectStatus.setText(QStringLiteral("Client gefunden"));
 }
 
-void MainWindow::Winsock_ServerSend_SendComplete() {}
+void MainWindow::Winsock_ServerSend_SendComplete()
+{
+}

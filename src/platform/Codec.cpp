@@ -1,6 +1,5 @@
 #include "platform/Codec.h"
 
-#include <QStringDecoder>
 #include <array>
 
 namespace codec {
@@ -23,14 +22,52 @@ int toByte(char16_t c)
     return -1;
 }
 
+} // namespace
+
 bool isValidUtf8(QByteArrayView bytes)
 {
-    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString s = dec.decode(bytes);
-    return !dec.hasError();
+    // checked in place: a large message is not decoded twice just to learn how to decode it
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    while (p < end) {
+        const unsigned c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int more = 0;
+        unsigned low = 0x80, high = 0xBF; // the allowed range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            more = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2;
+            if (c == 0xE0)
+                low = 0xA0; // no overlong forms
+            else if (c == 0xED)
+                high = 0x9F; // no surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3;
+            if (c == 0xF0)
+                low = 0x90;
+            else if (c == 0xF4)
+                high = 0x8F; // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        if (end - p <= more || p[1] < low || p[1] > high)
+            return false;
+        for (int k = 2; k <= more; ++k)
+            if (p[k] < 0x80 || p[k] > 0xBF)
+                return false;
+        p += more + 1;
+    }
+    return true;
 }
 
-}  // namespace
+QString decodeFromLink(QByteArrayView part, bool utf8)
+{
+    return utf8 ? QString::fromUtf8(part) : fromWindows1252(part);
+}
 
 QString fromWindows1252(QByteArrayView bytes)
 {

@@ -23,6 +23,10 @@ QByteArray encodeForFile(QStringView text);
 // Link messages: Windows-1252 when every character fits, otherwise UTF-8.
 QByteArray encodeForLink(QStringView text);
 QString decodeFromLink(QByteArrayView bytes);
+// A part of a received message, read as the whole message reads (utf8: isValidUtf8 of the whole).
+QString decodeFromLink(QByteArrayView part, bool utf8);
+
+bool isValidUtf8(QByteArrayView bytes);
 
 // Splits at CR LF, CR or LF; a trailing line break does not start a further line.
 QList<QByteArrayView> splitLines(QByteArrayView bytes);

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "link/RequestCoalescer.h"
 #include "player/PathHelpers.h"
 
 #include <QDeadlineTimer>
@@ -70,6 +71,8 @@ void MainWindow::stopSendingVlc()
 
 void MainWindow::RunVLCBtn_Click()
 {
+    // every start, asked for over the link or not, serves the requests that wait and spaces the next
+    restarts_->begin();
     EnsureVlcLocation();
     // nothing to start, or the program was ended while the dialog was open: the window stays,
     // the kept list is not overwritten and nothing is announced
@@ -88,6 +91,7 @@ void MainWindow::RunVLCBtn_Click()
     ButtonServerSenden_Click();
     stopSendingVlc();
     sendingVlc_ = startCommandLine(StreamingCommandLine());
+    restarts_->end();
 }
 
 void MainWindow::TargetText_GotFocus()

@@ -2,13 +2,16 @@
 
 #include "platform/Progress.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace download {
@@ -259,6 +262,63 @@ Result fetch(const QString& urlText, const QString& destinationText, int ifExist
     if (!result.ok())
         file.cancelWriting();
     return result;
+}
+
+Result fetchVerified(const QString& url, const QString& destination, const Options& options)
+{
+    const QFileInfo target(withoutEnclosingQuotes(destination));
+    const QString unverified =
+        target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".unverified");
+    Result got = fetch(url, unverified, kOverwrite, options);
+    if (!got.ok())
+        return got;
+    QTemporaryDir scratch;
+    Options small = options;
+    small.maxBytes = kMaxChecksumBytes;
+    small.progress = nullptr;
+    small.pumpEvents = nullptr;
+    const Result sum = fetch(withoutEnclosingQuotes(url) + QStringLiteral(".sha256"),
+                             scratch.filePath(QStringLiteral("sum")), kOverwrite, small);
+    const QByteArray expected = sum.ok() ? PublishedChecksum(sum.path) : QByteArray();
+    if (expected.isEmpty() || Sha256Of(unverified) != expected) {
+        QFile::remove(unverified);
+        return failure(Error::Checksum, 0,
+                       expected.isEmpty() ? QStringLiteral("keine Prüfsumme: ") + sum.message
+                                          : QStringLiteral("Prüfsumme stimmt nicht"));
+    }
+    QFile::remove(target.filePath());
+    if (!QFile::rename(unverified, target.filePath())) {
+        QFile::remove(unverified);
+        return failure(Error::Write, 0, QStringLiteral("kann nicht umbenannt werden: ") + target.filePath());
+    }
+    got.path = target.filePath();
+    return got;
+}
+
+QByteArray Sha256Of(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return {};
+    return hash.result().toHex();
+}
+
+QByteArray PublishedChecksum(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray first =
+        file.read(kMaxChecksumBytes).trimmed().split(' ').value(0).split('\t').value(0).trimmed().toLower();
+    if (first.size() != 64)
+        return {};
+    for (char c : first)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return {};
+    return first;
 }
 
 QString URLDownload(const QString& url, const QString& destination, int ifExists, const Options& options)

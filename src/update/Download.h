@@ -30,15 +30,16 @@ struct Options {
 enum class Error {
     None,
     InvalidAddress,
-    Destination,   // target folder missing or not writable, target exists and may not be replaced
+    Destination, // target folder missing or not writable, target exists and may not be replaced
     Network,
-    Http,          // the server answered with an error status
-    Redirect,      // refused redirect (HTTPS to HTTP, other scheme, too many)
+    Http,     // the server answered with an error status
+    Redirect, // refused redirect (HTTPS to HTTP, other scheme, too many)
     Timeout,
     TooLarge,
-    Incomplete,    // fewer bytes than announced
+    Incomplete, // fewer bytes than announced
     Write,
     Cancelled,
+    Checksum, // no published checksum, or the file does not match it
 };
 
 struct Result {
@@ -50,6 +51,17 @@ struct Result {
 };
 
 Result fetch(const QString& url, const QString& destination, int ifExists, const Options& options);
+
+// As fetch, but the file is put in place only when its SHA-256 matches the one published
+// beside it at url + ".sha256"; until then it lies beside the destination under another name.
+Result fetchVerified(const QString& url, const QString& destination, const Options& options);
+
+// The SHA-256 of a file in lower-case hex, "" when it cannot be read.
+QByteArray Sha256Of(const QString& path);
+// What a ".sha256" file publishes: "<hex>" or "<hex>  <name>" as sha256sum writes it; "" when
+// it holds no such sum.
+QByteArray PublishedChecksum(const QString& path);
+constexpr qint64 kMaxChecksumBytes = 4096;
 
 // The path written, or "" on failure.
 QString URLDownload(const QString& url, const QString& destination, int ifExists, const Options& options = {});

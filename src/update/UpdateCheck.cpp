@@ -94,8 +94,8 @@ bool MainWindow::StartUpdater(const QString& programAddress, const QString& prog
             return false;
         if (services_.window)
             services_.window->processPendingEvents();
-        download::URLDownload(updaterAddress, updaterFile, download::kOverwrite, downloadOptions());
-        if (!textfile::fileExists(updaterFile)) {
+        // a program fetched to be run is run only when it is the one published
+        if (!download::fetchVerified(updaterAddress, updaterFile, downloadOptions()).ok()) {
             if (services_.dialogs)
                 services_.dialogs->message(updaterFile + u'\r' + u'\r' +
                                                QStringLiteral("Download Fehlgeschlagen / Download failed"),

@@ -50,7 +50,6 @@ enum ExitCode {
 };
 
 constexpr int kWaitForEndMs = 60000;
-constexpr qint64 kMaxChecksumBytes = 4096;
 
 struct Request {
     QString url;
@@ -193,32 +192,6 @@ bool canReplace(const QString& file)
     return probe.open();
 }
 
-QByteArray sha256Of(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file))
-        return {};
-    return hash.result().toHex();
-}
-
-// "<hex>" or "<hex>  <name>" as sha256sum writes it
-QByteArray publishedChecksum(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray first = file.read(kMaxChecksumBytes).trimmed().split(' ').value(0).split('\t').value(0).trimmed().toLower();
-    if (first.size() != 64)
-        return {};
-    for (char c : first)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return {};
-    return first;
-}
-
 bool startProgram(const QString& file)
 {
     return QProcess::startDetached(file, {}, QFileInfo(file).absolutePath());
@@ -284,10 +257,10 @@ private:
         QTemporaryDir scratch;
         const QString checksumFile = scratch.path() + QStringLiteral("/program.sha256");
         download::Options small;
-        small.maxBytes = kMaxChecksumBytes;
+        small.maxBytes = download::kMaxChecksumBytes;
         const download::Result sum = download::fetch(request_.url + QStringLiteral(".sha256"), checksumFile,
                                                      download::kOverwrite, small);
-        const QByteArray expected = sum.ok() ? publishedChecksum(checksumFile) : QByteArray();
+        const QByteArray expected = sum.ok() ? download::PublishedChecksum(checksumFile) : QByteArray();
         if (expected.isEmpty()) {
             tell(QStringLiteral("Die Prüfsumme %1.sha256 konnte nicht geladen werden (%2). Das alte Programm bleibt erhalten.")
                      .arg(request_.url, sum.ok() ? QStringLiteral("unlesbar") : sum.message), true);
@@ -303,7 +276,7 @@ private:
                      .arg(request_.url, got.message), true);
             return restartOld(kDownloadFailed);
         }
-        const QByteArray actual = sha256Of(fresh_);
+        const QByteArray actual = download::Sha256Of(fresh_);
         if (actual != expected) {
             QFile::remove(fresh_);
             tell(QStringLiteral("Die Prüfsumme der geladenen Datei stimmt nicht (erwartet %1, erhalten %2). "
@@ -311,7 +284,7 @@ private:
                  true);
             return restartOld(kChecksumMismatch);
         }
-        if (actual == sha256Of(file_)) {
+        if (actual == download::Sha256Of(file_)) {
             QFile::remove(fresh_);
             tell(QStringLiteral("Mirovell ist bereits auf dem neuesten Stand."), false);
             return restartOld(kUpdated);

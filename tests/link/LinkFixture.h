@@ -5,6 +5,9 @@
 #include "link/MessageReader.h"
 #include "link/TcpLinkSocket.h"
 
+#include <QAbstractSocket>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTest>
 
@@ -61,3 +64,32 @@ struct LinkWindow {
     TcpLinkSocketFactory sockets;
     std::unique_ptr<MainWindow> window;
 };
+
+// An application that counts sockets deleted while one of their own events is still being
+// handled: the caller up the stack would go on with a freed object.
+class SocketWatchApp : public QCoreApplication {
+public:
+    using QCoreApplication::QCoreApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        // a socket's events reach it through the notifiers of its socket engine
+        QPointer<QAbstractSocket> socket;
+        if (qobject_cast<QSocketNotifier*>(receiver) && receiver->parent())
+            socket = qobject_cast<QAbstractSocket*>(receiver->parent()->parent());
+        const bool watched = !socket.isNull();
+        const bool handled = QCoreApplication::notify(receiver, event);
+        if (watched && socket.isNull())
+            ++deletedInOwnEvent;
+        return handled;
+    }
+    static inline int deletedInOwnEvent = 0;
+};
+
+#define LINK_TEST_MAIN(TestObject)                 \
+    int main(int argc, char** argv)                \
+    {                                              \
+        SocketWatchApp app(argc, argv);            \
+        TestObject tc;                             \
+        QTEST_SET_MAIN_SOURCE_PATH                 \
+        return QTest::qExec(&tc, argc, argv);      \
+    }

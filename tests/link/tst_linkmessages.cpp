@@ -1,4 +1,5 @@
 #include "link/LinkMessages.h"
+#include "link/WholeNameIndex.h"
 #include "platform/Codec.h"
 
 #include <QTest>
@@ -21,7 +22,7 @@ QList<QByteArray> frame(const QList<QByteArray>& pieces)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 class TestLinkMessages : public QObject {
     Q_OBJECT
@@ -32,16 +33,16 @@ private slots:
         QCOMPARE(BuildTrackList({QStringLiteral("a.avi"), QStringLiteral("b.mpg")}),
                  QStringLiteral("1113TRACKLIST:2;a.avi;b.mpg;"));
         // German names go out as single bytes, others as UTF-8
-        QCOMPARE(codec::encodeForLink(BuildTrackRequest(QStringLiteral("Übung.avi"))),
-                 QByteArray("1113STARTTRACK:\xDC" "bung.avi"));
+        QCOMPARE(codec::encodeForLink(BuildTrackRequest(QStringLiteral("Übung.avi"))), QByteArray("1113STARTTRACK:\xDC"
+                                                                                                  "bung.avi"));
         QCOMPARE(codec::decodeFromLink(codec::encodeForLink(QStringLiteral("1113STARTTRACK:日本.avi"))),
                  QStringLiteral("1113STARTTRACK:日本.avi"));
-        // no length cap: a full list of long paths comes back whole
+        // a full list of long paths comes back whole; one entry more is cut off
         QStringList entries;
-        for (int i = 0; i < 32767; ++i)
-            entries << QStringLiteral("/srv/media/a rather long folder name/film number %1.mkv").arg(i);
-        const QString m = BuildTrackList(entries);
-        QCOMPARE(SplitTrackList(m.mid(m.indexOf(u';') + 1)), entries);
+        for (int i = 0; i < 32768; ++i)
+            entries << QStringLiteral("/srv/media/ein längerer Ordner/film number %1.mkv").arg(i);
+        const QStringList got = TrackListEntries(codec::encodeForLink(BuildTrackList(entries)));
+        QCOMPARE(got, entries.mid(0, kMaxEntries));
     }
 
     void parsesTheEdgeCases()
@@ -51,12 +52,50 @@ private slots:
         const Parsed shifted = Parse(QStringLiteral(" 1113TRACKLIST:1;a;"));
         QCOMPARE(shifted.typeCode, 111);
         QCOMPARE(shifted.body, QStringLiteral("3TRACKLIST:1;a;"));
-        QCOMPARE(SplitTrackList(QString()), QStringList());
-        QCOMPARE(SplitTrackList(QStringLiteral("a;;b;c")), (QStringList{"a", "", "b"}));
+        QCOMPARE(TrackListEntries("1113TRACKLIST:"), QStringList());
+        QCOMPARE(TrackListEntries("1113TRACKLIST:3;a;;b;c"), (QStringList{"a", "", "b"}));
+        // every entry is read as the whole message reads
+        QCOMPARE(TrackListEntries("1113TRACKLIST:2;\xC3\x9C;\xE4;"), (QStringList{"Ãœ", "ä"}));
+        QCOMPARE(TrackListEntries("1113TRACKLIST:1;\xC3\x9C;"), QStringList{"Ü"});
         // the entry equal to the request wins, else the last one containing it; empty matches nothing
         QCOMPARE(FindRequestedEntry({"film.avi", "C:\\y\\film.avi"}, QStringLiteral("film.avi")), 0);
         QCOMPARE(FindRequestedEntry({"C:\\x\\film.avi", "C:\\y\\film.avi"}, QStringLiteral("film.avi")), 1);
         QCOMPARE(FindRequestedEntry({"C:\\a.avi"}, QString()), -1);
+    }
+
+    // A request ends as soon as its text can only be one entry; a list after the entries that fit.
+    void endsByContent_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("an entry") << QByteArray("/m/b.avi") << true;
+        QTest::newRow("the start of one") << QByteArray("/m/b") << false;
+        QTest::newRow("another entry begins with it") << QByteArray("/m/Folge 1") << false;
+        QTest::newRow("the longer one") << QByteArray("/m/Folge 11") << true;
+        QTest::newRow("in Windows-1252") << QByteArray("/m/\xDC"
+                                                       "bung.avi")
+                                         << true;
+        QTest::newRow("an entry twice in the list") << QByteArray("/m/zwei") << false;
+    }
+    void endsByContent()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(bool, whole);
+        WholeNameIndex names;
+        names.rebuild({"/m/Folge 1", "/m/Folge 11", "/m/b.avi", "/m/Übung.avi", "/m/zwei", "/m/zwei"});
+        Framer f;
+        f.setWholeName([&](QByteArrayView n) { return names.isWhole(n); });
+        f.append("1113STARTTRACK:" + name);
+        QCOMPARE(f.next().has_value(), whole);
+
+        const QByteArray list = "1113TRACKLIST:40000;" + QByteArray("a;").repeated(40000);
+        f.clear();
+        f.append(list);
+        QCOMPARE(f.next(), list.left(20 + 2 * kMaxEntries));
+        QVERIFY(!f.next() && f.overflowed());
+        f.clear();
+        f.append(list.left(20 + 2 * kMaxEntries) + "1113RESETPLAYLIST:"); // a head after it is fine
+        QVERIFY(f.next() && f.next() == "1113RESETPLAYLIST:" && !f.overflowed());
     }
 
     // Wherever TCP cuts the stream in two (a lone message: in three), the same whole messages come out.
@@ -66,21 +105,21 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("messages");
         // a ";" in a name, or a notice head inside garbage, reads differently when cut there
         QTest::addColumn<bool>("cuttable");
-        for (const QByteArray& one : {QByteArray("1113TRACKLIST:3;C:\\a.avi;;x\xE4y.mpg;"),
-                                     QByteArray("1113STARTTRACK:C:\\1113\\b.avi"), QByteArray("1113RESETPLAYLIST:"),
-                                     QByteArray("1111Server")})
+        for (const QByteArray& one :
+             {QByteArray("1113TRACKLIST:3;C:\\a.avi;;x\xE4y.mpg;"), QByteArray("1113STARTTRACK:C:\\1113\\b.avi"),
+              QByteArray("1113RESETPLAYLIST:"), QByteArray("1111Server")})
             QTest::newRow(one.left(18).constData()) << one << QList<QByteArray>{one} << true;
         QTest::newRow("two lists") << QByteArray("1113TRACKLIST:1;a;1113TRACKLIST:0;")
                                    << QList<QByteArray>{"1113TRACKLIST:1;a;", "1113TRACKLIST:0;"} << true;
         QTest::newRow("list, request, reset")
-            << QByteArray("1113TRACKLIST:2;a;b;1113STARTTRACK:a1113RESETPLAYLIST:")
+            << QByteArray("1113TRACKLIST:2;a;b;1113STARTTRACK:a1113RESETPLAYLIST:junk")
             << QList<QByteArray>{"1113TRACKLIST:2;a;b;", "1113STARTTRACK:a", "1113RESETPLAYLIST:"} << true;
         QTest::newRow("count too high, next head ends it")
             << QByteArray("1113TRACKLIST:5;a;1113TRACKLIST:1;b;")
             << QList<QByteArray>{"1113TRACKLIST:5;a;", "1113TRACKLIST:1;b;"} << true;
-        QTest::newRow("name holding a separator") << QByteArray("1113TRACKLIST:1;x;y.avi;1113TRACKLIST:0;")
-                                                  << QList<QByteArray>{"1113TRACKLIST:1;x;y.avi;", "1113TRACKLIST:0;"}
-            << false;
+        QTest::newRow("name holding a separator")
+            << QByteArray("1113TRACKLIST:1;x;y.avi;1113TRACKLIST:0;")
+            << QList<QByteArray>{"1113TRACKLIST:1;x;y.avi;", "1113TRACKLIST:0;"} << false;
         QTest::newRow("garbage before a head")
             << QByteArray(" abc 1111 1113TRACKLIST:1;a;") << QList<QByteArray>{"1113TRACKLIST:1;a;"} << false;
         QTest::newRow("garbage only") << QByteArray("hello\r\n\x00\xff 111", 13) << QList<QByteArray>{} << true;

@@ -4,6 +4,7 @@
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
@@ -56,7 +57,12 @@ public:
 
 class RecordingWindowHost : public IWindowHost {
 public:
-    void processPendingEvents() override { ++pumps; }
+    // really runs what waits, as the window does, so re-entrancy shows in tests
+    void processPendingEvents() override
+    {
+        ++pumps;
+        QCoreApplication::processEvents();
+    }
     void minimize() override { minimized = true; }
     void restoreAndActivate() override { minimized = false; ++activations; }
     bool isMinimized() const override { return minimized; }

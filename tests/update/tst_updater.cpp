@@ -179,13 +179,27 @@ private slots:
         QCOMPARE(QDir(app_).entryList(QDir::Files), QStringList{"prog"});
     }
 
+    // A fetched updater is kept and run only when its SHA-256 matches the .sha256 file beside it.
+    void updaterFetchFails_data()
+    {
+        QTest::addColumn<QByteArray>("checksum");   // "-": no updater on the server at all
+        QTest::newRow("no updater on the server") << QByteArray("-");
+        QTest::newRow("no checksum beside it") << QByteArray();
+        QTest::newRow("checksum does not match") << sha256(kOld);
+    }
     void updaterFetchFails()
     {
+        QFETCH(QByteArray, checksum);
+        if (checksum != "-")
+            server_->serve("/updater", kNew);
+        if (checksum != "-" && !checksum.isEmpty())
+            server_->serve("/updater.sha256", checksum);
         UpdateWindow w(app_);
         w.dialogs.answerMessage(MessageAnswer::Yes);
         QVERIFY(!w.window->StartUpdater("https://example.invalid/new", prog_, updater(), server_->url("/updater")));
-        QCOMPARE(server_->requestedPaths, QList<QByteArray>{"/updater"});
-        QVERIFY(!QFile::exists(updater()));
+        QCOMPARE(server_->requestedPaths.value(0), "/updater");
+        QCOMPARE(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{"mirovell.ini", "prog"}));
         QCOMPARE(w.progress.ends, 1);
         QCOMPARE(w.dialogs.messages.size(), size_t(2));
         QCOMPARE(shown(w.dialogs.messages.back()), shown({updater() + "\r\rDownload Fehlgeschlagen / Download failed",
@@ -286,6 +300,7 @@ private slots:
     void wholeFlowFromTheWindow()
     {
         server_->serve("/updater", readAll(MIROVELL_UPDATER));
+        server_->serve("/updater.sha256", sha256(readAll(MIROVELL_UPDATER)));
         publish(kNew);
         UpdateWindow w(app_);
         w.dialogs.answerMessage(MessageAnswer::Yes);
