@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
 #include <cstdio>
 
 namespace {
@@ -20,7 +21,9 @@ QStringList makeEntries(int n)
     QStringList e;
     e.reserve(n);
     for (int i = 0; i < n; ++i)
-        e << QStringLiteral("/srv/media/Filme und Serien/Staffel %1/Folge %2 - ein langer Titel.mkv").arg(i / 100).arg(i);
+        e << QStringLiteral("/srv/media/Filme und Serien/Staffel %1/Folge %2 - ein langer Titel.mkv")
+                 .arg(i / 100)
+                 .arg(i);
     return e;
 }
 
@@ -47,7 +50,10 @@ qint64 linkRoad(const QStringList& entries)
                           {}},
                          16 * 1024 * 1024);
     ILinkSocket::Events le;
-    le.connectionRequest = [&](qint64 id) { listener.close(); listener.accept(id); };
+    le.connectionRequest = [&](qint64 id) {
+        listener.close();
+        listener.accept(id);
+    };
     le.dataArrival = [&](qint64) { reader.feed(listener.getData()); };
     listener.setEvents(le);
     listener.setLocalPort(0);
@@ -72,7 +78,9 @@ qint64 rawCopy(const QByteArray& bytes)
     QTcpSocket out;
     out.connectToHost(QHostAddress::LocalHost, server.serverPort());
     QTcpSocket* in = nullptr;
-    if (!waitFor([&] { return (in = in ? in : server.nextPendingConnection()) && out.state() == QAbstractSocket::ConnectedState; }))
+    if (!waitFor([&] {
+            return (in = in ? in : server.nextPendingConnection()) && out.state() == QAbstractSocket::ConnectedState;
+        }))
         return -1;
     QByteArray got;
     got.reserve(bytes.size());

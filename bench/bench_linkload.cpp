@@ -8,15 +8,16 @@
 #include "platform/qt/QtServices.h"
 #include "platform/qt/WindowBinding.h"
 
-#include <arpa/inet.h>
-#include <atomic>
-#include <cstdio>
-#include <netinet/in.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstdio>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -150,7 +151,7 @@ void bigList(const char* what, const QByteArray& list)
     Watch watch(w.binding->window());
     settle(500);
     const qint64 idle = statusKiB("VmRSS:");
-    QFile clear(QStringLiteral("/proc/self/clear_refs")); // resets the peak to what is resident now
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));  // resets the peak to what is resident now
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
     clear.close();
@@ -201,7 +202,7 @@ void requestFlood()
                 watch.maxTick);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
+
 #include <cstdio>
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the unit and integration
-# tests, a user's tour of the real program under Xvfb, the Debian package built, checked,
-# installed, used and purged again, two PCs made of network namespaces, the same tests again
-# under AddressSanitizer + UndefinedBehaviorSanitizer (with a longer run of the link fuzzer on
-# real sockets), and the fuzzers briefly on their seeds.
+# Installs what is missing, checks the format of the C++ files, builds everything and runs every
+# test: the unit and integration tests, a user's tour of the real program under Xvfb, the Debian
+# package built, checked, installed, used and purged again, two PCs made of network namespaces, the
+# same tests again under AddressSanitizer + UndefinedBehaviorSanitizer (with a longer run of the
+# link fuzzer on real sockets), and the fuzzers briefly on their seeds.
 #
 # Every start of the program connects to the receiver in its settings (a private address of
 # whatever network this machine is in), so after the packages are installed everything runs in
@@ -58,6 +58,8 @@ run_ctest() {   # run_ctest build-folder
     count_ctest "$log"
     rm -f "$log"
 }
+
+stage "format" bash scripts/format.sh --check
 
 echo "==== build"
 if cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_WERROR=$werror >/dev/null &&

@@ -14,8 +14,9 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QStyleFactory>
+#include <QTranslator>
+
 #include <cstdio>
 
 namespace {

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
 #include <functional>
 #include <map>
 
@@ -34,8 +35,8 @@ enum class ControlKind {
 enum class ControlEvent { Click, DblClick, GotFocus, LostFocus, MouseDown, Drop, Change, Timer, Resize, MouseMove };
 
 struct EventArgs {
-    QStringList paths;   // Drop: the dropped files, in the desktop's order
-    int button = 0;      // MouseDown: 1 left, 2 right, 4 middle
+    QStringList paths;  // Drop: the dropped files, in the desktop's order
+    int button = 0;     // MouseDown: 1 left, 2 right, 4 middle
 };
 
 struct FontSpec {
@@ -57,12 +58,21 @@ class Control : public QObject {
     Q_OBJECT
 public:
     enum class Property {
-        Visible, Enabled, Text, Value, ToolTip, Geometry, Colors, Font, Picture, Selection, ListIndex,
+        Visible,
+        Enabled,
+        Text,
+        Value,
+        ToolTip,
+        Geometry,
+        Colors,
+        Font,
+        Picture,
+        Selection,
+        ListIndex,
     };
     static constexpr int kMaxItems = 32767;
 
-    Control(const QString& name, ControlKind kind, Control* container, TwipRect rect = {},
-            const QString& text = {});
+    Control(const QString& name, ControlKind kind, Control* container, TwipRect rect = {}, const QString& text = {});
 
     const QString& name() const { return name_; }
     ControlKind kind() const { return kind_; }
@@ -116,7 +126,7 @@ public:
 
     void setFocus();
     bool hasFocus() const { return hasFocus_; }
-    void setHasFocus(bool on) { hasFocus_ = on; }   // kept by the binding
+    void setHasFocus(bool on) { hasFocus_ = on; }  // kept by the binding
 
     // Timer interval in milliseconds.
     int interval() const { return interval_; }
@@ -128,7 +138,7 @@ public:
     QString item(int i) const { return (i >= 0 && i < count()) ? items_.at(i) : QString(); }
     bool setItem(int i, const QString& text);
     bool addItem(const QString& text);
-    int addItems(const QStringList& texts);   // returns how many fitted
+    int addItems(const QStringList& texts);  // returns how many fitted
     bool insertItem(int i, const QString& text);
     bool removeItem(int i);
     void clear();

@@ -10,28 +10,69 @@ constexpr BgrColor kLightGrey = 0xE0E0E0;
 constexpr BgrColor kWhite = 0xFFFFFF;
 constexpr BgrColor kLightYellow = 0xC0FFFF;
 
-const QString kStartTip = QStringLiteral(
-    "Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)");
+const QString kStartTip =
+    QStringLiteral("Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)");
 const QString kDropTip = QStringLiteral("Files oder Playlisten auf dieses Feld ziehen (Drag&Drop)");
 
 }  // namespace
 
-MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
-    : QObject(parent), services_(services)
+MainWindow::MainWindow(const MainWindowServices& services, QObject* parent) : QObject(parent), services_(services)
 {
     all_ = {&Form,
-            &LokalStarteBtn, &SendenTabButton, &EmpfangenTabButton, &ExitBtn, &Command3,
-            &Frame2, &FilmList, &FilmRemoteList, &SErverBtnTest, &ClientBtnTest, &ButtonServerSenden,
-            &Timer1, &ServerSendTimer,
-            &JetztAbspielenFrame, &Command2, &Picture1, &Label8,
-            &SendenFrame, &Picture3, &Label6, &RunVLCBtn, &Label5, &TargetText, &SendenUniCastCheck,
+            &LokalStarteBtn,
+            &SendenTabButton,
+            &EmpfangenTabButton,
+            &ExitBtn,
+            &Command3,
+            &Frame2,
+            &FilmList,
+            &FilmRemoteList,
+            &SErverBtnTest,
+            &ClientBtnTest,
+            &ButtonServerSenden,
+            &Timer1,
+            &ServerSendTimer,
+            &JetztAbspielenFrame,
+            &Command2,
+            &Picture1,
+            &Label8,
+            &SendenFrame,
+            &Picture3,
+            &Label6,
+            &RunVLCBtn,
+            &Label5,
+            &TargetText,
+            &SendenUniCastCheck,
             &MultiCastCheck,
-            &EmpfangenFrame, &Picture2, &Label7, &StartClientBtn, &SenderLabel, &TargetTextClient,
-            &UniCastCheck, &MulitCastCheck,
-            &Frame1, &Label2, &VlcPath, &VLC_Browse, &Label4, &List_Count, &Label1, &ProtokollCombo,
-            &UpBtn, &DownBtn, &SaveBtn, &Command1, &AutoSaveCheck, &CheckMinimize, &Label3,
+            &EmpfangenFrame,
+            &Picture2,
+            &Label7,
+            &StartClientBtn,
+            &SenderLabel,
+            &TargetTextClient,
+            &UniCastCheck,
+            &MulitCastCheck,
+            &Frame1,
+            &Label2,
+            &VlcPath,
+            &VLC_Browse,
+            &Label4,
+            &List_Count,
+            &Label1,
+            &ProtokollCombo,
+            &UpBtn,
+            &DownBtn,
+            &SaveBtn,
+            &Command1,
+            &AutoSaveCheck,
+            &CheckMinimize,
+            &Label3,
             &UpdateCaption,
-            &Frame3, &AlwaysOnTop1, &Label9, &ConnectStatus, &ConnectStatusServer};
+            &Frame3,
+            &AlwaysOnTop1,
+            &Label9,
+            &ConnectStatus,
+            &ConnectStatusServer};
     applyDesignState();
     wireAppEvents();
     wirePlaylistEvents();

@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QString>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -63,69 +64,178 @@ public:
 
     Control LokalStarteBtn{QStringLiteral("LokalStarteBtn"), ControlKind::PictureButton, &Form, {0, 0, 2340, 630}};
     Control SendenTabButton{QStringLiteral("SendenTabButton"), ControlKind::PictureButton, &Form, {2280, 0, 2340, 630}};
-    Control EmpfangenTabButton{QStringLiteral("EmpfangenTabButton"), ControlKind::PictureButton, &Form, {4590, 0, 2340, 630}};
+    Control EmpfangenTabButton{
+        QStringLiteral("EmpfangenTabButton"), ControlKind::PictureButton, &Form, {4590, 0, 2340, 630}};
     Control ExitBtn{QStringLiteral("ExitBtn"), ControlKind::PictureButton, &Form, {6900, -15, 1350, 645}};
     Control Command3{QStringLiteral("Command3"), ControlKind::Button, &Form, {8190, 0, 24630, 630}};
 
-    Control Frame2{QStringLiteral("Frame2"), ControlKind::Frame, &Form, {0, 1320, 8190, 2895}, QStringLiteral("Frame2")};
+    Control Frame2{
+        QStringLiteral("Frame2"), ControlKind::Frame, &Form, {0, 1320, 8190, 2895}, QStringLiteral("Frame2")};
     Control FilmList{QStringLiteral("FilmList"), ControlKind::ListBox, &Form, {105, 1350, 7935, 2595}};
     Control FilmRemoteList{QStringLiteral("FilmRemoteList"), ControlKind::ListBox, &Form, {9120, 1680, 2295, 2595}};
-    Control SErverBtnTest{QStringLiteral("SErverBtnTest"), ControlKind::Label, &Form, {8280, 3000, 975, 255}, QStringLiteral("ServerStarten")};
-    Control ClientBtnTest{QStringLiteral("ClientBtnTest"), ControlKind::Label, &Form, {8280, 3480, 975, 255}, QStringLiteral("Client Starten")};
-    Control ButtonServerSenden{QStringLiteral("ButtonServerSenden"), ControlKind::Button, &Form, {9600, 3600, 495, 255}, QStringLiteral("sned")};
+    Control SErverBtnTest{QStringLiteral("SErverBtnTest"),
+                          ControlKind::Label,
+                          &Form,
+                          {8280, 3000, 975, 255},
+                          QStringLiteral("ServerStarten")};
+    Control ClientBtnTest{QStringLiteral("ClientBtnTest"),
+                          ControlKind::Label,
+                          &Form,
+                          {8280, 3480, 975, 255},
+                          QStringLiteral("Client Starten")};
+    Control ButtonServerSenden{QStringLiteral("ButtonServerSenden"),
+                               ControlKind::Button,
+                               &Form,
+                               {9600, 3600, 495, 255},
+                               QStringLiteral("sned")};
     Control Timer1{QStringLiteral("Timer1"), ControlKind::Timer, &Form};
     Control ServerSendTimer{QStringLiteral("ServerSendTimer"), ControlKind::Timer, &Form};
 
     // local mode panel
-    Control JetztAbspielenFrame{QStringLiteral("JetztAbspielenFrame"), ControlKind::Frame, &Form, {1320, 5280, 5655, 735}, QStringLiteral("Empfangen")};
-    Control Command2{QStringLiteral("Command2"), ControlKind::Button, &JetztAbspielenFrame, {0, 0, 2325, 630}, QStringLiteral("Starten ...        ")};
+    Control JetztAbspielenFrame{QStringLiteral("JetztAbspielenFrame"),
+                                ControlKind::Frame,
+                                &Form,
+                                {1320, 5280, 5655, 735},
+                                QStringLiteral("Empfangen")};
+    Control Command2{QStringLiteral("Command2"),
+                     ControlKind::Button,
+                     &JetztAbspielenFrame,
+                     {0, 0, 2325, 630},
+                     QStringLiteral("Starten ...        ")};
     Control Picture1{QStringLiteral("Picture1"), ControlKind::Picture, &JetztAbspielenFrame, {240, 120, 600, 585}};
-    Control Label8{QStringLiteral("Label8"), ControlKind::Label, &JetztAbspielenFrame, {900, 210, 1815, 345}, QStringLiteral("Abspielen")};
+    Control Label8{QStringLiteral("Label8"),
+                   ControlKind::Label,
+                   &JetztAbspielenFrame,
+                   {900, 210, 1815, 345},
+                   QStringLiteral("Abspielen")};
 
     // send mode panel
-    Control SendenFrame{QStringLiteral("SendenFrame"), ControlKind::Frame, &Form, {0, 600, 8190, 735}, QStringLiteral("Server")};
+    Control SendenFrame{
+        QStringLiteral("SendenFrame"), ControlKind::Frame, &Form, {0, 600, 8190, 735}, QStringLiteral("Server")};
     Control Picture3{QStringLiteral("Picture3"), ControlKind::Picture, &SendenFrame, {240, 120, 570, 570}};
-    Control Label6{QStringLiteral("Label6"), ControlKind::Label, &SendenFrame, {825, 210, 1455, 345}, QStringLiteral("Senden")};
-    Control RunVLCBtn{QStringLiteral("RunVLCBtn"), ControlKind::Button, &SendenFrame, {2325, 15, 2310, 630}, QStringLiteral("Starten ...        ")};
-    Control Label5{QStringLiteral("Label5"), ControlKind::Label, &SendenFrame, {4830, 240, 1200, 240}, QStringLiteral("Empfänger:")};
-    Control TargetText{QStringLiteral("TargetText"), ControlKind::TextBox, &SendenFrame, {6060, 180, 1815, 360}, platformdefaults::kDefaultRemoteHost};
-    Control SendenUniCastCheck{QStringLiteral("SendenUniCastCheck"), ControlKind::OptionButton, &SendenFrame, {120, 600, 2295, 255}, QStringLiteral("Senden an (1 Client)")};
-    Control MultiCastCheck{QStringLiteral("MultiCastCheck"), ControlKind::OptionButton, &SendenFrame, {840, 600, 2535, 375}, QStringLiteral("Bereitstellen ( Clients > 1)")};
+    Control Label6{
+        QStringLiteral("Label6"), ControlKind::Label, &SendenFrame, {825, 210, 1455, 345}, QStringLiteral("Senden")};
+    Control RunVLCBtn{QStringLiteral("RunVLCBtn"),
+                      ControlKind::Button,
+                      &SendenFrame,
+                      {2325, 15, 2310, 630},
+                      QStringLiteral("Starten ...        ")};
+    Control Label5{QStringLiteral("Label5"),
+                   ControlKind::Label,
+                   &SendenFrame,
+                   {4830, 240, 1200, 240},
+                   QStringLiteral("Empfänger:")};
+    Control TargetText{QStringLiteral("TargetText"),
+                       ControlKind::TextBox,
+                       &SendenFrame,
+                       {6060, 180, 1815, 360},
+                       platformdefaults::kDefaultRemoteHost};
+    Control SendenUniCastCheck{QStringLiteral("SendenUniCastCheck"),
+                               ControlKind::OptionButton,
+                               &SendenFrame,
+                               {120, 600, 2295, 255},
+                               QStringLiteral("Senden an (1 Client)")};
+    Control MultiCastCheck{QStringLiteral("MultiCastCheck"),
+                           ControlKind::OptionButton,
+                           &SendenFrame,
+                           {840, 600, 2535, 375},
+                           QStringLiteral("Bereitstellen ( Clients > 1)")};
 
     // receive mode panel
-    Control EmpfangenFrame{QStringLiteral("EmpfangenFrame"), ControlKind::Frame, &Form, {960, 5280, 9375, 735}, QStringLiteral("Server")};
+    Control EmpfangenFrame{
+        QStringLiteral("EmpfangenFrame"), ControlKind::Frame, &Form, {960, 5280, 9375, 735}, QStringLiteral("Server")};
     Control Picture2{QStringLiteral("Picture2"), ControlKind::Picture, &EmpfangenFrame, {240, 120, 570, 570}};
-    Control Label7{QStringLiteral("Label7"), ControlKind::Label, &EmpfangenFrame, {945, 195, 1815, 345}, QStringLiteral("Empfangen")};
-    Control StartClientBtn{QStringLiteral("StartClientBtn"), ControlKind::Button, &EmpfangenFrame, {4590, 0, 2370, 630}, QStringLiteral("Starten ...        ")};
-    Control SenderLabel{QStringLiteral("SenderLabel"), ControlKind::Label, &EmpfangenFrame, {7200, 120, 825, 240}, QStringLiteral("Sender:")};
-    Control TargetTextClient{QStringLiteral("TargetTextClient"), ControlKind::TextBox, &EmpfangenFrame, {1680, 480, 1635, 315}, platformdefaults::kDefaultRemoteHost};
-    Control UniCastCheck{QStringLiteral("UniCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {720, 600, 2295, 255}, QStringLiteral("empfangen (1 Client)")};
-    Control MulitCastCheck{QStringLiteral("MulitCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {1200, 600, 2535, 330}, QStringLiteral("Abholen von (Clients > 1)")};
+    Control Label7{QStringLiteral("Label7"),
+                   ControlKind::Label,
+                   &EmpfangenFrame,
+                   {945, 195, 1815, 345},
+                   QStringLiteral("Empfangen")};
+    Control StartClientBtn{QStringLiteral("StartClientBtn"),
+                           ControlKind::Button,
+                           &EmpfangenFrame,
+                           {4590, 0, 2370, 630},
+                           QStringLiteral("Starten ...        ")};
+    Control SenderLabel{QStringLiteral("SenderLabel"),
+                        ControlKind::Label,
+                        &EmpfangenFrame,
+                        {7200, 120, 825, 240},
+                        QStringLiteral("Sender:")};
+    Control TargetTextClient{QStringLiteral("TargetTextClient"),
+                             ControlKind::TextBox,
+                             &EmpfangenFrame,
+                             {1680, 480, 1635, 315},
+                             platformdefaults::kDefaultRemoteHost};
+    Control UniCastCheck{QStringLiteral("UniCastCheck"),
+                         ControlKind::OptionButton,
+                         &EmpfangenFrame,
+                         {720, 600, 2295, 255},
+                         QStringLiteral("empfangen (1 Client)")};
+    Control MulitCastCheck{QStringLiteral("MulitCastCheck"),
+                           ControlKind::OptionButton,
+                           &EmpfangenFrame,
+                           {1200, 600, 2535, 330},
+                           QStringLiteral("Abholen von (Clients > 1)")};
 
     // settings and list tools
     Control Frame1{QStringLiteral("Frame1"), ControlKind::Frame, &Form, {0, 4080, 8175, 855}, QStringLiteral("Server")};
     Control Label2{QStringLiteral("Label2"), ControlKind::Button, &Frame1, {105, 15, 615, 240}, QStringLiteral("Vlc ")};
-    Control VlcPath{QStringLiteral("VlcPath"), ControlKind::TextBox, &Frame1, {720, 0, 4740, 285}, platformdefaults::kDefaultVlcPath};
-    Control VLC_Browse{QStringLiteral("VLC_Browse"), ControlKind::Button, &Frame1, {7710, -45, 375, 285}, QStringLiteral("...")};
-    Control Label4{QStringLiteral("Label4"), ControlKind::Label, &Frame1, {5880, 270, 1740, 195}, QStringLiteral("Download VLC")};
-    Control List_Count{QStringLiteral("List_Count"), ControlKind::Label, &Frame1, {960, 0, 1620, 255}, QStringLiteral("0")};
-    Control Label1{QStringLiteral("Label1"), ControlKind::Label, &Frame1, {3840, 0, 1095, 195}, QStringLiteral("Verbindung:")};
-    Control ProtokollCombo{QStringLiteral("ProtokollCombo"), ControlKind::ComboBox, &Frame1, {4200, 165, 780, 315}, QStringLiteral("Combo1")};
+    Control VlcPath{QStringLiteral("VlcPath"),
+                    ControlKind::TextBox,
+                    &Frame1,
+                    {720, 0, 4740, 285},
+                    platformdefaults::kDefaultVlcPath};
+    Control VLC_Browse{
+        QStringLiteral("VLC_Browse"), ControlKind::Button, &Frame1, {7710, -45, 375, 285}, QStringLiteral("...")};
+    Control Label4{
+        QStringLiteral("Label4"), ControlKind::Label, &Frame1, {5880, 270, 1740, 195}, QStringLiteral("Download VLC")};
+    Control List_Count{
+        QStringLiteral("List_Count"), ControlKind::Label, &Frame1, {960, 0, 1620, 255}, QStringLiteral("0")};
+    Control Label1{
+        QStringLiteral("Label1"), ControlKind::Label, &Frame1, {3840, 0, 1095, 195}, QStringLiteral("Verbindung:")};
+    Control ProtokollCombo{QStringLiteral("ProtokollCombo"),
+                           ControlKind::ComboBox,
+                           &Frame1,
+                           {4200, 165, 780, 315},
+                           QStringLiteral("Combo1")};
     Control UpBtn{QStringLiteral("UpBtn"), ControlKind::Button, &Frame1, {105, 315, 285, 375}, QStringLiteral("<")};
     Control DownBtn{QStringLiteral("DownBtn"), ControlKind::Button, &Frame1, {405, 315, 285, 375}, QStringLiteral(">")};
-    Control SaveBtn{QStringLiteral("SaveBtn"), ControlKind::Button, &Frame1, {780, 315, 1215, 375}, QStringLiteral("Speichern als..")};
-    Control Command1{QStringLiteral("Command1"), ControlKind::Button, &Frame1, {2055, 315, 1215, 375}, QStringLiteral("Liste leeren")};
-    Control AutoSaveCheck{QStringLiteral("AutoSaveCheck"), ControlKind::CheckBox, &Frame1, {3435, 255, 1920, 255}, QStringLiteral("Playlist speichern")};
-    Control CheckMinimize{QStringLiteral("CheckMinimize"), ControlKind::CheckBox, &Frame1, {3435, 495, 2055, 255}, QStringLiteral("bei Start minimieren")};
-    Control Label3{QStringLiteral("Label3"), ControlKind::Label, &Frame1, {5880, 480, 915, 240}, QStringLiteral("Homepage")};
-    Control UpdateCaption{QStringLiteral("UpdateCaption"), ControlKind::Label, &Frame1, {6960, 480, 630, 225}, QStringLiteral("Update")};
+    Control SaveBtn{QStringLiteral("SaveBtn"),
+                    ControlKind::Button,
+                    &Frame1,
+                    {780, 315, 1215, 375},
+                    QStringLiteral("Speichern als..")};
+    Control Command1{QStringLiteral("Command1"),
+                     ControlKind::Button,
+                     &Frame1,
+                     {2055, 315, 1215, 375},
+                     QStringLiteral("Liste leeren")};
+    Control AutoSaveCheck{QStringLiteral("AutoSaveCheck"),
+                          ControlKind::CheckBox,
+                          &Frame1,
+                          {3435, 255, 1920, 255},
+                          QStringLiteral("Playlist speichern")};
+    Control CheckMinimize{QStringLiteral("CheckMinimize"),
+                          ControlKind::CheckBox,
+                          &Frame1,
+                          {3435, 495, 2055, 255},
+                          QStringLiteral("bei Start minimieren")};
+    Control Label3{
+        QStringLiteral("Label3"), ControlKind::Label, &Frame1, {5880, 480, 915, 240}, QStringLiteral("Homepage")};
+    Control UpdateCaption{
+        QStringLiteral("UpdateCaption"), ControlKind::Label, &Frame1, {6960, 480, 630, 225}, QStringLiteral("Update")};
 
     // status strip
     Control Frame3{QStringLiteral("Frame3"), ControlKind::Frame, &Form, {0, 4920, 9015, 375}};
     Control AlwaysOnTop1{QStringLiteral("AlwaysOnTop1"), ControlKind::PinToggle, &Frame3, {75, 45, 315, 300}};
-    Control Label9{QStringLiteral("Label9"), ControlKind::Label, &Frame3, {525, 60, 1275, 240}, QStringLiteral("00:00:00 Uhr")};
-    Control ConnectStatus{QStringLiteral("ConnectStatus"), ControlKind::Label, &Frame3, {2070, 45, 4740, 240}, QStringLiteral("Status")};
-    Control ConnectStatusServer{QStringLiteral("ConnectStatusServer"), ControlKind::Label, &Frame3, {5400, 15, 3540, 240}, QStringLiteral("Status")};
+    Control Label9{
+        QStringLiteral("Label9"), ControlKind::Label, &Frame3, {525, 60, 1275, 240}, QStringLiteral("00:00:00 Uhr")};
+    Control ConnectStatus{
+        QStringLiteral("ConnectStatus"), ControlKind::Label, &Frame3, {2070, 45, 4740, 240}, QStringLiteral("Status")};
+    Control ConnectStatusServer{QStringLiteral("ConnectStatusServer"),
+                                ControlKind::Label,
+                                &Frame3,
+                                {5400, 15, 3540, 240},
+                                QStringLiteral("Status")};
 
     // ---- shared state ----
     QString SettingsFilePath;
@@ -218,10 +328,10 @@ public:
     qint64 sendingVlcProcess() const { return sendingVlc_; }
 
     // ---- link: sockets, sending side, receiving side ----
-    std::unique_ptr<ILinkSocket> Winsock_ServerListen;   // request channel, sender end
-    std::unique_ptr<ILinkSocket> Winsock_ServerSend;     // list channel, sender end
-    std::unique_ptr<ILinkSocket> Winsock_ClientListen;   // list channel, receiver end
-    std::unique_ptr<ILinkSocket> Winsock_ClientSend;     // request channel, receiver end
+    std::unique_ptr<ILinkSocket> Winsock_ServerListen;  // request channel, sender end
+    std::unique_ptr<ILinkSocket> Winsock_ServerSend;    // list channel, sender end
+    std::unique_ptr<ILinkSocket> Winsock_ClientListen;  // list channel, receiver end
+    std::unique_ptr<ILinkSocket> Winsock_ClientSend;    // request channel, receiver end
     TrayHost SystemTray;
     void StartServerListen();
     void SErverBtnTest_Click();
@@ -265,7 +375,7 @@ private:
     struct StreamOptions {
         QString sout;
         QString ttl;
-        QString middle;   // the option lines, built from the two above
+        QString middle;  // the option lines, built from the two above
     };
     StreamOptions readStreamOptions();
     void appendStreamingEntry(QString& out, const QString& entry, const StreamOptions& options) const;
@@ -281,15 +391,15 @@ private:
     void closeRequestChannel();
     void dropListChannel();
     void stopSendingVlc();
-    qint16 sendCountdown = 0;   // the link timer's rhythm for repeating the track list
-    qint64 sendingVlc_ = 0;     // the VLC this program started for sending
+    qint16 sendCountdown = 0;  // the link timer's rhythm for repeating the track list
+    qint64 sendingVlc_ = 0;    // the VLC this program started for sending
     MessageReader* requestReader_ = nullptr;
     MessageReader* listReader_ = nullptr;
     // track and reset requests restart the stream from here, at most once a second
     RequestCoalescer* restarts_ = nullptr;
     WholeNameIndex requestNames_;
     bool requestNamesStale_ = true;
-    bool remoteListWaiting_ = false; // FilmRemoteList shows only the waiting line
+    bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
 
     MainWindowServices services_;
     std::vector<Control*> all_;

@@ -51,7 +51,7 @@ void MainWindow::LoadProtocolList()
 {
     ProtokollCombo.clear();
     const QString dot = QStringLiteral(".");
-    ini::KeyValues missing; // written in one go, and only when there is something to add
+    ini::KeyValues missing;  // written in one go, and only when there is something to add
     const QString p1 = readSetting(kSettings, QStringLiteral("Protocol1"), dot);
     if (p1 == dot) {
         missing.append({QStringLiteral("Protocol1"), QStringLiteral("UDP")});
@@ -156,10 +156,10 @@ void MainWindow::LoadPlaylistFile(QString& name, bool clearFirst)
         return;
     const int room = Control::kMaxItems - (clearFirst ? 0 : FilmList.count());
     // our own temporary list is read back line by line; any other list as its author meant it
-    const playlist::ReadResult read = name == TempPlaylistPath ? playlist::readEntries(name, room)
-                                                               : playlist::readPlaylist(name, room);
+    const playlist::ReadResult read =
+        name == TempPlaylistPath ? playlist::readEntries(name, room) : playlist::readPlaylist(name, room);
     if (read.status != textfile::ReadStatus::Ok)
-        return;   // unreadable: keep what the list holds
+        return;  // unreadable: keep what the list holds
     if (clearFirst)
         FilmList.clear();
     FilmList.addItems(read.entries);

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QTimer>
+
 #include <map>
 
 class Control;
@@ -12,7 +13,7 @@ class TimerDriver : public QObject {
     Q_OBJECT
 public:
     explicit TimerDriver(MainWindow& window, QObject* parent = nullptr);
-    void start();   // timers run only once the window is loaded
+    void start();  // timers run only once the window is loaded
 
 private:
     void sync(Control* timer);

@@ -14,7 +14,8 @@ AlwaysOnTop::AlwaysOnTop(Control& control, IWindowHost* window) : control_(contr
 {
     QString tip = kToolTip;
     if (window_ && !window_->canStayOnTop())
-        tip += QStringLiteral(" (hier nicht möglich: das Fenstersystem lässt kein Programm sein Fenster über den anderen halten)");
+        tip += QStringLiteral(
+            " (hier nicht möglich: das Fenstersystem lässt kein Programm sein Fenster über den anderen halten)");
     control_.setToolTip(tip);
     show(Picture::Disabled);
     keepSize();
@@ -27,18 +28,15 @@ AlwaysOnTop::AlwaysOnTop(Control& control, IWindowHost* window) : control_(contr
 bool AlwaysOnTop::equalsTrue(const QVariant& v)
 {
     switch (v.typeId()) {
-    case QMetaType::Bool:
-        return v.toBool();
+    case QMetaType::Bool: return v.toBool();
     case QMetaType::QString: {
         const QString s = v.toString().trimmed();
         return s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || s == u"-1";
     }
     case QMetaType::Int:
     case QMetaType::LongLong:
-    case QMetaType::Double:
-        return v.toDouble() == -1.0;
-    default:
-        return false;
+    case QMetaType::Double: return v.toDouble() == -1.0;
+    default: return false;
     }
 }
 
@@ -68,7 +66,7 @@ void AlwaysOnTop::LoadSettings()
     if (store_)
         value = store_->RegistryGet(kSection, kKey, QStringLiteral("True"));
     if (!value)
-        return;   // nothing could be read: the state stays
+        return;  // nothing could be read: the state stays
     if (equalsTrue(*value))
         SetToTop();
     else
@@ -105,7 +103,7 @@ void AlwaysOnTop::switchOn()
 void AlwaysOnTop::switchOff()
 {
     isOnTop_ = false;
-    show(Picture::MouseMove);   // the pointer is still over the pin
+    show(Picture::MouseMove);  // the pointer is still over the pin
     MakeNotTopmost();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QVariant>
+
 #include <optional>
 
 class Control;
@@ -15,15 +16,14 @@ public:
     // false when the value could not be stored
     virtual bool RegistrySet(const QString& section, const QString& key, const QString& value) = 0;
     // nothing when the store could not be read
-    virtual std::optional<QString> RegistryGet(const QString& section, const QString& key,
-                                               const QString& fallback) = 0;
+    virtual std::optional<QString> RegistryGet(const QString& section, const QString& key, const QString& fallback) = 0;
 };
 
 // The pin in the status strip: keeps the window above all others or lets it drop back.
 // It shows one of three pictures lying on top of each other; the control shows the visible one.
 class AlwaysOnTop {
 public:
-    enum class Picture { Disabled, MouseMove, Enabled };   // off, off and hovered, on
+    enum class Picture { Disabled, MouseMove, Enabled };  // off, off and hovered, on
     static constexpr int kWidth = 315;
     static constexpr int kHeight = 300;
     static inline const QString kToolTip = QStringLiteral("Always on top");
@@ -44,9 +44,9 @@ public:
     Picture visiblePicture() const { return visible_; }
 
     // Events of the control.
-    void pointerOverPicture();    // the pointer moves over the visible picture
-    void pointerOverSurface();    // the pointer moves over the control outside its pictures
-    void clickPicture();          // a click on the visible picture
+    void pointerOverPicture();  // the pointer moves over the visible picture
+    void pointerOverSurface();  // the pointer moves over the control outside its pictures
+    void clickPicture();        // a click on the visible picture
 
     static bool equalsTrue(const QVariant& v);
 

@@ -9,18 +9,30 @@ const QHash<QString, int>& namedKeys()
 {
     static const QHash<QString, int> keys = [] {
         QHash<QString, int> k{
-            {QStringLiteral("ENTER"), Qt::Key_Return},      {QStringLiteral("TAB"), Qt::Key_Tab},
-            {QStringLiteral("ESC"), Qt::Key_Escape},        {QStringLiteral("ESCAPE"), Qt::Key_Escape},
-            {QStringLiteral("BS"), Qt::Key_Backspace},      {QStringLiteral("BKSP"), Qt::Key_Backspace},
-            {QStringLiteral("BACKSPACE"), Qt::Key_Backspace}, {QStringLiteral("DEL"), Qt::Key_Delete},
-            {QStringLiteral("DELETE"), Qt::Key_Delete},     {QStringLiteral("INS"), Qt::Key_Insert},
-            {QStringLiteral("INSERT"), Qt::Key_Insert},     {QStringLiteral("HOME"), Qt::Key_Home},
-            {QStringLiteral("END"), Qt::Key_End},           {QStringLiteral("PGUP"), Qt::Key_PageUp},
-            {QStringLiteral("PGDN"), Qt::Key_PageDown},     {QStringLiteral("UP"), Qt::Key_Up},
-            {QStringLiteral("DOWN"), Qt::Key_Down},         {QStringLiteral("LEFT"), Qt::Key_Left},
-            {QStringLiteral("RIGHT"), Qt::Key_Right},       {QStringLiteral("BREAK"), Qt::Key_Pause},
-            {QStringLiteral("CAPSLOCK"), Qt::Key_CapsLock}, {QStringLiteral("NUMLOCK"), Qt::Key_NumLock},
-            {QStringLiteral("SCROLLLOCK"), Qt::Key_ScrollLock}, {QStringLiteral("PRTSC"), Qt::Key_Print},
+            {QStringLiteral("ENTER"), Qt::Key_Return},
+            {QStringLiteral("TAB"), Qt::Key_Tab},
+            {QStringLiteral("ESC"), Qt::Key_Escape},
+            {QStringLiteral("ESCAPE"), Qt::Key_Escape},
+            {QStringLiteral("BS"), Qt::Key_Backspace},
+            {QStringLiteral("BKSP"), Qt::Key_Backspace},
+            {QStringLiteral("BACKSPACE"), Qt::Key_Backspace},
+            {QStringLiteral("DEL"), Qt::Key_Delete},
+            {QStringLiteral("DELETE"), Qt::Key_Delete},
+            {QStringLiteral("INS"), Qt::Key_Insert},
+            {QStringLiteral("INSERT"), Qt::Key_Insert},
+            {QStringLiteral("HOME"), Qt::Key_Home},
+            {QStringLiteral("END"), Qt::Key_End},
+            {QStringLiteral("PGUP"), Qt::Key_PageUp},
+            {QStringLiteral("PGDN"), Qt::Key_PageDown},
+            {QStringLiteral("UP"), Qt::Key_Up},
+            {QStringLiteral("DOWN"), Qt::Key_Down},
+            {QStringLiteral("LEFT"), Qt::Key_Left},
+            {QStringLiteral("RIGHT"), Qt::Key_Right},
+            {QStringLiteral("BREAK"), Qt::Key_Pause},
+            {QStringLiteral("CAPSLOCK"), Qt::Key_CapsLock},
+            {QStringLiteral("NUMLOCK"), Qt::Key_NumLock},
+            {QStringLiteral("SCROLLLOCK"), Qt::Key_ScrollLock},
+            {QStringLiteral("PRTSC"), Qt::Key_Print},
             {QStringLiteral("HELP"), Qt::Key_Help},
         };
         for (int i = 1; i <= 16; ++i)
@@ -46,8 +58,8 @@ KeyStroke charStroke(QChar c, Qt::KeyboardModifiers mods)
 std::optional<QList<KeyStroke>> parse(const QString& keys)
 {
     QList<KeyStroke> out;
-    Qt::KeyboardModifiers pending = Qt::NoModifier;   // for the next key or group
-    QList<Qt::KeyboardModifiers> groups;              // modifiers held through each open group
+    Qt::KeyboardModifiers pending = Qt::NoModifier;  // for the next key or group
+    QList<Qt::KeyboardModifiers> groups;             // modifiers held through each open group
     auto held = [&] {
         Qt::KeyboardModifiers m = pending;
         for (Qt::KeyboardModifiers g : groups)
@@ -103,7 +115,7 @@ std::optional<QList<KeyStroke>> parse(const QString& keys)
                 out << s;
             i = close;
         } else if (c == u'}' || c == u'[' || c == u']') {
-            return std::nullopt;   // must be written in braces
+            return std::nullopt;  // must be written in braces
         } else {
             out << charStroke(c, held());
         }

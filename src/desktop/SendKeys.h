@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <Qt>
+
 #include <optional>
 
 // Key sequences in SendKeys notation: characters type themselves; "+" Shift, "^" Ctrl, "%" Alt
@@ -11,9 +12,9 @@
 namespace sendkeys {
 
 struct KeyStroke {
-    int key = 0;                                   // a Qt::Key
+    int key = 0;  // a Qt::Key
     Qt::KeyboardModifiers modifiers = Qt::NoModifier;
-    QString text;                                  // what the key types, empty for named keys
+    QString text;  // what the key types, empty for named keys
     friend bool operator==(const KeyStroke&, const KeyStroke&) = default;
 };
 

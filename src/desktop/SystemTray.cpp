@@ -19,7 +19,7 @@ void TrayHost::AddTrayIcon(const TwipRect& windowRect, const QString& toolTip, b
     recorded_ = windowRect;
     toolTip_ = fitToolTip(toolTip);
     if (icon_)
-        icon_->show(toolTip_);   // no notification area: the window stays minimised in the task bar
+        icon_->show(toolTip_);  // no notification area: the window stays minimised in the task bar
 }
 
 void TrayHost::RemoveTrayIcon()

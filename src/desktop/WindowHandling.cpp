@@ -31,7 +31,7 @@ void MainWindow::Form_Resize()
     if (!minimized && !maximized && removeTrayIcon)
         removeTrayIcon();
     if (minimized)
-        return;   // a minimised window has no size to keep or to lay out
+        return;  // a minimised window has no size to keep or to lay out
 
     auto W = [this] { return Form.rect().width + desktop::kFrameWidth; };
     auto H = [this] { return Form.rect().height + desktop::kFrameHeight; };
@@ -89,8 +89,7 @@ void MainWindow::wireDesktopEvents()
     // the background, the panels, their icons, the strip beside the tabs and the play list
     for (Control* grip : {&Form, &Command3, &Frame1, &Frame2, &Frame3, &JetztAbspielenFrame, &SendenFrame,
                           &EmpfangenFrame, &Picture1, &Picture3, &Picture2, &FilmList}) {
-        grip->on(ControlEvent::MouseDown, [this](const EventArgs& e) {
-            desktop::StartWindowDrag(services_.window, e.button, 0, 0, 0);
-        });
+        grip->on(ControlEvent::MouseDown,
+                 [this](const EventArgs& e) { desktop::StartWindowDrag(services_.window, e.button, 0, 0, 0); });
     }
 }

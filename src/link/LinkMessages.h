@@ -1,11 +1,12 @@
 #pragma once
 
-#include <functional>
-#include <optional>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <optional>
 
 // The text messages of the link: a 4-digit type code, then the body.
 namespace linkmsg {
@@ -24,8 +25,8 @@ QString BuildTrackList(const QStringList& entries);
 QString BuildTrackRequest(const QString& entry);
 
 struct Parsed {
-    int typeCode = 0; // 0 when the first 4 characters are no number
-    QString body;     // from the 5th character on
+    int typeCode = 0;  // 0 when the first 4 characters are no number
+    QString body;      // from the 5th character on
 };
 Parsed Parse(const QString& message);
 
@@ -77,7 +78,7 @@ private:
     qsizetype start_ = 0;
     // where the scan of the message at start_ stands, so each byte is looked at about once
     qsizetype scanPos_ = -1;
-    qsizetype semiFrom_ = 0; // where the search for the ";" that ends the entry at scanPos_ goes on
+    qsizetype semiFrom_ = 0;  // where the search for the ";" that ends the entry at scanPos_ goes on
     bool countRead_ = false;
     qint64 entriesSeen_ = 0;
     qint64 announced_ = -1;
@@ -86,4 +87,4 @@ private:
     std::function<bool(QByteArrayView)> wholeName_;
 };
 
-} // namespace linkmsg
+}  // namespace linkmsg

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+
 #include <functional>
 #include <memory>
 
@@ -11,14 +12,14 @@ constexpr int Closed = 0;
 constexpr int Listening = 2;
 constexpr int Connecting = 6;
 constexpr int Connected = 7;
-constexpr int Closing = 8;   // the peer has closed; stays until close()
-constexpr int Error = 9;     // a connect failed; stays until close()
+constexpr int Closing = 8;  // the peer has closed; stays until close()
+constexpr int Error = 9;    // a connect failed; stays until close()
 }  // namespace linkstate
 
 // The two TCP ports of the link; tests and a second copy on one machine replace them.
 struct LinkPorts {
-    quint16 list = 22355;      // list channel, sender to receiver
-    quint16 request = 22356;   // request channel, receiver to sender
+    quint16 list = 22355;     // list channel, sender to receiver
+    quint16 request = 22356;  // request channel, receiver to sender
 };
 
 // One socket of the link: listens for one peer or connects to one, and reports what happens
@@ -29,7 +30,7 @@ public:
         std::function<void(qint64 requestId)> connectionRequest;
         std::function<void()> connected;
         std::function<void(qint64 bytesTotal)> dataArrival;
-        std::function<void()> closed;   // the peer closed the connection
+        std::function<void()> closed;  // the peer closed the connection
         std::function<void()> sendComplete;
     };
 

@@ -25,7 +25,7 @@ bool mayStartMessage(const QByteArray& bytes)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 void MessageReader::feed(const QByteArray& bytes)
 {

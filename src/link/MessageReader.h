@@ -2,9 +2,10 @@
 
 #include "link/LinkMessages.h"
 
-#include <functional>
 #include <QObject>
 #include <QTimer>
+
+#include <functional>
 
 // The receiving end of one connection: buffers what arrives and hands on whole messages, one
 // at a time, as their content tells (see linkmsg::Framer). A message with no end of its own

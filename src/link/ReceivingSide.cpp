@@ -13,7 +13,7 @@ QString senderText(const QString& who)
     return QStringLiteral("Sender:") + u'\r' + who;
 }
 
-} // namespace
+}  // namespace
 
 void MainWindow::ClientBtnTest_Click()
 {
@@ -128,7 +128,7 @@ void MainWindow::FilmRemoteList_DblClick()
 {
     const int i = FilmRemoteList.listIndex();
     if (i < 0 || i >= FilmRemoteList.count() || remoteListWaiting_)
-        return; // nothing chosen, or no list yet: nothing to ask for
+        return;  // nothing chosen, or no list yet: nothing to ask for
     const QString request = linkmsg::BuildTrackRequest(FilmRemoteList.item(i));
     const int st = Winsock_ClientSend->state();
     if (st != Connected && st != Connecting)

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <functional>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+
+#include <functional>
 
 // Turns any number of requests for a run into at most one run per spacing, started from the
 // event loop after the event that asked has returned, never inside it. A run reads the state

@@ -13,7 +13,7 @@ constexpr int kRestartSpacingMs = 1000;
 constexpr qsizetype kMaxListBytes = 16 * 1024 * 1024;
 constexpr qsizetype kMaxRequestBytes = 1024 * 1024;
 
-} // namespace
+}  // namespace
 
 void MainWindow::wireLinkEvents()
 {

@@ -3,7 +3,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-TcpLinkSocket::TcpLinkSocket(QObject* parent) : QObject(parent) {}
+TcpLinkSocket::TcpLinkSocket(QObject* parent) : QObject(parent)
+{
+}
 
 TcpLinkSocket::~TcpLinkSocket()
 {
@@ -47,7 +49,7 @@ void TcpLinkSocket::listen()
         return;
     auto* server = new QTcpServer(this);
     if (!server->listen(QHostAddress::Any, port_)) {
-        delete server;   // the port is taken: stay closed, a later call tries again
+        delete server;  // the port is taken: stay closed, a later call tries again
         return;
     }
     server_ = server;
@@ -109,7 +111,12 @@ void TcpLinkSocket::accept(qint64 requestId)
     } else {
         state_ = linkstate::Closing;
         QMetaObject::invokeMethod(
-            this, [this, s] { if (socket_ == s && events_.closed) events_.closed(); }, Qt::QueuedConnection);
+            this,
+            [this, s] {
+                if (socket_ == s && events_.closed)
+                    events_.closed();
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -181,7 +188,7 @@ QByteArray TcpLinkSocket::getData()
 void TcpLinkSocket::release(QTcpSocket* s)
 {
     s->disconnect();
-    s->disconnectFromHost();   // writes what is still queued, then closes
+    s->disconnectFromHost();  // writes what is still queued, then closes
     if (s->state() == QAbstractSocket::UnconnectedState)
         s->deleteLater();
     else

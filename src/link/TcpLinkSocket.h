@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+
 #include <map>
 
 class QTcpServer;

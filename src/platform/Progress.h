@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+
 #include <functional>
 
 // A progress window for a long transfer, with a button that gives up. While it is shown the

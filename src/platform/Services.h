@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTime>
+
 #include <functional>
 #include <memory>
 
@@ -33,8 +34,8 @@ public:
     // The typed text, or "" when cancelled.
     virtual QString input(const QString& prompt, const QString& title, const QString& proposal) = 0;
     // The chosen file's full path, or "" when cancelled. filters: "Name|pattern|Name|pattern".
-    virtual QString openFile(const QString& initialFolder, const QString& title,
-                             const QString& fileName, const QString& filters) = 0;
+    virtual QString openFile(const QString& initialFolder, const QString& title, const QString& fileName,
+                             const QString& filters) = 0;
 };
 
 // The main window as the window system sees it.

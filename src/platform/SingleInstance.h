@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+
 #include <functional>
 
 // One running instance per user and executable file. The Qt implementation lives in platform/qt,

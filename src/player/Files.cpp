@@ -4,8 +4,8 @@
 
 namespace files {
 
-QString ShowOpenDialog(IDialogs* dialogs, const QString& initialFolder, const QString& title,
-                       const QString& fileName, const QString& pattern, QString description)
+QString ShowOpenDialog(IDialogs* dialogs, const QString& initialFolder, const QString& title, const QString& fileName,
+                       const QString& pattern, QString description)
 {
     if (!dialogs)
         return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+
 #include <optional>
 
 // Small path routines; "\" and "/" both separate, comparisons are exact.

@@ -9,6 +9,7 @@
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
+
 #include <shellapi.h>
 #endif
 
@@ -25,7 +26,7 @@ public:
         if (!dir_.isValid())
             return;
         path_ = QDir::toNativeSeparators(dir_.filePath(name));
-        textfile::writeBytes(path_, content);   // if that fails the name alone still tells the type
+        textfile::writeBytes(path_, content);  // if that fails the name alone still tells the type
     }
     const QString& path() const { return path_; }
 
@@ -50,8 +51,8 @@ QString FindExecutableFor(const QString& file)
     wchar_t answer[MAX_PATH + 1];
     for (wchar_t& c : answer)
         c = L' ';
-    const auto code = reinterpret_cast<quintptr>(
-        FindExecutableW(reinterpret_cast<const wchar_t*>(file.utf16()), nullptr, answer));
+    const auto code =
+        reinterpret_cast<quintptr>(FindExecutableW(reinterpret_cast<const wchar_t*>(file.utf16()), nullptr, answer));
     if (code <= 32)
         return {};
     answer[MAX_PATH] = 0;
@@ -81,8 +82,8 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
     if (name.startsWith(u'*'))
         name.remove(0, 1);
     if (name.contains(u'*') && dialogs &&
-        dialogs->message(name + QStringLiteral("Enthält ungültige Zeichen Abbrechen?"), QString(),
-                         MessageIcon::None, MessageButtons::YesNo) == MessageAnswer::Yes)
+        dialogs->message(name + QStringLiteral("Enthält ungültige Zeichen Abbrechen?"), QString(), MessageIcon::None,
+                         MessageButtons::YesNo) == MessageAnswer::Yes)
         return finish({});
 
     QString program;

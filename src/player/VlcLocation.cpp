@@ -1,10 +1,10 @@
 #include "app/MainWindow.h"
-
-#include <QDir>
 #include "platform/TextFile.h"
 #include "player/Files.h"
 #include "player/PathHelpers.h"
 #include "player/VlcCommand.h"
+
+#include <QDir>
 
 namespace {
 
@@ -59,11 +59,11 @@ QString MainWindow::askForVlc(const QString& title)
 {
     const QString bare = paths::StripQuotes(VlcPath.text());
     // a folder typed into the field is where the user expects to start looking
-    const QString startIn = textfile::folderExists(bare) ? paths::AddTrailingSeparator(bare).value_or(bare)
-                                                         : paths::LeadingPath(bare);
-    const QString answer = files::ShowOpenDialog(services_.dialogs, startIn, title,
-                                                 platformdefaults::kVlcExecutableName,
-                                                 platformdefaults::kExecutablePattern, QString());
+    const QString startIn =
+        textfile::folderExists(bare) ? paths::AddTrailingSeparator(bare).value_or(bare) : paths::LeadingPath(bare);
+    const QString answer =
+        files::ShowOpenDialog(services_.dialogs, startIn, title, platformdefaults::kVlcExecutableName,
+                              platformdefaults::kExecutablePattern, QString());
     if (answer.isEmpty() || answer == platformdefaults::kVlcExecutableName)
         return {};
     return answer;
@@ -81,11 +81,10 @@ void MainWindow::EnsureVlcLocation()
     if (vlcLocationPlausible(VlcPath.text()))
         return;
     if (services_.dialogs)
-        services_.dialogs->message(QStringLiteral("VLC.exe konnte in diesem Pfad nicht gefunden werden: ") + u'\r' +
-                                       u'\'' + VlcPath.text() + u'\'' + u'\r' + u'\r' +
-                                       QStringLiteral("Bitte den Pfad auswählen"),
-                                   QStringLiteral("VLC.exe nicht gefunden"), MessageIcon::Information,
-                                   MessageButtons::Ok);
+        services_.dialogs->message(
+            QStringLiteral("VLC.exe konnte in diesem Pfad nicht gefunden werden: ") + u'\r' + u'\'' + VlcPath.text() +
+                u'\'' + u'\r' + u'\r' + QStringLiteral("Bitte den Pfad auswählen"),
+            QStringLiteral("VLC.exe nicht gefunden"), MessageIcon::Information, MessageButtons::Ok);
     const QString answer = askForVlc(QStringLiteral("VLC.EXE wurde nicht gefunden"));
     if (!answer.isEmpty())
         VlcPath.setText(answer);

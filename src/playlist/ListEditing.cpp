@@ -89,7 +89,7 @@ void MainWindow::List_Count_Click()
     if (editor.isValid() && services_.processes->start(editor.program, editor.arguments, WindowStyle::NormalFocus) != 0)
         return;
     if (services_.dialogs)
-        services_.dialogs->message(QStringLiteral("Kein Texteditor gefunden, um die Playlist zu öffnen:") +
-                                       u'\r' + TempPlaylistPath,
+        services_.dialogs->message(QStringLiteral("Kein Texteditor gefunden, um die Playlist zu öffnen:") + u'\r' +
+                                       TempPlaylistPath,
                                    QStringLiteral("Texteditor"), MessageIcon::Information, MessageButtons::Ok);
 }

@@ -10,7 +10,7 @@ namespace playlist {
 struct ReadResult {
     textfile::ReadStatus status = textfile::ReadStatus::Missing;
     QStringList entries;
-    bool binary = false;   // the file holds bytes no text file has; status is then Unreadable
+    bool binary = false;  // the file holds bytes no text file has; status is then Unreadable
 };
 
 // The entries of a play-list file taken line by line as they stand: every line that is not blank

@@ -125,9 +125,10 @@ bool MainWindow::WriteStreamingPlaylist(const QString& path)
 void MainWindow::SaveBtn_Click()
 {
     const QString proposal = QDir::currentPath() + platformdefaults::kPathSeparator + QStringLiteral("playlist.m3u");
-    const QString answer = services_.dialogs ? services_.dialogs->input(QStringLiteral("Zielpfad eingeben (incl.: ' .m3u ' )!"),
-                                                                       QStringLiteral("Zielpfad eingeben"), proposal)
-                                             : QString();
+    const QString answer = services_.dialogs
+                               ? services_.dialogs->input(QStringLiteral("Zielpfad eingeben (incl.: ' .m3u ' )!"),
+                                                          QStringLiteral("Zielpfad eingeben"), proposal)
+                               : QString();
     if (FilmList.count() == 0) {
         if (services_.dialogs)
             services_.dialogs->message(QStringLiteral("Keine Titel in der Liste"), QStringLiteral("Keie Titel"),
@@ -135,8 +136,8 @@ void MainWindow::SaveBtn_Click()
         return;
     }
     if (!WritePlainPlaylist(answer) && services_.dialogs) {
-        services_.dialogs->message(QStringLiteral("Die Playlist konnte nicht gespeichert werden:") + u'\r' + u'\'' +
-                                       answer + u'\'',
-                                   QStringLiteral("Speichern fehlgeschlagen"), MessageIcon::Warning, MessageButtons::Ok);
+        services_.dialogs->message(
+            QStringLiteral("Die Playlist konnte nicht gespeichert werden:") + u'\r' + u'\'' + answer + u'\'',
+            QStringLiteral("Speichern fehlgeschlagen"), MessageIcon::Warning, MessageButtons::Ok);
     }
 }

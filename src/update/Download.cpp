@@ -92,7 +92,7 @@ public:
             if (!reply_->isFinished())
                 loop.exec();
             if (reason_ == Error::None)
-                store();   // whatever is left in the buffer
+                store();  // whatever is left in the buffer
             if (!followRedirect())
                 break;
             reply_->deleteLater();
@@ -191,16 +191,18 @@ private:
             return failure(reason_, code_, message_);
         const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status >= 400)
-            return failure(Error::Http, status, QStringLiteral("Server antwortet %1 %2").arg(status).arg(
-                           reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+            return failure(Error::Http, status,
+                           QStringLiteral("Server antwortet %1 %2")
+                               .arg(status)
+                               .arg(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
         if (reply_->error() != QNetworkReply::NoError)
             return failure(Error::Network, int(reply_->error()), reply_->errorString());
         if (status < 200 || status >= 300)
             return failure(Error::Http, status, QStringLiteral("unerwartete Antwort %1").arg(status));
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() != written_)
-            return failure(Error::Incomplete, 0, QStringLiteral("unvollständig: %1 von %2 Bytes")
-                                                     .arg(written_).arg(length.toLongLong()));
+            return failure(Error::Incomplete, 0,
+                           QStringLiteral("unvollständig: %1 von %2 Bytes").arg(written_).arg(length.toLongLong()));
         if (!file_.commit())
             return failure(Error::Write, 0, QStringLiteral("Schreibfehler: %1").arg(file_.errorString()));
         Result ok;

@@ -25,7 +25,7 @@ void makeExecutable(const QString& path)
 #endif
 }
 
-} // namespace
+}  // namespace
 
 void MainWindow::wireUpdateEvents()
 {
@@ -106,7 +106,7 @@ bool MainWindow::StartUpdater(const QString& programAddress, const QString& prog
     }
 
     if (ended_)
-        return false; // the program was ended during the download: nothing new starts
+        return false;  // the program was ended during the download: nothing new starts
     // The arguments go to the updater as they are; a blank in a path cannot split them.
     // The process id lets the updater wait until this program has really ended.
     if (services_.processes)

@@ -45,8 +45,10 @@ void CodecTest::linkEncoding_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("fits 1252") << QStringLiteral("1113STARTTRACK:Lied für €") << QByteArray("1113STARTTRACK:Lied f\xFCr \x80");
-    QTest::newRow("needs utf-8") << QStringLiteral("1113STARTTRACK:日本") << QByteArray("1113STARTTRACK:\xE6\x97\xA5\xE6\x9C\xAC");
+    QTest::newRow("fits 1252") << QStringLiteral("1113STARTTRACK:Lied für €")
+                               << QByteArray("1113STARTTRACK:Lied f\xFCr \x80");
+    QTest::newRow("needs utf-8") << QStringLiteral("1113STARTTRACK:日本")
+                                 << QByteArray("1113STARTTRACK:\xE6\x97\xA5\xE6\x9C\xAC");
 }
 
 void CodecTest::linkEncoding()

@@ -71,9 +71,12 @@ void StartupTest::modes_data()
     QTest::addColumn<bool>("filmList");
     QTest::addColumn<bool>("remoteList");
     QTest::addColumn<bool>("timer");
-    QTest::newRow("local") << QStringList{"LokalStarteBtn"} << "JetztAbspielenFrame" << "LokalStarteBtn" << true << false << false;
-    QTest::newRow("send") << QStringList{"SendenTabButton"} << "SendenFrame" << "SendenTabButton" << true << false << true;
-    QTest::newRow("receive") << QStringList{"EmpfangenTabButton"} << "EmpfangenFrame" << "EmpfangenTabButton" << false << true << true;
+    QTest::newRow("local") << QStringList{"LokalStarteBtn"} << "JetztAbspielenFrame"
+                           << "LokalStarteBtn" << true << false << false;
+    QTest::newRow("send") << QStringList{"SendenTabButton"} << "SendenFrame"
+                          << "SendenTabButton" << true << false << true;
+    QTest::newRow("receive") << QStringList{"EmpfangenTabButton"} << "EmpfangenFrame"
+                             << "EmpfangenTabButton" << false << true << true;
     QTest::newRow("receive, then send") << QStringList{"EmpfangenTabButton", "SendenTabButton"} << "SendenFrame"
                                         << "SendenTabButton" << true << false << true;
     QTest::newRow("send, then local") << QStringList{"SendenTabButton", "LokalStarteBtn"} << "JetztAbspielenFrame"
@@ -100,9 +103,9 @@ void StartupTest::modes()
     QCOMPARE(w->FilmList.enabled(), filmList);
     QCOMPARE(w->FilmRemoteList.visible(), remoteList);
     QCOMPARE(w->ServerSendTimer.enabled(), timer);
-    for (Control* never : {&w->ProtokollCombo, &w->Label1, &w->SendenUniCastCheck, &w->MultiCastCheck, &w->UniCastCheck,
-                           &w->MulitCastCheck, &w->TargetTextClient, &w->SErverBtnTest, &w->ClientBtnTest,
-                           &w->ButtonServerSenden})
+    for (Control* never :
+         {&w->ProtokollCombo, &w->Label1, &w->SendenUniCastCheck, &w->MultiCastCheck, &w->UniCastCheck,
+          &w->MulitCastCheck, &w->TargetTextClient, &w->SErverBtnTest, &w->ClientBtnTest, &w->ButtonServerSenden})
         QVERIFY2(!never->visible(), qPrintable(never->name()));
     if (panel == u"JetztAbspielenFrame") {
         QVERIFY(w->Command2.visible());
@@ -144,9 +147,11 @@ void StartupTest::protocolList_data()
     QTest::addColumn<QByteArray>("settings");
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<QString>("text");
-    QTest::newRow("empty Protocol1 becomes UDP") << QByteArray("[Settings]\r\nProtocol1=\r\n") << QStringList{"UDP"} << "UDP";
+    QTest::newRow("empty Protocol1 becomes UDP")
+        << QByteArray("[Settings]\r\nProtocol1=\r\n") << QStringList{"UDP"} << "UDP";
     QTest::newRow("Protocol5 without Protocol4")
-        << QByteArray("[Settings]\r\nProtocol1=rtp\r\nProtocol2=Http\r\nProtocol5=mmsh\r\n[LastSettings]\r\nProtocol=rtp\r\n")
+        << QByteArray(
+               "[Settings]\r\nProtocol1=rtp\r\nProtocol2=Http\r\nProtocol5=mmsh\r\n[LastSettings]\r\nProtocol=rtp\r\n")
         << QStringList{"rtp", "Http", "mmsh"} << "RTP";
 }
 
@@ -244,7 +249,8 @@ void StartupTest::badSettingsFile_data()
         garbage.append(char((i * 131 + 7) & 0xFF));
     QTest::newRow("binary garbage") << garbage;
     QTest::newRow("no sections") << QByteArray("hello\nworld\n");
-    QTest::newRow("100,000-character lines") << QByteArray(100000, 'x') + "\r\n[LastSettings]\r\nvlc.exe=" + QByteArray(100000, 'v');
+    QTest::newRow("100,000-character lines")
+        << QByteArray(100000, 'x') + "\r\n[LastSettings]\r\nvlc.exe=" + QByteArray(100000, 'v');
 }
 
 void StartupTest::badSettingsFile()
@@ -301,7 +307,7 @@ void StartupTest::settingsFolder()
     s.environment.configFolder = home.path() + QStringLiteral("/config/Mirovell");
     const QString kept = (installed ? s.environment.configFolder + u'/' : w.folderPath) + QStringLiteral("mirovell");
     const QStringList entries{QStringLiteral("/m/a.avi")};
-    for (const QStringList& add : {entries, QStringList()}) { // the second start finds what the first one kept
+    for (const QStringList& add : {entries, QStringList()}) {  // the second start finds what the first one kept
         MainWindow window(s);
         window.Form_Load();
         QCOMPARE(window.SettingsFilePath, kept + QStringLiteral(".ini"));

@@ -19,7 +19,7 @@ struct RealWindow {
     {
         MainWindowServices s = doubles->services();
         s.window = &host;
-        s.switchOnTop = nullptr;   // the doubles' window bound it to its own pin
+        s.switchOnTop = nullptr;  // the doubles' window bound it to its own pin
         s.singleInstance = &instance;
         model = std::make_unique<MainWindow>(s);
         binding = std::make_unique<WindowBinding>(*model);
@@ -76,7 +76,7 @@ private slots:
 
 void TestDesktop::pinEvents_data()
 {
-    QTest::addColumn<QString>("events");   // h = pointer over picture, s = over surface, c = click
+    QTest::addColumn<QString>("events");  // h = pointer over picture, s = over surface, c = click
     QTest::addColumn<int>("picture");
     QTest::addColumn<bool>("onTop");
     QTest::newRow("created") << "" << int(Pic::Disabled) << false;
@@ -112,11 +112,11 @@ void TestDesktop::pinOnTheRealWindow()
     QCOMPARE(pin->size(), QSize(21, 20));
     QCOMPARE(pin->toolTip(), QStringLiteral("Always on top"));
     QCOMPARE(w.model->AlwaysOnTop1.picture(), QStringLiteral("pin-down"));
-    for (bool on : {false, true}) {   // start-up switched it on; each click toggles
+    for (bool on : {false, true}) {  // start-up switched it on; each click toggles
         QTest::mouseClick(pin, Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(w.model->alwaysOnTop().GetIsOnTop(), on);
         QCOMPARE(bool(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint), on);
-        QVERIFY(w.window()->isVisible());   // switching does not hide the window
+        QVERIFY(w.window()->isVisible());  // switching does not hide the window
     }
 
     // where the window system cannot keep a window on top the pin says so and nothing fails
@@ -133,18 +133,20 @@ void TestDesktop::pinOnTheRealWindow()
 void TestDesktop::handOver()
 {
     RecordingSingleInstance instance;
-    QVERIFY(desktop::ActivatePrevInstance(instance, QStringLiteral("^o"), QString()));   // alone: this start goes on
+    QVERIFY(desktop::ActivatePrevInstance(instance, QStringLiteral("^o"), QString()));  // alone: this start goes on
     instance.other = true;
     QVERIFY(!desktop::ActivatePrevInstance(instance, QStringLiteral("^o"), QStringLiteral("{ENTER}")));
-    QVERIFY(!desktop::ActivatePrevInstance(instance, QString(), QStringLiteral("x")));   // keys2 only follows keys1
+    QVERIFY(!desktop::ActivatePrevInstance(instance, QString(), QStringLiteral("x")));  // keys2 only follows keys1
     QCOMPARE(instance.requests, (QStringList{QStringLiteral("^o|{ENTER}"), QStringLiteral("|")}));
 }
 
 // comesForwardAndTypes types modifiers, names and repeats; here groups, escapes and bad notation.
 void TestDesktop::keyNotation()
 {
-    const QList<KeyStroke> strokes{{'A', Qt::ControlModifier, {}}, {'B', Qt::ControlModifier, {}},
-                                   {'+', Qt::NoModifier, QStringLiteral("+")}, {Qt::Key_Return, Qt::NoModifier, {}}};
+    const QList<KeyStroke> strokes{{'A', Qt::ControlModifier, {}},
+                                   {'B', Qt::ControlModifier, {}},
+                                   {'+', Qt::NoModifier, QStringLiteral("+")},
+                                   {Qt::Key_Return, Qt::NoModifier, {}}};
     QVERIFY(sendkeys::parse(QStringLiteral("^(ab){+}~")) == strokes);
     for (const char* bad : {"{ENTER", "{NOPE}", "(ab", "a+", "{a 100000}"})
         QVERIFY2(!sendkeys::parse(QString::fromLatin1(bad)), bad);
@@ -155,19 +157,20 @@ void TestDesktop::comesForwardAndTypes()
     RealWindow w;
     w.window()->showMinimized();
     QTRY_VERIFY(w.window()->isMinimized());
-    w.model->Label2_Click();   // the path row opens with its field focused
-    w.instance.handler(QStringLiteral("^a/opt/vlc/vlc"), QStringLiteral("{LEFT 3}+{HOME}{DEL}x"));   // a later start asks
+    w.model->Label2_Click();  // the path row opens with its field focused
+    w.instance.handler(QStringLiteral("^a/opt/vlc/vlc"),
+                       QStringLiteral("{LEFT 3}+{HOME}{DEL}x"));  // a later start asks
     QVERIFY(!w.window()->isMinimized() && w.window()->isVisible());
-    QVERIFY(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint);   // the pin keeps its word
+    QVERIFY(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint);  // the pin keeps its word
     QCOMPARE(w.model->VlcPath.text(), QStringLiteral("xvlc"));
-    w.host.sendKeys(QStringLiteral("{NOPE}"));   // notation it cannot read types nothing
+    w.host.sendKeys(QStringLiteral("{NOPE}"));  // notation it cannot read types nothing
     QCOMPARE(w.model->VlcPath.text(), QStringLiteral("xvlc"));
 }
 
 void TestDesktop::dragStartsOnlyFromGrips()
 {
     TestWindow w;
-    const QStringList grips{"Form", "Command3", "Frame1", "Frame2", "Frame3", "JetztAbspielenFrame",
+    const QStringList grips{"Form",        "Command3",       "Frame1",   "Frame2",   "Frame3",   "JetztAbspielenFrame",
                             "SendenFrame", "EmpfangenFrame", "Picture1", "Picture3", "Picture2", "FilmList"};
     for (Control* c : w->controls()) {
         const int before = w.host.moves;
@@ -194,8 +197,8 @@ void TestDesktop::playListStillSelectsAndDoubleClicks()
     QCOMPARE(w.model->FilmList.listIndex(), 1);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row(1));
     QCOMPARE(doubles, 1);
-    QCOMPARE(w.window()->pos(), before);   // clicks alone do not move the window
-    dragBy(list->viewport(), row(2), QPoint(25, 20), Qt::LeftButton);   // a drag moves it, selecting the row
+    QCOMPARE(w.window()->pos(), before);                               // clicks alone do not move the window
+    dragBy(list->viewport(), row(2), QPoint(25, 20), Qt::LeftButton);  // a drag moves it, selecting the row
     QCOMPARE(w.window()->pos() - before, QPoint(25, 20));
     QCOMPARE(w.model->FilmList.listIndex(), 2);
 }
@@ -210,7 +213,8 @@ void TestDesktop::minimumOneStepPerResize()
     const TwipRect frame3 = w->Frame3.rect();
     for (QSize outer : {QSize(3000, 4400), QSize(3200, 4400)}) {
         w->Form.fire(ControlEvent::Resize);
-        QCOMPARE(QSize(w->Form.rect().width + desktop::kFrameWidth, w->Form.rect().height + desktop::kFrameHeight), outer);
+        QCOMPARE(QSize(w->Form.rect().width + desktop::kFrameWidth, w->Form.rect().height + desktop::kFrameHeight),
+                 outer);
         QCOMPARE(w->Frame3.rect(), frame3);
     }
     w->Form.fire(ControlEvent::Resize);
@@ -228,7 +232,7 @@ void TestDesktop::minimumOneStepPerResize()
 
 void TestDesktop::layout_data()
 {
-    QTest::addColumn<QSize>("outer");   // asked for, twips
+    QTest::addColumn<QSize>("outer");  // asked for, twips
     QTest::addColumn<QSize>("laidOutAt");
     QTest::newRow("too small: 3000 x 4000") << QSize(3000, 4000) << QSize(3200, 4400);
     QTest::newRow("minimum: 3200 x 4400") << QSize(3200, 4400) << QSize(3200, 4400);
@@ -240,13 +244,13 @@ void TestDesktop::layout()
     QFETCH(QSize, outer);
     QFETCH(QSize, laidOutAt);
     RealWindow w;
-    w.model->EmpfangenTabButton_Click();   // the remote list is shown
+    w.model->EmpfangenTabButton_Click();  // the remote list is shown
     const auto client = [](QSize s) {
         return QSize(WindowBinding::toPixels(s.width() - desktop::kFrameWidth),
                      WindowBinding::toPixels(s.height() - desktop::kFrameHeight));
     };
     w.window()->resize(client(outer));
-    QSize last;   // the resize events run until the window keeps its size
+    QSize last;  // the resize events run until the window keeps its size
     for (int i = 0; i < 100 && (i <= 5 || w.window()->size() != last); ++i) {
         last = w.window()->size();
         QTest::qWait(20);

@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <optional>
 
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -23,7 +23,8 @@ struct Running {
         instance->moveToThread(&thread);
         thread.start();
         run([this] {
-            instance->setActivationHandler([this](const QString& k1, const QString& k2) { requests_ << k1 + u'|' + k2; });
+            instance->setActivationHandler(
+                [this](const QString& k1, const QString& k2) { requests_ << k1 + u'|' + k2; });
             otherFound = instance->anotherInstanceRunning();
             holdsLock = instance->holdsLock();
             listening = instance->isListening();
@@ -78,8 +79,8 @@ void TestSingleInstance::init()
 void TestSingleInstance::spoiled_data()
 {
     QTest::addColumn<QString>("spoil");
-    QTest::addColumn<bool>("found");     // the later start sees a running instance
-    QTest::addColumn<bool>("reached");   // and its request arrives
+    QTest::addColumn<bool>("found");    // the later start sees a running instance
+    QTest::addColumn<bool>("reached");  // and its request arrives
     QTest::newRow("garbage lock") << "garbage lock" << true << true;
     QTest::newRow("lock folder cannot be made") << "blocked" << false << false;
     QTest::newRow("lock folder refuses files") << "read-only" << false << false;
@@ -96,8 +97,9 @@ void TestSingleInstance::spoiled()
     const QString bad = dir_->filePath(QStringLiteral("bad"));
     QStringList folders{folder_};
     if (spoil.startsWith(u"blocked")) {
-        QFile(bad).open(QIODevice::WriteOnly);   // not even root makes a folder below a file
-        folders = spoil.endsWith(u"fallback") ? QStringList{bad + QStringLiteral("/run"), folder_} : QStringList{bad + QStringLiteral("/run")};
+        QFile(bad).open(QIODevice::WriteOnly);  // not even root makes a folder below a file
+        folders = spoil.endsWith(u"fallback") ? QStringList{bad + QStringLiteral("/run"), folder_}
+                                              : QStringList{bad + QStringLiteral("/run")};
     } else if (spoil == u"read-only") {
         if (::geteuid() == 0)
             QSKIP("root writes anywhere");
@@ -113,7 +115,7 @@ void TestSingleInstance::spoiled()
         QDir().mkpath(second.socketPath() + QStringLiteral("/keep"));
     }
     QLockFile lock(second.lockPath());
-    QLocalServer busy;   // takes the connection, nobody reads
+    QLocalServer busy;  // takes the connection, nobody reads
     std::optional<Running> first;
     if (spoil == u"busy") {
         QVERIFY(lock.tryLock(0) && busy.listen(second.socketPath()));
@@ -150,10 +152,10 @@ void TestSingleInstance::filesOfAnotherUser()
         QVERIFY(::chown(QFile::encodeName(f).constData(), 65534, 65534) == 0);
 
     Running first(program_, {folder_});
-    QVERIFY(!first.otherFound);   // another user's lock does not stop us
-    QVERIFY(!first.listening);    // and another user's socket is left alone
+    QVERIFY(!first.otherFound);  // another user's lock does not stop us
+    QVERIFY(!first.listening);   // and another user's socket is left alone
     QVERIFY(QFileInfo::exists(second.socketPath()));
-    QVERIFY(!second.activateRunning(QString(), QString()));   // never talks to it
+    QVERIFY(!second.activateRunning(QString(), QString()));  // never talks to it
     QVERIFY(!foreign.hasPendingConnections());
 }
 
@@ -167,11 +169,11 @@ void TestSingleInstance::garbageOnTheSocket()
         QVERIFY(s.waitForConnected(2000));
         s.write(junk);
         s.waitForBytesWritten(2000);
-        s.waitForDisconnected(8000);   // the running instance hangs up
+        s.waitForDisconnected(8000);  // the running instance hangs up
         QCOMPARE(s.state(), QLocalSocket::UnconnectedState);
     }
     QVERIFY(first.requests().isEmpty());
-    QVERIFY(second.activateRunning(QString(), QString()));   // it still serves real requests
+    QVERIFY(second.activateRunning(QString(), QString()));  // it still serves real requests
     QCOMPARE(first.requests().size(), 1);
 }
 

@@ -56,7 +56,8 @@ private:
             const QStringList now = listing(folder);
             quiet = now == last ? quiet + 1 : 0;
             last = now;
-            if (p->state() == QProcess::Running && quiet >= 20 && QFileInfo::exists(folder + QStringLiteral("/mirovell.ini")) &&
+            if (p->state() == QProcess::Running && quiet >= 20 &&
+                QFileInfo::exists(folder + QStringLiteral("/mirovell.ini")) &&
                 !QDir(runtime_).entryList({QStringLiteral("*.socket")}, QDir::System | QDir::Files).isEmpty())
                 return true;
             QTest::qWait(25);
@@ -99,7 +100,7 @@ void TestTwoProcesses::secondStartEndsFirstComesForward()
     QByteArray log;
     QTRY_VERIFY_WITH_TIMEOUT((log += first->readAllStandardError()).contains("activation request received"), 15000);
     QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(listing(folder), before);   // nothing written, nothing added
+    QCOMPARE(listing(folder), before);  // nothing written, nothing added
 
     // a copy in another folder is another program: it runs beside and asks nobody
     const QString copy = install(QStringLiteral("copy"));

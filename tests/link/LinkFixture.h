@@ -85,11 +85,11 @@ public:
     static inline int deletedInOwnEvent = 0;
 };
 
-#define LINK_TEST_MAIN(TestObject)                 \
-    int main(int argc, char** argv)                \
-    {                                              \
-        SocketWatchApp app(argc, argv);            \
-        TestObject tc;                             \
-        QTEST_SET_MAIN_SOURCE_PATH                 \
-        return QTest::qExec(&tc, argc, argv);      \
+#define LINK_TEST_MAIN(TestObject)                                                                                     \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        SocketWatchApp app(argc, argv);                                                                                \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }

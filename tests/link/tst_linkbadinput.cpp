@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTcpSocket>
+
 #include <algorithm>
 #include <sys/socket.h>
 
@@ -54,9 +55,8 @@ class TestLinkBadInput : public QObject {
     static bool connectPeer(QTcpSocket& peer, quint16 port, ILinkSocket* end)
     {
         peer.connectToHost(QHostAddress::LocalHost, port);
-        return QTest::qWaitFor([&] {
-            return peer.state() == QAbstractSocket::ConnectedState && end->state() == linkstate::Connected;
-        });
+        return QTest::qWaitFor(
+            [&] { return peer.state() == QAbstractSocket::ConnectedState && end->state() == linkstate::Connected; });
     }
     bool connectPeer(QTcpSocket& peer) { return connectPeer(peer, ports.request, (*w)->Winsock_ServerListen.get()); }
     // a receiving window on ports of its own, and a peer connected to its list port
@@ -145,7 +145,7 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("pieces");
         QTest::addColumn<int>("pauseMs");
         QTest::addColumn<bool>("toReceiver");
-        QTest::addColumn<QStringList>("expected");   // the receiver's list, or the sender's
+        QTest::addColumn<QStringList>("expected");  // the receiver's list, or the sender's
         QTest::newRow("request") << QList<QByteArray>{"1113STARTTRA", "CK:/media/c.mpg"} << 400 << false
                                  << QStringList{"/media/c.mpg", "/media/a.avi", "/media/b.mkv"};
         QTest::newRow("list") << QList<QByteArray>{"1113TRACKLIST:3;/srv/a.avi;", "/srv/b.avi;/srv/c", ".avi;"} << 300
@@ -179,7 +179,7 @@ private slots:
     void floods_data()
     {
         QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<QByteArray>("chunk");   // sent 16 times
+        QTest::addColumn<QByteArray>("chunk");  // sent 16 times
         QTest::addColumn<bool>("dropped");
         QByteArray garbage;
         while (garbage.size() < (1 << 20))
@@ -202,7 +202,7 @@ private slots:
         peer.write(head);
         sendPaced(peer, chunk, 16);
         QTest::qWait(200);
-#ifndef __SANITIZE_ADDRESS__   // the sanitizer keeps freed memory in quarantine
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer keeps freed memory in quarantine
         QVERIFY2(residentKiB() - before < 64 * 1024, qPrintable(QString::number(residentKiB() - before)));
 #endif
         if (dropped)
@@ -215,7 +215,7 @@ private slots:
         }
         listUnchangedAndNothingStarted();
         if (dropped)
-            QVERIFY(connectPeer(peer));   // the sender listens again
+            QVERIFY(connectPeer(peer));  // the sender listens again
         peer.write("1113STARTTRACK:/media/c.mpg");
         QTRY_COMPARE((*w)->FilmList.item(0), QStringLiteral("/media/c.mpg"));
     }

@@ -1,9 +1,10 @@
 #include "LinkFixture.h"
 
-#include <algorithm>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTcpSocket>
+
+#include <algorithm>
 #include <sys/socket.h>
 
 namespace {
@@ -16,7 +17,7 @@ QStringList sorted(QStringList l)
     return l;
 }
 
-} // namespace
+}  // namespace
 
 // Random bytes, random splits, half and whole messages, floods, closes and resets, sent for a
 // while to the ports of a sending and a receiving window linked to each other.
@@ -67,25 +68,25 @@ private slots:
             QTcpSocket& peer = *peers[rnd.bounded(int(peers.size()))];
             QByteArray bytes;
             switch (rnd.bounded(6)) {
-            case 0: // random bytes
+            case 0:  // random bytes
                 bytes.resize(rnd.bounded(1, 2048));
                 for (char& c : bytes)
                     c = char(rnd.bounded(256));
                 break;
-            case 1: // whole messages, several in one write
+            case 1:  // whole messages, several in one write
                 for (int n = rnd.bounded(1, 4); n > 0; --n)
                     bytes += valid[rnd.bounded(int(std::size(valid)))];
                 break;
-            case 2: { // half a message
+            case 2: {  // half a message
                 const QByteArray& m = valid[rnd.bounded(int(std::size(valid)))];
                 bytes = m.left(rnd.bounded(1, int(m.size())));
                 break;
             }
-            case 3: // a flood: a long list or a long name
+            case 3:  // a flood: a long list or a long name
                 bytes = rnd.bounded(2) ? "1113TRACKLIST:50000;" + QByteArray("a;").repeated(40000)
                                        : "1113STARTTRACK:" + QByteArray(rnd.bounded(1, 3) << 20, 'n');
                 break;
-            case 4: { // gone, with a close or a reset
+            case 4: {  // gone, with a close or a reset
                 if (rnd.bounded(2)) {
                     const linger hard{1, 0};
                     setsockopt(int(peer.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
@@ -95,7 +96,7 @@ private slots:
                 }
                 break;
             }
-            default: // the windows' own timers
+            default:  // the windows' own timers
                 sender.tick();
                 receiver.tick();
                 break;

@@ -22,7 +22,7 @@ QList<QByteArray> frame(const QList<QByteArray>& pieces)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 class TestLinkMessages : public QObject {
     Q_OBJECT
@@ -94,7 +94,7 @@ private slots:
         QCOMPARE(f.next(), list.left(20 + 2 * kMaxEntries));
         QVERIFY(!f.next() && f.overflowed());
         f.clear();
-        f.append(list.left(20 + 2 * kMaxEntries) + "1113RESETPLAYLIST:"); // a head after it is fine
+        f.append(list.left(20 + 2 * kMaxEntries) + "1113RESETPLAYLIST:");  // a head after it is fine
         QVERIFY(f.next() && f.next() == "1113RESETPLAYLIST:" && !f.overflowed());
     }
 

@@ -69,8 +69,9 @@ private slots:
     void noOtherMachineReachable()
     {
         for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
-            QVERIFY2(!(i.flags() & QNetworkInterface::IsUp) || (i.flags() & QNetworkInterface::IsLoopBack),
-                     qPrintable(i.name() + QStringLiteral(" is up: run the tests in a network namespace of their own")));
+            QVERIFY2(
+                !(i.flags() & QNetworkInterface::IsUp) || (i.flags() & QNetworkInterface::IsLoopBack),
+                qPrintable(i.name() + QStringLiteral(" is up: run the tests in a network namespace of their own")));
     }
 
     void cleanup()
@@ -89,11 +90,11 @@ private slots:
         const QStringList moved{"/media/c d.mpg", "/media/a.avi", "/media/b.mkv"};
         QTRY_COMPARE((*sender)->FilmList.items(), moved);
         QCOMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Playing:/media/c d.mpg"));
-        QTRY_COMPARE(sender->launcher.starts.size(), size_t(1));   // once the request's event has returned
+        QTRY_COMPARE(sender->launcher.starts.size(), size_t(1));  // once the request's event has returned
         QCOMPARE(sender->launcher.starts[0].program, sender->folder + QStringLiteral("vlc"));
-        QCOMPARE(sender->launcher.starts[0].arguments,
-                 (QStringList{(*sender)->TempPlaylistPath, ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}",
-                              ":ttl=1"}));
+        QCOMPARE(
+            sender->launcher.starts[0].arguments,
+            (QStringList{(*sender)->TempPlaylistPath, ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}", ":ttl=1"}));
         QCOMPARE(readAll((*sender)->TempPlaylistPath).split('\n').value(4).trimmed(), QByteArray("/media/c d.mpg"));
         // the restart announces the new order at once
         QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);
@@ -188,7 +189,7 @@ private slots:
             for (int code : {TrayHost::kMouseMove, TrayHost::kLeftDown, TrayHost::kRightDown, TrayHost::kRightUp})
                 w.tray.click(code);
             QVERIFY(w.tray.shown && w.host.minimized);
-            w.tray.click(TrayHost::kLeftUp);   // only a left click brings the window back
+            w.tray.click(TrayHost::kLeftUp);  // only a left click brings the window back
             QVERIFY(!w.tray.shown && !w.host.minimized);
             QCOMPARE(w.host.activations, 1);
         }

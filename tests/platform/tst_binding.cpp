@@ -2,7 +2,6 @@
 #include "platform/qt/EndRequests.h"
 #include "platform/qt/WindowBinding.h"
 
-#include <csignal>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
@@ -11,6 +10,8 @@
 #include <QSessionManager>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
 #include <unistd.h>
 
 class BindingTest : public QObject {
@@ -27,7 +28,7 @@ private slots:
 void BindingTest::designPlaces_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("pixels");   // relative to the control's container
+    QTest::addColumn<QRect>("pixels");  // relative to the control's container
     QTest::newRow("LokalStarteBtn") << "LokalStarteBtn" << QRect(0, 0, 156, 42);
     QTest::newRow("EmpfangenTabButton") << "EmpfangenTabButton" << QRect(306, 0, 156, 42);
     QTest::newRow("ExitBtn") << "ExitBtn" << QRect(460, -1, 90, 43);
@@ -68,7 +69,8 @@ void BindingTest::clicksReachTheModel()
     QTest::mouseClick(binding.widgetFor(QStringLiteral("Label2")), Qt::LeftButton);
     QVERIFY(path->isVisible());
     QCOMPARE(path->selectedText(), QStringLiteral("/nowhere/vlc"));
-    QCOMPARE(qobject_cast<QAbstractButton*>(binding.widgetFor(QStringLiteral("Label2")))->text(), QStringLiteral("< Vlc"));
+    QCOMPARE(qobject_cast<QAbstractButton*>(binding.widgetFor(QStringLiteral("Label2")))->text(),
+             QStringLiteral("< Vlc"));
 
     // typing reaches the model
     path->setFocus();
@@ -86,7 +88,8 @@ void BindingTest::clicksReachTheModel()
     QTest::mouseClick(binding.widgetFor(QStringLiteral("UpBtn")), Qt::LeftButton);
     QCOMPARE(w->FilmList.items(), (QStringList{"a", "c", "b"}));
     QCOMPARE(list->currentIndex().row(), 2);
-    QCOMPARE(qobject_cast<QLabel*>(binding.widgetFor(QStringLiteral("List_Count")))->text(), QStringLiteral("Dateien: 3"));
+    QCOMPARE(qobject_cast<QLabel*>(binding.widgetFor(QStringLiteral("List_Count")))->text(),
+             QStringLiteral("Dateien: 3"));
 }
 
 void BindingTest::endingsSaveOnce_data()

@@ -21,12 +21,24 @@ void PathsTest::split_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("leading");
-    QTest::newRow("windows") << "C:\\Filme\\a.avi" << "a.avi" << "C:\\Filme\\";
-    QTest::newRow("bare name is its own leading path") << "a.avi" << "a.avi" << "a.avi";
-    QTest::newRow("url") << "http://h/x/film.mp4" << "film.mp4" << "http://h/x/";
-    QTest::newRow("mixed, last wins") << "C:\\a/b\\c.mp3" << "c.mp3" << "C:\\a/b\\";
-    QTest::newRow("ends in separator") << "/srv/media/" << "" << "/srv/media/";
-    QTest::newRow("empty") << "" << "" << "";
+    QTest::newRow("windows") << "C:\\Filme\\a.avi"
+                             << "a.avi"
+                             << "C:\\Filme\\";
+    QTest::newRow("bare name is its own leading path") << "a.avi"
+                                                       << "a.avi"
+                                                       << "a.avi";
+    QTest::newRow("url") << "http://h/x/film.mp4"
+                         << "film.mp4"
+                         << "http://h/x/";
+    QTest::newRow("mixed, last wins") << "C:\\a/b\\c.mp3"
+                                      << "c.mp3"
+                                      << "C:\\a/b\\";
+    QTest::newRow("ends in separator") << "/srv/media/"
+                                       << ""
+                                       << "/srv/media/";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
 }
 
 void PathsTest::split()
@@ -43,12 +55,21 @@ void PathsTest::quoting_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("stripped");
     QTest::addColumn<QString>("quoted");
-    QTest::newRow("spaced path") << "  C:\\Program Files\\v.exe " << "C:\\Program Files\\v.exe"
+    QTest::newRow("spaced path") << "  C:\\Program Files\\v.exe "
+                                 << "C:\\Program Files\\v.exe"
                                  << "\"C:\\Program Files\\v.exe\"";
-    QTest::newRow("already quoted") << " \"/a b/c\" " << "/a b/c" << "\"/a b/c\"";
-    QTest::newRow("lone quote") << "\"" << "" << "\"";
-    QTest::newRow("only blanks") << "   " << "" << "   ";
-    QTest::newRow("quote inside") << "a \"b" << "a \"b" << "a \"b";
+    QTest::newRow("already quoted") << " \"/a b/c\" "
+                                    << "/a b/c"
+                                    << "\"/a b/c\"";
+    QTest::newRow("lone quote") << "\""
+                                << ""
+                                << "\"";
+    QTest::newRow("only blanks") << "   "
+                                 << ""
+                                 << "   ";
+    QTest::newRow("quote inside") << "a \"b"
+                                  << "a \"b"
+                                  << "a \"b";
 }
 
 void PathsTest::quoting()
@@ -62,9 +83,9 @@ void PathsTest::quoting()
 
 void PathsTest::folders_data()
 {
-    QTest::addColumn<QString>("path");      // relative names are looked up in a folder holding the file "vlc"
-    QTest::addColumn<QString>("folder");    // FolderOf; %1 = that folder
-    QTest::addColumn<QString>("separated"); // AddTrailingSeparator; "-" = refused
+    QTest::addColumn<QString>("path");       // relative names are looked up in a folder holding the file "vlc"
+    QTest::addColumn<QString>("folder");     // FolderOf; %1 = that folder
+    QTest::addColumn<QString>("separated");  // AddTrailingSeparator; "-" = refused
     // clang-format off
     QTest::newRow("existing file") << "%1/vlc" << "%1/" << "%1/vlc/";
     QTest::newRow("existing file, no separator") << "vlc" << "" << "vlc";

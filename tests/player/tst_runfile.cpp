@@ -31,28 +31,30 @@ void RunFileTest::initTestCase()
     for (QString* program : {&browser_, &player_}) {
         const QString name = program == &browser_ ? QStringLiteral("browser") : QStringLiteral("player");
         *program = root + QStringLiteral("/my bin/") + name;
-        writeFile(*program, "#!/bin/sh\nout=\"$(dirname \"$0\")/browser-args.txt\"\n"
-                            "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
+        writeFile(*program,
+                  "#!/bin/sh\nout=\"$(dirname \"$0\")/browser-args.txt\"\n"
+                  "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
         QFile::setPermissions(*program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         writeFile(root + QStringLiteral("/data/applications/test%1.desktop").arg(name),
                   ("[Desktop Entry]\nType=Application\nName=Test\nExec=\"" + *program +
-                   (program == &browser_ ? "\" %u\n" : "\" --play %F\n")).toUtf8());
+                   (program == &browser_ ? "\" %u\n" : "\" --play %F\n"))
+                      .toUtf8());
     }
     qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_CONFIG_DIRS", (root + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_DATA_DIRS", (root + QStringLiteral("/sys")).toUtf8());
     writeFile(root + QStringLiteral("/config/mimeapps.list"), "[Default Applications]\ntext/html=testbrowser.desktop\n"
-                                                             "video/x-matroska=missing.desktop;testplayer.desktop\n");
+                                                              "video/x-matroska=missing.desktop;testplayer.desktop\n");
 }
 
 // Existing files are asked about directly, missing ones through a short-lived probe file.
 void RunFileTest::findAssociatedProgram_data()
 {
-    QTest::addColumn<QString>("path");      // below a fresh folder
+    QTest::addColumn<QString>("path");  // below a fresh folder
     QTest::addColumn<bool>("exists");
-    QTest::addColumn<int>("answer");        // -1 not asked, else MessageAnswer
-    QTest::addColumn<QString>("program");   // "browser", "player" or ""
+    QTest::addColumn<int>("answer");       // -1 not asked, else MessageAnswer
+    QTest::addColumn<QString>("program");  // "browser", "player" or ""
     QTest::newRow("existing file") << "a/page.html" << true << -1 << "browser";
     QTest::newRow("other letter case") << "a/PAGE.HTM" << true << -1 << "browser";
     QTest::newRow("unknown type") << "a/data.zzqq" << true << -1 << "";
@@ -81,10 +83,11 @@ void RunFileTest::findAssociatedProgram()
     if (answer >= 0)
         dialogs.answerMessage(MessageAnswer(answer));
     const QString cwd = QDir::currentPath();
-    QCOMPARE(runfile::FindAssociatedProgram(&dialogs, file),
-             program.isEmpty() ? QString() : program == u"browser" ? browser_ : player_);
+    QCOMPARE(runfile::FindAssociatedProgram(&dialogs, file), program.isEmpty()       ? QString()
+                                                             : program == u"browser" ? browser_
+                                                                                     : player_);
     QCOMPARE(QDir::currentPath(), cwd);
-    QCOMPARE(QFile::exists(file), exists);   // a file made for the look-up is gone again
+    QCOMPARE(QFile::exists(file), exists);  // a file made for the look-up is gone again
     if (answer >= 0)
         QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("x*y.htmlEnthält ungültige Zeichen Abbrechen?"));
 }

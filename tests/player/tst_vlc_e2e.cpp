@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -18,7 +19,7 @@ private slots:
 
 private:
     QString cvlc_;
-    QString runAs_;   // "" when we are an ordinary user already
+    QString runAs_;  // "" when we are an ordinary user already
 };
 
 namespace {
@@ -26,13 +27,13 @@ namespace {
 const char* const kTestUser = "mirovell-test";
 
 // Missing tools end the test: as a failure in CI, where they must be there, else as a skip.
-#define REQUIRE(cond, why)                                                              \
-    do {                                                                                \
-        if (!(cond)) {                                                                  \
-            if (const QString ci = qEnvironmentVariable("CI"); !ci.isEmpty() && ci != u"false" && ci != u"0") \
-                QFAIL(why);                                                             \
-            QSKIP(why);                                                                 \
-        }                                                                               \
+#define REQUIRE(cond, why)                                                                                             \
+    do {                                                                                                               \
+        if (!(cond)) {                                                                                                 \
+            if (const QString ci = qEnvironmentVariable("CI"); !ci.isEmpty() && ci != u"false" && ci != u"0")          \
+                QFAIL(why);                                                                                            \
+            QSKIP(why);                                                                                                \
+        }                                                                                                              \
     } while (false)
 
 // When we are root VLC runs as an ordinary user: what it reads and writes is open to all.
@@ -47,7 +48,8 @@ void VlcEndToEndTest::initTestCase()
     REQUIRE(!QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty(), "ffmpeg is not installed");
     if (::geteuid() == 0) {
         // VLC refuses to run as root
-        REQUIRE(::getpwnam(kTestUser) != nullptr, "the ordinary user mirovell-test is missing (scripts/test.sh makes it)");
+        REQUIRE(::getpwnam(kTestUser) != nullptr,
+                "the ordinary user mirovell-test is missing (scripts/test.sh makes it)");
         runAs_ = QStringLiteral("runuser -u ") + QLatin1String(kTestUser) + QStringLiteral(" -- ");
     }
 }
@@ -83,7 +85,7 @@ void VlcEndToEndTest::listPlaysToTheEnd()
     QtProcessLauncher launcher;
     MainWindowServices services = doubles->services();
     services.processes = &launcher;
-    services.switchOnTop = nullptr;   // the doubles' window bound it to its own pin
+    services.switchOnTop = nullptr;  // the doubles' window bound it to its own pin
     MainWindow w(services);
     w.Form_Load();
     w.VlcPath.setText(player);
@@ -92,11 +94,11 @@ void VlcEndToEndTest::listPlaysToTheEnd()
     w.Command2.fire(ControlEvent::Click);
 
     QString out;
-    QTRY_VERIFY_WITH_TIMEOUT((out = QString::fromUtf8(readAll(log)))
-                                 .contains(QStringLiteral("end of playlist, exiting")),
-                             25000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (out = QString::fromUtf8(readAll(log))).contains(QStringLiteral("end of playlist, exiting")), 25000);
     const auto opened = [&](const QString& path) {
-        return out.indexOf(QStringLiteral("`%1' successfully opened").arg(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)));
+        return out.indexOf(
+            QStringLiteral("`%1' successfully opened").arg(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)));
     };
     const qsizetype listOpened = opened(w.TempPlaylistPath), filmOpened = opened(clip);
     QVERIFY2(listOpened >= 0, qPrintable(out.right(3000)));

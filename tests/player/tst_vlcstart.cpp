@@ -18,16 +18,34 @@ private slots:
 
 void VlcStartTest::startsThePlayer_data()
 {
-    QTest::addColumn<QString>("folder");     // below the test folder: the player and the program
-    QTest::addColumn<QString>("pathText");   // %1 = the player's path
-    QTest::addColumn<QString>("protocol");   // "-" = local playback
-    QTest::addColumn<QString>("argument");   // what the player gets; %1 = the temporary play list
-    QTest::newRow("local") << "prog" << "%1" << "-" << "%1";
-    QTest::newRow("local, blanks") << "my prog" << "%1" << "-" << "%1";
-    QTest::newRow("local, quoted path with blanks around") << "my prog" << "  \"%1\" " << "-" << "%1";
-    QTest::newRow("receive") << "prog" << "%1" << "UDP" << "udp://@";
-    QTest::newRow("receive, blanks, protocol in capitals with blanks") << "my prog" << "%1" << " RTP " << "rtp://@";
-    QTest::newRow("receive, no protocol") << "prog" << "%1" << "" << "://@";
+    QTest::addColumn<QString>("folder");    // below the test folder: the player and the program
+    QTest::addColumn<QString>("pathText");  // %1 = the player's path
+    QTest::addColumn<QString>("protocol");  // "-" = local playback
+    QTest::addColumn<QString>("argument");  // what the player gets; %1 = the temporary play list
+    QTest::newRow("local") << "prog"
+                           << "%1"
+                           << "-"
+                           << "%1";
+    QTest::newRow("local, blanks") << "my prog"
+                                   << "%1"
+                                   << "-"
+                                   << "%1";
+    QTest::newRow("local, quoted path with blanks around") << "my prog"
+                                                           << "  \"%1\" "
+                                                           << "-"
+                                                           << "%1";
+    QTest::newRow("receive") << "prog"
+                             << "%1"
+                             << "UDP"
+                             << "udp://@";
+    QTest::newRow("receive, blanks, protocol in capitals with blanks") << "my prog"
+                                                                       << "%1"
+                                                                       << " RTP "
+                                                                       << "rtp://@";
+    QTest::newRow("receive, no protocol") << "prog"
+                                          << "%1"
+                                          << ""
+                                          << "://@";
 }
 
 void VlcStartTest::startsThePlayer()
@@ -43,12 +61,13 @@ void VlcStartTest::startsThePlayer()
     writeFile(player, "#!/bin/sh\nout=\"$(dirname \"$0\")/args.txt\"\n"
                       "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
     QFile::setPermissions(player, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    writeFile(dir.filePath(folder + QStringLiteral("/mirovell.ini")), "[LastSettings]\r\nMinimizeOnStart=1\r\nAutoSavePlaylist=0\r\n");
+    writeFile(dir.filePath(folder + QStringLiteral("/mirovell.ini")),
+              "[LastSettings]\r\nMinimizeOnStart=1\r\nAutoSavePlaylist=0\r\n");
     TestWindow doubles(QString(), dir.filePath(folder));
     QtProcessLauncher launcher;
     MainWindowServices s = doubles->services();
     s.processes = &launcher;
-    s.switchOnTop = nullptr;   // the doubles' window bound it to its own pin
+    s.switchOnTop = nullptr;  // the doubles' window bound it to its own pin
     MainWindow w(s);
     w.Form_Load();
     w.VlcPath.setText(pathText.arg(player));
@@ -59,7 +78,8 @@ void VlcStartTest::startsThePlayer()
 
     const QString record = dir.filePath(folder + QStringLiteral("/args.txt"));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
-    QCOMPARE(QString::fromUtf8(readAll(record)), (protocol == u"-" ? argument.arg(w.TempPlaylistPath) : argument) + u'\n');
+    QCOMPARE(QString::fromUtf8(readAll(record)),
+             (protocol == u"-" ? argument.arg(w.TempPlaylistPath) : argument) + u'\n');
     QVERIFY(doubles.host.minimized);
     QVERIFY(doubles.dialogs.messages.empty());
     QCOMPARE(readAll(w.TempPlaylistPath),
@@ -68,12 +88,12 @@ void VlcStartTest::startsThePlayer()
 
 void VlcStartTest::locationCheck_data()
 {
-    QTest::addColumn<QString>("pathText");   // %1 = test folder (no trailing '/'); it holds the file "vlc"
-    QTest::addColumn<bool>("green");         // the field's colour when it loses the focus
-    QTest::addColumn<QString>("answer");     // the file dialog's answer; "-" = not asked
+    QTest::addColumn<QString>("pathText");  // %1 = test folder (no trailing '/'); it holds the file "vlc"
+    QTest::addColumn<bool>("green");        // the field's colour when it loses the focus
+    QTest::addColumn<QString>("answer");    // the file dialog's answer; "-" = not asked
     QTest::addColumn<QString>("startedWith");
-    QTest::addColumn<QString>("dialogStart");   // folder the dialog opens in
-    QTest::addColumn<bool>("send");             // the send start instead of the local one
+    QTest::addColumn<QString>("dialogStart");  // folder the dialog opens in
+    QTest::addColumn<bool>("send");            // the send start instead of the local one
     // clang-format off
     QTest::newRow("found") << "%1/vlc" << true << "-" << "%1/vlc" << "" << false;
     QTest::newRow("quoted, blanks around") << " \"%1/vlc\"" << true << "-" << "%1/vlc" << "" << false;
@@ -120,13 +140,15 @@ void VlcStartTest::locationCheck()
     } else {
         QCOMPARE(w.dialogs.messages.size(), size_t(1));
         QCOMPARE(w.dialogs.messages[0].title, QStringLiteral("VLC.exe nicht gefunden"));
-        QCOMPARE(w.dialogs.messages[0].text, QStringLiteral("VLC.exe konnte in diesem Pfad nicht gefunden werden: \r'") +
-                                                 at(pathText) + QStringLiteral("'\r\rBitte den Pfad auswählen"));
-        QCOMPARE(w.dialogs.openFileCalls, QStringList{QStringLiteral("VLC.EXE wurde nicht gefunden|") +
-                                                      at(dialogStart) + QStringLiteral("|vlc|vlc*|vlc*|Alle Dateien|*.*")});
+        QCOMPARE(w.dialogs.messages[0].text,
+                 QStringLiteral("VLC.exe konnte in diesem Pfad nicht gefunden werden: \r'") + at(pathText) +
+                     QStringLiteral("'\r\rBitte den Pfad auswählen"));
+        QCOMPARE(w.dialogs.openFileCalls,
+                 QStringList{QStringLiteral("VLC.EXE wurde nicht gefunden|") + at(dialogStart) +
+                             QStringLiteral("|vlc|vlc*|vlc*|Alle Dateien|*.*")});
     }
     QCOMPARE(w.launcher.starts.size(), size_t(startedWith.isEmpty() ? 0 : 1));
-    if (send) // nor is the streaming list written
+    if (send)  // nor is the streaming list written
         QVERIFY(!QFile::exists(w->TempPlaylistPath));
     if (!startedWith.isEmpty()) {
         QCOMPARE(w.launcher.starts[0].program, at(startedWith));

@@ -47,9 +47,9 @@ private slots:
     {
         QTest::addColumn<QString>("target");
         QTest::addColumn<bool>("receiveMode");
-        QTest::addColumn<bool>("expanded");   // the play list's entries instead of its path
+        QTest::addColumn<bool>("expanded");  // the play list's entries instead of its path
         QTest::addColumn<bool>("taken");
-        QTest::addColumn<bool>("files");   // false: only a web address and text are dragged
+        QTest::addColumn<bool>("files");  // false: only a web address and text are dragged
         QTest::newRow("FilmList") << "FilmList" << false << true << true << true;
         QTest::newRow("Form") << "Form" << false << false << true << true;
         QTest::newRow("Frame1") << "Frame1" << false << false << true << true;
@@ -85,7 +85,8 @@ private slots:
         const QString media = w.path(QStringLiteral("film one.mkv"));
         const QString list = w.path(QStringLiteral("two.m3u"));
         const QUrl web(QStringLiteral("https://x.org/a.m3u"));
-        data.setUrls(files ? QList<QUrl>{QUrl::fromLocalFile(media), QUrl::fromLocalFile(list), web} : QList<QUrl>{web});
+        data.setUrls(files ? QList<QUrl>{QUrl::fromLocalFile(media), QUrl::fromLocalFile(list), web}
+                           : QList<QUrl>{web});
         data.setText(QStringLiteral("dragged text is not a file"));
         const QStringList before = w->FilmList.items();
 
@@ -93,7 +94,8 @@ private slots:
 
         QStringList expected = before;
         if (taken)
-            expected << media << (expanded ? QStringList{"/m/a.avi", w.path(QStringLiteral("b.avi"))} : QStringList{list});
+            expected << media
+                     << (expanded ? QStringList{"/m/a.avi", w.path(QStringLiteral("b.avi"))} : QStringList{list});
         QCOMPARE(w->FilmList.items(), expected);
         QCOMPARE(action, taken ? Qt::CopyAction : Qt::IgnoreAction);
     }

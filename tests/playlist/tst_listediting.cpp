@@ -49,7 +49,7 @@ private slots:
         w->FilmList.fire(ControlEvent::DblClick);
         QCOMPARE(w->FilmList.items(), (QStringList{"1", "2", "3", "5"}));
         QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: 4"));
-        w->FilmList.fire(ControlEvent::DblClick);   // nothing selected now
+        w->FilmList.fire(ControlEvent::DblClick);  // nothing selected now
         QCOMPARE(w->FilmList.count(), 4);
         w->Command1.fire(ControlEvent::Click);
         QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: 0"));
@@ -79,8 +79,10 @@ private slots:
                   "[Default Applications]\naudio/x-mpegurl=player.desktop\ntext/plain=editor.desktop\n");
         writeFile(at("data/applications/editor.desktop"), "[Desktop Entry]\nType=Application\nExec=sh --editor %F\n");
         writeFile(at("data/applications/player.desktop"), "[Desktop Entry]\nType=Application\nExec=sh --player %U\n");
-        for (auto [name, value] : {std::pair{"XDG_CONFIG_HOME", "config"}, {"XDG_CONFIG_DIRS", "none"},
-                                   {"XDG_DATA_HOME", "data"}, {"XDG_DATA_DIRS", "none"}})
+        for (auto [name, value] : {std::pair{"XDG_CONFIG_HOME", "config"},
+                                   {"XDG_CONFIG_DIRS", "none"},
+                                   {"XDG_DATA_HOME", "data"},
+                                   {"XDG_DATA_DIRS", "none"}})
             qputenv(name, at(value).toLocal8Bit());
         qputenv("PATH", "/usr/bin:/bin");
 

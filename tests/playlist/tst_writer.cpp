@@ -55,12 +55,12 @@ private slots:
 
         ListWindow p({"a", "b", "c"});
         p->WritePlainPlaylist(file);
-        QCOMPARE(p->EntryCounter, 2);   // n - 1 right after start-up
+        QCOMPARE(p->EntryCounter, 2);  // n - 1 right after start-up
         p->WriteStreamingPlaylist(file);
         QVERIFY(readAll(file).contains("#EXTINF:3,a\r\n"));
         p->FilmList.clear();
         const qint32 before = p->EntryCounter;
-        p->WriteStreamingPlaylist(file);   // empty list: nothing written, counter kept
+        p->WriteStreamingPlaylist(file);  // empty list: nothing written, counter kept
         QCOMPARE(p->EntryCounter, before);
         QVERIFY(readAll(file).contains("#EXTINF:3,a\r\n"));
     }
@@ -70,12 +70,17 @@ private slots:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("protocol");
         QTest::addColumn<QByteArray>("firstLines");
-        QTest::newRow("ends in separator") << "C:\\Filme\\" << "UDP" << QByteArray("#EXTINF:1,\r\n");
-        QTest::newRow("web address") << "http://h/x/clip.mp4" << "udp" << QByteArray("#EXTINF:1,clip.mp4\r\n");
-        QTest::newRow("empty protocol") << "a" << "" << QByteArray("dst=h,access=:}\r\n");
-        QTest::newRow("protocol trimmed, lower case") << "a" << " RTP " << QByteArray("access=rtp:}\r\n");
-        QTest::newRow("line break in an entry") << "/m/a\n#EXTVLCOPT:sout=#evil\r\nb.avi" << "UDP"
-                                                << QByteArray("\r\nfile:///m/a%0A%23EXTVLCOPT:sout=%23evil%0D%0Ab.avi\r\n");
+        QTest::newRow("ends in separator") << "C:\\Filme\\"
+                                           << "UDP" << QByteArray("#EXTINF:1,\r\n");
+        QTest::newRow("web address") << "http://h/x/clip.mp4"
+                                     << "udp" << QByteArray("#EXTINF:1,clip.mp4\r\n");
+        QTest::newRow("empty protocol") << "a"
+                                        << "" << QByteArray("dst=h,access=:}\r\n");
+        QTest::newRow("protocol trimmed, lower case") << "a"
+                                                      << " RTP " << QByteArray("access=rtp:}\r\n");
+        QTest::newRow("line break in an entry")
+            << "/m/a\n#EXTVLCOPT:sout=#evil\r\nb.avi"
+            << "UDP" << QByteArray("\r\nfile:///m/a%0A%23EXTVLCOPT:sout=%23evil%0D%0Ab.avi\r\n");
     }
     void titles()
     {
@@ -99,7 +104,8 @@ private slots:
                            QStringLiteral("#EXTVLCOPT:sout=#standard{mux=ps"), ini, true);
         const QString file = w.path(QStringLiteral("u.m3u"));
         w->WriteStreamingPlaylist(file);
-        QVERIFY(readAll(file).contains("#EXTVLCOPT:sout=#standard{mux=psdst=h,access=udp:}\r\n#EXTVLCOPT:ttl=1\r\na\r\n"));
+        QVERIFY(
+            readAll(file).contains("#EXTVLCOPT:sout=#standard{mux=psdst=h,access=udp:}\r\n#EXTVLCOPT:ttl=1\r\na\r\n"));
         ini::WriteIniValue(QStringLiteral("Settings"), QStringLiteral("EXTVLCOPT2"), QStringLiteral("#EXTVLCOPT:ttl=4"),
                            ini, true);
         w->WriteStreamingPlaylist(file);
@@ -112,11 +118,16 @@ private slots:
         QTest::addColumn<QString>("answer");   // %1 = the test folder
         QTest::addColumn<QString>("message");  // what the user is told, %1 = the path; empty = nothing
         const QStringList two{"/a.avi", "/b.avi"};
-        QTest::newRow("path without extension") << two << "%1/meine liste" << "";
-        QTest::newRow("cancelled") << two << "" << "";
-        QTest::newRow("missing folder") << two << "%1/nicht da/x.m3u" << "'%1'";
-        QTest::newRow("a folder") << two << "%1" << "'%1'";
-        QTest::newRow("empty list") << QStringList{} << "%1/x.m3u" << "Keie Titel|Keine Titel in der Liste";
+        QTest::newRow("path without extension") << two << "%1/meine liste"
+                                                << "";
+        QTest::newRow("cancelled") << two << ""
+                                   << "";
+        QTest::newRow("missing folder") << two << "%1/nicht da/x.m3u"
+                                        << "'%1'";
+        QTest::newRow("a folder") << two << "%1"
+                                  << "'%1'";
+        QTest::newRow("empty list") << QStringList{} << "%1/x.m3u"
+                                    << "Keie Titel|Keine Titel in der Liste";
     }
     void save()
     {
@@ -128,14 +139,16 @@ private slots:
         const QString path = answer.contains(u'%') ? answer.arg(w.folderPath.chopped(1)) : answer;
         w.dialogs.answerInput(path);
         w->SaveBtn_Click();
-        QCOMPARE(w.dialogs.prompts, QStringList{QStringLiteral("Zielpfad eingeben|Zielpfad eingeben (incl.: ' .m3u ' )!|") +
-                                                QDir::currentPath() + QStringLiteral("/playlist.m3u")});
+        QCOMPARE(w.dialogs.prompts,
+                 QStringList{QStringLiteral("Zielpfad eingeben|Zielpfad eingeben (incl.: ' .m3u ' )!|") +
+                             QDir::currentPath() + QStringLiteral("/playlist.m3u")});
         QCOMPARE(QFileInfo(path).isFile(), !entries.isEmpty() && message.isEmpty() && !path.isEmpty());
         if (QFileInfo(path).isFile())
             QCOMPARE(readAll(path), QByteArray("#EXTM3U\r\n/a.avi\r\n/b.avi\r\n"));
         QCOMPARE(w.dialogs.messages.size(), size_t(message.isEmpty() ? 0 : 1));
         if (!message.isEmpty())
-            QVERIFY(QString(w.dialogs.messages[0].title + u'|' + w.dialogs.messages[0].text).contains(message.arg(path)));
+            QVERIFY(
+                QString(w.dialogs.messages[0].title + u'|' + w.dialogs.messages[0].text).contains(message.arg(path)));
         QCOMPARE(w->FilmList.items(), entries);
     }
 
@@ -153,7 +166,8 @@ private slots:
         const bool ok = w->WritePlainPlaylist(file);
         QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(ok, rootCanWrite);
-        QCOMPARE(readAll(file), rootCanWrite ? QByteArray("#EXTM3U\r\n/new.avi\r\n") : QByteArray("#EXTM3U\r\n/old.avi\r\n"));
+        QCOMPARE(readAll(file),
+                 rootCanWrite ? QByteArray("#EXTM3U\r\n/new.avi\r\n") : QByteArray("#EXTM3U\r\n/old.avi\r\n"));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("keep.m3u")});
     }
 

@@ -14,7 +14,7 @@ MessageAnswer ScriptedDialogs::message(const QString& text, const QString& title
 {
     messages.push_back({text, title, icon, buttons});
     if (buttons == MessageButtons::Ok && messageAnswers_.empty())
-        return MessageAnswer::Ok;   // an OK box needs no scripted answer
+        return MessageAnswer::Ok;  // an OK box needs no scripted answer
     if (messageAnswers_.empty()) {
         QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + text), __FILE__, __LINE__);
         return MessageAnswer::No;

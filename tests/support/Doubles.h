@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTemporaryDir>
+
 #include <deque>
 #include <memory>
 #include <vector>
@@ -30,8 +31,8 @@ public:
                      const QString& filters) override;
 
     std::vector<Message> messages;
-    QStringList prompts;          // "title|prompt|proposal"
-    QStringList openFileCalls;    // "title|initialFolder|fileName|filters"
+    QStringList prompts;        // "title|prompt|proposal"
+    QStringList openFileCalls;  // "title|initialFolder|fileName|filters"
 
 private:
     std::deque<QString> inputs_;
@@ -52,7 +53,7 @@ public:
 
     std::vector<Start> starts;
     std::vector<qint64> terminated;
-    qint64 failWith = -1;   // set to 0 to make every start fail
+    qint64 failWith = -1;  // set to 0 to make every start fail
 };
 
 class RecordingWindowHost : public IWindowHost {
@@ -64,7 +65,11 @@ public:
         QCoreApplication::processEvents();
     }
     void minimize() override { minimized = true; }
-    void restoreAndActivate() override { minimized = false; ++activations; }
+    void restoreAndActivate() override
+    {
+        minimized = false;
+        ++activations;
+    }
     bool isMinimized() const override { return minimized; }
     void setTopmost(bool on) override { topmost = on; }
     bool canStayOnTop() const override { return stayOnTop; }
@@ -96,7 +101,7 @@ public:
     void setActivationHandler(ActivationHandler h) override { handler = std::move(h); }
 
     bool other = false;
-    QStringList requests;   // "keys1|keys2"
+    QStringList requests;  // "keys1|keys2"
     ActivationHandler handler;
 };
 
@@ -117,7 +122,7 @@ struct TestWindow {
     void restart(const QString& commandLine = {});
 
     std::unique_ptr<QTemporaryDir> dir;
-    QString folderPath;   // with trailing '/'
+    QString folderPath;  // with trailing '/'
     ScriptedDialogs dialogs;
     RecordingLauncher launcher;
     RecordingWindowHost host;
@@ -147,7 +152,11 @@ public:
     void hide() override { shown = false; }
     bool isShown() const override { return shown; }
     void setMouseHandler(std::function<void(int)> h) override { handler = std::move(h); }
-    void click(int code) { if (handler) handler(code); }
+    void click(int code)
+    {
+        if (handler)
+            handler(code);
+    }
 
     bool available = true;
     bool shown = false;

@@ -3,6 +3,7 @@
 #include "platform/Progress.h"
 
 #include <QList>
+
 #include <functional>
 
 // Records what a transfer showed; can press "cancel" once a given amount has arrived.
@@ -30,7 +31,7 @@ public:
         cancel_ = nullptr;
     }
 
-    qint64 cancelAfter = -1;   // press cancel once this many bytes arrived
+    qint64 cancelAfter = -1;  // press cancel once this many bytes arrived
     int begins = 0;
     int ends = 0;
     QString title, label;

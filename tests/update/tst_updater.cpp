@@ -32,7 +32,10 @@ struct UpdateWindow {
         s.dialogs = &dialogs;
         s.window = &host;
         s.progress = &progress;
-        s.openInBrowser = [this](const QString& address) -> qint64 { opened << address; return 4711; };
+        s.openInBrowser = [this](const QString& address) -> qint64 {
+            opened << address;
+            return 4711;
+        };
         s.environment.programFolder = folder + u'/';
         s.environment.exeBaseName = "mirovell";
         s.environment.installed = installed;
@@ -141,8 +144,9 @@ private slots:
                         MessageIcon::Question, MessageButtons::YesNo}));
         if (answers.size() > 1) {
             QCOMPARE(w.dialogs.messages.back().title, "Updater downloaden?");
-            QCOMPARE(w.dialogs.messages.back().text, updater() + " (19 kb) wird für das Update benötigt!\r"
-                                                                 "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
+            QCOMPARE(w.dialogs.messages.back().text, updater() +
+                                                         " (19 kb) wird für das Update benötigt!\r"
+                                                         "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
                                                          updater());
             QVERIFY(!QFile::exists(updater()));
         }
@@ -182,7 +186,7 @@ private slots:
     // A fetched updater is kept and run only when its SHA-256 matches the .sha256 file beside it.
     void updaterFetchFails_data()
     {
-        QTest::addColumn<QByteArray>("checksum");   // "-": no updater on the server at all
+        QTest::addColumn<QByteArray>("checksum");  // "-": no updater on the server at all
         QTest::newRow("no updater on the server") << QByteArray("-");
         QTest::newRow("no checksum beside it") << QByteArray();
         QTest::newRow("checksum does not match") << sha256(kOld);
@@ -217,14 +221,14 @@ private slots:
         w.window->Label4.fire(ControlEvent::Click);
         QCOMPARE(w.opened, (QStringList{updateaddresses::homepageAddress(), updateaddresses::kVlcAddress}));
         QVERIFY(w.window->Label3.visible());
-        QVERIFY(!w.window->Label4.visible());   // "Download VLC" is offered once
+        QVERIFY(!w.window->Label4.visible());  // "Download VLC" is offered once
     }
 
     void replace_data()
     {
-        QTest::addColumn<QByteArray>("checksum");   // "" publishes none
-        QTest::addColumn<QString>("address");       // "" is the test server's /prog
-        QTest::addColumn<int>("exitCode");          // 0: replaced, and the new version runs
+        QTest::addColumn<QByteArray>("checksum");  // "" publishes none
+        QTest::addColumn<QString>("address");      // "" is the test server's /prog
+        QTest::addColumn<int>("exitCode");         // 0: replaced, and the new version runs
 
         QTest::newRow("good checksum") << sha256(kNew) + "  prog\n" << QString() << 0;
         QTest::newRow("bad checksum") << sha256(kOld) << QString() << 5;
@@ -255,7 +259,7 @@ private slots:
         QCOMPARE(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"prog"});
         QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray(exitCode == 0 ? "new" : "old"), 5000);
         QVERIFY(QFile::permissions(prog_) & QFile::ExeOther);
-        if (unwritable)   // it says so before fetching anything
+        if (unwritable)  // it says so before fetching anything
             QVERIFY(server_->requestedPaths.isEmpty());
     }
 
@@ -269,7 +273,7 @@ private slots:
     {
         QFETCH(bool, byProcessId);
         publish(kNew);
-        if (!byProcessId)   // the program's own file is what runs, as the real program would
+        if (!byProcessId)  // the program's own file is what runs, as the real program would
             writeFile(prog_, readAll("/bin/sleep"));
         QProcess running;
         running.start(byProcessId ? "/bin/sleep" : prog_, {"3"});
@@ -285,7 +289,7 @@ private slots:
         QCOMPARE(running.state(), QProcess::Running);
         QCOMPARE(updater.state(), QProcess::Running);
         QVERIFY(readAll(prog_) != kNew);
-        QCOMPARE(runUpdater(c), 9);   // a second updater for the same file steps back
+        QCOMPARE(runUpdater(c), 9);  // a second updater for the same file steps back
 
         QSignalSpy done(&updater, &QProcess::finished);
         QVERIFY(done.wait(30000));

@@ -59,7 +59,7 @@ void QtProgressDialog::progress(qint64 received, qint64 total)
         bar_->setMaximum(kSteps);
         bar_->setValue(int(qMin<qint64>(kSteps, received * kSteps / total)));
     } else {
-        bar_->setMaximum(0);   // busy bar while the size is unknown
+        bar_->setMaximum(0);  // busy bar while the size is unknown
     }
 }
 

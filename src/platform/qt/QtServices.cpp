@@ -9,11 +9,11 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QWindow>
-#include <QMessageBox>
-#include <QProcess>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -29,7 +29,7 @@ QByteArray processStartTime(qint64 pid)
     if (!stat.open(QIODevice::ReadOnly))
         return {};
     const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');   // the command name may hold blanks
+    const qsizetype close = line.lastIndexOf(')');  // the command name may hold blanks
     if (close < 0)
         return {};
     const QList<QByteArray> fields = line.mid(close + 2).split(' ');
@@ -186,21 +186,20 @@ protected:
                     break;
                 QWindow* window = widget_ ? widget_->windowHandle() : nullptr;
                 if (window && window->startSystemMove()) {
-                    armed_ = false;   // the window system has the pointer now
+                    armed_ = false;  // the window system has the pointer now
                     return true;
                 }
                 following_ = true;
             }
             if (widget_)
                 widget_->move(windowAt_ + (now - origin_));
-            return true;   // the control below must not take this as a drag of its own
+            return true;  // the control below must not take this as a drag of its own
         }
         case QEvent::MouseButtonRelease:
             pressed_ = false;
             armed_ = following_ = false;
             break;
-        default:
-            break;
+        default: break;
         }
         return QObject::eventFilter(watched, event);
     }

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QWidget>
+
 #include <map>
 #include <memory>
 

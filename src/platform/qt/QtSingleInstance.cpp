@@ -81,7 +81,7 @@ QtSingleInstance::QtSingleInstance(const QString& programPath, const QStringList
 QtSingleInstance::~QtSingleInstance()
 {
     if (server_)
-        server_->close();   // removes the socket file
+        server_->close();  // removes the socket file
     if (lock_)
         lock_->unlock();
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QStringList>
+
 #include <memory>
 
 class QLocalServer;
@@ -29,7 +30,7 @@ public:
     bool activateRunning(const QString& keys1, const QString& keys2) override;
     void setActivationHandler(ActivationHandler handler) override { handler_ = std::move(handler); }
 
-    QString lockPath() const;     // empty when no folder is usable
+    QString lockPath() const;  // empty when no folder is usable
     QString socketPath() const;
     bool holdsLock() const;
     bool isListening() const;

@@ -19,7 +19,13 @@ bool QtTrayIcon::show(const QString& toolTip)
         connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
             // the handler may hide the icon; let the click finish first
             const int code = codeFor(r);
-            QMetaObject::invokeMethod(this, [this, code] { if (handler_) handler_(code); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this,
+                [this, code] {
+                    if (handler_)
+                        handler_(code);
+                },
+                Qt::QueuedConnection);
         });
     }
     icon_->setToolTip(toolTip);

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QFrame>
 #include <QLabel>
@@ -19,7 +20,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QDir>
 #include <QUrl>
 
 namespace {
@@ -154,7 +154,7 @@ WindowBinding::WindowBinding(MainWindow& model, QObject* parent) : QObject(paren
         widgets_[c] = w;
         controls_[w] = c;
         w->installEventFilter(this);
-        w->setAcceptDrops(true);   // every control takes drags, so none falls through to a panel behind it
+        w->setAcceptDrops(true);  // every control takes drags, so none falls through to a panel behind it
         if (c->handles(ControlEvent::MouseMove))
             w->setMouseTracking(true);
         syncAll(c);
@@ -236,8 +236,7 @@ QWidget* WindowBinding::create(Control* c, QWidget* parent)
         connect(w, &QAbstractButton::clicked, c, [c] { c->fire(ControlEvent::Click); });
         return w;
     }
-    case ControlKind::Picture:
-        return new PictureLabel(c, parent);
+    case ControlKind::Picture: return new PictureLabel(c, parent);
     case ControlKind::TextBox: {
         auto* w = new QLineEdit(parent);
         connect(w, &QLineEdit::textEdited, c, [this, c](const QString& t) {
@@ -283,22 +282,20 @@ QWidget* WindowBinding::create(Control* c, QWidget* parent)
         w->setDragDropMode(QAbstractItemView::DropOnly);
         w->setLayoutMode(QListView::Batched);
         w->setModel(new ControlListModel(c, w));
-        connect(w->selectionModel(), &QItemSelectionModel::currentRowChanged, c,
-                [this, c](const QModelIndex& current) {
-                    if (syncing_)
-                        return;
-                    syncing_ = true;
-                    c->setListIndex(current.isValid() ? current.row() : -1);
-                    syncing_ = false;
-                    c->fire(ControlEvent::Click);
-                });
+        connect(w->selectionModel(), &QItemSelectionModel::currentRowChanged, c, [this, c](const QModelIndex& current) {
+            if (syncing_)
+                return;
+            syncing_ = true;
+            c->setListIndex(current.isValid() ? current.row() : -1);
+            syncing_ = false;
+            c->fire(ControlEvent::Click);
+        });
         connect(w, &QListView::doubleClicked, c, [c](const QModelIndex&) { c->fire(ControlEvent::DblClick); });
         w->viewport()->installEventFilter(this);
         controls_[w->viewport()] = c;
         return w;
     }
-    case ControlKind::Timer:
-        break;
+    case ControlKind::Timer: break;
     }
     return new QWidget(parent);
 }
@@ -351,9 +348,7 @@ void WindowBinding::sync(Control* c, int property)
             b->update();
         }
         break;
-    case Control::Property::ToolTip:
-        w->setToolTip(c->toolTip());
-        break;
+    case Control::Property::ToolTip: w->setToolTip(c->toolTip()); break;
     case Control::Property::Geometry: {
         const TwipRect& r = c->rect();
         if (isForm) {
@@ -408,9 +403,7 @@ void WindowBinding::sync(Control* c, int property)
             e->setAlignment(c->align() == TextAlign::Center ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
         break;
     }
-    case Control::Property::Picture:
-        w->update();
-        break;
+    case Control::Property::Picture: w->update(); break;
     case Control::Property::Selection:
         if (auto* e = qobject_cast<QLineEdit*>(w))
             e->setSelection(c->selStart(), c->selLength());
@@ -522,8 +515,7 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
             c->fire(ControlEvent::Resize);
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return QObject::eventFilter(watched, event);
 }
