@@ -1,6 +1,6 @@
 // Dropping play lists on the list: how long the window is busy, against reading the same bytes raw.
 #include "BenchUtil.h"
-#include "app/MainWindow.h"
+#include "Doubles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -57,11 +57,9 @@ int main(int argc, char** argv)
     for (const auto& c : cases) {
         const QString path = dir.filePath(QLatin1String(c.name));
         write(path, c.bytes);
-        MainWindowServices services;
-        services.environment.programFolder = dir.path() + u'/';
-        services.environment.exeBaseName = QStringLiteral("bench");
-        MainWindow window(services);
-        window.InitSettingsFile();
+        TestWindow doubles({.folder = dir.path()});
+        MainWindow& window = *doubles;
+        window.Form_Load();
         const double raw = medianMs(
             [&] {
                 QFile f(path);

@@ -24,8 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                               QString()};
     WholeNameIndex names;
     names.rebuild(entries);
-    linkmsg::Framer framer;
-    framer.setWholeName([&](QByteArrayView name) { return names.isWhole(name); });
+    linkmsg::Framer framer(&names);
     qsizetype total = 0;
     auto check = [&](const QByteArray& m) {
         total += m.size();

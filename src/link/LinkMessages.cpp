@@ -1,5 +1,6 @@
 #include "link/LinkMessages.h"
 
+#include "link/WholeNameIndex.h"
 #include "platform/Codec.h"
 
 #include <QStringView>
@@ -300,7 +301,7 @@ std::optional<QByteArray> Framer::next()
             if (end >= 0)
                 return take(end);
             const qsizetype nameAt = start_ + 4 + kKeywords[1].size();
-            if (wholeName_ && wholeName_(QByteArrayView(data_).sliced(nameAt)))
+            if (names_ && names_->isWhole(QByteArrayView(data_).sliced(nameAt)))
                 return take(data_.size());
             return std::nullopt;
         }

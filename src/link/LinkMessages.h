@@ -5,8 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
+
+class WholeNameIndex;
 
 // The text messages of the link: a 4-digit type code, then the body.
 namespace linkmsg {
@@ -47,11 +48,14 @@ int FindRequestedEntry(const QStringList& entries, const QString& name);
 // is whole when its announced number of entries has arrived or the next message begins; it ends
 // after kMaxEntries entries, and anything but a message head after such a list is an overflow.
 // A track request is whole when the next message begins or when its text so far is a whole
-// name (see setWholeName). A reset request is whole at its keyword. Anything else runs to the
+// name (see WholeNameIndex). A reset request is whole at its keyword. Anything else runs to the
 // next message. At a pause or at the end of the connection flush() hands on what is left.
 // Bytes before a message head are dropped.
 class Framer {
 public:
+    // names: tells whether the bytes of a requested name so far can be nothing but the whole
+    // name; without it a request ends only with the next message or a pause.
+    explicit Framer(WholeNameIndex* names = nullptr) : names_(names) {}
     void append(QByteArrayView bytes);
     std::optional<QByteArray> next();
     // At a long pause or at the end of the connection: the message begun so far, as it stands;
@@ -61,8 +65,6 @@ public:
     void clear();
     // More than kMaxEntries entries came in one list: the rest should go with the connection.
     bool overflowed() const { return overflow_; }
-    // Tells whether the bytes of a requested name so far can be nothing but the whole name.
-    void setWholeName(std::function<bool(QByteArrayView name)> test) { wholeName_ = std::move(test); }
 
 private:
     enum class Head { None, Partial, Notice, TrackList, Request, Reset, OtherCommand };
@@ -84,7 +86,7 @@ private:
     qint64 announced_ = -1;
     bool capped_ = false;
     bool overflow_ = false;
-    std::function<bool(QByteArrayView)> wholeName_;
+    WholeNameIndex* names_;
 };
 
 }  // namespace linkmsg

@@ -5,8 +5,6 @@
 #include <QObject>
 #include <QTimer>
 
-#include <functional>
-
 // The receiving end of one connection: buffers what arrives and hands on whole messages, one
 // at a time, as their content tells (see linkmsg::Framer). A message with no end of its own
 // is handed on when the connection ends or after a quiet period long enough to join the pieces
@@ -16,14 +14,8 @@ class MessageReader : public QObject {
 public:
     static constexpr int kQuietMs = 1500;
 
-    struct Handlers {
-        std::function<void(const QByteArray& message)> message;
-        // more than the reader may hold, or a list with more entries than fit: drop the connection
-        std::function<void()> overflow;
-        // whether the text of a track request so far is a whole name (optional)
-        std::function<bool(QByteArrayView name)> wholeName;
-    };
-    MessageReader(Handlers handlers, qsizetype maxBuffered, QObject* parent = nullptr);
+    // names: see linkmsg::Framer (may be null)
+    MessageReader(qsizetype maxBuffered, WholeNameIndex* names = nullptr, QObject* parent = nullptr);
 
     void feed(const QByteArray& bytes);
     // The connection has ended, after these last bytes: what was begun is handed on as it stands.
@@ -32,10 +24,14 @@ public:
     void reset();
     qsizetype buffered() const { return framer_.buffered(); }
 
+signals:
+    void message(const QByteArray& message);
+    // more than the reader may hold, or a list with more entries than fit: drop the connection
+    void overflow();
+
 private:
     void drain();
 
-    Handlers handlers_;
     qsizetype maxBuffered_;
     linkmsg::Framer framer_;
     QTimer quiet_;

@@ -1,8 +1,9 @@
 #include "player/RunFile.h"
 
+#include "platform/IDialogs.h"
+#include "platform/PathHelpers.h"
 #include "platform/TextFile.h"
 #include "player/DesktopApps.h"
-#include "player/PathHelpers.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -101,10 +102,8 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
     return finish(program);
 }
 
-qint64 OpenInBrowser(IProcessLauncher* launcher, const QString& address, WindowStyle style)
+qint64 OpenInBrowser(IProcessLauncher& launcher, const QString& address, WindowStyle style)
 {
-    if (!launcher)
-        return 0;
     QString program;
     {
         const Probe page(QStringLiteral("ZepX00001.html"), QByteArrayLiteral(" \r\n"));
@@ -119,7 +118,17 @@ qint64 OpenInBrowser(IProcessLauncher* launcher, const QString& address, WindowS
         program = QStringLiteral("xdg-open");
 #endif
     }
-    return launcher->start(program, {address}, style);
+    return launcher.start(program, {address}, style);
+}
+
+qint64 OpenInTextEditor(IProcessLauncher& launcher, const QString& file)
+{
+#ifdef Q_OS_WIN
+    const desktopapps::Command editor{QStringLiteral("Notepad.exe"), {file}};
+#else
+    const desktopapps::Command editor = desktopapps::textEditorFor(file);
+#endif
+    return editor.isValid() ? launcher.start(editor.program, editor.arguments, WindowStyle::NormalFocus) : 0;
 }
 
 }  // namespace runfile

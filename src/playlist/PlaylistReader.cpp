@@ -1,7 +1,7 @@
 #include "playlist/PlaylistReader.h"
 
 #include "platform/Codec.h"
-#include "player/PathHelpers.h"
+#include "platform/PathHelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -210,18 +210,6 @@ ReadResult readPls(const QString& path, int maxEntries)
 }
 
 }  // namespace
-
-QStringList entriesOf(const QStringList& lines, int maxEntries)
-{
-    QStringList entries;
-    for (const QString& line : lines) {
-        if (entries.size() >= maxEntries)
-            break;
-        if (isEntry(line))
-            entries.append(line);
-    }
-    return entries;
-}
 
 ReadResult readEntries(const QString& path, int maxEntries)
 {

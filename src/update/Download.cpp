@@ -1,6 +1,7 @@
 #include "update/Download.h"
 
-#include "platform/Progress.h"
+#include "platform/IEventPump.h"
+#include "platform/IProgressDialog.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -68,10 +69,11 @@ public:
             stop(Error::Timeout, 0, QStringLiteral("Zeitüberschreitung: Download dauert zu lange"));
         });
         if (options_.progress) {
-            options_.progress->begin(options_.progressTitle, url_.fileName(), [this, &loop] {
-                // the dialog may call this from inside progress(): abort once we are back in the loop
+            // the dialog may say so from inside progress(): abort once we are back in the loop
+            QObject::connect(options_.progress, &IProgressDialog::canceled, &loop, [this, &loop] {
                 QTimer::singleShot(0, &loop, [this] { stop(Error::Cancelled, 0, QStringLiteral("abgebrochen")); });
             });
+            options_.progress->begin(options_.progressTitle, url_.fileName());
         }
         total.start(options_.totalTimeoutMs);
 
@@ -252,8 +254,8 @@ Result fetch(const QString& urlText, const QString& destinationText, int ifExist
     if (targetInfo.exists() && ifExists != kOverwrite)
         return failure(Error::Destination, 0, QStringLiteral("Ziel existiert schon: ") + target);
 
-    if (options.pumpEvents)
-        options.pumpEvents();
+    if (options.events)
+        options.events->processPendingEvents();
 
     QSaveFile file(target);
     file.setDirectWriteFallback(false);
@@ -278,7 +280,7 @@ Result fetchVerified(const QString& url, const QString& destination, const Optio
     Options small = options;
     small.maxBytes = kMaxChecksumBytes;
     small.progress = nullptr;
-    small.pumpEvents = nullptr;
+    small.events = nullptr;
     const Result sum = fetch(withoutEnclosingQuotes(url) + QStringLiteral(".sha256"),
                              scratch.filePath(QStringLiteral("sum")), kOverwrite, small);
     const QByteArray expected = sum.ok() ? PublishedChecksum(sum.path) : QByteArray();

@@ -3,8 +3,7 @@
 #include <QString>
 #include <QUrl>
 
-#include <functional>
-
+class IEventPump;
 class IProgressDialog;
 
 // Fetches one file from a web address into a local path, always fresh from the network.
@@ -25,7 +24,7 @@ struct Options {
     IProgressDialog* progress = nullptr;
     QString progressTitle = QStringLiteral("Download");
     // lets the window's pending events run once before the transfer
-    std::function<void()> pumpEvents;
+    IEventPump* events = nullptr;
 };
 
 enum class Error {

@@ -135,7 +135,7 @@ void EndingsTest::signalsSaveOnce()
     const QString list = folder + QStringLiteral("meine listen/liste.m3u");
     QDir().mkpath(folder + QStringLiteral("meine listen"));
     writeFile(list, "#EXTM3U\r\n  /m/lead blanks.mp3\r\n  sub/relative.mp3\r\n  http://host/s\r\n/m/plain.avi\r\n");
-    TestWindow exitButton(u'"' + list + u'"');
+    TestWindow exitButton({.commandLine = u'"' + list + u'"'});
     exitButton->Form_Load();
     exitButton->ExitBtn_Click();
     const QByteArray settings = readAll(exitButton.path(kIni));

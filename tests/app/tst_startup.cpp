@@ -1,7 +1,6 @@
 #include "Doubles.h"
 #include "app/Ini.h"
 #include "platform/Codec.h"
-#include "platform/Installation.h"
 
 #include <QDir>
 #include <QTest>
@@ -34,8 +33,6 @@ private slots:
     void unreadablePlaylist();
     void settingsFolder_data();
     void settingsFolder();
-    void installedCopy_data();
-    void installedCopy();
 };
 
 void StartupTest::firstStart()
@@ -191,11 +188,11 @@ void StartupTest::exitAndRestart()
     w->AutoSaveCheck.setValue(autoSave ? 1 : 0);
     w->TargetText.setText(QStringLiteral("10.0.0.7"));
     w->CheckMinimize.setValue(0);
-    writeFile(w.path(QStringLiteral("mirovell_TmpPlst.m3u")), "#EXTM3U\r\n/old.avi\r\n");
+    writeFile(w.kept(), "#EXTM3U\r\n/old.avi\r\n");
     w->ExitBtn_Click();
     QCOMPARE(w.host.quits, 1);
     QCOMPARE(setting(w, "LastSettings", "AutoSavePlaylist"), kept ? QStringLiteral("1") : QStringLiteral("0"));
-    QCOMPARE(QFile::exists(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))), kept);
+    QCOMPARE(QFile::exists(w.kept()), kept);
     QCOMPARE(w->ConnectStatus.text(), QStringLiteral("Closed"));
 
     w.restart();
@@ -225,19 +222,19 @@ void StartupTest::commandLine()
     TestWindow w;
     // LF line endings and an M3U header: written on Linux
     writeFile(w.path(QStringLiteral("my list.m3u")), "#EXTM3U\n#EXTINF:1,one\n/a/one.avi\n\n/a/two.avi\n");
-    writeFile(w.path(QStringLiteral("mirovell_TmpPlst.m3u")), "#EXTM3U\r\n/kept.avi\r\n");
+    writeFile(w.kept(), "#EXTM3U\r\n/kept.avi\r\n");
     writeFile(w.path(QStringLiteral("mirovell.ini")), "[LastSettings]\r\nAutoSavePlaylist=0\r\n");
     w.restart(argument.contains(u'%') ? argument.arg(w.folderPath.chopped(1)) : argument);
     w->Form_Load();
     if (expected == QStringList{QStringLiteral("/kept.avi")}) {
         // AutoSavePlaylist "0" without a start file: the kept list is dropped
         QCOMPARE(w->FilmList.count(), 0);
-        QVERIFY(!QFile::exists(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))));
+        QVERIFY(!QFile::exists(w.kept()));
         QCOMPARE(w->AutoSaveCheck.value(), 0);
     } else {
         QCOMPARE(w->FilmList.items(), expected);
         QCOMPARE(w->AutoSaveCheck.value(), 1);
-        QVERIFY(QFile::exists(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))));
+        QVERIFY(QFile::exists(w.kept()));
     }
 }
 
@@ -276,7 +273,7 @@ void StartupTest::unreadablePlaylist()
 {
     TestWindow w;
     // a folder in place of the kept list, and a binary file as the start file
-    QVERIFY(QDir().mkpath(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))));
+    QVERIFY(QDir().mkpath(w.kept()));
     w->Form_Load();
     QCOMPARE(w->FilmList.count(), 0);
     QByteArray binary(200000, '\0');
@@ -287,7 +284,7 @@ void StartupTest::unreadablePlaylist()
     w->Form_Load();
     QVERIFY(w->FilmList.count() <= Control::kMaxItems);
     w->ExitBtn_Click();
-    QVERIFY(QFileInfo(w.path(QStringLiteral("mirovell_TmpPlst.m3u"))).isDir());
+    QVERIFY(QFileInfo(w.kept()).isDir());
 }
 
 void StartupTest::settingsFolder_data()
@@ -300,54 +297,22 @@ void StartupTest::settingsFolder_data()
 void StartupTest::settingsFolder()
 {
     QFETCH(bool, installed);
-    QTemporaryDir home;
-    TestWindow w;
-    MainWindowServices s = w->services();
-    s.environment.installed = installed;
-    s.environment.configFolder = home.path() + QStringLiteral("/config/Mirovell");
-    const QString kept = (installed ? s.environment.configFolder + u'/' : w.folderPath) + QStringLiteral("mirovell");
+    QTemporaryDir home, program;
+    const QString config = home.path() + QStringLiteral("/config/Mirovell");
+    const QString kept = (installed ? config : program.path()) + QStringLiteral("/mirovell");
     const QStringList entries{QStringLiteral("/m/a.avi")};
     for (const QStringList& add : {entries, QStringList()}) {  // the second start finds what the first one kept
-        MainWindow window(s);
-        window.Form_Load();
-        QCOMPARE(window.SettingsFilePath, kept + QStringLiteral(".ini"));
-        QCOMPARE(window.TempPlaylistPath, kept + QStringLiteral("_TmpPlst.m3u"));
-        window.FilmList.addItems(add);
-        QCOMPARE(window.FilmList.items(), entries);
-        window.ExitBtn_Click();
+        TestWindow w({.folder = program.path(), .installed = installed, .configFolder = config});
+        w->Form_Load();
+        QCOMPARE(w->settings().SettingsFilePath(), kept + QStringLiteral(".ini"));
+        QCOMPARE(w->settings().TempPlaylistPath(), kept + QStringLiteral("_TmpPlst.m3u"));
+        w->FilmList.addItems(add);
+        QCOMPARE(w->FilmList.items(), entries);
+        w->ExitBtn_Click();
     }
     // nothing of an installed copy beside the program, and no settings in the user's folder for the other
-    QCOMPARE(QDir(w.folderPath).isEmpty(), installed);
-    QCOMPARE(QFileInfo::exists(s.environment.configFolder), installed);
-}
-
-void StartupTest::installedCopy_data()
-{
-    // folders inside a temporary folder that holds bin/ and link -> bin; "" for none
-    QTest::addColumn<QString>("programFolder");
-    QTest::addColumn<QString>("installFolder");
-    QTest::addColumn<bool>("installed");
-    QTest::newRow("the install folder") << QString("bin/") << QString("bin") << true;
-    QTest::newRow("reached through a link") << QString("link/") << QString("bin") << true;
-    QTest::newRow("another folder") << QString("/") << QString("bin") << false;
-    QTest::newRow("install folder missing") << QString("bin/") << QString("nowhere") << false;
-    QTest::newRow("no install folder") << QString("bin/") << QString() << false;
-}
-
-void StartupTest::installedCopy()
-{
-    QFETCH(QString, programFolder);
-    QFETCH(QString, installFolder);
-    QFETCH(bool, installed);
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bin")));
-    QVERIFY(QFile::link(dir.path() + QStringLiteral("/bin"), dir.path() + QStringLiteral("/link")));
-    const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
-    QCOMPARE(installation::isInstalledCopy(at(programFolder), at(installFolder)), installed);
-
-    // one folder level in the XDG configuration home
-    qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-    QCOMPARE(installation::userConfigFolder(), dir.path() + QStringLiteral("/Mirovell"));
+    QCOMPARE(QDir(program.path()).isEmpty(), installed);
+    QCOMPARE(QFileInfo::exists(config), installed);
 }
 
 QTEST_GUILESS_MAIN(StartupTest)

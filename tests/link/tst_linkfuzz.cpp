@@ -117,7 +117,7 @@ private slots:
 
         QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
         QCOMPARE(sorted(sender->FilmList.items()), sorted(kList));
-        QVERIFY(sender.runningStarts() <= 1);
+        QVERIFY(sender.launcher.running() <= 1);
         QVERIFY(receiver->FilmRemoteList.count() <= 32767);
 
         // the link still works: the list reaches the receiver, and a double-click there is obeyed
@@ -126,7 +126,7 @@ private slots:
                 sender.tick();
                 receiver.tick();
                 return receiver->FilmRemoteList.items() == sender->FilmList.items() &&
-                       receiver->Winsock_ClientSend->state() == linkstate::Connected;
+                       receiver->receivingEnd().requestSocket().state() == LinkState::Connected;
             }(),
             15000);
         const QString wanted = receiver->FilmRemoteList.item(3);

@@ -83,8 +83,7 @@ private slots:
         QFETCH(bool, whole);
         WholeNameIndex names;
         names.rebuild({"/m/Folge 1", "/m/Folge 11", "/m/b.avi", "/m/Übung.avi", "/m/zwei", "/m/zwei"});
-        Framer f;
-        f.setWholeName([&](QByteArrayView n) { return names.isWhole(n); });
+        Framer f(&names);
         f.append("1113STARTTRACK:" + name);
         QCOMPARE(f.next().has_value(), whole);
 

@@ -1,5 +1,5 @@
 #include "Doubles.h"
-#include "platform/qt/QtServices.h"
+#include "platform/qt/QtProcessLauncher.h"
 #include "player/RunFile.h"
 
 #include <QDir>
@@ -96,7 +96,7 @@ void RunFileTest::openInBrowser()
 {
     const QString address = QStringLiteral("https://example.org/seite?a=1&b=%20x");
     QtProcessLauncher launcher;
-    QVERIFY(runfile::OpenInBrowser(&launcher, address, WindowStyle::NormalFocus) > 0);
+    QVERIFY(runfile::OpenInBrowser(launcher, address, WindowStyle::NormalFocus) > 0);
     const QString record = QFileInfo(browser_).path() + QStringLiteral("/browser-args.txt");
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
     QCOMPARE(readAll(record), address.toUtf8() + '\n');
@@ -104,7 +104,7 @@ void RunFileTest::openInBrowser()
     // no browser: the desktop's URL opener
     writeFile(xdg_.filePath(QStringLiteral("config/mimeapps.list")), "[Default Applications]\n");
     RecordingLauncher opener;
-    QVERIFY(runfile::OpenInBrowser(&opener, address, WindowStyle::NormalFocus) > 0);
+    QVERIFY(runfile::OpenInBrowser(opener, address, WindowStyle::NormalFocus) > 0);
     QCOMPARE(opener.starts.at(0).program + u' ' + opener.starts.at(0).arguments.join(u' '), "xdg-open " + address);
 }
 

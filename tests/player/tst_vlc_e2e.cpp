@@ -1,5 +1,5 @@
 #include "Doubles.h"
-#include "platform/qt/QtServices.h"
+#include "platform/qt/QtProcessLauncher.h"
 
 #include <QDir>
 #include <QProcess>
@@ -81,12 +81,9 @@ void VlcEndToEndTest::listPlaysToTheEnd()
                           .toUtf8());
     QFile::setPermissions(player, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    TestWindow doubles(QString(), program);
     QtProcessLauncher launcher;
-    MainWindowServices services = doubles->services();
-    services.processes = &launcher;
-    services.switchOnTop = nullptr;  // the doubles' window bound it to its own pin
-    MainWindow w(services);
+    TestWindow doubles({.folder = program, .processes = &launcher});
+    MainWindow& w = *doubles;
     w.Form_Load();
     w.VlcPath.setText(player);
     w.FilmList_OLEDragDrop({clip});
@@ -100,7 +97,7 @@ void VlcEndToEndTest::listPlaysToTheEnd()
         return out.indexOf(
             QStringLiteral("`%1' successfully opened").arg(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)));
     };
-    const qsizetype listOpened = opened(w.TempPlaylistPath), filmOpened = opened(clip);
+    const qsizetype listOpened = opened(doubles.kept()), filmOpened = opened(clip);
     QVERIFY2(listOpened >= 0, qPrintable(out.right(3000)));
     QVERIFY2(filmOpened > listOpened, qPrintable(out.right(3000)));
     QVERIFY2(out.contains(QStringLiteral("using video decoder module")), "no video decoded");

@@ -1,12 +1,14 @@
 #include "Doubles.h"
-#include "platform/qt/QtServices.h"
+#include "platform/qt/QtProcessLauncher.h"
+#include "player/VlcStarter.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
 // The command lines given to the player, checked by starting a stand-in that records its
-// arguments; and the check that VLC is where the path field says.
+// arguments; the check that VLC is where the path field says; and the one sending VLC.
 class VlcStartTest : public QObject {
     Q_OBJECT
 private slots:
@@ -14,7 +16,37 @@ private slots:
     void startsThePlayer();
     void locationCheck_data();
     void locationCheck();
+    void sendingVlcEndsBeforeTheNextStarts_data();
+    void sendingVlcEndsBeforeTheNextStarts();
 };
+
+namespace {
+
+// A stand-in for VLC: it writes one argument a line beside itself.
+const QByteArray kRecorder =
+    "#!/bin/sh\nout=\"$(dirname \"$0\")/args.txt\"\n"
+    "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n";
+
+void writeProgram(const QString& path, const QByteArray& script)
+{
+    writeFile(path, script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// Real processes; counts the starts made while a process started before still runs.
+struct CheckingLauncher : QtProcessLauncher {
+    qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override
+    {
+        for (qint64 pid : pids)
+            overlaps += isRunning(pid);
+        pids.push_back(QtProcessLauncher::start(program, arguments, style));
+        return pids.back();
+    }
+    std::vector<qint64> pids;
+    int overlaps = 0;
+};
+
+}  // namespace
 
 void VlcStartTest::startsThePlayer_data()
 {
@@ -57,18 +89,12 @@ void VlcStartTest::startsThePlayer()
     QTemporaryDir dir;
     QVERIFY(QDir().mkpath(dir.filePath(folder)));
     const QString player = dir.filePath(folder + QStringLiteral("/vlc"));
-    // a stand-in for VLC: it writes one argument a line beside itself
-    writeFile(player, "#!/bin/sh\nout=\"$(dirname \"$0\")/args.txt\"\n"
-                      "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
-    QFile::setPermissions(player, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    writeProgram(player, kRecorder);
     writeFile(dir.filePath(folder + QStringLiteral("/mirovell.ini")),
               "[LastSettings]\r\nMinimizeOnStart=1\r\nAutoSavePlaylist=0\r\n");
-    TestWindow doubles(QString(), dir.filePath(folder));
     QtProcessLauncher launcher;
-    MainWindowServices s = doubles->services();
-    s.processes = &launcher;
-    s.switchOnTop = nullptr;  // the doubles' window bound it to its own pin
-    MainWindow w(s);
+    TestWindow doubles({.folder = dir.filePath(folder), .processes = &launcher});
+    MainWindow& w = *doubles;
     w.Form_Load();
     w.VlcPath.setText(pathText.arg(player));
     w.ProtokollCombo.setText(protocol);
@@ -78,11 +104,10 @@ void VlcStartTest::startsThePlayer()
 
     const QString record = dir.filePath(folder + QStringLiteral("/args.txt"));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
-    QCOMPARE(QString::fromUtf8(readAll(record)),
-             (protocol == u"-" ? argument.arg(w.TempPlaylistPath) : argument) + u'\n');
+    QCOMPARE(QString::fromUtf8(readAll(record)), (protocol == u"-" ? argument.arg(doubles.kept()) : argument) + u'\n');
     QVERIFY(doubles.host.minimized);
     QVERIFY(doubles.dialogs.messages.empty());
-    QCOMPARE(readAll(w.TempPlaylistPath),
+    QCOMPARE(readAll(doubles.kept()),
              protocol == u"-" ? QByteArray("#EXTM3U\r\n/m/a film.mkv\r\n/m/b.avi\r\n") : QByteArray());
 }
 
@@ -119,7 +144,7 @@ void VlcStartTest::locationCheck()
     const auto at = [root = w.folderPath.chopped(1)](QString t) { return t.replace(QStringLiteral("%1"), root); };
     writeFile(w.path(QStringLiteral("vlc")), "#!/bin/sh\n");
     QDir().mkpath(w.path(QStringLiteral("empty")));
-    w->InitSettingsFile();
+    w->Form_Load();
     w->FilmList.addItem(QStringLiteral("/m/a.avi"));
     w->VlcPath.setText(at(pathText));
     w->VlcPath.fire(ControlEvent::GotFocus);
@@ -149,11 +174,54 @@ void VlcStartTest::locationCheck()
     }
     QCOMPARE(w.launcher.starts.size(), size_t(startedWith.isEmpty() ? 0 : 1));
     if (send)  // nor is the streaming list written
-        QVERIFY(!QFile::exists(w->TempPlaylistPath));
+        QVERIFY(!QFile::exists(w.kept()));
     if (!startedWith.isEmpty()) {
         QCOMPARE(w.launcher.starts[0].program, at(startedWith));
         QCOMPARE(w.launcher.starts[0].style, WindowStyle::NormalFocus);
     }
+}
+
+// Exactly one sending VLC runs: a restart waits, on the event loop, until the old one has ended,
+// and kills it when it does not end within the grace period.
+void VlcStartTest::sendingVlcEndsBeforeTheNextStarts_data()
+{
+    QTest::addColumn<QByteArray>("onTerm");  // what the stand-in does when it is told to end
+    QTest::addColumn<bool>("killed");
+    QTest::newRow("ends at once") << QByteArray("exit 0") << false;
+    QTest::newRow("ends after 300 ms") << QByteArray("sleep 0.3; exit 0") << false;
+    QTest::newRow("ignores it") << QByteArray() << true;
+}
+
+void VlcStartTest::sendingVlcEndsBeforeTheNextStarts()
+{
+    QFETCH(QByteArray, onTerm);
+    QFETCH(bool, killed);
+    QTemporaryDir dir;
+    const QString player = dir.filePath(QStringLiteral("vlc"));
+    writeProgram(player, "#!/bin/sh\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done\n");
+    Control path(QStringLiteral("VlcPath"), ControlKind::TextBox, nullptr, {}, player);
+    CheckingLauncher launcher;
+    ScriptedDialogs dialogs;
+    const int grace = 1500;
+    VlcStarter starter(path, launcher, dialogs, grace);
+    const QStringList options{QStringLiteral("#EXTVLCOPT:sout=#standard{dst=h}")};
+    starter.startSending(dir.filePath(QStringLiteral("list.m3u")), options);
+    QCOMPARE(launcher.pids.size(), size_t(1));
+    const qint64 first = starter.sendingVlcProcess();
+    QTest::qWait(200);  // the stand-in has set up its trap
+    QElapsedTimer waited;
+    waited.start();
+    starter.startSending(dir.filePath(QStringLiteral("list.m3u")), options);
+    starter.startSending(dir.filePath(QStringLiteral("list.m3u")), options);  // still one start waits
+    QTRY_COMPARE_WITH_TIMEOUT(launcher.pids.size(), size_t(2), 10000);
+    QCOMPARE(waited.elapsed() >= grace, killed);
+    QCOMPARE(launcher.overlaps, 0);
+    QVERIFY(!launcher.isRunning(first));
+    QCOMPARE(starter.sendingVlcProcess(), launcher.pids.back());
+    QTest::qWait(300);
+    QCOMPARE(launcher.pids.size(), size_t(2));
+    starter.shutDown();
+    launcher.kill(launcher.pids.back());
 }
 
 QTEST_GUILESS_MAIN(VlcStartTest)

@@ -91,7 +91,7 @@ private slots:
         w->List_Count.fire(ControlEvent::Click);
         QCOMPARE(w.launcher.starts.size(), size_t(1));
         QVERIFY(w.launcher.starts[0].program.endsWith(QLatin1String("/sh")));
-        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{"--editor", w->TempPlaylistPath}));
+        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{"--editor", w.kept()}));
 
         // no editor anywhere: the user is told, nothing ends
         writeFile(at("config/mimeapps.list"), "[Default Applications]\n");
@@ -99,7 +99,7 @@ private slots:
         w->List_Count.fire(ControlEvent::Click);
         QCOMPARE(w.launcher.starts.size(), size_t(1));
         QCOMPARE(w.dialogs.messages.size(), size_t(1));
-        QVERIFY(w.dialogs.messages[0].text.contains(w->TempPlaylistPath));
+        QVERIFY(w.dialogs.messages[0].text.contains(w.kept()));
     }
 };
 

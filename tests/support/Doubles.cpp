@@ -51,8 +51,16 @@ QString ScriptedDialogs::openFile(const QString& initialFolder, const QString& t
 
 qint64 RecordingLauncher::start(const QString& program, const QStringList& arguments, WindowStyle style)
 {
+    overlaps += running() > 0;
     starts.push_back({program, arguments, style});
+    running_.push_back(failWith != 0);
     return failWith >= 0 ? failWith : qint64(1000 + starts.size());
+}
+
+bool RecordingLauncher::isRunning(qint64 pid)
+{
+    const qint64 i = pid - 1001;
+    return i >= 0 && i < qint64(running_.size()) && running_[size_t(i)];
 }
 
 bool RecordingLauncher::terminate(qint64 pid)
@@ -60,49 +68,87 @@ bool RecordingLauncher::terminate(qint64 pid)
     if (!isRunning(pid))
         return false;
     terminated.push_back(pid);
+    if (!ignoreTerminate)
+        running_[size_t(pid - 1001)] = false;
     return true;
 }
 
-bool RecordingLauncher::isRunning(qint64 pid) const
+bool RecordingLauncher::kill(qint64 pid)
 {
-    if (pid <= 1000 || pid > qint64(1000 + starts.size()))
+    if (!isRunning(pid))
         return false;
-    for (qint64 t : terminated)
-        if (t == pid)
-            return false;
+    killed.push_back(pid);
+    running_[size_t(pid - 1001)] = false;
     return true;
 }
 
-TestWindow::TestWindow(const QString& commandLine, const QString& folder)
+int RecordingLauncher::running() const
 {
-    if (folder.isEmpty()) {
+    return int(std::count(running_.begin(), running_.end(), true));
+}
+
+namespace {
+
+class OfflineSocket : public ILinkSocket {
+public:
+    LinkState state() const override { return state_; }
+    void setLocalPort(quint16 port) override { port_ = port; }
+    quint16 localPort() const override { return port_; }
+    void listen() override {}
+    void accept(qint64) override {}
+    void connectTo(const QString&, quint16) override
+    {
+        if (state_ == LinkState::Closed)
+            state_ = LinkState::Error;
+    }
+    bool sendData(const QByteArray&) override { return false; }
+    QByteArray getData() override { return {}; }
+    void close() override { state_ = LinkState::Closed; }
+    QString remoteHostIP() const override { return {}; }
+
+private:
+    LinkState state_ = LinkState::Closed;
+    quint16 port_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ILinkSocket> OfflineSockets::create()
+{
+    return std::make_unique<OfflineSocket>();
+}
+
+TestWindow::TestWindow(const Options& o) : options(o)
+{
+    if (o.folder.isEmpty()) {
         dir = std::make_unique<QTemporaryDir>();
         folderPath = dir->path() + u'/';
     } else {
-        folderPath = folder.endsWith(u'/') ? folder : folder + u'/';
+        folderPath = o.folder.endsWith(u'/') ? o.folder : o.folder + u'/';
     }
-    create(commandLine);
+    create();
 }
 
 TestWindow::~TestWindow() = default;
 
-void TestWindow::create(const QString& commandLine)
+void TestWindow::create()
 {
-    MainWindowServices s;
-    s.processes = &launcher;
-    s.dialogs = &dialogs;
-    s.window = &host;
-    s.clock = &clock;
-    s.environment.programFolder = folderPath;
-    s.environment.exeBaseName = QStringLiteral("mirovell");
-    s.environment.commandLine = commandLine;
-    window = std::make_unique<MainWindow>(s);
+    ProgramEnvironment env;
+    env.programFolder = folderPath;
+    env.exeBaseName = QStringLiteral("mirovell");
+    env.commandLine = options.commandLine;
+    env.installed = options.installed;
+    env.configFolder = options.configFolder;
+    window = std::make_unique<MainWindow>(MainWindowServices{
+        options.processes ? *options.processes : launcher, dialogs, options.window ? *options.window : host, host,
+        clock, instance, progress, tray, options.sockets ? *options.sockets : offline, env, options.ports});
 }
 
 void TestWindow::restart(const QString& commandLine)
 {
     window.reset();
-    create(commandLine);
+    options.commandLine = commandLine;
+    create();
 }
 
 QByteArray readAll(const QString& path)

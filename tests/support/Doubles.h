@@ -1,8 +1,15 @@
 #pragma once
 
 #include "app/MainWindow.h"
-#include "platform/Services.h"
-#include "platform/SingleInstance.h"
+#include "platform/IClock.h"
+#include "platform/IDialogs.h"
+#include "platform/IEventPump.h"
+#include "platform/ILinkSocketFactory.h"
+#include "platform/IProcessLauncher.h"
+#include "platform/IProgressDialog.h"
+#include "platform/ISingleInstance.h"
+#include "platform/ITrayIcon.h"
+#include "platform/IWindowHost.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -40,6 +47,8 @@ private:
     std::deque<QString> files_;
 };
 
+// Records every start; the processes it "starts" run until they are ended. Process ids are
+// 1001, 1002, ... in the order of the starts.
 class RecordingLauncher : public IProcessLauncher {
 public:
     struct Start {
@@ -48,17 +57,25 @@ public:
         WindowStyle style;
     };
     qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override;
+    bool isRunning(qint64 pid) override;
     bool terminate(qint64 pid) override;
-    bool isRunning(qint64 pid) const override;
+    bool kill(qint64 pid) override;
+    int running() const;
 
     std::vector<Start> starts;
-    std::vector<qint64> terminated;
-    qint64 failWith = -1;  // set to 0 to make every start fail
+    std::vector<qint64> terminated, killed;
+    qint64 failWith = -1;          // set to 0 to make every start fail
+    bool ignoreTerminate = false;  // processes go on after SIGTERM, until killed
+    int overlaps = 0;              // starts made while a process started before still ran
+
+private:
+    std::vector<bool> running_;
 };
 
-class RecordingWindowHost : public IWindowHost {
+// The window as the window system sees it; it really runs the events that wait, as the window
+// does, so re-entrancy shows in tests.
+class RecordingWindowHost : public IWindowHost, public IEventPump {
 public:
-    // really runs what waits, as the window does, so re-entrancy shows in tests
     void processPendingEvents() override
     {
         ++pumps;
@@ -71,22 +88,16 @@ public:
         ++activations;
     }
     bool isMinimized() const override { return minimized; }
+    bool isMaximized() const override { return maximized; }
     void setTopmost(bool on) override { topmost = on; }
     bool canStayOnTop() const override { return stayOnTop; }
-    void quit() override { ++quits; }
-    bool isMaximized() const override { return maximized; }
     void startSystemMove() override { ++moves; }
     void sendKeys(const QString& keys) override { typed << keys; }
+    void quit() override { ++quits; }
 
-    int moves = 0;
-    bool maximized = false;
-    bool stayOnTop = true;
+    int moves = 0, pumps = 0, activations = 0, quits = 0;
+    bool minimized = false, maximized = false, topmost = false, stayOnTop = true;
     QStringList typed;
-    int pumps = 0;
-    int activations = 0;
-    int quits = 0;
-    bool minimized = false;
-    bool topmost = false;
 };
 
 // Another instance runs or not, as the test says; requests to it are recorded.
@@ -98,11 +109,8 @@ public:
         requests << keys1 + u'|' + keys2;
         return true;
     }
-    void setActivationHandler(ActivationHandler h) override { handler = std::move(h); }
-
     bool other = false;
     QStringList requests;  // "keys1|keys2"
-    ActivationHandler handler;
 };
 
 class FixedClock : public IClock {
@@ -111,56 +119,85 @@ public:
     QTime time{13, 14, 15};
 };
 
-// A main window whose program folder is a fresh temporary folder, with every service a double.
+// The notification area: records what is shown; a click is an emit of activated().
+class RecordingTray : public ITrayIcon {
+public:
+    bool show(const QString& tip) override
+    {
+        shown = available;
+        toolTip = tip;
+        return available;
+    }
+    void hide() override { shown = false; }
+    bool isShown() const override { return shown; }
+
+    bool available = true, shown = false;
+    QString toolTip;
+};
+
+// Records what a transfer showed; can press "cancel" once a given amount has arrived.
+class RecordingProgress : public IProgressDialog {
+public:
+    void begin(const QString&, const QString&) override { ++begins; }
+    void progress(qint64 received, qint64) override
+    {
+        if (cancelAfter >= 0 && received >= cancelAfter) {
+            cancelAfter = -1;
+            emit canceled();
+        }
+    }
+    void end() override { ++ends; }
+    qint64 cancelAfter = -1;
+    int begins = 0, ends = 0;
+};
+
+// Sockets that never connect: where a test wires in no network, the link stays quietly down.
+class OfflineSockets : public ILinkSocketFactory {
+public:
+    std::unique_ptr<ILinkSocket> create() override;
+};
+
+// What a TestWindow takes from the test instead of its own doubles.
+struct TestWindowOptions {
+    QString commandLine = {};
+    QString folder = {};  // the program folder; a fresh temporary folder when empty
+    IProcessLauncher* processes = nullptr;
+    IWindowHost* window = nullptr;
+    ILinkSocketFactory* sockets = nullptr;
+    LinkPorts ports = {};
+    bool installed = false;
+    QString configFolder = {};
+};
+
+// A main window in its own program folder, with every service a double unless the options hand
+// in a real one.
 struct TestWindow {
-    explicit TestWindow(const QString& commandLine = {}, const QString& folder = {});
+    using Options = TestWindowOptions;
+    explicit TestWindow(const Options& options = {});
     ~TestWindow();
     MainWindow& operator*() { return *window; }
     MainWindow* operator->() { return window.get(); }
     QString path(const QString& name) const { return folderPath + name; }
+    QString kept() const { return path(QStringLiteral("mirovell_TmpPlst.m3u")); }
     // a second window on the same folder, as the next start of the program
     void restart(const QString& commandLine = {});
 
+    Options options;
     std::unique_ptr<QTemporaryDir> dir;
     QString folderPath;  // with trailing '/'
     ScriptedDialogs dialogs;
     RecordingLauncher launcher;
     RecordingWindowHost host;
     FixedClock clock;
+    RecordingSingleInstance instance;
+    RecordingProgress progress;
+    RecordingTray tray;
+    OfflineSockets offline;
     std::unique_ptr<MainWindow> window;
 
 private:
-    void create(const QString& commandLine);
+    void create();
 };
 
 QByteArray readAll(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
-
-// The notification area: records what is shown; click() plays a mouse event on the icon.
-class RecordingTray : public ITrayIcon {
-public:
-    bool show(const QString& tip) override
-    {
-        if (!available)
-            return false;
-        shown = true;
-        toolTip = tip;
-        ++shows;
-        return true;
-    }
-    void setToolTip(const QString& tip) override { toolTip = tip; }
-    void hide() override { shown = false; }
-    bool isShown() const override { return shown; }
-    void setMouseHandler(std::function<void(int)> h) override { handler = std::move(h); }
-    void click(int code)
-    {
-        if (handler)
-            handler(code);
-    }
-
-    bool available = true;
-    bool shown = false;
-    int shows = 0;
-    QString toolTip;
-    std::function<void(int)> handler;
-};

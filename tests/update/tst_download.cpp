@@ -1,6 +1,5 @@
 #include "Doubles.h"
 #include "HttpTestServer.h"
-#include "RecordingProgress.h"
 #include "update/Download.h"
 
 #include <QDir>

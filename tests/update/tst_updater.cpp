@@ -1,8 +1,8 @@
 #include "Doubles.h"
 #include "HttpTestServer.h"
-#include "RecordingProgress.h"
-#include "app/MainWindow.h"
+#include "app/Ini.h"
 #include "update/UpdateAddresses.h"
+#include "update/UpdateCheck.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -23,33 +23,24 @@ const QByteArray kNew = "#!/bin/sh\necho new > \"$MARKER_DIR/started\"\n";
 const QFile::Permissions kOpen = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                                  QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
 
-// A main window in the test's program folder, with every outside service recorded.
-struct UpdateWindow {
+// A started main window in the test's program folder.
+struct UpdateWindow : TestWindow {
     explicit UpdateWindow(const QString& folder, bool installed = false)
+        : TestWindow({.folder = folder, .installed = installed, .configFolder = folder + "/config"})
     {
-        MainWindowServices s;
-        s.processes = &launcher;
-        s.dialogs = &dialogs;
-        s.window = &host;
-        s.progress = &progress;
-        s.openInBrowser = [this](const QString& address) -> qint64 {
-            opened << address;
-            return 4711;
-        };
-        s.environment.programFolder = folder + u'/';
-        s.environment.exeBaseName = "mirovell";
-        s.environment.installed = installed;
-        s.environment.configFolder = folder + "/config";
-        window = std::make_unique<MainWindow>(s);
         window->Form_Load();
         window->TargetText.setText("10.1.2.3");
     }
+};
+
+// The update check alone, as "Update" runs it.
+struct Check {
+    Control caption{"UpdateCaption", ControlKind::Label, nullptr};
     ScriptedDialogs dialogs;
     RecordingLauncher launcher;
     RecordingWindowHost host;
     RecordingProgress progress;
-    QStringList opened;
-    std::unique_ptr<MainWindow> window;
+    UpdateCheck update{caption, dialogs, launcher, host, progress, {}};
 };
 
 }  // namespace
@@ -136,7 +127,7 @@ private slots:
         for (MessageAnswer a : answers)
             w.dialogs.answerMessage(a);
 
-        w.window->UpdateCaption.fire(ControlEvent::Click);
+        w->UpdateCaption.fire(ControlEvent::Click);
 
         QCOMPARE(w.dialogs.messages.size(), size_t(answers.size()));
         QCOMPARE(shown(w.dialogs.messages.front()),
@@ -152,10 +143,11 @@ private slots:
         }
         QCOMPARE(w.launcher.starts.size(), size_t(started));
         QCOMPARE(w.host.quits, int(started));
-        QCOMPARE(w.window->UpdateCaption.visible(), !started);
-        QCOMPARE(w.window->hasEnded(), started);
+        QCOMPARE(w->UpdateCaption.visible(), !started);
+        QCOMPARE(w->hasEnded(), started);
         // ending for the update runs the normal shut-down, which keeps the settings
-        QCOMPARE(w.window->readSetting("LastSettings", "LastConnection", QString()), started ? "10.1.2.3" : QString());
+        QCOMPARE(ini::ReadIniValue("LastSettings", "LastConnection", w.path("mirovell.ini"), QString(), false),
+                 started ? "10.1.2.3" : QString());
         if (started) {
             QCOMPARE(w.launcher.starts.front().program, updater());
             QCOMPARE(w.launcher.starts.front().arguments,
@@ -169,7 +161,7 @@ private slots:
     void installedCopy()
     {
         UpdateWindow w(app_, true);
-        w.window->UpdateCaption.fire(ControlEvent::Click);
+        w->UpdateCaption.fire(ControlEvent::Click);
         QCOMPARE(w.dialogs.messages.size(), size_t(1));
         const QString text = "Diese Installation wird über die Paketverwaltung des Systems aktualisiert.\r\r"
                              "Dies ist Version 0.5.";
@@ -177,8 +169,8 @@ private slots:
                  shown({text, "Programmupdate", MessageIcon::Information, MessageButtons::Ok}));
         QVERIFY(w.launcher.starts.empty());
         QCOMPARE(w.host.quits, 0);
-        QVERIFY(!w.window->hasEnded());
-        QVERIFY(w.window->UpdateCaption.visible());
+        QVERIFY(!w->hasEnded());
+        QVERIFY(w->UpdateCaption.visible());
         QVERIFY(server_->requestedPaths.isEmpty());
         QCOMPARE(QDir(app_).entryList(QDir::Files), QStringList{"prog"});
     }
@@ -198,30 +190,30 @@ private slots:
             server_->serve("/updater", kNew);
         if (checksum != "-" && !checksum.isEmpty())
             server_->serve("/updater.sha256", checksum);
-        UpdateWindow w(app_);
+        Check w;
         w.dialogs.answerMessage(MessageAnswer::Yes);
-        QVERIFY(!w.window->StartUpdater("https://example.invalid/new", prog_, updater(), server_->url("/updater")));
+        QVERIFY(!w.update.StartUpdater("https://example.invalid/new", prog_, updater(), server_->url("/updater")));
         QCOMPARE(server_->requestedPaths.value(0), "/updater");
-        QCOMPARE(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 (QStringList{"mirovell.ini", "prog"}));
+        QCOMPARE(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"prog"});
         QCOMPARE(w.progress.ends, 1);
         QCOMPARE(w.dialogs.messages.size(), size_t(2));
         QCOMPARE(shown(w.dialogs.messages.back()), shown({updater() + "\r\rDownload Fehlgeschlagen / Download failed",
                                                           QString(), MessageIcon::None, MessageButtons::Ok}));
         QVERIFY(w.launcher.starts.empty());
-        QVERIFY(!w.window->hasEnded());
     }
 
     void webLinks()
     {
         UpdateWindow w(app_);
-        w.window->Label3.show();
-        w.window->Label4.show();
-        w.window->Label3.fire(ControlEvent::Click);
-        w.window->Label4.fire(ControlEvent::Click);
-        QCOMPARE(w.opened, (QStringList{updateaddresses::homepageAddress(), updateaddresses::kVlcAddress}));
-        QVERIFY(w.window->Label3.visible());
-        QVERIFY(!w.window->Label4.visible());  // "Download VLC" is offered once
+        w->Label3.show();
+        w->Label4.show();
+        w->Label3.fire(ControlEvent::Click);
+        w->Label4.fire(ControlEvent::Click);
+        QCOMPARE(w.launcher.starts.size(), size_t(2));
+        QCOMPARE(w.launcher.starts[0].arguments, QStringList{updateaddresses::homepageAddress()});
+        QCOMPARE(w.launcher.starts[1].arguments, QStringList{updateaddresses::kVlcAddress});
+        QVERIFY(w->Label3.visible());
+        QVERIFY(!w->Label4.visible());  // "Download VLC" is offered once
     }
 
     void replace_data()
@@ -299,18 +291,16 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray("new"), 5000);
     }
 
-    // "Update" in the window: the updater is fetched from the server and started, and it replaces
-    // the program. The process id it gets is the test's own, which never ends, so it is left out.
+    // "Update": the updater is fetched from the server and started, and it replaces the program. The process id it gets
+    // is the test's own, which never ends, so it is left out.
     void wholeFlowFromTheWindow()
     {
         server_->serve("/updater", readAll(MIROVELL_UPDATER));
         server_->serve("/updater.sha256", sha256(readAll(MIROVELL_UPDATER)));
         publish(kNew);
-        UpdateWindow w(app_);
+        Check w;
         w.dialogs.answerMessage(MessageAnswer::Yes);
-
-        QVERIFY(w.window->StartUpdater(server_->url("/prog"), prog_, updater(), server_->url("/updater")));
-        QCOMPARE(w.host.quits, 1);
+        QVERIFY(w.update.StartUpdater(server_->url("/prog"), prog_, updater(), server_->url("/updater")));
         QCOMPARE(w.launcher.starts.size(), size_t(1));
         const RecordingLauncher::Start& s = w.launcher.starts.front();
         QCOMPARE(s.program, updater());
