@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The include graph of src/: circles, upward includes, the largest file and function.
 
-A header and the source of the same name are one unit. A unit depends on the units whose
+A header and the sources of its folder that define it (the one of the same name, and any that
+defines members of its classes) are one unit. A unit depends on the units whose
 headers it includes, and a header's unit also on every source that defines members of its
 classes or functions of its namespaces, since a header is only whole with its definitions. A
 circle is a strongly connected component of more than one unit; its size is counted in files. Layers, top to bottom: src/main.cpp and
@@ -51,7 +52,18 @@ def main():
                 files.append(os.path.relpath(os.path.join(d, n), root))
     files.sort()
     text = {f: read(root, f) for f in files}
-    unit = lambda f: os.path.splitext(f)[0]
+    declared = {h: set(re.findall(r"^\s*(?:class|struct)\s+(\w+)[^;{]*\{", text[h], re.M))
+                for h in files if h.endswith(".h")}
+
+    def defines(c, classes):
+        return any(re.search(r"^[\w:<>&*\s]*\b%s::~?\w+\s*\(" % k, text[c], re.M) for k in classes)
+
+    owner = {}
+    for c in (f for f in files if f.endswith(".cpp")):
+        for h, classes in declared.items():
+            if folder(h) == folder(c) and os.path.splitext(h)[0] != os.path.splitext(c)[0] and defines(c, classes):
+                owner[c] = os.path.splitext(h)[0]
+    unit = lambda f: owner.get(f, os.path.splitext(f)[0])
     units = sorted({unit(f) for f in files})
     members = {u: [f for f in files if unit(f) == u] for u in units}
     edges = {u: set() for u in units}
@@ -65,15 +77,14 @@ def main():
                 includes.append((f, target))
     # a header needs the sources that define what it declares
     for h in (f for f in files if f.endswith(".h")):
-        classes = set(re.findall(r"^\s*(?:class|struct)\s+(\w+)[^;{]*\{", text[h], re.M))
+        classes = declared[h]
         spaces = set(re.findall(r"^namespace\s+(\w+)\s*\{", text[h], re.M))
         for c in (f for f in files if f.endswith(".cpp")):
             body = text[c]
             if unit(c) == unit(h):
                 continue
-            defines = any(re.search(r"^[\w:<>&*\s]*\b%s::~?\w+\s*\(" % k, body, re.M) for k in classes)
             names = any(re.search(r"^namespace\s+%s\s*\{" % s, body, re.M) for s in spaces)
-            if defines or names:
+            if defines(c, classes) or names:
                 edges[unit(h)].add(unit(c))
 
     # Tarjan's strongly connected components

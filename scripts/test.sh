@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the format of the C++ files, builds everything and runs every
-# test: the unit and integration tests, a user's tour of the real program under Xvfb, the Debian
-# package built, checked, installed, used and purged again, two PCs made of network namespaces, the
-# same tests again under AddressSanitizer + UndefinedBehaviorSanitizer (with a longer run of the
-# link fuzzer on real sockets), and the fuzzers briefly on their seeds.
+# Installs what is missing, checks the format of the C++ files and the layers of src/, builds
+# everything and runs every test: the unit and integration tests, a user's tour of the real program
+# under Xvfb, the Debian package built, checked, installed, used and purged again, two PCs made of
+# network namespaces, the same tests again under AddressSanitizer + UndefinedBehaviorSanitizer
+# (with a longer run of the link fuzzer on real sockets), and the fuzzers briefly on their seeds.
 #
 # Every start of the program connects to the receiver in its settings (a private address of
 # whatever network this machine is in), so after the packages are installed everything runs in
@@ -60,6 +60,7 @@ run_ctest() {   # run_ctest build-folder
 }
 
 stage "format" bash scripts/format.sh --check
+stage "layers" bash scripts/check-layers.sh
 
 echo "==== build"
 if cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_WERROR=$werror >/dev/null &&
