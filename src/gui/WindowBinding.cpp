@@ -496,13 +496,11 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::FocusIn:
         if (watched == widgetFor(c)) {
-            c->setHasFocus(true);
             c->fire(ControlEvent::GotFocus);
         }
         break;
     case QEvent::FocusOut:
         if (watched == widgetFor(c)) {
-            c->setHasFocus(false);
             c->fire(ControlEvent::LostFocus);
         }
         break;

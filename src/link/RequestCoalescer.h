@@ -14,7 +14,6 @@ public:
     RequestCoalescer(int spacingMs, QObject* parent = nullptr);
 
     void request();
-    bool pending() const { return pending_; }
 
     class Run {
     public:

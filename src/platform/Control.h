@@ -125,8 +125,6 @@ public:
     void setSelection(int start, int length);
 
     void setFocus();
-    bool hasFocus() const { return hasFocus_; }
-    void setHasFocus(bool on) { hasFocus_ = on; }  // kept by the binding
 
     // Timer interval in milliseconds.
     int interval() const { return interval_; }
@@ -180,7 +178,6 @@ private:
     QString picture_, disabledPicture_, pressedPicture_;
     int selStart_ = 0;
     int selLength_ = 0;
-    bool hasFocus_ = false;
     int interval_ = 0;
     QStringList items_;
     int listIndex_ = -1;

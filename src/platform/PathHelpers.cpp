@@ -74,14 +74,4 @@ QString StripQuotes(const QString& text)
     return t;
 }
 
-QString QuoteIfSpaced(const QString& text)
-{
-    const QString t = trimBlanks(text);
-    if (t.isEmpty())
-        return text;
-    if (t.contains(u' ') && !t.contains(u'"'))
-        return u'"' + t + u'"';
-    return t;
-}
-
 }  // namespace paths

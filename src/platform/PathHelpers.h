@@ -13,7 +13,6 @@ QString FolderOf(const QString& path);
 // Empty text is refused (nullopt); callers treat that as a failed step.
 std::optional<QString> AddTrailingSeparator(const QString& path);
 QString StripQuotes(const QString& text);
-QString QuoteIfSpaced(const QString& text);
 
 // Blanks as VB's Trim knows them: spaces only.
 QString trimBlanks(const QString& text);

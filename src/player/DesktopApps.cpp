@@ -121,11 +121,6 @@ Command defaultCommandFor(const QString& mimeType, const QString& file)
     return {};
 }
 
-QString mimeTypeOf(const QString& file)
-{
-    return QMimeDatabase().mimeTypeForFile(file).name();
-}
-
 Command defaultCommandForFile(const QString& file)
 {
     const QMimeType type = QMimeDatabase().mimeTypeForFile(file);

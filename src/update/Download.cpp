@@ -325,11 +325,6 @@ QByteArray PublishedChecksum(const QString& path)
     return first;
 }
 
-QString URLDownload(const QString& url, const QString& destination, int ifExists, const Options& options)
-{
-    return fetch(url, destination, ifExists, options).path;
-}
-
 QString CombinePath(const QString& folder, const QString& name)
 {
     if (folder.isEmpty())

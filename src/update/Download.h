@@ -63,9 +63,6 @@ QByteArray Sha256Of(const QString& path);
 QByteArray PublishedChecksum(const QString& path);
 constexpr qint64 kMaxChecksumBytes = 4096;
 
-// The path written, or "" on failure.
-QString URLDownload(const QString& url, const QString& destination, int ifExists, const Options& options = {});
-
 // folder + separator (unless it ends in one) + name; an empty folder gives the name alone.
 QString CombinePath(const QString& folder, const QString& name);
 bool PathExists(const QString& path);

@@ -1,7 +1,6 @@
-// The pin, the hand-over to a running instance, moving the window by its grips and the layout
-// after resizes, on the window model; tests/gui/tst_window.cpp meets them on the real widgets.
+// The pin, moving the window by its grips and the layout after resizes, on the window model;
+// tests/gui/tst_window.cpp meets them on the real widgets, tst_twoprocess the hand-over.
 #include "Doubles.h"
-#include "desktop/PrevInstance.h"
 
 #include <QTest>
 
@@ -32,18 +31,6 @@ private slots:
         QCOMPARE(w->alwaysOnTop().GetIsOnTop(), onTop);
         QCOMPARE(w.host.topmost, onTop);
         QCOMPARE(w->AlwaysOnTop1.value(), onTop ? 1 : 0);
-    }
-
-    void handOver()
-    {
-        TestWindow w;
-        QVERIFY(
-            desktop::ActivatePrevInstance(w.instance, QStringLiteral("^o"), QString()));  // alone: this start goes on
-        w.instance.other = true;
-        QVERIFY(!desktop::ActivatePrevInstance(w.instance, QStringLiteral("^o"), QStringLiteral("{ENTER}")));
-        QVERIFY(
-            !desktop::ActivatePrevInstance(w.instance, QString(), QStringLiteral("x")));  // keys2 only follows keys1
-        QCOMPARE(w.instance.requests, (QStringList{QStringLiteral("^o|{ENTER}"), QStringLiteral("|")}));
     }
 
     void dragStartsOnlyFromGrips()

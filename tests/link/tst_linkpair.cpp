@@ -166,20 +166,6 @@ private slots:
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT:ttl=5\r\n/m/a.avi\r\n"));
     }
 
-    void restartEndsOnlyItsOwnSendingVlc()
-    {
-        LinkWindow w(freeLinkPorts());
-        w->FilmList.setItems({QStringLiteral("/m/a.avi")});
-        w->RunVLCBtn_Click();
-        w->RunVLCBtn_Click();
-        QCOMPARE(w.launcher.terminated, std::vector<qint64>{1001});
-        // a VLC that ended by itself is not ended again
-        w.launcher.terminate(1002);
-        w->RunVLCBtn_Click();
-        QCOMPARE(w.launcher.terminated, (std::vector<qint64>{1001, 1002}));
-        QCOMPARE(w.launcher.running(), 1);
-    }
-
     void minimisesIntoTheTray()
     {
         for (auto [minimize, trayAvailable] : {std::pair{0, true}, {1, true}, {1, false}}) {

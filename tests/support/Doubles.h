@@ -29,21 +29,48 @@ public:
     };
     ~ScriptedDialogs() override;
     void answerInput(const QString& text) { inputs_.push_back(text); }
-    void answerMessage(MessageAnswer a) { messageAnswers_.push_back(a); }
+    void answerMessage(MessageAnswer a) { answers_.push_back(a); }
     void answerOpenFile(const QString& path) { files_.push_back(path); }
 
-    MessageAnswer message(const QString& text, const QString& title, MessageIcon icon, MessageButtons buttons) override;
-    QString input(const QString& prompt, const QString& title, const QString& proposal) override;
+    MessageAnswer message(const QString& text, const QString& title, MessageIcon icon, MessageButtons buttons) override
+    {
+        messages.push_back({text, title, icon, buttons});
+        if (buttons == MessageButtons::Ok && answers_.empty())
+            return MessageAnswer::Ok;  // an OK box needs no scripted answer
+        return next(answers_, QStringLiteral("question: ") + text, MessageAnswer::No);
+    }
+    QString input(const QString& prompt, const QString& title, const QString& proposal) override
+    {
+        prompts << title + u'|' + prompt + u'|' + proposal;
+        return next(inputs_, QStringLiteral("input dialog: ") + prompt, QString());
+    }
     QString openFile(const QString& initialFolder, const QString& title, const QString& fileName,
-                     const QString& filters) override;
+                     const QString& filters) override
+    {
+        openFileCalls << title + u'|' + initialFolder + u'|' + fileName + u'|' + filters;
+        return next(files_, QStringLiteral("file dialog: ") + title, QString());
+    }
 
     std::vector<Message> messages;
     QStringList prompts;        // "title|prompt|proposal"
     QStringList openFileCalls;  // "title|initialFolder|fileName|filters"
 
 private:
+    // the next scripted answer; asking with none left fails the test
+    template <typename T>
+    static T next(std::deque<T>& answers, const QString& what, T none)
+    {
+        if (answers.empty()) {
+            fail(QStringLiteral("unexpected ") + what);
+            return none;
+        }
+        T a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    static void fail(const QString& what);
     std::deque<QString> inputs_;
-    std::deque<MessageAnswer> messageAnswers_;
+    std::deque<MessageAnswer> answers_;
     std::deque<QString> files_;
 };
 

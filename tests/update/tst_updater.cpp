@@ -111,17 +111,18 @@ private slots:
     void updateCaption_data()
     {
         QTest::addColumn<bool>("updaterThere");
-        QTest::addColumn<Answers>("answers");
+        QTest::addColumn<Answers>("answers");  // none: the installed copy, which only says how it is updated
         QTest::newRow("no update") << true << Answers{MessageAnswer::No};
         QTest::newRow("updater there: started at once") << true << Answers{MessageAnswer::Yes};
         QTest::newRow("updater missing, not fetched") << false << Answers{MessageAnswer::Yes, MessageAnswer::No};
+        QTest::newRow("installed copy") << false << Answers{};
     }
     void updateCaption()
     {
         QFETCH(bool, updaterThere);
         QFETCH(Answers, answers);
         const bool started = answers == Answers{MessageAnswer::Yes};
-        UpdateWindow w(app_);
+        UpdateWindow w(app_, answers.isEmpty());
         if (updaterThere)
             writeFile(updater(), "#!/bin/sh\n");
         for (MessageAnswer a : answers)
@@ -129,18 +130,22 @@ private slots:
 
         w->UpdateCaption.fire(ControlEvent::Click);
 
-        QCOMPARE(w.dialogs.messages.size(), size_t(answers.size()));
+        QCOMPARE(w.dialogs.messages.size(), size_t(std::max<qsizetype>(1, answers.size())));
         QCOMPARE(shown(w.dialogs.messages.front()),
-                 shown({"Mirovell auf Update überprüfen?\r\rDies ist Version:  0.5\r", "Auf Programmupdate überprüfen?",
-                        MessageIcon::Question, MessageButtons::YesNo}));
+                 answers.isEmpty()
+                     ? shown({"Diese Installation wird über die Paketverwaltung des Systems aktualisiert.\r\r"
+                              "Dies ist Version 0.5.",
+                              "Programmupdate", MessageIcon::Information, MessageButtons::Ok})
+                     : shown({"Mirovell auf Update überprüfen?\r\rDies ist Version:  0.5\r",
+                              "Auf Programmupdate überprüfen?", MessageIcon::Question, MessageButtons::YesNo}));
         if (answers.size() > 1) {
             QCOMPARE(w.dialogs.messages.back().title, "Updater downloaden?");
-            QCOMPARE(w.dialogs.messages.back().text, updater() +
-                                                         " (19 kb) wird für das Update benötigt!\r"
-                                                         "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
+            QCOMPARE(w.dialogs.messages.back().text, updater() + " (19 kb) wird für das Update benötigt!\r"
+                                                                 "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
                                                          updater());
-            QVERIFY(!QFile::exists(updater()));
         }
+        QCOMPARE(QFile::exists(updater()), updaterThere);
+        QVERIFY(server_->requestedPaths.isEmpty());
         QCOMPARE(w.launcher.starts.size(), size_t(started));
         QCOMPARE(w.host.quits, int(started));
         QCOMPARE(w->UpdateCaption.visible(), !started);
@@ -148,31 +153,10 @@ private slots:
         // ending for the update runs the normal shut-down, which keeps the settings
         QCOMPARE(ini::ReadIniValue("LastSettings", "LastConnection", w.path("mirovell.ini"), QString(), false),
                  started ? "10.1.2.3" : QString());
-        if (started) {
-            QCOMPARE(w.launcher.starts.front().program, updater());
-            QCOMPARE(w.launcher.starts.front().arguments,
-                     (QStringList{"[URL]" + updateaddresses::programAddress(), "[PATH]" + app_ + "/mirovell",
+        if (started)
+            QCOMPARE(QStringList{w.launcher.starts.front().program} + w.launcher.starts.front().arguments,
+                     (QStringList{updater(), "[URL]" + updateaddresses::programAddress(), "[PATH]" + app_ + "/mirovell",
                                   QString("[PID]%1").arg(QCoreApplication::applicationPid())}));
-        }
-    }
-
-    // The system's copy is updated by the package management: "Update" says so and leaves
-    // everything as it is, and the program runs on.
-    void installedCopy()
-    {
-        UpdateWindow w(app_, true);
-        w->UpdateCaption.fire(ControlEvent::Click);
-        QCOMPARE(w.dialogs.messages.size(), size_t(1));
-        const QString text = "Diese Installation wird über die Paketverwaltung des Systems aktualisiert.\r\r"
-                             "Dies ist Version 0.5.";
-        QCOMPARE(shown(w.dialogs.messages.front()),
-                 shown({text, "Programmupdate", MessageIcon::Information, MessageButtons::Ok}));
-        QVERIFY(w.launcher.starts.empty());
-        QCOMPARE(w.host.quits, 0);
-        QVERIFY(!w->hasEnded());
-        QVERIFY(w->UpdateCaption.visible());
-        QVERIFY(server_->requestedPaths.isEmpty());
-        QCOMPARE(QDir(app_).entryList(QDir::Files), QStringList{"prog"});
     }
 
     // A fetched updater is kept and run only when its SHA-256 matches the .sha256 file beside it.
