@@ -22,8 +22,8 @@ class SendingEnd : public QObject {
 public:
     struct Controls {
         Control& FilmList;
-        Control& TargetText;    // the receiver's host
-        Control& SendenFrame;   // shown while in send mode
+        Control& TargetText;           // the receiver's host
+        Control& SendenFrame;          // shown while in send mode
         Control& ConnectStatus;        // the list channel's state
         Control& ConnectStatusServer;  // the request channel's state
     };

@@ -4,9 +4,9 @@
 #include "platform/Defaults.h"
 #include "platform/IDialogs.h"
 #include "platform/IProcessLauncher.h"
+#include "platform/PathHelpers.h"
 #include "platform/TextFile.h"
 #include "player/FileDialog.h"
-#include "platform/PathHelpers.h"
 
 #include <QDir>
 
@@ -69,8 +69,8 @@ QString VlcStarter::askForVlc(const QString& title)
 {
     const QString bare = vlcPath();
     // a folder typed into the field is where the user expects to start looking
-    const QString startIn = textfile::folderExists(bare) ? paths::AddTrailingSeparator(bare).value_or(bare)
-                                                         : paths::LeadingPath(bare);
+    const QString startIn =
+        textfile::folderExists(bare) ? paths::AddTrailingSeparator(bare).value_or(bare) : paths::LeadingPath(bare);
     const QString answer = files::ShowOpenDialog(dialogs_, startIn, title, platformdefaults::kVlcExecutableName,
                                                  platformdefaults::kExecutablePattern, QString());
     if (answer.isEmpty() || answer == platformdefaults::kVlcExecutableName)

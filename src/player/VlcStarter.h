@@ -54,8 +54,8 @@ private:
     IProcessLauncher& processes_;
     IDialogs& dialogs_;
     const int graceMs_;
-    qint64 sendingVlc_ = 0;   // the VLC this program started for sending
-    vlc::Command nextSend_;   // the sending start that waits for the old VLC to end
+    qint64 sendingVlc_ = 0;  // the VLC this program started for sending
+    vlc::Command nextSend_;  // the sending start that waits for the old VLC to end
     bool sendWaiting_ = false;
     bool killed_ = false;
     QTimer poll_;

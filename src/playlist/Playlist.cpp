@@ -7,7 +7,9 @@
 
 #include <QDir>
 
-Playlist::Playlist(const Controls& controls, IDialogs& dialogs) : c_(controls), dialogs_(dialogs) {}
+Playlist::Playlist(const Controls& controls, IDialogs& dialogs) : c_(controls), dialogs_(dialogs)
+{
+}
 
 const QStringList& Playlist::entries() const
 {
@@ -88,8 +90,7 @@ void Playlist::addPaths(const QStringList& paths)
 void Playlist::loadFile(const QString& name, bool clearFirst, bool ownList)
 {
     const int room = Control::kMaxItems - (clearFirst ? 0 : c_.FilmList.count());
-    const playlist::ReadResult read =
-        ownList ? playlist::readEntries(name, room) : playlist::readPlaylist(name, room);
+    const playlist::ReadResult read = ownList ? playlist::readEntries(name, room) : playlist::readPlaylist(name, room);
     if (read.status != textfile::ReadStatus::Ok)
         return;  // unreadable: keep what the list holds
     if (clearFirst)

@@ -25,7 +25,8 @@ private slots:
         QCOMPARE(w->Form.text(), QStringLiteral("VLC- Drag&Drop - Mirovell   V. 0.5"));
         QCOMPARE(w->Label9.text(), QStringLiteral("13:14:15"));
         const QByteArray ini = readAll(w.path(QStringLiteral("mirovell.ini")));
-        QVERIFY(ini.startsWith("[LastSettings]\r\n\r\n\r\n[Settings]\r\nProtocol1=UDP\r\nProtocol2=\r\nProtocol3=\r\n"));
+        QVERIFY(
+            ini.startsWith("[LastSettings]\r\n\r\n\r\n[Settings]\r\nProtocol1=UDP\r\nProtocol2=\r\nProtocol3=\r\n"));
         writeFile(w.path(QStringLiteral("mirovell.ini")), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
         w.restart();
         w->Form_Load();

@@ -22,9 +22,58 @@ QStringList listing(const QString& folder)
 class TestTwoProcesses : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void secondStartEndsFirstComesForward();
+    void initTestCase()
+    {
+        QDir().mkpath(dir_.filePath(QStringLiteral("tmp")));
+        QDir().mkpath(runtime_);
+        QFile::setPermissions(runtime_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void cleanupTestCase()
+    {
+        for (auto& p : processes_) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+        processes_.clear();
+    }
+
+    void secondStartEndsFirstComesForward()
+    {
+        const QString folder = install(QStringLiteral("app"));
+        QProcess* first = start(folder);
+        QVERIFY(up(first, folder));
+        const QStringList before = listing(folder);
+
+        QProcess* second = start(folder);
+        QVERIFY(second->waitForFinished(15000));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 0);
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += first->readAllStandardError()).contains("activation request received"), 15000);
+        QCOMPARE(first->state(), QProcess::Running);
+        QCOMPARE(listing(folder), before);  // nothing written, nothing added
+
+        // a copy in another folder is another program: it runs beside and asks nobody
+        const QString copy = install(QStringLiteral("copy"));
+        QProcess* other = start(copy);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(copy + QStringLiteral("/mirovell.ini")), 15000);
+        QTest::qWait(300);
+        QCOMPARE(other->state(), QProcess::Running);
+        QCOMPARE((log += first->readAllStandardError()).count("activation request received"), 1);
+
+        // a crashed first leaves its lock and its socket behind: they do not block the next start
+        ::kill(pid_t(first->processId()), SIGKILL);
+        QVERIFY(first->waitForFinished(5000));
+        QProcess* next = start(folder);
+        QTest::qWait(1000);
+        QCOMPARE(next->state(), QProcess::Running);
+        QProcess* last = start(folder);
+        QVERIFY(last->waitForFinished(15000));
+        QCOMPARE(last->exitCode(), 0);
+        log.clear();
+        QTRY_VERIFY_WITH_TIMEOUT((log += next->readAllStandardError()).contains("activation request received"), 15000);
+    }
 
 private:
     QString install(const QString& name)
@@ -69,59 +118,6 @@ private:
     const QString runtime_ = dir_.filePath(QStringLiteral("runtime"));
     std::vector<std::unique_ptr<QProcess>> processes_;
 };
-
-void TestTwoProcesses::initTestCase()
-{
-    QDir().mkpath(dir_.filePath(QStringLiteral("tmp")));
-    QDir().mkpath(runtime_);
-    QFile::setPermissions(runtime_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-void TestTwoProcesses::cleanupTestCase()
-{
-    for (auto& p : processes_) {
-        p->kill();
-        p->waitForFinished(5000);
-    }
-    processes_.clear();
-}
-
-void TestTwoProcesses::secondStartEndsFirstComesForward()
-{
-    const QString folder = install(QStringLiteral("app"));
-    QProcess* first = start(folder);
-    QVERIFY(up(first, folder));
-    const QStringList before = listing(folder);
-
-    QProcess* second = start(folder);
-    QVERIFY(second->waitForFinished(15000));
-    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second->exitCode(), 0);
-    QByteArray log;
-    QTRY_VERIFY_WITH_TIMEOUT((log += first->readAllStandardError()).contains("activation request received"), 15000);
-    QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(listing(folder), before);  // nothing written, nothing added
-
-    // a copy in another folder is another program: it runs beside and asks nobody
-    const QString copy = install(QStringLiteral("copy"));
-    QProcess* other = start(copy);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(copy + QStringLiteral("/mirovell.ini")), 15000);
-    QTest::qWait(300);
-    QCOMPARE(other->state(), QProcess::Running);
-    QCOMPARE((log += first->readAllStandardError()).count("activation request received"), 1);
-
-    // a crashed first leaves its lock and its socket behind: they do not block the next start
-    ::kill(pid_t(first->processId()), SIGKILL);
-    QVERIFY(first->waitForFinished(5000));
-    QProcess* next = start(folder);
-    QTest::qWait(1000);
-    QCOMPARE(next->state(), QProcess::Running);
-    QProcess* last = start(folder);
-    QVERIFY(last->waitForFinished(15000));
-    QCOMPARE(last->exitCode(), 0);
-    log.clear();
-    QTRY_VERIFY_WITH_TIMEOUT((log += next->readAllStandardError()).contains("activation request received"), 15000);
-}
 
 QTEST_GUILESS_MAIN(TestTwoProcesses)
 #include "tst_twoprocess.moc"

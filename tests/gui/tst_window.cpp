@@ -105,7 +105,8 @@ private slots:
     void playListStillSelectsAndDoubleClicks()
     {
         RealWindow w;
-        w.model().FilmList.addItems({QStringLiteral("eins.mp4"), QStringLiteral("zwei.mp4"), QStringLiteral("drei.mp4")});
+        w.model().FilmList.addItems(
+            {QStringLiteral("eins.mp4"), QStringLiteral("zwei.mp4"), QStringLiteral("drei.mp4")});
         auto* list = qobject_cast<QListView*>(w.widget("FilmList"));
         const auto row = [&](int i) { return list->visualRect(list->model()->index(i, 0)).center(); };
         const QPoint before = w.window()->pos();
@@ -113,7 +114,7 @@ private slots:
         QCOMPARE(w.model().FilmList.listIndex(), 1);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row(1));  // removes the entry
         QCOMPARE(w.model().FilmList.items(), (QStringList{"eins.mp4", "drei.mp4"}));
-        QCOMPARE(w.window()->pos(), before);  // clicks alone do not move the window
+        QCOMPARE(w.window()->pos(), before);                               // clicks alone do not move the window
         dragBy(list->viewport(), row(1), QPoint(25, 20), Qt::LeftButton);  // a drag moves it, selecting the row
         QCOMPARE(w.window()->pos() - before, QPoint(25, 20));
         QCOMPARE(w.model().FilmList.listIndex(), 1);

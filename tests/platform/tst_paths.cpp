@@ -15,11 +15,16 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("stripped");
-        QTest::newRow("spaced path") << "  C:\\Program Files\\v.exe " << "C:\\Program Files\\v.exe";
-        QTest::newRow("quoted, blanks around") << " \"/a b/c\" " << "/a b/c";
-        QTest::newRow("lone quote") << "\"" << "";
-        QTest::newRow("only blanks") << "   " << "";
-        QTest::newRow("quote inside") << "a \"b" << "a \"b";
+        QTest::newRow("spaced path") << "  C:\\Program Files\\v.exe "
+                                     << "C:\\Program Files\\v.exe";
+        QTest::newRow("quoted, blanks around") << " \"/a b/c\" "
+                                               << "/a b/c";
+        QTest::newRow("lone quote") << "\""
+                                    << "";
+        QTest::newRow("only blanks") << "   "
+                                     << "";
+        QTest::newRow("quote inside") << "a \"b"
+                                      << "a \"b";
     }
     void stripQuotes()
     {

@@ -31,7 +31,8 @@ private slots:
     void replacedThroughALink()
     {
         // a file kept elsewhere and linked here stays a link to a file of the same mode
-        const QString real = dir_.filePath(QStringLiteral("real.m3u")), link = dir_.filePath(QStringLiteral("link.m3u"));
+        const QString real = dir_.filePath(QStringLiteral("real.m3u")),
+                      link = dir_.filePath(QStringLiteral("link.m3u"));
         writeFile(real, "old");
         QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner);
         const QFile::Permissions mode = QFile::permissions(real);

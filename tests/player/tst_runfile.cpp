@@ -23,7 +23,8 @@ private slots:
             QVERIFY(QDir().mkpath(root + u'/' + QLatin1String(sub)));
         QVERIFY(QFile::link(QStringLiteral("/usr/share/mime"), root + QStringLiteral("/sys/mime")));
         // programs that write their arguments to args.txt, and their desktop entries
-        for (auto [program, name, exec] : {std::tuple{&browser_, "browser", "%u"}, {&player_, "player", "--play %F"},
+        for (auto [program, name, exec] : {std::tuple{&browser_, "browser", "%u"},
+                                           {&player_, "player", "--play %F"},
                                            {&editor_, "editor", "--edit %F"}}) {
             *program = root + QStringLiteral("/my bin/") + QLatin1String(name);
             writeFile(*program, "#!/bin/sh\nout=\"$(dirname \"$0\")/args.txt\"\n"
@@ -31,7 +32,8 @@ private slots:
                                 "mv \"$out.part\" \"$out\"\n");
             QFile::setPermissions(*program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
             writeFile(root + QStringLiteral("/data/applications/test%1.desktop").arg(QLatin1String(name)),
-                      "[Desktop Entry]\nType=Application\nName=Test\nExec=\"" + program->toUtf8() + "\" " + exec + '\n');
+                      "[Desktop Entry]\nType=Application\nName=Test\nExec=\"" + program->toUtf8() + "\" " + exec +
+                          '\n');
         }
         for (auto [name, value] : {std::pair{"XDG_CONFIG_HOME", "config"},
                                    {"XDG_CONFIG_DIRS", "config"},
@@ -75,8 +77,9 @@ private slots:
         if (answer >= 0)
             dialogs.answerMessage(MessageAnswer(answer));
         const QString cwd = QDir::currentPath();
-        QCOMPARE(runfile::FindAssociatedProgram(&dialogs, file),
-                 program.isEmpty() ? QString() : program == u"browser" ? browser_ : player_);
+        QCOMPARE(runfile::FindAssociatedProgram(&dialogs, file), program.isEmpty()       ? QString()
+                                                                 : program == u"browser" ? browser_
+                                                                                         : player_);
         QCOMPARE(QDir::currentPath(), cwd);
         QCOMPARE(QFile::exists(file), exists);  // a file made for the look-up is gone again
         if (answer >= 0)

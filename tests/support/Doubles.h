@@ -57,8 +57,7 @@ public:
 
 private:
     // the next scripted answer; asking with none left fails the test
-    template <typename T>
-    static T next(std::deque<T>& answers, const QString& what, T none)
+    template <typename T> static T next(std::deque<T>& answers, const QString& what, T none)
     {
         if (answers.empty()) {
             fail(QStringLiteral("unexpected ") + what);

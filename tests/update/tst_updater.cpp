@@ -140,8 +140,9 @@ private slots:
                               "Auf Programmupdate überprüfen?", MessageIcon::Question, MessageButtons::YesNo}));
         if (answers.size() > 1) {
             QCOMPARE(w.dialogs.messages.back().title, "Updater downloaden?");
-            QCOMPARE(w.dialogs.messages.back().text, updater() + " (19 kb) wird für das Update benötigt!\r"
-                                                                 "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
+            QCOMPARE(w.dialogs.messages.back().text, updater() +
+                                                         " (19 kb) wird für das Update benötigt!\r"
+                                                         "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
                                                          updater());
         }
         QCOMPARE(QFile::exists(updater()), updaterThere);

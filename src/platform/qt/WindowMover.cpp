@@ -64,8 +64,7 @@ bool WindowMover::eventFilter(QObject* watched, QEvent* event)
         pressed_ = false;
         armed_ = following_ = false;
         break;
-    default:
-        break;
+    default: break;
     }
     return QObject::eventFilter(watched, event);
 }
