@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "gui/Artwork.h"
+#include "gui/ControlWidgets.h"
 #include "gui/TimerDriver.h"
 
 #include <QAbstractButton>
@@ -28,80 +29,6 @@ QColor toQColor(BgrColor c)
 {
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }
-
-// List items of a list control, shown by a view that draws only the visible rows.
-class ControlListModel : public QAbstractListModel {
-public:
-    explicit ControlListModel(Control* c, QObject* parent) : QAbstractListModel(parent), c_(c)
-    {
-        connect(c, &Control::itemsInserted, this, [this](int first, int last) {
-            // the control already holds the rows; tell the view in one step
-            beginInsertRows({}, first, last);
-            endInsertRows();
-        });
-        connect(c, &Control::itemsRemoved, this, [this](int first, int last) {
-            beginRemoveRows({}, first, last);
-            endRemoveRows();
-        });
-        connect(c, &Control::itemChanged, this, [this](int i) { emit dataChanged(index(i), index(i)); });
-        connect(c, &Control::itemsReset, this, [this] {
-            beginResetModel();
-            endResetModel();
-        });
-    }
-    int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : c_->count(); }
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (role == Qt::DisplayRole && index.isValid())
-            return c_->item(index.row());
-        return {};
-    }
-
-private:
-    Control* c_;
-};
-
-// A picture button: its own images for the normal, disabled and pressed looks.
-class PictureButton : public QAbstractButton {
-public:
-    PictureButton(Control* c, QWidget* parent) : QAbstractButton(parent), c_(c) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QString key = c_->picture();
-        if (!isEnabled() && !c_->disabledPicture().isEmpty())
-            key = c_->disabledPicture();
-        else if (isDown() && !c_->pressedPicture().isEmpty())
-            key = c_->pressedPicture();
-        QPainter p(this);
-        p.drawPixmap(0, 0, artwork::picture(key, size(), devicePixelRatioF()));
-        if (isDown() && c_->pressedPicture().isEmpty())
-            p.fillRect(rect(), QColor(0, 0, 0, 40));
-        if (hasFocus()) {
-            p.setPen(QPen(QColor(255, 255, 255, 160), 1, Qt::DotLine));
-            p.drawRect(rect().adjusted(3, 3, -4, -4));
-        }
-    }
-
-private:
-    Control* c_;
-};
-
-class PictureLabel : public QWidget {
-public:
-    PictureLabel(Control* c, QWidget* parent) : QWidget(parent), c_(c) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.drawPixmap(0, 0, artwork::picture(c_->picture(), size(), devicePixelRatioF()));
-    }
-
-private:
-    Control* c_;
-};
 
 QStringList localFiles(const QMimeData* mime)
 {
@@ -237,6 +164,20 @@ QWidget* WindowBinding::create(Control* c, QWidget* parent)
         return w;
     }
     case ControlKind::Picture: return new PictureLabel(c, parent);
+    case ControlKind::TextBox:
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+    case ControlKind::ComboBox: return createInput(c, parent);
+    case ControlKind::ListBox: return createList(c, parent);
+    case ControlKind::Timer: break;
+    }
+    return new QWidget(parent);
+}
+
+// The controls that take the user's text, choice or check: the model follows at once.
+QWidget* WindowBinding::createInput(Control* c, QWidget* parent)
+{
+    switch (c->kind()) {
     case ControlKind::TextBox: {
         auto* w = new QLineEdit(parent);
         connect(w, &QLineEdit::textEdited, c, [this, c](const QString& t) {
@@ -274,30 +215,31 @@ QWidget* WindowBinding::create(Control* c, QWidget* parent)
         });
         return w;
     }
-    case ControlKind::ListBox: {
-        auto* w = new QListView(parent);
-        w->setUniformItemSizes(true);
-        w->setSelectionMode(QAbstractItemView::SingleSelection);
-        w->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        w->setDragDropMode(QAbstractItemView::DropOnly);
-        w->setLayoutMode(QListView::Batched);
-        w->setModel(new ControlListModel(c, w));
-        connect(w->selectionModel(), &QItemSelectionModel::currentRowChanged, c, [this, c](const QModelIndex& current) {
-            if (syncing_)
-                return;
-            syncing_ = true;
-            c->setListIndex(current.isValid() ? current.row() : -1);
-            syncing_ = false;
-            c->fire(ControlEvent::Click);
-        });
-        connect(w, &QListView::doubleClicked, c, [c](const QModelIndex&) { c->fire(ControlEvent::DblClick); });
-        w->viewport()->installEventFilter(this);
-        controls_[w->viewport()] = c;
-        return w;
+    default: return nullptr;
     }
-    case ControlKind::Timer: break;
-    }
-    return new QWidget(parent);
+}
+
+QWidget* WindowBinding::createList(Control* c, QWidget* parent)
+{
+    auto* w = new QListView(parent);
+    w->setUniformItemSizes(true);
+    w->setSelectionMode(QAbstractItemView::SingleSelection);
+    w->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    w->setDragDropMode(QAbstractItemView::DropOnly);
+    w->setLayoutMode(QListView::Batched);
+    w->setModel(new ControlListModel(c, w));
+    connect(w->selectionModel(), &QItemSelectionModel::currentRowChanged, c, [this, c](const QModelIndex& current) {
+        if (syncing_)
+            return;
+        syncing_ = true;
+        c->setListIndex(current.isValid() ? current.row() : -1);
+        syncing_ = false;
+        c->fire(ControlEvent::Click);
+    });
+    connect(w, &QListView::doubleClicked, c, [c](const QModelIndex&) { c->fire(ControlEvent::DblClick); });
+    w->viewport()->installEventFilter(this);
+    controls_[w->viewport()] = c;
+    return w;
 }
 
 void WindowBinding::syncAll(Control* c)
@@ -322,25 +264,7 @@ void WindowBinding::sync(Control* c, int property)
         if (auto* b = qobject_cast<QAbstractButton*>(w))
             b->update();
         break;
-    case Control::Property::Text:
-        if (isForm) {
-            w->setWindowTitle(c->text());
-        } else if (auto* l = qobject_cast<QLabel*>(w)) {
-            QString t = c->text();
-            t.replace(u'\r', u'\n');
-            l->setText(t);
-            sync(c, int(Control::Property::Geometry));
-        } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            if (e->text() != c->text())
-                e->setText(c->text());
-        } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
-            syncing_ = true;
-            cb->setEditText(c->text());
-            syncing_ = false;
-        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-            b->setText(c->text());
-        }
-        break;
+    case Control::Property::Text: syncText(c, w); break;
     case Control::Property::Value:
         if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             if (b->isCheckable() || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))
@@ -349,60 +273,9 @@ void WindowBinding::sync(Control* c, int property)
         }
         break;
     case Control::Property::ToolTip: w->setToolTip(c->toolTip()); break;
-    case Control::Property::Geometry: {
-        const TwipRect& r = c->rect();
-        if (isForm) {
-            const QSize want(toPixels(r.width), toPixels(r.height));
-            if (w->size() != want)
-                w->resize(want);
-        } else {
-            QRect g(toPixels(r.left), toPixels(r.top), qMax(0, toPixels(r.width)), qMax(0, toPixels(r.height)));
-            // a label keeps its place but grows to show a text longer than its design, as far as
-            // its panel reaches (a sender's address below "Sender:", say)
-            if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty() && l->parentWidget()) {
-                const QSize need = l->sizeHint();
-                const QSize room = l->parentWidget()->size() - QSize(g.left(), g.top());
-                g.setWidth(qMax(g.width(), qMin(need.width(), room.width())));
-                g.setHeight(qMax(g.height(), qMin(need.height(), room.height())));
-            }
-            w->setGeometry(g);
-        }
-        break;
-    }
-    case Control::Property::Colors: {
-        QPalette pal = w->palette();
-        if (c->backColor() >= 0) {
-            const QColor bg = toQColor(c->backColor());
-            pal.setColor(QPalette::Window, bg);
-            pal.setColor(QPalette::Base, bg);
-            pal.setColor(QPalette::Button, bg);
-            w->setAutoFillBackground(c->kind() != ControlKind::Label && c->kind() != ControlKind::CheckBox);
-        }
-        if (c->foreColor() >= 0) {
-            const QColor fg = toQColor(c->foreColor());
-            pal.setColor(QPalette::WindowText, fg);
-            pal.setColor(QPalette::Text, fg);
-            pal.setColor(QPalette::ButtonText, fg);
-        } else if (c->foreColor() == kSystemWindowText) {
-            const QPalette sys = w->style()->standardPalette();
-            pal.setColor(QPalette::WindowText, sys.color(QPalette::WindowText));
-            pal.setColor(QPalette::Text, sys.color(QPalette::Text));
-        }
-        w->setPalette(pal);
-        break;
-    }
-    case Control::Property::Font: {
-        QFont f = w->font();
-        f.setPointSizeF(c->font().pointSize);
-        f.setBold(c->font().bold);
-        f.setUnderline(c->font().underline);
-        w->setFont(f);
-        if (auto* l = qobject_cast<QLabel*>(w))
-            l->setAlignment((c->align() == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-        if (auto* e = qobject_cast<QLineEdit*>(w))
-            e->setAlignment(c->align() == TextAlign::Center ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
-        break;
-    }
+    case Control::Property::Geometry: syncGeometry(c, w); break;
+    case Control::Property::Colors: syncColors(c, w); break;
+    case Control::Property::Font: syncFont(c, w); break;
     case Control::Property::Picture: w->update(); break;
     case Control::Property::Selection:
         if (auto* e = qobject_cast<QLineEdit*>(w))
@@ -422,72 +295,101 @@ void WindowBinding::sync(Control* c, int property)
     }
 }
 
+void WindowBinding::syncText(Control* c, QWidget* w)
+{
+    if (c->kind() == ControlKind::Form) {
+        w->setWindowTitle(c->text());
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+        QString t = c->text();
+        t.replace(u'\r', u'\n');
+        l->setText(t);
+        syncGeometry(c, w);
+    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        if (e->text() != c->text())
+            e->setText(c->text());
+    } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
+        syncing_ = true;
+        cb->setEditText(c->text());
+        syncing_ = false;
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        b->setText(c->text());
+    }
+}
+
+void WindowBinding::syncGeometry(Control* c, QWidget* w)
+{
+    const TwipRect& r = c->rect();
+    if (c->kind() == ControlKind::Form) {
+        const QSize want(toPixels(r.width), toPixels(r.height));
+        if (w->size() != want)
+            w->resize(want);
+        return;
+    }
+    QRect g(toPixels(r.left), toPixels(r.top), qMax(0, toPixels(r.width)), qMax(0, toPixels(r.height)));
+    // a label keeps its place but grows to show a text longer than its design, as far as its
+    // panel reaches (a sender's address below "Sender:", say)
+    if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty() && l->parentWidget()) {
+        const QSize need = l->sizeHint();
+        const QSize room = l->parentWidget()->size() - QSize(g.left(), g.top());
+        g.setWidth(qMax(g.width(), qMin(need.width(), room.width())));
+        g.setHeight(qMax(g.height(), qMin(need.height(), room.height())));
+    }
+    w->setGeometry(g);
+}
+
+void WindowBinding::syncColors(Control* c, QWidget* w)
+{
+    QPalette pal = w->palette();
+    if (c->backColor() >= 0) {
+        const QColor bg = toQColor(c->backColor());
+        pal.setColor(QPalette::Window, bg);
+        pal.setColor(QPalette::Base, bg);
+        pal.setColor(QPalette::Button, bg);
+        w->setAutoFillBackground(c->kind() != ControlKind::Label && c->kind() != ControlKind::CheckBox);
+    }
+    if (c->foreColor() >= 0) {
+        const QColor fg = toQColor(c->foreColor());
+        pal.setColor(QPalette::WindowText, fg);
+        pal.setColor(QPalette::Text, fg);
+        pal.setColor(QPalette::ButtonText, fg);
+    } else if (c->foreColor() == kSystemWindowText) {
+        const QPalette sys = w->style()->standardPalette();
+        pal.setColor(QPalette::WindowText, sys.color(QPalette::WindowText));
+        pal.setColor(QPalette::Text, sys.color(QPalette::Text));
+    }
+    w->setPalette(pal);
+}
+
+void WindowBinding::syncFont(Control* c, QWidget* w)
+{
+    QFont f = w->font();
+    f.setPointSizeF(c->font().pointSize);
+    f.setBold(c->font().bold);
+    f.setUnderline(c->font().underline);
+    w->setFont(f);
+    if (auto* l = qobject_cast<QLabel*>(w))
+        l->setAlignment((c->align() == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setAlignment(c->align() == TextAlign::Center ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+}
+
 bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
 {
     Control* c = controlOf(watched);
     if (!c)
         return QObject::eventFilter(watched, event);
+    const bool own = watched == widgetFor(c);  // not a list's viewport
     switch (event->type()) {
     case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* e = static_cast<QDragMoveEvent*>(event);
-        const bool target = c->handles(ControlEvent::Drop) && c->enabled() && !localFiles(e->mimeData()).isEmpty();
-        e->setDropAction(target ? Qt::CopyAction : Qt::IgnoreAction);
-        e->accept();
-        return true;
-    }
-    case QEvent::Drop: {
-        auto* e = static_cast<QDropEvent*>(event);
-        const QStringList paths = localFiles(e->mimeData());
-        if (!c->handles(ControlEvent::Drop) || !c->enabled() || paths.isEmpty()) {
-            e->setDropAction(Qt::IgnoreAction);
-            e->accept();
+    case QEvent::DragMove:
+    case QEvent::Drop: drop(c, static_cast<QDropEvent*>(event)); return true;
+    case QEvent::MouseButtonPress:
+        if (press(c, static_cast<QWidget*>(watched), static_cast<QMouseEvent*>(event)))
             return true;
-        }
-        e->setDropAction(Qt::CopyAction);
-        e->accept();
-        EventArgs args;
-        args.paths = paths;
-        c->fire(ControlEvent::Drop, args);
-        return true;
-    }
-    case QEvent::MouseButtonPress: {
-        auto* e = static_cast<QMouseEvent*>(event);
-        if (!c->enabled()) {
-            // a disabled control passes the press to what it lies on
-            for (Control* under = c->container(); under; under = under->container()) {
-                if (under->enabled() && under->handles(ControlEvent::MouseDown)) {
-                    EventArgs args;
-                    args.button = vbButton(e->button());
-                    under->fire(ControlEvent::MouseDown, args);
-                    break;
-                }
-            }
-            return true;
-        }
-        // a press a child passed up is the child's
-        if (QWidget* hit = static_cast<QWidget*>(watched)->childAt(e->position().toPoint())) {
-            while (hit->parentWidget() && hit->parentWidget() != watched)
-                hit = hit->parentWidget();
-            const Control* under = controlOf(hit);
-            if (under && under != c && under->enabled())
-                break;
-        }
-        if (c->handles(ControlEvent::MouseDown)) {
-            EventArgs args;
-            args.button = vbButton(e->button());
-            c->fire(ControlEvent::MouseDown, args);
-        }
-        if (qobject_cast<QLabel*>(watched) || c->kind() == ControlKind::Picture || c->kind() == ControlKind::Frame ||
-            c->kind() == ControlKind::Form) {
-            if (e->button() == Qt::LeftButton)
-                c->fire(ControlEvent::Click);
-        }
         break;
-    }
     case QEvent::MouseMove:
     case QEvent::Enter:
-        if (watched == widgetFor(c) && c->handles(ControlEvent::MouseMove))
+        if (own && c->handles(ControlEvent::MouseMove))
             c->fire(ControlEvent::MouseMove);
         break;
     case QEvent::MouseButtonDblClick:
@@ -495,14 +397,9 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
             c->fire(ControlEvent::DblClick);
         break;
     case QEvent::FocusIn:
-        if (watched == widgetFor(c)) {
-            c->fire(ControlEvent::GotFocus);
-        }
-        break;
     case QEvent::FocusOut:
-        if (watched == widgetFor(c)) {
-            c->fire(ControlEvent::LostFocus);
-        }
+        if (own)
+            c->fire(event->type() == QEvent::FocusIn ? ControlEvent::GotFocus : ControlEvent::LostFocus);
         break;
     case QEvent::Resize:
         if (c->kind() == ControlKind::Form && !syncing_) {
@@ -516,4 +413,52 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
     default: break;
     }
     return QObject::eventFilter(watched, event);
+}
+
+// Every control takes the drag, so none falls through to a panel behind it; only those with a
+// drop handler, enabled, take local files.
+void WindowBinding::drop(Control* c, QDropEvent* e)
+{
+    const QStringList paths = localFiles(e->mimeData());
+    const bool target = c->handles(ControlEvent::Drop) && c->enabled() && !paths.isEmpty();
+    e->setDropAction(target ? Qt::CopyAction : Qt::IgnoreAction);
+    e->accept();
+    if (target && e->type() == QEvent::Drop) {
+        EventArgs args;
+        args.paths = paths;
+        c->fire(ControlEvent::Drop, args);
+    }
+}
+
+// true when the press is taken
+bool WindowBinding::press(Control* c, QWidget* watched, QMouseEvent* e)
+{
+    EventArgs args;
+    args.button = vbButton(e->button());
+    if (!c->enabled()) {
+        // a disabled control passes the press to what it lies on
+        for (Control* under = c->container(); under; under = under->container()) {
+            if (under->enabled() && under->handles(ControlEvent::MouseDown)) {
+                under->fire(ControlEvent::MouseDown, args);
+                break;
+            }
+        }
+        return true;
+    }
+    // a press a child passed up is the child's
+    if (QWidget* hit = watched->childAt(e->position().toPoint())) {
+        while (hit->parentWidget() && hit->parentWidget() != watched)
+            hit = hit->parentWidget();
+        const Control* under = controlOf(hit);
+        if (under && under != c && under->enabled())
+            return false;
+    }
+    if (c->handles(ControlEvent::MouseDown))
+        c->fire(ControlEvent::MouseDown, args);
+    const ControlKind k = c->kind();
+    if ((qobject_cast<QLabel*>(watched) || k == ControlKind::Picture || k == ControlKind::Frame ||
+         k == ControlKind::Form) &&
+        e->button() == Qt::LeftButton)
+        c->fire(ControlEvent::Click);
+    return false;
 }

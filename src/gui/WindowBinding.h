@@ -7,6 +7,8 @@
 #include <map>
 
 class Control;
+class QDropEvent;
+class QMouseEvent;
 class MainWindow;
 class TimerDriver;
 
@@ -32,7 +34,15 @@ protected:
 
 private:
     QWidget* create(Control* c, QWidget* parent);
+    QWidget* createInput(Control* c, QWidget* parent);
+    QWidget* createList(Control* c, QWidget* parent);
     void sync(Control* c, int property);
+    void syncText(Control* c, QWidget* w);
+    void syncGeometry(Control* c, QWidget* w);
+    void syncColors(Control* c, QWidget* w);
+    void syncFont(Control* c, QWidget* w);
+    void drop(Control* c, QDropEvent* e);
+    bool press(Control* c, QWidget* watched, QMouseEvent* e);
     void syncAll(Control* c);
     Control* controlOf(QObject* o) const;
 
