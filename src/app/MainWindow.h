@@ -197,10 +197,6 @@ public:
     const ReceivingEnd& receivingEnd() const { return receiving_; }
     const AlwaysOnTop& alwaysOnTop() const { return pin_; }
 
-signals:
-    // The program ended itself (exit button); the binding closes the window without asking again.
-    void ended();
-
 private:
     void applyDesignState();
     void wireEvents();

@@ -90,7 +90,6 @@ void MainWindow::LoadPlaylistFile(QString& name, bool clearFirst)
 void MainWindow::ExitBtn_Click()
 {
     Form_QueryUnload();
-    emit ended();
     window_.quit();
 }
 

@@ -16,10 +16,9 @@ void ScriptedDialogs::fail(const QString& what)
 
 qint64 RecordingLauncher::start(const QString& program, const QStringList& arguments, WindowStyle style)
 {
-    overlaps += running() > 0;
     starts.push_back({program, arguments, style});
-    running_.push_back(failWith != 0);
-    return failWith >= 0 ? failWith : qint64(1000 + starts.size());
+    running_.push_back(true);
+    return qint64(1000 + starts.size());
 }
 
 bool RecordingLauncher::isRunning(qint64 pid)
@@ -33,8 +32,7 @@ bool RecordingLauncher::terminate(qint64 pid)
     if (!isRunning(pid))
         return false;
     terminated.push_back(pid);
-    if (!ignoreTerminate)
-        running_[size_t(pid - 1001)] = false;
+    running_[size_t(pid - 1001)] = false;
     return true;
 }
 
@@ -42,7 +40,6 @@ bool RecordingLauncher::kill(qint64 pid)
 {
     if (!isRunning(pid))
         return false;
-    killed.push_back(pid);
     running_[size_t(pid - 1001)] = false;
     return true;
 }
