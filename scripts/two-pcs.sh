@@ -43,7 +43,7 @@ cleanup() {
     for p in $(vlcs); do kill "$p" 2>/dev/null; done
     wait 2>/dev/null
     # what the programs said is the only clue to a failure once the folder is gone
-    if ((failed > 0)); then
+    if ((${failed:-0} > 0)); then
         for side in send recv; do
             [[ -s "$work/$side.log" ]] && { echo "---- $side.log"; tail -n 40 "$work/$side.log"; }
         done
