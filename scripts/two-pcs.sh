@@ -42,6 +42,12 @@ cleanup() {
     # the VLCs the sending program started: known by the play list in our own folder
     for p in $(vlcs); do kill "$p" 2>/dev/null; done
     wait 2>/dev/null
+    # what the programs said is the only clue to a failure once the folder is gone
+    if ((${failed:-0} > 0)); then
+        for side in send recv; do
+            [[ -s "$work/$side.log" ]] && { echo "---- $side.log"; tail -n 40 "$work/$side.log"; }
+        done
+    fi
     [[ -n "${KEEP_TWO_PCS:-}" ]] || rm -rf "$work"
 }
 trap cleanup EXIT
