@@ -11,6 +11,7 @@
 #include <QHostAddress>
 #include <QSysInfo>
 #include <QThread>
+#include <set>
 #include <utility>
 
 namespace {
@@ -30,7 +31,7 @@ constexpr int kServerRunning = 2;
 constexpr int kGroupEstablished = 2;
 constexpr int kGroupCollision = 3;
 constexpr int kGroupFailure = 4;
-constexpr uint kResultOurOwn = 16; // published by this very client
+constexpr uint kResultOurOwn = 16; // published through this very connection: this instance
 constexpr qsizetype kMaxEarly = 1000;
 constexpr int kServiceNameBytes = 63;
 constexpr int kSuffixRoom = 5; // for the daemon's " #12" after a collision
@@ -296,7 +297,6 @@ void AvahiServiceDiscovery::daemonAppeared(const QString& owner)
     serverState_ = 0;
     prepared_ = options_.preparedBrowser;
     setState(State::Running);
-    askHostName();
     call(kRoot, kServer, QStringLiteral("GetState"), {}, [this](const QDBusMessage& r) {
         if (r.type() == QDBusMessage::ReplyMessage && r.signature() == QLatin1String("i"))
             serverState_ = r.arguments().value(0).toInt();
@@ -311,11 +311,9 @@ void AvahiServiceDiscovery::daemonGone()
     owner_.clear();
     ++epoch_;
     serverState_ = 0;
-    hostFqdn_.clear();
     group_.reset();
     groupPath_.clear();
     ++groupGeneration_;
-    ownNames_.clear();
     setEstablished(QString());
     republish_.stop();
     browserPath_.clear();
@@ -349,16 +347,6 @@ void AvahiServiceDiscovery::call(const QString& path, const QString& interface, 
             });
 }
 
-void AvahiServiceDiscovery::askHostName()
-{
-    call(kRoot, kServer, QStringLiteral("GetHostNameFqdn"), {}, [this](const QDBusMessage& r) {
-        if (r.type() == QDBusMessage::ReplyMessage && r.signature() == QLatin1String("s")) {
-            hostFqdn_ = r.arguments().value(0).toString();
-            queueNotify();
-        }
-    });
-}
-
 void AvahiServiceDiscovery::onServerStateChanged(const QDBusMessage& m)
 {
     if (!fromDaemon(m) || m.signature() != QLatin1String("is"))
@@ -366,8 +354,6 @@ void AvahiServiceDiscovery::onServerStateChanged(const QDBusMessage& m)
     serverState_ = m.arguments().value(0).toInt();
     // Registering anew means a new host name: records made for the old one must go, and are
     // made again once the daemon runs.
-    if (serverState_ == kServerRunning)
-        askHostName();
     applyPublication();
 }
 
@@ -428,7 +414,6 @@ void AvahiServiceDiscovery::groupCreated(const QDBusMessage& reply, quint64 gene
         return;
     }
     groupPath_ = path;
-    ownNames_.insert(group_->name);
     // The daemon takes calls in order: the Commit needs no wait for the AddService's answer.
     call(path, kGroup, QStringLiteral("AddService"),
          {kIfUnspec, kProtoUnspec, 0u, group_->name, options_.serviceType, QString(), QString(),
@@ -625,13 +610,8 @@ void AvahiServiceDiscovery::itemRemove(const QDBusMessage& m)
 {
     ItemKey key;
     uint flags = 0;
-    if (!readKey(m, &key, &flags) || !items_.erase(key))
-        return;
-    // Gone from the LAN: a later sighting of an old name of ours is someone else's.
-    const QString& name = std::get<2>(key);
-    if (!group_ || group_->name != name)
-        ownNames_.erase(name);
-    queueNotify();
+    if (readKey(m, &key, &flags) && items_.erase(key))
+        queueNotify();
 }
 
 void AvahiServiceDiscovery::resolve(const ItemKey& key)
@@ -681,18 +661,6 @@ void AvahiServiceDiscovery::resolved(const ItemKey& key, quint64 generation, con
 
 // ---- the peers
 
-bool AvahiServiceDiscovery::isOwn(const ItemKey& key, const Item& item) const
-{
-    if (item.flags & kResultOurOwn)
-        return true;
-    // A name of ours on this PC. Another PC may hold the same name for a moment, until one of
-    // us has moved to another: it has a host name of its own.
-    if (!ownNames_.count(std::get<2>(key)))
-        return false;
-    return hostFqdn_.isEmpty() ||
-           avahi::displayHost(hostFqdn_, std::get<4>(key)).compare(item.peer.hostName, Qt::CaseInsensitive) == 0;
-}
-
 QList<DiscoveredPeer> AvahiServiceDiscovery::peers() const
 {
     QList<DiscoveredPeer> found;
@@ -700,7 +668,7 @@ QList<DiscoveredPeer> AvahiServiceDiscovery::peers() const
         return found;
     std::set<QString> names;
     for (const auto& [key, item] : items_) {
-        if (!item.resolved || item.peer.role != *browseRole_ || isOwn(key, item))
+        if (!item.resolved || item.peer.role != *browseRole_ || (item.flags & kResultOurOwn))
             continue;
         if (names.insert(item.peer.serviceName).second) // one entry when seen on several interfaces
             found << item.peer;

@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
-#include <set>
 #include <tuple>
 
 class QDBusConnection;
@@ -97,8 +96,6 @@ private:
     void daemonAppeared(const QString& owner);
     void daemonGone();
 
-    void askHostName();
-
     void applyPublication();
     void dropGroup();
     void groupCreated(const QDBusMessage& reply, quint64 generation);
@@ -114,7 +111,6 @@ private:
     void resolve(const ItemKey& key);
     void resolved(const ItemKey& key, quint64 generation, const QDBusMessage& reply);
 
-    bool isOwn(const ItemKey& key, const Item& item) const;
     void queueNotify();
     void deliver();
     void scheduleRetry();
@@ -128,7 +124,6 @@ private:
     bool ownerFromSignal_ = false;
     quint64 epoch_ = 0; // counts the daemon's comings and goings
     int serverState_ = 0;
-    QString hostFqdn_; // this PC as the daemon announces it: "wohnzimmer.local"
 
     std::optional<Publication> wanted_;
     QString serviceName_;         // the name for wanted_, after any collisions
@@ -136,7 +131,6 @@ private:
     QString groupPath_;
     quint64 groupGeneration_ = 0;
     QString establishedName_;
-    std::set<QString> ownNames_; // names this instance published on this daemon
     std::optional<Record> withdrawn_;
     QElapsedTimer withdrawnAt_;
     QTimer republish_;
