@@ -373,8 +373,8 @@ void AvahiServiceDiscovery::applyPublication()
     if (!target)
         return;
     // Other PCs keep withdrawn records one more second. Records under the same name arriving
-    // within it would refresh them there, and their browsers would never look at the new port
-    // or role: wait until the old ones are gone.
+    // within it would refresh them there, and their browsers would never look again at port,
+    // records or host name: wait until the old ones are gone.
     if (withdrawn_ && withdrawn_->name == target->name && withdrawnAt_.isValid() &&
         withdrawnAt_.elapsed() < kGoodbyeMs) {
         republish_.start(int(kGoodbyeMs - withdrawnAt_.elapsed()));
