@@ -15,7 +15,8 @@ packages+=(passwd)   # useradd: the real VLC runs as an ordinary test user
 # the Debian package: made by CPack with dpkg-shlibdeps, checked, installed and purged by the tests
 packaging=(dpkg-dev file)
 packages+=("${packaging[@]}" lintian appstream iproute2)
-# several PCs and service discovery in network namespaces: scripts/netlab.sh, scripts/avahi-lab.sh
+# several PCs and service discovery in network namespaces: scripts/netlab.sh, scripts/avahi-lab.sh;
+# dbus also gives the discovery unit test its private bus (QtDBus itself comes with qt6-base-dev)
 packages+=(iputils-ping avahi-daemon avahi-utils dbus)
 run_only=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
           xdg-utils shared-mime-info fonts-dejavu-core)
