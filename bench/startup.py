@@ -17,6 +17,8 @@ run leaves it (plus the kept list). For every start it records:
 - CPU time until then (all threads, /proc/PID/task/*/schedstat), and the time it waited for a
   CPU: the rest of "painted" is waiting for the X server and the disk, and shows how busy the
   machine was;
+- of its resident memory then, the part it allocated itself (RssAnon; the rest is library code and
+  data files that every Qt program maps, and which a first touch pays for all the same);
 - page faults until then (minor faults: on a virtual machine each costs several microseconds);
 - peak resident memory of the whole run (ru_maxrss after it ended by SIGTERM, which includes the
   save at exit).
@@ -101,10 +103,10 @@ def prepare(kind, binary, root, runtime, run, list_bytes):
     return exe, folder
 
 
-def peak_kib(pid):
+def status_kib(pid, field):
     with open("/proc/%d/status" % pid) as f:
         for line in f:
-            if line.startswith("VmHWM:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1])
     return 0
 
@@ -179,12 +181,14 @@ def watch(d, argv, runtime, settle, timeout):
 
 def start_once(d, exe, args, runtime):
     pid, t0, mapped, painted = watch(d, [exe] + args, runtime, SETTLE_S, TIMEOUT_S)
-    hwm = peak_kib(pid)
+    hwm = status_kib(pid, "VmHWM")
+    anon = status_kib(pid, "RssAnon")
     faults = minor_faults(pid)
     cpu, waited = cpu_ms(pid)
     maxrss = end(pid)
     return {"mapped": (mapped - t0) * 1000, "painted": (painted - t0) * 1000, "hwm": hwm / 1024,
-            "life": maxrss / 1024, "faults": faults, "cpu": cpu, "waited": waited}
+            "life": maxrss / 1024, "anon": anon / 1024, "faults": faults, "cpu": cpu,
+            "waited": waited}
 
 
 def grind(d, kinds, binaries, list_bytes, folder):
@@ -279,12 +283,12 @@ def main():
         shutil.rmtree(root, ignore_errors=True)
         shutil.rmtree(runtime, ignore_errors=True)
 
-    med = {k: {f: statistics.median(r[f] for r in results[k]) for f in ("mapped", "painted", "hwm", "life", "faults", "cpu", "waited")}
+    med = {k: {f: statistics.median(r[f] for r in results[k]) for f in ("mapped", "painted", "hwm", "life", "anon", "faults", "cpu", "waited")}
            for k in KINDS}
     print("start-up from outside: %d runs of each, alternated, one X server (%s)" % (args.runs, os.environ["DISPLAY"]))
-    print("%-22s %26s %26s %17s %17s %7s %7s %7s" % ("", "exec to mapped, ms", "exec to first paint, ms",
-                                                       "peak at start MiB", "whole run MiB", "faults", "CPU ms",
-                                                       "wait ms"))
+    print("%-22s %26s %26s %17s %17s %8s %7s %7s %7s" % ("", "exec to mapped, ms", "exec to first paint, ms",
+                                                            "peak at start MiB", "whole run MiB", "anon MiB",
+                                                            "faults", "CPU ms", "wait ms"))
     for k in KINDS:
         row = [LABELS[k]]
         for f in ("mapped", "painted"):
@@ -293,8 +297,8 @@ def main():
         for f in ("hwm", "life"):
             vals = [r[f] for r in results[k]]
             row.append("%6.1f (%5.1f-%5.1f)" % (statistics.median(vals), min(vals), max(vals)))
-        row += ["%d" % med[k]["faults"], "%.1f" % med[k]["cpu"], "%.1f" % med[k]["waited"]]
-        print("%-22s %26s %26s %17s %17s %7s %7s %7s" % tuple(row))
+        row += ["%.1f" % med[k]["anon"], "%d" % med[k]["faults"], "%.1f" % med[k]["cpu"], "%.1f" % med[k]["waited"]]
+        print("%-22s %26s %26s %17s %17s %8s %7s %7s %7s" % tuple(row))
     for what, over, under in (("empty / bare window", "empty", "bare"), ("empty / window + label", "empty", "label"),
                               ("kept list / empty", "list", "empty")):
         print("ratio of the medians, %-23s mapped %.2fx, first paint %.2fx, peak memory %.2fx" %
