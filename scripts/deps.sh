@@ -20,7 +20,11 @@ packages+=("${packaging[@]}" lintian appstream iproute2)
 packages+=(iputils-ping avahi-daemon avahi-utils dbus)
 run_only=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
           xdg-utils shared-mime-info fonts-dejavu-core)
+# benchmarks and profiling (scripts/bench.sh, bench/startup.sh, docs/performance.md): a watcher of
+# X events for the start-up times, perf and callgrind for the profiles
+bench_only=(python3-xlib linux-perf valgrind)
 case "${1:-}" in
+--bench) packages+=("${bench_only[@]}") ;;
 --run-only) packages=("${run_only[@]}" vlc) ;;
 --package) packages=("${run_only[@]}" "${packaging[@]}") ;;
 esac
