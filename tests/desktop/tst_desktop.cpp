@@ -1,5 +1,5 @@
 // The pin, moving the window by its grips and the layout after resizes, on the window model;
-// tests/gui/tst_window.cpp meets them on the real widgets, tst_twoprocess the hand-over.
+// tests/gui/tst_window.cpp meets them on the real widgets.
 #include "Doubles.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 // The path helpers on the forms paths take in play lists and in the VLC path field, and where an
-// installed copy is told from the user's own. FileNameOf and LeadingPath meet their edge cases in
-// the play-list writer's titles and the drop import's relative entries.
+// installed copy is told from the user's own. StripQuotes, FileNameOf and LeadingPath meet their
+// edge cases in the VLC location check, the command line, the writer's titles and the drop import.
 #include "platform/Installation.h"
 #include "platform/PathHelpers.h"
 
@@ -11,27 +11,6 @@
 class PathsTest : public QObject {
     Q_OBJECT
 private slots:
-    void stripQuotes_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("stripped");
-        QTest::newRow("spaced path") << "  C:\\Program Files\\v.exe "
-                                     << "C:\\Program Files\\v.exe";
-        QTest::newRow("quoted, blanks around") << " \"/a b/c\" "
-                                               << "/a b/c";
-        QTest::newRow("lone quote") << "\""
-                                    << "";
-        QTest::newRow("only blanks") << "   "
-                                     << "";
-        QTest::newRow("quote inside") << "a \"b"
-                                      << "a \"b";
-    }
-    void stripQuotes()
-    {
-        QFETCH(QString, text);
-        QTEST(paths::StripQuotes(text), "stripped");
-    }
-
     void folders_data()
     {
         QTest::addColumn<QString>("path");       // relative names are looked up in a folder holding the file "vlc"
@@ -70,11 +49,13 @@ private slots:
         QTest::addColumn<QString>("programFolder");
         QTest::addColumn<QString>("installFolder");
         QTest::addColumn<bool>("installed");
-        QTest::newRow("the install folder") << QString("bin/") << QString("bin") << true;
-        QTest::newRow("reached through a link") << QString("link/") << QString("bin") << true;
-        QTest::newRow("another folder") << QString("/") << QString("bin") << false;
-        QTest::newRow("install folder missing") << QString("bin/") << QString("nowhere") << false;
-        QTest::newRow("no install folder") << QString("bin/") << QString() << false;
+        // clang-format off
+        QTest::newRow("the install folder") << "bin/" << "bin" << true;
+        QTest::newRow("reached through a link") << "link/" << "bin" << true;
+        QTest::newRow("another folder") << "/" << "bin" << false;
+        QTest::newRow("install folder missing") << "bin/" << "nowhere" << false;
+        QTest::newRow("no install folder") << "bin/" << "" << false;
+        // clang-format on
     }
     void installedCopy()
     {

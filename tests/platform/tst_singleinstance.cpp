@@ -1,17 +1,21 @@
 // The lock and the socket for real: a running instance on its own thread, later starts from
 // the test's thread, and the ways a lock folder or a socket name can be spoiled.
+#include "Doubles.h"
 #include "platform/qt/QtSingleInstance.h"
 
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <optional>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -62,15 +66,16 @@ private slots:
         QFile(program_).open(QIODevice::WriteOnly);
     }
 
-    // Whatever spoils the lock folder or the socket's name, the first start runs, and a later start
-    // reaches it or ends without hanging (the stale lock and socket a killed instance leaves are
-    // met in tst_twoprocess).
+    // Whatever spoils the lock folder or the socket's name, or a killed instance left behind, the
+    // first start runs, and a later start reaches it or ends without hanging. The built program
+    // handing over to itself is met in scripts/tour.sh.
     void spoiled_data()
     {
         QTest::addColumn<QString>("spoil");
         QTest::addColumn<bool>("found");    // the later start sees a running instance
         QTest::addColumn<bool>("reached");  // and its request arrives
         QTest::newRow("garbage lock") << "garbage lock" << true << true;
+        QTest::newRow("lock and socket of a killed instance") << "killed" << true << true;
         QTest::newRow("lock folder cannot be made") << "blocked" << false << false;
         QTest::newRow("lock folder refuses files") << "read-only" << false << false;
         QTest::newRow("first folder unusable, the next one works") << "blocked, fallback" << true << true;
@@ -103,6 +108,19 @@ private slots:
             QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("\x01\x02garbage") > 0);
         } else if (spoil == u"socket taken") {
             QDir().mkpath(second.socketPath() + QStringLiteral("/keep"));
+        } else if (spoil == u"killed") {
+            QProcess gone;  // a process id nobody has now
+            gone.start(QStringLiteral("true"));
+            QVERIFY(gone.waitForStarted());
+            const qint64 pid = gone.processId();
+            QVERIFY(gone.waitForFinished());
+            writeFile(second.lockPath(),
+                      QByteArray::number(pid) + "\ntrue\n" + QSysInfo::machineHostName().toUtf8() + '\n');
+            sockaddr_un address{};  // a socket file nobody listens on any more
+            address.sun_family = AF_UNIX;
+            qstrncpy(address.sun_path, QFile::encodeName(second.socketPath()).constData(), sizeof address.sun_path);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::close(fd) == 0);
         }
         QLockFile lock(second.lockPath());
         QLocalServer busy;  // takes the connection, nobody reads
@@ -120,6 +138,8 @@ private slots:
         QCOMPARE(second.activateRunning(QStringLiteral("^o"), QStringLiteral("{ENTER}\nx")), reached);
         if (first)
             QCOMPARE(first->requests(), reached ? QStringList{QStringLiteral("^o|{ENTER}\nx")} : QStringList());
+        // a copy in another folder is another program
+        QVERIFY(!QtSingleInstance(dir_->filePath(QStringLiteral("copy/mirovell")), folders).anotherInstanceRunning());
         QFile::setPermissions(bad, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 

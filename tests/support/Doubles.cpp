@@ -14,41 +14,6 @@ void ScriptedDialogs::fail(const QString& what)
     QTest::qFail(qPrintable(what), __FILE__, __LINE__);
 }
 
-qint64 RecordingLauncher::start(const QString& program, const QStringList& arguments, WindowStyle style)
-{
-    starts.push_back({program, arguments, style});
-    running_.push_back(true);
-    return qint64(1000 + starts.size());
-}
-
-bool RecordingLauncher::isRunning(qint64 pid)
-{
-    const qint64 i = pid - 1001;
-    return i >= 0 && i < qint64(running_.size()) && running_[size_t(i)];
-}
-
-bool RecordingLauncher::terminate(qint64 pid)
-{
-    if (!isRunning(pid))
-        return false;
-    terminated.push_back(pid);
-    running_[size_t(pid - 1001)] = false;
-    return true;
-}
-
-bool RecordingLauncher::kill(qint64 pid)
-{
-    if (!isRunning(pid))
-        return false;
-    running_[size_t(pid - 1001)] = false;
-    return true;
-}
-
-int RecordingLauncher::running() const
-{
-    return int(std::count(running_.begin(), running_.end(), true));
-}
-
 namespace {
 
 class OfflineSocket : public ILinkSocket {

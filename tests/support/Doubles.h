@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -82,11 +83,30 @@ public:
         QStringList arguments;
         WindowStyle style;
     };
-    qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override;
-    bool isRunning(qint64 pid) override;
-    bool terminate(qint64 pid) override;
-    bool kill(qint64 pid) override;
-    int running() const;
+    qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override
+    {
+        starts.push_back({program, arguments, style});
+        running_.push_back(true);
+        return qint64(1000 + starts.size());
+    }
+    bool isRunning(qint64 pid) override
+    {
+        return pid > 1000 && pid <= 1000 + qint64(running_.size()) && running_[size_t(pid - 1001)];
+    }
+    bool terminate(qint64 pid) override
+    {
+        if (isRunning(pid))
+            terminated.push_back(pid);
+        return kill(pid);
+    }
+    bool kill(qint64 pid) override
+    {
+        const bool was = isRunning(pid);
+        if (was)
+            running_[size_t(pid - 1001)] = false;
+        return was;
+    }
+    int running() const { return int(std::count(running_.begin(), running_.end(), true)); }
 
     std::vector<Start> starts;
     std::vector<qint64> terminated;
@@ -118,17 +138,11 @@ public:
     bool minimized = false, maximized = false, topmost = false, stayOnTop = true;
 };
 
-// Another instance runs or not, as the test says; requests to it are recorded.
-class RecordingSingleInstance : public ISingleInstance {
+// The first instance; a later start's request is an emit of activationRequested().
+class FirstInstance : public ISingleInstance {
 public:
-    bool anotherInstanceRunning() override { return other; }
-    bool activateRunning(const QString& keys1, const QString& keys2) override
-    {
-        requests << keys1 + u'|' + keys2;
-        return true;
-    }
-    bool other = false;
-    QStringList requests;  // "keys1|keys2"
+    bool anotherInstanceRunning() override { return false; }
+    bool activateRunning(const QString&, const QString&) override { return true; }
 };
 
 class FixedClock : public IClock {
@@ -207,7 +221,7 @@ struct TestWindow {
     RecordingLauncher launcher;
     RecordingWindowHost host;
     FixedClock clock;
-    RecordingSingleInstance instance;
+    FirstInstance instance;
     RecordingProgress progress;
     RecordingTray tray;
     OfflineSockets offline;
