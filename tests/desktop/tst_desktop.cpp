@@ -36,16 +36,18 @@ private slots:
     void dragStartsOnlyFromGrips()
     {
         TestWindow w;
-        const QStringList grips{
-            "Form",        "Command3",       "Frame1",   "Frame2",   "Frame3",   "JetztAbspielenFrame",
-            "SendenFrame", "EmpfangenFrame", "Picture1", "Picture3", "Picture2", "FilmList"};
+        QStringList grips;
         for (Control* c : w->controls()) {
             const int before = w.host.moves;
             c->setEnabled(true);
             for (int button : {1, 2, 4})
                 c->fire(ControlEvent::MouseDown, EventArgs{{}, button});
-            QCOMPARE(w.host.moves - before, grips.contains(c->name()) ? 3 : 0);
+            if (w.host.moves - before == 3)
+                grips << c->name();
         }
+        grips.sort();
+        QCOMPARE(grips.join(u' '), "Command3 EmpfangenFrame FilmList Form Frame1 Frame2 Frame3 JetztAbspielenFrame "
+                                   "Picture1 Picture2 Picture3 SendenFrame");
     }
 
     // One step per resize event, height first; only the normal state is resized and drops the tray icon.
