@@ -125,6 +125,8 @@ def main():
         if lt > lf or (lf == lt == 3 and top_f != top_t):
             upward.append((f, t))
 
+    if not files:
+        sys.exit("no C++ files below %s" % root)
     print("files: %d, includes: %d" % (len(files), len(includes)))
     print("circles: %d" % len(circles))
     for c in circles:

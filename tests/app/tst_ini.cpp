@@ -49,18 +49,13 @@ private slots:
         QTest::addColumn<QByteArray>("after");
         const QByteArray fresh = "[LastSettings]\r\n\r\n\r\n[Settings]\r\n\r\n";
         // clang-format off
-        QTest::newRow("missing key, end of its section")
-            << fresh << "LastSettings" << "Protocol" << "UDP" << QByteArray("[LastSettings]\r\nProtocol=UDP\r\n\r\n\r\n[Settings]\r\n\r\n");
-        QTest::newRow("missing key, last section")
-            << fresh << "Settings" << "Protocol1" << "UDP" << QByteArray("[LastSettings]\r\n\r\n\r\n[Settings]\r\nProtocol1=UDP\r\n\r\n");
-        QTest::newRow("existing key in its line")
-            << QByteArray("; note\r\n[s]\r\nA=1\r\nKEY=old\r\nB=2\r\n") << "S" << "key" << "new" << QByteArray("; note\r\n[s]\r\nA=1\r\nkey=new\r\nB=2\r\n");
+        QTest::newRow("missing key, end of its section") << fresh << "LastSettings" << "Protocol" << "UDP" << QByteArray("[LastSettings]\r\nProtocol=UDP\r\n\r\n\r\n[Settings]\r\n\r\n");
+        QTest::newRow("missing key, last section") << fresh << "Settings" << "Protocol1" << "UDP" << QByteArray("[LastSettings]\r\n\r\n\r\n[Settings]\r\nProtocol1=UDP\r\n\r\n");
+        QTest::newRow("existing key in its line") << QByteArray("; note\r\n[s]\r\nA=1\r\nKEY=old\r\nB=2\r\n") << "S" << "key" << "new" << QByteArray("; note\r\n[s]\r\nA=1\r\nkey=new\r\nB=2\r\n");
         QTest::newRow("missing section at the end") << QByteArray("[A]\nx=1") << "B" << "y" << "2" << QByteArray("[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
         QTest::newRow("empty file") << QByteArray() << "S" << "k" << "" << QByteArray("[S]\r\nk=\r\n");
-        QTest::newRow("line break in value stays one line")
-            << QByteArray("[S]\r\n") << "S" << "k" << "a\r\n[Evil]\nb" << QByteArray("[S]\r\nk=a  [Evil] b\r\n");
-        QTest::newRow("garbage lines kept byte for byte") << QByteArray("\x01\xFF\xFE\x00junk\r\n[S]\r\n\x80\x81=\r\n", 20)
-            << "S" << "k" << "v" << QByteArray("\x01\xFF\xFE\x00junk\r\n[S]\r\n\x80\x81=\r\nk=v\r\n", 25);
+        QTest::newRow("line break in value stays one line") << QByteArray("[S]\r\n") << "S" << "k" << "a\r\n[Evil]\nb" << QByteArray("[S]\r\nk=a  [Evil] b\r\n");
+        QTest::newRow("garbage lines kept byte for byte") << QByteArray("\x01\xFF\xFE\x00junk\r\n[S]\r\n\x80\x81=\r\n", 20) << "S" << "k" << "v" << QByteArray("\x01\xFF\xFE\x00junk\r\n[S]\r\n\x80\x81=\r\nk=v\r\n", 25);
         // clang-format on
     }
     void write()

@@ -57,13 +57,13 @@ private slots:
         QTest::addColumn<bool>("filmList");
         QTest::addColumn<bool>("remoteList");
         QTest::addColumn<bool>("timer");
+        // clang-format off
         QTest::newRow("local") << QStringList{"LokalStarteBtn"} << "JetztAbspielenFrame" << true << false << false;
         QTest::newRow("send") << QStringList{"SendenTabButton"} << "SendenFrame" << true << false << true;
         QTest::newRow("receive") << QStringList{"EmpfangenTabButton"} << "EmpfangenFrame" << false << true << true;
-        QTest::newRow("receive, then send")
-            << QStringList{"EmpfangenTabButton", "SendenTabButton"} << "SendenFrame" << true << false << true;
-        QTest::newRow("send, then local")
-            << QStringList{"SendenTabButton", "LokalStarteBtn"} << "JetztAbspielenFrame" << true << false << false;
+        QTest::newRow("receive, then send") << QStringList{"EmpfangenTabButton", "SendenTabButton"} << "SendenFrame" << true << false << true;
+        QTest::newRow("send, then local") << QStringList{"SendenTabButton", "LokalStarteBtn"} << "JetztAbspielenFrame" << true << false << false;
+        // clang-format on
     }
     void modes()
     {
@@ -184,10 +184,11 @@ private slots:
         QByteArray garbage;
         for (int i = 0; i < 20000; ++i)
             garbage.append(char((i * 131 + 7) & 0xFF));
+        // clang-format off
         QTest::newRow("binary garbage") << garbage;
         QTest::newRow("no sections") << QByteArray("hello\nworld\n");
-        QTest::newRow("100,000-character lines")
-            << QByteArray(100000, 'x') + "\r\n[LastSettings]\r\nvlc.exe=" + QByteArray(100000, 'v');
+        QTest::newRow("100,000-character lines") << QByteArray(100000, 'x') + "\r\n[LastSettings]\r\nvlc.exe=" + QByteArray(100000, 'v');
+        // clang-format on
     }
     void badSettingsFile()
     {

@@ -17,9 +17,7 @@ constexpr int kQuiet = 1600;
 
 qint64 residentKiB()
 {
-    QFile f(QStringLiteral("/proc/self/status"));
-    f.open(QIODevice::ReadOnly);
-    const QByteArray status = f.readAll();
+    const QByteArray status = readAll(QStringLiteral("/proc/self/status"));
     return status.mid(status.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
 }
 
@@ -146,10 +144,10 @@ private slots:
         QTest::addColumn<int>("pauseMs");
         QTest::addColumn<bool>("toReceiver");
         QTest::addColumn<QStringList>("expected");  // the receiver's list, or the sender's
-        QTest::newRow("request") << QList<QByteArray>{"1113STARTTRA", "CK:/media/c.mpg"} << 400 << false
-                                 << QStringList{"/media/c.mpg", "/media/a.avi", "/media/b.mkv"};
-        QTest::newRow("list") << QList<QByteArray>{"1113TRACKLIST:3;/srv/a.avi;", "/srv/b.avi;/srv/c", ".avi;"} << 300
-                              << true << QStringList{"/srv/a.avi", "/srv/b.avi", "/srv/c.avi"};
+        // clang-format off
+        QTest::newRow("request") << QList<QByteArray>{"1113STARTTRA", "CK:/media/c.mpg"} << 400 << false << QStringList{"/media/c.mpg", "/media/a.avi", "/media/b.mkv"};
+        QTest::newRow("list") << QList<QByteArray>{"1113TRACKLIST:3;/srv/a.avi;", "/srv/b.avi;/srv/c", ".avi;"} << 300 << true << QStringList{"/srv/a.avi", "/srv/b.avi", "/srv/c.avi"};
+        // clang-format on
     }
     void piecesJoinedAcrossPauses()
     {
