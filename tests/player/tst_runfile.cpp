@@ -27,10 +27,7 @@ private slots:
                                            {&player_, "player", "--play %F"},
                                            {&editor_, "editor", "--edit %F"}}) {
             *program = root + QStringLiteral("/my bin/") + QLatin1String(name);
-            writeFile(*program, "#!/bin/sh\nout=\"$(dirname \"$0\")/args.txt\"\n"
-                                "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && "
-                                "mv \"$out.part\" \"$out\"\n");
-            QFile::setPermissions(*program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            writeProgram(*program, kArgsRecorder);
             writeFile(root + QStringLiteral("/data/applications/test%1.desktop").arg(QLatin1String(name)),
                       "[Desktop Entry]\nType=Application\nName=Test\nExec=\"" + program->toUtf8() + "\" " + exec +
                           '\n');

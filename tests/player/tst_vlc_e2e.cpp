@@ -67,11 +67,10 @@ private slots:
         // the program starts this as its VLC; it hands every argument on to the real player
         const QString log = dir.filePath(QStringLiteral("vlc.log"));
         const QString player = dir.filePath(QStringLiteral("vlc"));
-        writeFile(player, QStringLiteral("#!/bin/sh\nexport HOME='%1'\nexec %2'%3' --play-and-exit -vv --vout dummy "
-                                         "--aout dummy \"$@\" > '%4' 2>&1\n")
-                              .arg(home, runAs_, cvlc_, log)
-                              .toUtf8());
-        QFile::setPermissions(player, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        writeProgram(player, QStringLiteral("#!/bin/sh\nexport HOME='%1'\nexec %2'%3' --play-and-exit -vv --vout dummy "
+                                            "--aout dummy \"$@\" > '%4' 2>&1\n")
+                                 .arg(home, runAs_, cvlc_, log)
+                                 .toUtf8());
 
         QtProcessLauncher launcher;
         TestWindow doubles({.folder = program, .processes = &launcher});

@@ -9,12 +9,6 @@
 
 namespace {
 
-void writeProgram(const QString& path, const QByteArray& script)
-{
-    writeFile(path, script);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
 // Real processes; counts the starts made while a process started before still runs.
 struct CheckingLauncher : QtProcessLauncher {
     qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override
@@ -56,10 +50,7 @@ private slots:
         QFETCH(QString, argument);
         QTemporaryDir dir;
         QVERIFY(QDir().mkpath(dir.filePath(folder)));
-        // a stand-in for VLC: it writes one argument a line beside itself
-        writeProgram(dir.filePath(folder + QStringLiteral("/vlc")),
-                     "#!/bin/sh\nout=\"$(dirname \"$0\")/args.txt\"\n"
-                     "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
+        writeProgram(dir.filePath(folder + QStringLiteral("/vlc")), kArgsRecorder);
         writeFile(dir.filePath(folder + QStringLiteral("/mirovell.ini")),
                   "[LastSettings]\r\nMinimizeOnStart=1\r\nAutoSavePlaylist=0\r\n");
         QtProcessLauncher launcher;

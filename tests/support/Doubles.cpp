@@ -93,3 +93,9 @@ void writeFile(const QString& path, const QByteArray& bytes)
         QTest::qFail("cannot write test file", __FILE__, __LINE__);
     f.write(bytes);
 }
+
+void writeProgram(const QString& path, const QByteArray& script)
+{
+    writeFile(path, script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}

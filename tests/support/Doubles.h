@@ -233,3 +233,9 @@ private:
 
 QByteArray readAll(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
+// an executable script
+void writeProgram(const QString& path, const QByteArray& script);
+// A stand-in program that writes its arguments, one a line, to args.txt beside itself.
+inline const QByteArray kArgsRecorder =
+    "#!/bin/sh\nout=\"$(dirname \"$0\")/args.txt\"\n"
+    "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n";
