@@ -1,11 +1,12 @@
 // Dropping play lists on the list: how long the window is busy, against reading the same bytes raw.
 #include "BenchUtil.h"
-#include "app/MainWindow.h"
+#include "Doubles.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
 #include <cstdio>
 
 namespace {
@@ -25,7 +26,7 @@ QByteArray noise(qsizetype size, bool withNul)
         x ^= x << 13, x ^= x >> 17, x ^= x << 5;
         c = char(x);
         if (!withNul)
-            c = char(0x20 + (quint8(c) % 0x5F));   // printable, no line break
+            c = char(0x20 + (quint8(c) % 0x5F));  // printable, no line break
     }
     return b;
 }
@@ -40,7 +41,8 @@ int main(int argc, char** argv)
     for (int i = 0; i < 40000; ++i) {
         const QByteArray name = "Staffel " + QByteArray::number(i / 100) + "/Folge " + QByteArray::number(i) + ".mp4";
         m3u += "#EXTINF:-1,Folge\r\n" + name + "\r\n";
-        pls += "File" + QByteArray::number(40000 - i) + "=" + name + "\r\nTitle" + QByteArray::number(40000 - i) + "=x\r\n";
+        pls += "File" + QByteArray::number(40000 - i) + "=" + name + "\r\nTitle" + QByteArray::number(40000 - i) +
+               "=x\r\n";
     }
     const struct {
         const char* name;
@@ -55,22 +57,25 @@ int main(int argc, char** argv)
     for (const auto& c : cases) {
         const QString path = dir.filePath(QLatin1String(c.name));
         write(path, c.bytes);
-        MainWindowServices services;
-        services.environment.programFolder = dir.path() + u'/';
-        services.environment.exeBaseName = QStringLiteral("bench");
-        MainWindow window(services);
-        window.InitSettingsFile();
-        const double raw = medianMs([&] {
-            QFile f(path);
-            f.open(QIODevice::ReadOnly);
-            volatile qsizetype size = f.readAll().size();
-            (void)size;
-        }, 5);
-        const double drop = medianMs([&] {
-            window.FilmList.clear();
-            window.FilmList_OLEDragDrop({path});
-        }, 5);
-        std::printf("%-20s %10lld %8d %10.2f %10.2f\n", c.name, qint64(c.bytes.size()), window.FilmList.count(), raw, drop);
+        TestWindow doubles({.folder = dir.path()});
+        MainWindow& window = *doubles;
+        window.Form_Load();
+        const double raw = medianMs(
+            [&] {
+                QFile f(path);
+                f.open(QIODevice::ReadOnly);
+                volatile qsizetype size = f.readAll().size();
+                (void)size;
+            },
+            5);
+        const double drop = medianMs(
+            [&] {
+                window.FilmList.clear();
+                window.FilmList_OLEDragDrop({path});
+            },
+            5);
+        std::printf("%-20s %10lld %8d %10.2f %10.2f\n", c.name, qint64(c.bytes.size()), window.FilmList.count(), raw,
+                    drop);
     }
     return 0;
 }

@@ -2,8 +2,8 @@
 // loopback copy of the same bytes. Prints both times and their ratio for three list sizes.
 #include "link/LinkMessages.h"
 #include "link/MessageReader.h"
-#include "link/TcpLinkSocket.h"
 #include "platform/Codec.h"
+#include "platform/qt/TcpLinkSocket.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
 #include <cstdio>
 
 namespace {
@@ -20,7 +21,9 @@ QStringList makeEntries(int n)
     QStringList e;
     e.reserve(n);
     for (int i = 0; i < n; ++i)
-        e << QStringLiteral("/srv/media/Filme und Serien/Staffel %1/Folge %2 - ein langer Titel.mkv").arg(i / 100).arg(i);
+        e << QStringLiteral("/srv/media/Filme und Serien/Staffel %1/Folge %2 - ein langer Titel.mkv")
+                 .arg(i / 100)
+                 .arg(i);
     return e;
 }
 
@@ -39,21 +42,20 @@ qint64 linkRoad(const QStringList& entries)
     TcpLinkSocket listener, sender;
     QStringList received;
     bool got = false;
-    MessageReader reader({[&](const QByteArray& m) {
-                              received = linkmsg::TrackListEntries(m);
-                              got = true;
-                          },
-                          {},
-                          {}},
-                         16 * 1024 * 1024);
-    ILinkSocket::Events le;
-    le.connectionRequest = [&](qint64 id) { listener.close(); listener.accept(id); };
-    le.dataArrival = [&](qint64) { reader.feed(listener.getData()); };
-    listener.setEvents(le);
+    MessageReader reader(16 * 1024 * 1024);
+    QObject::connect(&reader, &MessageReader::message, [&](const QByteArray& m) {
+        received = linkmsg::TrackListEntries(m);
+        got = true;
+    });
+    QObject::connect(&listener, &ILinkSocket::connectionRequest, [&](qint64 id) {
+        listener.close();
+        listener.accept(id);
+    });
+    QObject::connect(&listener, &ILinkSocket::dataArrival, [&](qint64) { reader.feed(listener.getData()); });
     listener.setLocalPort(0);
     listener.listen();
     sender.connectTo(QStringLiteral("127.0.0.1"), listener.localPort());
-    if (!waitFor([&] { return sender.state() == linkstate::Connected && listener.state() == linkstate::Connected; }))
+    if (!waitFor([&] { return sender.state() == LinkState::Connected && listener.state() == LinkState::Connected; }))
         return -1;
     QElapsedTimer t;
     t.start();
@@ -72,7 +74,9 @@ qint64 rawCopy(const QByteArray& bytes)
     QTcpSocket out;
     out.connectToHost(QHostAddress::LocalHost, server.serverPort());
     QTcpSocket* in = nullptr;
-    if (!waitFor([&] { return (in = in ? in : server.nextPendingConnection()) && out.state() == QAbstractSocket::ConnectedState; }))
+    if (!waitFor([&] {
+            return (in = in ? in : server.nextPendingConnection()) && out.state() == QAbstractSocket::ConnectedState;
+        }))
         return -1;
     QByteArray got;
     got.reserve(bytes.size());

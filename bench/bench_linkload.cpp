@@ -3,20 +3,21 @@
 // (16 MB), to a receiving window; and 100 track requests in 2 seconds to a sending window. Prints
 // the peak memory above the idle window, the longest gap between two paints of the window while it
 // is asked to repaint every 16 ms, the longest stall of the event loop, and the VLC restarts.
-#include "app/MainWindow.h"
-#include "link/TcpLinkSocket.h"
-#include "platform/qt/QtServices.h"
-#include "platform/qt/WindowBinding.h"
+#include "Doubles.h"
+#include "gui/WindowBinding.h"
+#include "platform/qt/QtWindowHost.h"
+#include "platform/qt/TcpLinkSocket.h"
 
-#include <arpa/inet.h>
-#include <atomic>
-#include <cstdio>
-#include <netinet/in.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstdio>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -57,14 +58,6 @@ void peer(quint16 port, std::vector<QByteArray> pieces, int pauseMs, const std::
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     close(fd);
 }
-
-class CountingLauncher : public IProcessLauncher {
-public:
-    qint64 start(const QString&, const QStringList&, WindowStyle) override { return ++starts + 1000; }
-    bool terminate(qint64) override { return true; }
-    bool isRunning(qint64) const override { return false; }
-    int starts = 0;
-};
 
 // The longest gap between paints of the window and between ticks of the event loop.
 class Watch : public QObject {
@@ -114,31 +107,23 @@ void settle(int ms)
 
 struct Window {
     explicit Window(const QString& folder)
+        : doubles({.folder = folder, .window = &host, .sockets = &sockets, .ports = {0, 0}})
     {
         QFile ini(folder + QStringLiteral("/mirovell.ini"));
         ini.open(QIODevice::WriteOnly);
         ini.write("[LastSettings]\r\nLastConnection=127.0.0.1\r\nvlc.exe=/bin/true\r\nAutoSavePlaylist=0\r\n");
         ini.close();
-        services.processes = &launcher;
-        services.dialogs = &dialogs;
-        services.window = &host;
-        services.sockets = &sockets;
-        services.linkPorts = {0, 0};
-        services.environment.programFolder = folder + u'/';
-        services.environment.exeBaseName = QStringLiteral("mirovell");
-        model = std::make_unique<MainWindow>(services);
+        model = doubles.window.get();
         binding = std::make_unique<WindowBinding>(*model);
         host.setWidget(binding->window());
         model->Form_Load();
         binding->start();
         binding->window()->show();
     }
-    CountingLauncher launcher;
-    QtDialogs dialogs;
     QtWindowHost host;
     TcpLinkSocketFactory sockets;
-    MainWindowServices services;
-    std::unique_ptr<MainWindow> model;
+    TestWindow doubles;
+    MainWindow* model;
     std::unique_ptr<WindowBinding> binding;
 };
 
@@ -150,7 +135,7 @@ void bigList(const char* what, const QByteArray& list)
     Watch watch(w.binding->window());
     settle(500);
     const qint64 idle = statusKiB("VmRSS:");
-    QFile clear(QStringLiteral("/proc/self/clear_refs")); // resets the peak to what is resident now
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));  // resets the peak to what is resident now
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
     clear.close();
@@ -158,7 +143,7 @@ void bigList(const char* what, const QByteArray& list)
     QElapsedTimer t;
     t.start();
     std::atomic<bool> done = false;
-    std::thread sender(peer, w.model->Winsock_ClientListen->localPort(), std::vector<QByteArray>{list}, 0, &done);
+    std::thread sender(peer, w.model->receivingEnd().listSocket().localPort(), std::vector<QByteArray>{list}, 0, &done);
     while (t.elapsed() < 20000 && (w.model->FilmRemoteList.count() < 2 || t.elapsed() < 3000))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     settle(500);
@@ -188,7 +173,7 @@ void requestFlood()
     QElapsedTimer t;
     t.start();
     std::atomic<bool> done = false;
-    std::thread sender(peer, w.model->Winsock_ServerListen->localPort(), requests, 20, &done);
+    std::thread sender(peer, w.model->sendingEnd().requestSocket().localPort(), requests, 20, &done);
     while (t.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     watch.end();
@@ -196,12 +181,12 @@ void requestFlood()
     sender.join();
     std::printf("100 requests in 2 s, 32767 entries: %d VLC restarts, last request first: %s, "
                 "longest paint gap %lld ms, longest stall %lld ms\n",
-                w.launcher.starts,
+                int(w.doubles.launcher.starts.size()),
                 w.model->FilmList.item(0) == QString::fromUtf8(requests.back().mid(15)) ? "yes" : "no", watch.maxPaint,
                 watch.maxTick);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

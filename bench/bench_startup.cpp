@@ -1,9 +1,11 @@
 // Start-up to the idle event loop: the program's window against a bare Qt window, each in a fresh
 // process started and closed the same way. Prints wall time and peak memory of both.
 #include "BenchUtil.h"
-#include "app/MainWindow.h"
-#include "platform/qt/QtServices.h"
-#include "platform/qt/WindowBinding.h"
+#include "Doubles.h"
+#include "gui/WindowBinding.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtProcessLauncher.h"
+#include "platform/qt/QtWindowHost.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -11,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
+
 #include <cstdio>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -32,17 +35,9 @@ int runProgram(int argc, char** argv, const QString& folder)
 {
     QApplication app(argc, argv);
     QtProcessLauncher processes;
-    QtDialogs dialogs;
     QtWindowHost host;
-    SystemClock clock;
-    MainWindowServices services;
-    services.processes = &processes;
-    services.dialogs = &dialogs;
-    services.window = &host;
-    services.clock = &clock;
-    services.environment.programFolder = folder + u'/';
-    services.environment.exeBaseName = QStringLiteral("mirovell");
-    MainWindow model(services);
+    TestWindow doubles({.folder = folder, .processes = &processes, .window = &host});
+    MainWindow& model = *doubles;
     WindowBinding binding(model);
     host.setWidget(binding.window());
     model.Form_Load();

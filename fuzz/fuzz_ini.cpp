@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QList>
+
 #include <cstdlib>
 
 namespace {
@@ -52,9 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             ++i;
             ++j;
         } else if (after.size() > before.size()) {
-            ++j;   // an added line
+            ++j;  // an added line
         } else {
-            ++i;   // the replaced line
+            ++i;  // the replaced line
             ++j;
             ++differing;
         }

@@ -3,9 +3,10 @@
 #include "link/WholeNameIndex.h"
 #include "platform/Codec.h"
 
+#include <QStringDecoder>
+
 #include <cstdint>
 #include <cstdlib>
-#include <QStringDecoder>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -16,15 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArrayView stream(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
     // the quick check agrees with Qt's decoder
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(stream); // decoding happens on the conversion
+    const QString decoded = utf8.decode(stream);  // decoding happens on the conversion
     if (codec::isValidUtf8(stream) == utf8.hasError())
         abort();
     const QStringList entries{QStringLiteral("/m/a.avi"), QStringLiteral("/m/b;c.mkv"), QStringLiteral("/m/a"),
                               QString()};
     WholeNameIndex names;
     names.rebuild(entries);
-    linkmsg::Framer framer;
-    framer.setWholeName([&](QByteArrayView name) { return names.isWhole(name); });
+    linkmsg::Framer framer(&names);
     qsizetype total = 0;
     auto check = [&](const QByteArray& m) {
         total += m.size();

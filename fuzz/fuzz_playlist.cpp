@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+
 #include <cstdlib>
 #include <unistd.h>
 

@@ -8,6 +8,7 @@
 #   avahi_lab_start 2 pc-two
 #   avahi_lab_user 1 avahi-publish -s "Mirovell on pc-one" _mirovell._tcp 22355 role=receiver &
 #   avahi_lab_user 2 avahi-browse -rtp _mirovell._tcp
+#   avahi_lab_stop_daemon 2; avahi_lab_start_daemon 2   # the daemon ends and comes back, the bus stays
 #   avahi_lab_stop 1                  # or leave it to netlab_down
 #
 # avahi_lab_root / avahi_lab_user (avahi_lab_spawn_user: in the background) run a command on PC i with DBUS_SYSTEM_BUS_ADDRESS set to that
@@ -99,6 +100,13 @@ avahi_lab_start() {   # avahi_lab_start i host-name: returns once the daemon has
         ((SECONDS >= until)) && { echo "avahi-lab: no bus on PC $pc" >&2; return 1; }
         sleep 0.05
     done
+    avahi_lab_start_daemon "$pc"
+}
+
+# The daemon alone, on the bus that PC already has (after avahi_lab_stop_daemon, say).
+avahi_lab_start_daemon() {   # avahi_lab_start_daemon i: returns once the daemon runs
+    local pc=$1 dir until
+    dir=$(avahi_lab_dir "$pc")
     mkdir -p /run/avahi-daemon
     rm -f "$dir/run/pid"   # left by a daemon that was killed; its pid may belong to another process now
     netlab_spawn_root "$pc" env DBUS_SYSTEM_BUS_ADDRESS="$(avahi_lab_bus "$pc")" \
@@ -118,6 +126,15 @@ avahi_lab_start() {   # avahi_lab_start i host-name: returns once the daemon has
         fi
         sleep 0.1
     done
+}
+
+avahi_lab_stop_daemon() {   # avahi_lab_stop_daemon i: the daemon ends (and says goodbye), the bus stays
+    local dir
+    dir=$(avahi_lab_dir "$1")
+    [[ -f "$dir/daemon.pid" ]] || return 0
+    kill -TERM "$(cat "$dir/daemon.pid")" 2>/dev/null
+    wait "$(cat "$dir/daemon.pid")" 2>/dev/null
+    rm -f "$dir/daemon.pid"
 }
 
 avahi_lab_stop() {   # avahi_lab_stop i: the daemon first, so it can still say goodbye on the LAN

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+    cmake ninja-build g++ clang libclang-rt-14-dev clang-format pkg-config
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
     xvfb xauth x11-utils xdotool imagemagick
     vlc-bin vlc-plugin-base ffmpeg
@@ -15,11 +15,16 @@ packages+=(passwd)   # useradd: the real VLC runs as an ordinary test user
 # the Debian package: made by CPack with dpkg-shlibdeps, checked, installed and purged by the tests
 packaging=(dpkg-dev file)
 packages+=("${packaging[@]}" lintian appstream iproute2)
-# several PCs and service discovery in network namespaces: scripts/netlab.sh, scripts/avahi-lab.sh
+# several PCs and service discovery in network namespaces: scripts/netlab.sh, scripts/avahi-lab.sh;
+# dbus also gives the discovery unit test its private bus (QtDBus itself comes with qt6-base-dev)
 packages+=(iputils-ping avahi-daemon avahi-utils dbus)
 run_only=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
           xdg-utils shared-mime-info fonts-dejavu-core)
+# benchmarks and profiling (scripts/bench.sh, bench/startup.sh, docs/performance.md): a watcher of
+# X events for the start-up times, perf and callgrind for the profiles
+bench_only=(python3-xlib linux-perf valgrind)
 case "${1:-}" in
+--bench) packages+=("${bench_only[@]}") ;;
 --run-only) packages=("${run_only[@]}" vlc) ;;
 --package) packages=("${run_only[@]}" "${packaging[@]}") ;;
 esac

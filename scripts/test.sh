@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the unit and integration
-# tests, a user's tour of the real program under Xvfb, the Debian package built, checked,
-# installed, used and purged again, two PCs made of network namespaces, the same tests again
-# under AddressSanitizer + UndefinedBehaviorSanitizer (with a longer run of the link fuzzer on
-# real sockets), and the fuzzers briefly on their seeds.
+# Installs what is missing, checks the format of the C++ files and the layers of src/, builds
+# everything and runs every test: the unit and integration tests, a user's tour of the real program
+# under Xvfb, the Debian package built, checked, installed, used and purged again, two PCs made of
+# network namespaces, two PCs finding each other through their own Avahi daemons (also under the
+# sanitizers), the same tests again under AddressSanitizer + UndefinedBehaviorSanitizer (with a
+# longer run of the link fuzzer on real sockets), and the fuzzers briefly on their seeds.
 #
 # Every start of the program connects to the receiver in its settings (a private address of
 # whatever network this machine is in), so after the packages are installed everything runs in
@@ -59,12 +60,16 @@ run_ctest() {   # run_ctest build-folder
     rm -f "$log"
 }
 
+stage "format" bash scripts/format.sh --check
+stage "layers" bash scripts/check-layers.sh
+
 echo "==== build"
 if cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_WERROR=$werror >/dev/null &&
     cmake --build build/test -j "$jobs"; then
     run_ctest build/test
     stage "user's tour" bash scripts/tour.sh build/test/mirovell
     stage "two PCs" bash scripts/two-pcs.sh build/test/mirovell
+    stage "finding each other on the LAN" bash scripts/discovery-lab.sh build/test/tests/platform/discovery-peer
 else
     failed=$((failed + 1))
 fi
@@ -78,6 +83,7 @@ if cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_SANITIZ
     export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0
     export MIROVELL_LINK_FUZZ_SECONDS=${MIROVELL_LINK_FUZZ_SECONDS:-25}
     run_ctest build/asan
+    stage "finding each other on the LAN (sanitizers)" bash scripts/discovery-lab.sh build/asan/tests/platform/discovery-peer
     unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS MIROVELL_LINK_FUZZ_SECONDS
 else
     failed=$((failed + 1))

@@ -1,21 +1,25 @@
 #include "app/MainWindow.h"
-#include "link/TcpLinkSocket.h"
+#include "gui/WindowBinding.h"
 #include "platform/Installation.h"
 #include "platform/qt/EndRequests.h"
+#include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtEventPump.h"
+#include "platform/qt/QtProcessLauncher.h"
 #include "platform/qt/QtProgressDialog.h"
-#include "platform/qt/QtServices.h"
 #include "platform/qt/QtSingleInstance.h"
-#include "platform/qt/QtTray.h"
-#include "platform/qt/WindowBinding.h"
-#include "player/RunFile.h"
+#include "platform/qt/QtTrayIcon.h"
+#include "platform/qt/QtWindowHost.h"
+#include "platform/qt/SystemClock.h"
+#include "platform/qt/TcpLinkSocket.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QStyleFactory>
+#include <QTranslator>
+
 #include <cstdio>
 
 namespace {
@@ -72,30 +76,17 @@ int main(int argc, char** argv)
     QtProcessLauncher processes;
     QtDialogs dialogs;
     QtWindowHost windowHost;
+    QtEventPump events;
     SystemClock clock;
-    TcpLinkSocketFactory sockets;
-    QtTrayIcon tray(QApplication::windowIcon());
-    MainWindowServices services;
-    services.processes = &processes;
-    services.dialogs = &dialogs;
-    services.window = &windowHost;
-    services.clock = &clock;
-    services.environment = env;
     QtSingleInstance singleInstance(QCoreApplication::applicationFilePath());
-    services.singleInstance = &singleInstance;
     QtProgressDialog progress;
-    services.progress = &progress;
-    services.openInBrowser = [&processes](const QString& address) {
-        return runfile::OpenInBrowser(&processes, address, WindowStyle::NormalFocus);
-    };
-    services.sockets = &sockets;
-    services.tray = &tray;
-
-    MainWindow model(services);
+    QtTrayIcon tray(QApplication::windowIcon());
+    TcpLinkSocketFactory sockets;
+    MainWindow model({processes, dialogs, windowHost, events, clock, singleInstance, progress, tray, sockets, env});
     WindowBinding binding(model);
     windowHost.setWidget(binding.window());
     dialogs.setParent(binding.window());
-    progress.setParent(binding.window());
+    progress.setWindow(binding.window());
     // The system, the desktop session or a terminal ending the program: the same shut-down as the
     // exit button, once, then a normal end with status 0.
     EndRequests endRequests(app, [&model, &windowHost] {

@@ -28,9 +28,9 @@ QStringView sectionName(QStringView trimmed)
 }
 
 struct Location {
-    qsizetype sectionLine = -1;   // index of the section's header line
-    qsizetype keyLine = -1;       // index of the key's line in that section
-    qsizetype lastContent = -1;   // last non-blank line of the section (the header when none)
+    qsizetype sectionLine = -1;  // index of the section's header line
+    qsizetype keyLine = -1;      // index of the key's line in that section
+    qsizetype lastContent = -1;  // last non-blank line of the section (the header when none)
 };
 
 Location locate(const QList<QByteArrayView>& lines, const QString& section, const QString& key)
@@ -88,8 +88,7 @@ std::optional<QString> valueIn(const QByteArray& content, const QString& section
     return text.mid(eq + 1).trimmed();
 }
 
-QByteArray withValue(const QByteArray& content, const QString& section, const QString& key,
-                     const QString& value)
+QByteArray withValue(const QByteArray& content, const QString& section, const QString& key, const QString& value)
 {
     // a line break in a value would split it into lines of its own
     QString clean = value;
@@ -133,8 +132,8 @@ void CreateEmptyFile(const QString& fileName)
     textfile::createEmptyFile(fileName);
 }
 
-QString ReadIniValue(const QString& section, const QString& key, const QString& fileName,
-                     const QString& fallback, bool createIfMissing)
+QString ReadIniValue(const QString& section, const QString& key, const QString& fileName, const QString& fallback,
+                     bool createIfMissing)
 {
     if (!textfile::fileExists(fileName)) {
         if (createIfMissing && !fileName.isEmpty() && !QFile::exists(fileName))
@@ -151,8 +150,8 @@ QString ReadIniValue(const QString& section, const QString& key, const QString& 
     return value.isEmpty() ? fallback : value;
 }
 
-void WriteIniValue(const QString& section, const QString& key, const QString& value,
-                   const QString& fileName, bool createIfMissing)
+void WriteIniValue(const QString& section, const QString& key, const QString& value, const QString& fileName,
+                   bool createIfMissing)
 {
     WriteIniValues(section, {{key, value}}, fileName, createIfMissing);
 }

@@ -1,6 +1,9 @@
 #include "app/MainWindow.h"
 
-#include <QLocale>
+#include "desktop/PrevInstance.h"
+#include "platform/IEventPump.h"
+#include "platform/ISingleInstance.h"
+#include "platform/IWindowHost.h"
 
 namespace {
 
@@ -10,38 +13,86 @@ constexpr BgrColor kLightGrey = 0xE0E0E0;
 constexpr BgrColor kWhite = 0xFFFFFF;
 constexpr BgrColor kLightYellow = 0xC0FFFF;
 
-const QString kStartTip = QStringLiteral(
-    "Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)");
+const QString kStartTip =
+    QStringLiteral("Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)");
 const QString kDropTip = QStringLiteral("Files oder Playlisten auf dieses Feld ziehen (Drag&Drop)");
 
 }  // namespace
 
 MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
-    : QObject(parent), services_(services)
+    : QObject(parent), processes_(services.processes), dialogs_(services.dialogs), window_(services.window),
+      events_(services.events), clock_(services.clock), singleInstance_(services.singleInstance),
+      environment_(services.environment),
+      playlist_({FilmList, FilmRemoteList, List_Count, UpBtn, DownBtn, SaveBtn}, services.dialogs),
+      vlc_(VlcPath, services.processes, services.dialogs),
+      sending_({FilmList, TargetText, SendenFrame, ConnectStatus, ConnectStatusServer}, services.sockets,
+               services.linkPorts),
+      receiving_({FilmRemoteList, SenderLabel, EmpfangenFrame, ConnectStatus, ConnectStatusServer}, services.sockets,
+                 services.linkPorts),
+      update_(UpdateCaption, services.dialogs, services.processes, services.events, services.progress,
+              services.environment),
+      pin_(AlwaysOnTop1, services.window), tray_(services.tray, services.window, services.events),
+      layout_({Form, Frame1, Frame2, Frame3, FilmList, FilmRemoteList, JetztAbspielenFrame, SendenFrame, EmpfangenFrame,
+               VlcPath, VLC_Browse},
+              services.window, tray_)
 {
     all_ = {&Form,
-            &LokalStarteBtn, &SendenTabButton, &EmpfangenTabButton, &ExitBtn, &Command3,
-            &Frame2, &FilmList, &FilmRemoteList, &SErverBtnTest, &ClientBtnTest, &ButtonServerSenden,
-            &Timer1, &ServerSendTimer,
-            &JetztAbspielenFrame, &Command2, &Picture1, &Label8,
-            &SendenFrame, &Picture3, &Label6, &RunVLCBtn, &Label5, &TargetText, &SendenUniCastCheck,
+            &LokalStarteBtn,
+            &SendenTabButton,
+            &EmpfangenTabButton,
+            &ExitBtn,
+            &Command3,
+            &Frame2,
+            &FilmList,
+            &FilmRemoteList,
+            &SErverBtnTest,
+            &ClientBtnTest,
+            &ButtonServerSenden,
+            &Timer1,
+            &ServerSendTimer,
+            &JetztAbspielenFrame,
+            &Command2,
+            &Picture1,
+            &Label8,
+            &SendenFrame,
+            &Picture3,
+            &Label6,
+            &RunVLCBtn,
+            &Label5,
+            &TargetText,
+            &SendenUniCastCheck,
             &MultiCastCheck,
-            &EmpfangenFrame, &Picture2, &Label7, &StartClientBtn, &SenderLabel, &TargetTextClient,
-            &UniCastCheck, &MulitCastCheck,
-            &Frame1, &Label2, &VlcPath, &VLC_Browse, &Label4, &List_Count, &Label1, &ProtokollCombo,
-            &UpBtn, &DownBtn, &SaveBtn, &Command1, &AutoSaveCheck, &CheckMinimize, &Label3,
+            &EmpfangenFrame,
+            &Picture2,
+            &Label7,
+            &StartClientBtn,
+            &SenderLabel,
+            &TargetTextClient,
+            &UniCastCheck,
+            &MulitCastCheck,
+            &Frame1,
+            &Label2,
+            &VlcPath,
+            &VLC_Browse,
+            &Label4,
+            &List_Count,
+            &Label1,
+            &ProtokollCombo,
+            &UpBtn,
+            &DownBtn,
+            &SaveBtn,
+            &Command1,
+            &AutoSaveCheck,
+            &CheckMinimize,
+            &Label3,
             &UpdateCaption,
-            &Frame3, &AlwaysOnTop1, &Label9, &ConnectStatus, &ConnectStatusServer};
+            &Frame3,
+            &AlwaysOnTop1,
+            &Label9,
+            &ConnectStatus,
+            &ConnectStatusServer};
     applyDesignState();
-    wireAppEvents();
-    wirePlaylistEvents();
-    wireVlcLocationEvents();
-    wireDropEvents();
-    wirePlaybackEvents();
-    wireDesktopEvents();
-    wireUpdateEvents();
-    wireLinkEvents();
-    wireStreamEvents();
+    wireEvents();
 }
 
 MainWindow::~MainWindow() = default;
@@ -139,98 +190,70 @@ void MainWindow::applyDesignState()
     ConnectStatusServer.setForeColor(kPanelGrey);
 }
 
-void MainWindow::wireAppEvents()
+void MainWindow::wireEvents()
 {
+    // clang-format off
     LokalStarteBtn.on(ControlEvent::Click, [this] { LokalStarteBtn_Click(); });
     SendenTabButton.on(ControlEvent::Click, [this] { SendenTabButton_Click(); });
     EmpfangenTabButton.on(ControlEvent::Click, [this] { EmpfangenTabButton_Click(); });
+    ExitBtn.on(ControlEvent::Click, [this] { ExitBtn_Click(); });
     Label2.on(ControlEvent::Click, [this] { Label2_Click(); });
     Timer1.on(ControlEvent::Timer, [this] { Timer1_Timer(); });
-    ExitBtn.on(ControlEvent::Click, [this] { ExitBtn_Click(); });
-}
+    ServerSendTimer.on(ControlEvent::Timer, [this] { ServerSendTimer_Timer(); });
+    Form.on(ControlEvent::Resize, [this] { Form_Resize(); });
 
-void MainWindow::LokalStarteBtn_Click()
-{
-    ConnectStatus.setText(QString());
-    ConnectStatusServer.setText(QString());
-    Command2.show();
-    Label8.setLeft(3255);
-    Picture1.setLeft(2640);
-    JetztAbspielenFrame.setRect(SendenFrame.rect());
-    SendenFrame.hide();
-    EmpfangenFrame.hide();
-    JetztAbspielenFrame.show();
-    SendenTabButton.setEnabled(true);
-    EmpfangenTabButton.setEnabled(true);
-    LokalStarteBtn.setEnabled(false);
-    FilmList.setEnabled(true);
-    ProtokollCombo.hide();
-    Label1.hide();
-    FilmRemoteList.hide();
-    ServerSendTimer.setEnabled(false);
-    UpdateFileCount();
-}
+    Command1.on(ControlEvent::Click, [this] { Command1_Click(); });
+    UpBtn.on(ControlEvent::Click, [this] { UpBtn_Click(); });
+    DownBtn.on(ControlEvent::Click, [this] { DownBtn_Click(); });
+    FilmList.on(ControlEvent::Click, [this] { FilmList_Click(); });
+    FilmList.on(ControlEvent::DblClick, [this] { FilmList_DblClick(); });
+    List_Count.on(ControlEvent::Click, [this] { List_Count_Click(); });
+    SaveBtn.on(ControlEvent::Click, [this] { SaveBtn_Click(); });
+    FilmList.on(ControlEvent::Drop, [this](const EventArgs& e) { FilmList_OLEDragDrop(e.paths); });
+    Form.on(ControlEvent::Drop, [this](const EventArgs& e) { Form_OLEDragDrop(e.paths); });
+    Frame1.on(ControlEvent::Drop, [this](const EventArgs& e) { Frame1_OLEDragDrop(e.paths); });
+    Frame2.on(ControlEvent::Drop, [this](const EventArgs& e) { Frame2_OLEDragDrop(e.paths); });
 
-void MainWindow::SendenTabButton_Click()
-{
-    EmpfangenFrame.hide();
-    SendenFrame.show();
-    SendenTabButton.setEnabled(false);
-    JetztAbspielenFrame.hide();
-    EmpfangenTabButton.setEnabled(true);
-    LokalStarteBtn.setEnabled(true);
-    FilmList.setEnabled(true);
-    SErverBtnTest_Click();
-    ButtonServerSenden_Click();
-    FilmRemoteList.hide();
-    ServerSendTimer.setEnabled(true);
-    StartServerListen();
-    UpdateFileCount();
-}
+    VlcPath.on(ControlEvent::GotFocus, [this] { VlcPath_GotFocus(); });
+    VlcPath.on(ControlEvent::LostFocus, [this] { VlcPath_LostFocus(); });
+    VLC_Browse.on(ControlEvent::Click, [this] { VLC_Browse_Click(); });
+    Command2.on(ControlEvent::Click, [this] { Command2_Click(); });
+    StartClientBtn.on(ControlEvent::Click, [this] { StartClientBtn_Click(); });
+    UniCastCheck.on(ControlEvent::Click, [this] { UniCastCheck_Click(); });
+    MulitCastCheck.on(ControlEvent::Click, [this] { MulitCastCheck_Click(); });
+    RunVLCBtn.on(ControlEvent::Click, [this] { RunVLCBtn_Click(); });
+    TargetText.on(ControlEvent::GotFocus, [this] { TargetText_GotFocus(); });
+    TargetText.on(ControlEvent::LostFocus, [this] { TargetText_LostFocus(); });
+    SendenUniCastCheck.on(ControlEvent::Click, [this] { SendenUniCastCheck_Click(); });
+    MultiCastCheck.on(ControlEvent::Click, [this] { MultiCastCheck_Click(); });
 
-void MainWindow::EmpfangenTabButton_Click()
-{
-    ConnectStatus.setText(QString());
-    ConnectStatusServer.setText(QString());
-    EmpfangenFrame.setRect(SendenFrame.rect());
-    EmpfangenFrame.show();
-    SendenFrame.hide();
-    JetztAbspielenFrame.hide();
-    LokalStarteBtn.setEnabled(true);
-    SendenTabButton.setEnabled(true);
-    EmpfangenTabButton.setEnabled(false);
-    FilmList.setEnabled(false);
-    ClientBtnTest_Click();
-    FilmRemoteList.clear();
-    SenderLabel.setText(QStringLiteral("Sender:\rnicht gefunden"));
-    FilmRemoteList.addItem(QStringLiteral("Warte auf Playlist ..."));
-    remoteListWaiting_ = true;
-    FilmRemoteList.show();
-    ServerSendTimer.setEnabled(true);
-    ConnectClientSend();
-    UpdateFileCount();
-    List_Count.setText(QString());
-}
+    SErverBtnTest.on(ControlEvent::Click, [this] { SErverBtnTest_Click(); });
+    ButtonServerSenden.on(ControlEvent::Click, [this] { ButtonServerSenden_Click(); });
+    ClientBtnTest.on(ControlEvent::Click, [this] { ClientBtnTest_Click(); });
+    FilmRemoteList.on(ControlEvent::DblClick, [this] { FilmRemoteList_DblClick(); });
 
-void MainWindow::Label2_Click()
-{
-    if (!VlcPath.visible()) {
-        VlcPath.show();
-        Label4.show();
-        VLC_Browse.show();
-        Label2.setText(QStringLiteral("< Vlc"));
-        VlcPath.setFocus();
-        VlcPath.setSelection(0, int(VlcPath.text().size()));
-    } else {
-        Label4.hide();
-        VlcPath.hide();
-        VLC_Browse.hide();
-        Label2.setText(QStringLiteral("Vlc >"));
-    }
-}
+    UpdateCaption.on(ControlEvent::Click, [this] { UpdateCaption_Click(); });
+    Label3.on(ControlEvent::Click, [this] { Label3_Click(); });
+    Label4.on(ControlEvent::Click, [this] { Label4_Click(); });
 
-void MainWindow::Timer1_Timer()
-{
-    const QTime now = services_.clock ? services_.clock->now() : QTime::currentTime();
-    Label9.setText(now.toString(QStringLiteral("HH:mm:ss")));
+    AlwaysOnTop1.on(ControlEvent::Click, [this] { pin_.clickPicture(); });
+    AlwaysOnTop1.on(ControlEvent::MouseMove, [this] { pin_.pointerOverPicture(); });
+    // clang-format on
+    // the background, the panels, their icons, the strip beside the tabs and the play list move the window
+    for (Control* grip : {&Form, &Command3, &Frame1, &Frame2, &Frame3, &JetztAbspielenFrame, &SendenFrame,
+                          &EmpfangenFrame, &Picture1, &Picture3, &Picture2, &FilmList})
+        grip->on(ControlEvent::MouseDown, [this] { window_.startSystemMove(); });
+
+    // Track requests restart the stream; the restart lets events run (and may open a dialog), so
+    // it runs after the socket's event has returned.
+    connect(&sending_, &SendingEnd::restartRequested, this, &MainWindow::RunVLCBtn_Click, Qt::QueuedConnection);
+    connect(&receiving_, &ReceivingEnd::listReceived, this, &MainWindow::UpdateFileCount);
+    // A later start asks from a socket's event, and coming forward lets events run.
+    connect(
+        &singleInstance_, &ISingleInstance::activationRequested, this,
+        [this](const QString& keys1, const QString& keys2) {
+            if (!ended_)
+                desktop::ComeForward(window_, events_, keys1, keys2);
+        },
+        Qt::QueuedConnection);
 }

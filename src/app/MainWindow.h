@@ -1,64 +1,65 @@
 #pragma once
 
-#include "app/Control.h"
+#include "app/Settings.h"
 #include "desktop/AlwaysOnTop.h"
-#include "desktop/SystemTray.h"
-#include "link/LinkSocket.h"
-#include "link/WholeNameIndex.h"
+#include "desktop/TrayHost.h"
+#include "desktop/WindowLayout.h"
+#include "link/LinkPorts.h"
+#include "link/ReceivingEnd.h"
+#include "link/SendingEnd.h"
+#include "platform/Control.h"
 #include "platform/Defaults.h"
-#include "platform/Progress.h"
-#include "platform/Services.h"
-#include "platform/SingleInstance.h"
-#include "update/Download.h"
+#include "platform/ProgramEnvironment.h"
+#include "player/VlcStarter.h"
+#include "playlist/Playlist.h"
+#include "update/UpdateCheck.h"
 
 #include <QObject>
 #include <QString>
-#include <functional>
-#include <memory>
+
 #include <vector>
 
-class MessageReader;
-class RequestCoalescer;
+class IClock;
+class IDialogs;
+class IEventPump;
+class ILinkSocketFactory;
+class IProcessLauncher;
+class IProgressDialog;
+class ISingleInstance;
+class ITrayIcon;
+class IWindowHost;
 
-// The services the main window uses; null ones are simply not used.
+// The outside world as the window meets it, handed in once.
 struct MainWindowServices {
-    IProcessLauncher* processes = nullptr;
-    IDialogs* dialogs = nullptr;
-    IWindowHost* window = nullptr;
-    IClock* clock = nullptr;
+    IProcessLauncher& processes;
+    IDialogs& dialogs;
+    IWindowHost& window;
+    IEventPump& events;
+    IClock& clock;
+    ISingleInstance& singleInstance;
+    IProgressDialog& progress;
+    ITrayIcon& tray;
+    ILinkSocketFactory& sockets;
     ProgramEnvironment environment;
-    // Start-up seams: false from the check ends this start at once; the second keeps the window on top.
-    std::function<bool()> singleInstanceCheck;
-    std::function<void()> switchOnTop;
-    // One instance per user and executable; when given, it backs the check above.
-    ISingleInstance* singleInstance = nullptr;
-    // Update and web links: the download's progress window, and the web browser (returns the
-    // process id, 0 when nothing was started).
-    IProgressDialog* progress = nullptr;
-    std::function<qint64(const QString& address)> openInBrowser;
-    // The link: its sockets (none: the link stays down), its ports, and the notification area.
-    ILinkSocketFactory* sockets = nullptr;
-    LinkPorts linkPorts;
-    ITrayIcon* tray = nullptr;
+    LinkPorts linkPorts = {};
 };
 
-// The main window: every named control, the shared state, and the event procedures.
-// The procedures are declared here by subsystem and defined in that subsystem's folder.
+// The main window: every named control, the mode switching, and the event procedures, each of
+// which hands on to the subsystem that does the work. The subsystems meet only here.
 class MainWindow : public QObject {
     Q_OBJECT
 public:
     static inline const QString kStoredCaption = QStringLiteral("VLC- Drag&Drop - Mirovell");
-    static inline const QString kVersion = QStringLiteral("0.5");
 
     explicit MainWindow(const MainWindowServices& services, QObject* parent = nullptr);
     ~MainWindow() override;
 
-    const MainWindowServices& services() const { return services_; }
     // Every control, containers before what they hold.
     const std::vector<Control*>& controls() const { return all_; }
     Control* control(const QString& name) const;
 
     // ---- the window and its controls ----
+    // clang-format off
     Control Form{QStringLiteral("Form"), ControlKind::Form, nullptr, {0, 0, 10365, 6105}, kStoredCaption};
 
     Control LokalStarteBtn{QStringLiteral("LokalStarteBtn"), ControlKind::PictureButton, &Form, {0, 0, 2340, 630}};
@@ -126,34 +127,29 @@ public:
     Control Label9{QStringLiteral("Label9"), ControlKind::Label, &Frame3, {525, 60, 1275, 240}, QStringLiteral("00:00:00 Uhr")};
     Control ConnectStatus{QStringLiteral("ConnectStatus"), ControlKind::Label, &Frame3, {2070, 45, 4740, 240}, QStringLiteral("Status")};
     Control ConnectStatusServer{QStringLiteral("ConnectStatusServer"), ControlKind::Label, &Frame3, {5400, 15, 3540, 240}, QStringLiteral("Status")};
+    // clang-format on
 
-    // ---- shared state ----
-    QString SettingsFilePath;
-    QString TempPlaylistPath;
-    QString LineBreak;
-    qint32 EntryCounter = 0;
-
-    // Where a start-up or shut-down stands; the binding asks before it runs Form_QueryUnload.
+    // ---- start and end ----
+    void Form_Load();
+    void LoadProtocolList();
+    void LoadPlaylistFile(QString& name, bool clearFirst);
+    void ExitBtn_Click();
+    // Every ending comes here; only the first one saves.
+    void Form_QueryUnload();
+    void SaveSettingsOnExit();
     bool hasEnded() const { return ended_; }
 
-    // ---- app: modes, clock, settings, start and end ----
-    void Form_Load();
+    // ---- modes, clock, the VLC path row ----
     void LokalStarteBtn_Click();
     void SendenTabButton_Click();
     void EmpfangenTabButton_Click();
     void Label2_Click();
     void Timer1_Timer();
-    void InitSettingsFile();
-    void LoadProtocolList();
-    void LoadPlaylistFile(QString& name, bool clearFirst);
-    void ExitBtn_Click();
-    void Form_QueryUnload();
-    void SaveSettingsOnExit();
-    // settings file access with the window's path and create-if-missing, as every caller uses it
-    QString readSetting(const QString& section, const QString& key, const QString& fallback) const;
-    void writeSetting(const QString& section, const QString& key, const QString& value) const;
+    void ServerSendTimer_Timer();
+    void Form_Resize();
 
-    // ---- playlist: editing, writers ----
+    // ---- the list ----
+    // After every change of the list and every mode switch; in send mode it announces the list.
     void UpdateFileCount();
     void Command1_Click();
     void UpBtn_Click();
@@ -161,137 +157,70 @@ public:
     void FilmList_Click();
     void FilmList_DblClick();
     void List_Count_Click();
-    // Both return false when a file should have been written and could not be.
-    bool WritePlainPlaylist(const QString& path);
-    bool WriteStreamingPlaylist(const QString& path);
-    QString BuildStreamingEntry(const QString& entry);
-    QString SelectedProtocol() const;
     void SaveBtn_Click();
-
-    // ---- playlist: drag and drop ----
     // Each takes the dropped paths in the desktop's order.
     void FilmList_OLEDragDrop(const QStringList& dropped);
     void Form_OLEDragDrop(const QStringList& dropped);
     void Frame1_OLEDragDrop(const QStringList& dropped);
     void Frame2_OLEDragDrop(const QStringList& dropped);
 
-    // ---- player: VLC location and starts ----
+    // ---- VLC: its path, playing here, receiving, sending ----
     void VlcPath_GotFocus();
     void VlcPath_LostFocus();
     void VLC_Browse_Click();
-    void EnsureVlcLocation();
-    // false when the VLC path is empty: every start then does nothing
-    bool hasVlcPath() const;
-    // Splits the command line as the shell would and starts it; the process id, 0 on failure.
-    qint64 startCommandLine(const QString& commandLine);
-    // local playback and receiving
     void Command2_Click();
     void StartClientBtn_Click();
     void UniCastCheck_Click();
     void MulitCastCheck_Click();
-
-    // ---- desktop: single instance, window drag and layout, always on top ----
-    void Form_Resize();
-    // The pin of control AlwaysOnTop1.
-    AlwaysOnTop& alwaysOnTop() { return *alwaysOnTop_; }
-    // Set by the tray host: drops its icon; every resize in the normal window state calls it.
-    std::function<void()> removeTrayIcon;
-
-    // ---- update: update check and web links ----
-    void UpdateCaption_Click();
-    // true when the updater was started (the program then ends)
-    bool StartUpdater(const QString& programAddress, const QString& programFile, const QString& updaterFile,
-                      const QString& updaterAddress);
-    void Label3_Click();
-    void Label4_Click();
-    // the downloader's settings for this window: its progress window and event pump
-    download::Options downloadOptions() const;
-
-    // ---- player: stream sending ----
     void RunVLCBtn_Click();
     void TargetText_GotFocus();
     void TargetText_LostFocus();
     void SendenUniCastCheck_Click();
     void MultiCastCheck_Click();
-    // VLC on the streaming play list, the stream output given as trusted item options.
-    QString StreamingCommandLine();
-    qint64 sendingVlcProcess() const { return sendingVlc_; }
+    QString SelectedProtocol() const;
 
-    // ---- link: sockets, sending side, receiving side ----
-    std::unique_ptr<ILinkSocket> Winsock_ServerListen;   // request channel, sender end
-    std::unique_ptr<ILinkSocket> Winsock_ServerSend;     // list channel, sender end
-    std::unique_ptr<ILinkSocket> Winsock_ClientListen;   // list channel, receiver end
-    std::unique_ptr<ILinkSocket> Winsock_ClientSend;     // request channel, receiver end
-    TrayHost SystemTray;
-    void StartServerListen();
+    // ---- the link ----
     void SErverBtnTest_Click();
     void ButtonServerSenden_Click();
-    void ServerSendTimer_Timer();
-    void Winsock_ServerListen_ConnectionRequest(qint64 requestId);
-    void Winsock_ServerListen_DataArrival(qint64 bytesTotal);
-    void Winsock_ServerListen_Close();
-    void Winsock_ServerSend_Connect();
-    void Winsock_ServerSend_SendComplete();
     void ClientBtnTest_Click();
-    void ConnectClientSend();
     void FilmRemoteList_DblClick();
-    // Fills FilmRemoteList from a received track-list message, as its bytes came.
-    void FillRemoteList(QByteArrayView message);
-    void Winsock_ClientListen_ConnectionRequest(qint64 requestId);
-    void Winsock_ClientListen_DataArrival(qint64 bytesTotal);
-    void Winsock_ClientListen_Close();
-    void Winsock_ClientSend_Connect();
-    void Winsock_ClientSend_SendComplete();
-    void Winsock_ClientSend_Close();
 
-signals:
-    // The program ended itself (exit button); the binding closes the window without asking again.
-    void ended();
+    // ---- update and web links ----
+    void UpdateCaption_Click();
+    void Label3_Click();
+    void Label4_Click();
+
+    // ---- what tests look at ----
+    const Settings& settings() const { return settings_; }
+    const VlcStarter& vlcStarter() const { return vlc_; }
+    const SendingEnd& sendingEnd() const { return sending_; }
+    const ReceivingEnd& receivingEnd() const { return receiving_; }
+    const AlwaysOnTop& alwaysOnTop() const { return pin_; }
 
 private:
     void applyDesignState();
-    void wireAppEvents();
-    void wirePlaylistEvents();
-    void wireVlcLocationEvents();
-    void wireDropEvents();
-    void addDroppedPaths(const QStringList& dropped);
-    void wirePlaybackEvents();
+    void wireEvents();
     void minimizeBeforeStart();
-    void wireDesktopEvents();
-    std::unique_ptr<AlwaysOnTop> alwaysOnTop_;
-    void wireUpdateEvents();
-    QString askForVlc(const QString& title);
-    // the streaming options, read once per write and reused for every entry of that write
-    struct StreamOptions {
-        QString sout;
-        QString ttl;
-        QString middle;   // the option lines, built from the two above
-    };
-    StreamOptions readStreamOptions();
-    void appendStreamingEntry(QString& out, const QString& entry, const StreamOptions& options) const;
-    bool writePlaylistText(const QString& path, const QString& text);
-    void closeLinkSockets();
 
-    // link and stream sending
-    void wireLinkEvents();
-    void wireStreamEvents();
-    void handleRequestMessage(const QByteArray& message);
-    void handleListMessage(const QByteArray& message);
-    bool isWholeRequestName(QByteArrayView name);
-    void closeRequestChannel();
-    void dropListChannel();
-    void stopSendingVlc();
-    qint16 sendCountdown = 0;   // the link timer's rhythm for repeating the track list
-    qint64 sendingVlc_ = 0;     // the VLC this program started for sending
-    MessageReader* requestReader_ = nullptr;
-    MessageReader* listReader_ = nullptr;
-    // track and reset requests restart the stream from here, at most once a second
-    RequestCoalescer* restarts_ = nullptr;
-    WholeNameIndex requestNames_;
-    bool requestNamesStale_ = true;
-    bool remoteListWaiting_ = false; // FilmRemoteList shows only the waiting line
+    IProcessLauncher& processes_;
+    IDialogs& dialogs_;
+    IWindowHost& window_;
+    IEventPump& events_;
+    IClock& clock_;
+    ISingleInstance& singleInstance_;
+    const ProgramEnvironment environment_;
 
-    MainWindowServices services_;
+    // the subsystems
+    Settings settings_;
+    Playlist playlist_;
+    VlcStarter vlc_;
+    SendingEnd sending_;
+    ReceivingEnd receiving_;
+    UpdateCheck update_;
+    AlwaysOnTop pin_;
+    TrayHost tray_;
+    WindowLayout layout_;
+
     std::vector<Control*> all_;
     bool ended_ = false;
 };

@@ -1,124 +1,47 @@
-#include "app/Ini.h"
+// Start-up and shut-down.
 #include "app/MainWindow.h"
-#include "platform/AtomicSave.h"
+#include "desktop/PrevInstance.h"
+#include "platform/IWindowHost.h"
+#include "platform/PathHelpers.h"
 #include "platform/TextFile.h"
-#include "player/PathHelpers.h"
-#include "playlist/PlaylistReader.h"
-
-#include <QDir>
-#include <QFileInfo>
-
-namespace {
-
-const QString kLast = QStringLiteral("LastSettings");
-const QString kSettings = QStringLiteral("Settings");
-
-}  // namespace
-
-QString MainWindow::readSetting(const QString& section, const QString& key, const QString& fallback) const
-{
-    return ini::ReadIniValue(section, key, SettingsFilePath, fallback, true);
-}
-
-void MainWindow::writeSetting(const QString& section, const QString& key, const QString& value) const
-{
-    ini::WriteIniValue(section, key, value, SettingsFilePath, true);
-}
-
-void MainWindow::InitSettingsFile()
-{
-    const ProgramEnvironment& env = services_.environment;
-    QString folder = env.programFolder;
-    // the system's copy, or one that cannot write beside itself, keeps its files in the user's folder
-    if (!env.configFolder.isEmpty() && (env.installed || !QFileInfo(folder).isWritable())) {
-        folder = env.configFolder;
-        QDir().mkpath(folder);
-    }
-    if (!folder.isEmpty() && !folder.endsWith(u'/') && !folder.endsWith(u'\\'))
-        folder += platformdefaults::kPathSeparator;
-    TempPlaylistPath = folder + env.exeBaseName + QStringLiteral("_TmpPlst.m3u");
-    SettingsFilePath = folder + env.exeBaseName + QStringLiteral(".ini");
-    // copies left by saves that an earlier run did not finish; the real files are whole
-    atomicsave::removeLeftovers(SettingsFilePath);
-    atomicsave::removeLeftovers(TempPlaylistPath);
-    if (!QFileInfo::exists(SettingsFilePath)) {
-        textfile::writeLines(SettingsFilePath, {QStringLiteral("[LastSettings]"), QString(), QString(),
-                                                QStringLiteral("[Settings]"), QString()});
-    }
-}
-
-void MainWindow::LoadProtocolList()
-{
-    ProtokollCombo.clear();
-    const QString dot = QStringLiteral(".");
-    ini::KeyValues missing; // written in one go, and only when there is something to add
-    const QString p1 = readSetting(kSettings, QStringLiteral("Protocol1"), dot);
-    if (p1 == dot) {
-        missing.append({QStringLiteral("Protocol1"), QStringLiteral("UDP")});
-        ProtokollCombo.addItem(QStringLiteral("UDP"));
-    } else if (!p1.isEmpty()) {
-        ProtokollCombo.addItem(p1);
-    }
-    for (const char* key : {"Protocol2", "Protocol3"}) {
-        const QString v = readSetting(kSettings, QLatin1String(key), dot);
-        if (v == dot) {
-            // an empty entry is what would be written; a missing one or a "." is not
-            if (ini::StoredIniValue(kSettings, QLatin1String(key), SettingsFilePath) != QString())
-                missing.append({QLatin1String(key), QString()});
-        } else if (!v.isEmpty()) {
-            ProtokollCombo.addItem(v);
-        }
-    }
-    for (int i = 4; i <= 9; ++i) {
-        const QString v = readSetting(kSettings, QStringLiteral("Protocol%1").arg(i), QString());
-        if (!v.isEmpty())
-            ProtokollCombo.addItem(v);
-    }
-    if (!missing.isEmpty())
-        ini::WriteIniValues(kSettings, missing, SettingsFilePath, true);
-    ProtokollCombo.setText(readSetting(kLast, QStringLiteral("Protocol"), QStringLiteral("UDP")).toUpper());
-}
 
 void MainWindow::Form_Load()
 {
     for (Control* tab : {&LokalStarteBtn, &SendenTabButton, &EmpfangenTabButton})
         tab->setPictures(tab->picture(), tab->disabledPicture(), tab->disabledPicture());
     ConnectStatusServer.setText(QString());
-    Form.setText(kStoredCaption + QStringLiteral("   V. ") + kVersion);
+    Form.setText(kStoredCaption + QStringLiteral("   V. ") + kProgramVersion);
     ConnectStatus.setText(QString());
     Timer1_Timer();
 
-    if (services_.singleInstanceCheck && !services_.singleInstanceCheck()) {
+    if (!desktop::ActivatePrevInstance(singleInstance_, QString(), QString())) {
         ended_ = true;
-        if (services_.window)
-            services_.window->quit();
+        window_.quit();
         return;
     }
 
-    InitSettingsFile();
-    EntryCounter = 0;
-    LineBreak = QStringLiteral("\r\n");
+    settings_.InitSettingsFile(environment_);
     LoadProtocolList();
-    if (services_.switchOnTop)
-        services_.switchOnTop();
+    pin_.SetToTop();
 
-    TargetText.setText(readSetting(kLast, QStringLiteral("LastConnection"), platformdefaults::kDefaultRemoteHost));
-    VlcPath.setText(readSetting(kLast, QStringLiteral("vlc.exe"), platformdefaults::kDefaultVlcPath));
-    if (!textfile::fileExists(paths::StripQuotes(VlcPath.text()))) {
-        if (const auto folder = paths::AddTrailingSeparator(services_.environment.programFolder)) {
+    TargetText.setText(
+        settings_.read(Settings::kLast, QStringLiteral("LastConnection"), platformdefaults::kDefaultRemoteHost));
+    VlcPath.setText(settings_.read(Settings::kLast, QStringLiteral("vlc.exe"), platformdefaults::kDefaultVlcPath));
+    if (!vlc_.vlcFound()) {
+        if (const auto folder = paths::AddTrailingSeparator(environment_.programFolder)) {
             const QString beside = *folder + platformdefaults::kVlcExecutableName;
             if (textfile::fileExists(beside))
                 VlcPath.setText(beside);
         }
     }
 
-    QString startFile = paths::StripQuotes(services_.environment.commandLine);
+    QString startFile = paths::StripQuotes(environment_.commandLine);
     if (startFile.isEmpty() || !textfile::fileExists(startFile))
         startFile.clear();
     LoadPlaylistFile(startFile, true);
     UpdateFileCount();
 
-    if (textfile::fileExists(paths::StripQuotes(VlcPath.text()))) {
+    if (vlc_.vlcFound()) {
         VlcPath.hide();
         VLC_Browse.hide();
         Label2.setText(QStringLiteral("Vlc >"));
@@ -140,37 +63,34 @@ void MainWindow::Form_Load()
     LokalStarteBtn.setEnabled(true);
 }
 
+void MainWindow::LoadProtocolList()
+{
+    ProtokollCombo.setItems(settings_.LoadProtocolList());
+    ProtokollCombo.setText(
+        settings_.read(Settings::kLast, QStringLiteral("Protocol"), QStringLiteral("UDP")).toUpper());
+}
+
 void MainWindow::LoadPlaylistFile(QString& name, bool clearFirst)
 {
     const bool gaveEmpty = name.isEmpty();
     if (gaveEmpty)
-        name = TempPlaylistPath;
-    CheckMinimize.setValue(readSetting(kLast, QStringLiteral("MinimizeOnStart"), QStringLiteral("1")) == u"0" ? 0 : 1);
-    const QString autoSave = readSetting(kLast, QStringLiteral("AutoSavePlaylist"), QStringLiteral("1"));
+        name = settings_.TempPlaylistPath();
+    CheckMinimize.setValue(
+        settings_.read(Settings::kLast, QStringLiteral("MinimizeOnStart"), QStringLiteral("1")) == u"0" ? 0 : 1);
+    const QString autoSave = settings_.read(Settings::kLast, QStringLiteral("AutoSavePlaylist"), QStringLiteral("1"));
     if (autoSave == u"0" && gaveEmpty) {
-        textfile::removeFile(TempPlaylistPath);
+        textfile::removeFile(settings_.TempPlaylistPath());
         return;
     }
     AutoSaveCheck.setValue(1);
-    if (!textfile::fileExists(name))
-        return;
-    const int room = Control::kMaxItems - (clearFirst ? 0 : FilmList.count());
-    // our own temporary list is read back line by line; any other list as its author meant it
-    const playlist::ReadResult read = name == TempPlaylistPath ? playlist::readEntries(name, room)
-                                                               : playlist::readPlaylist(name, room);
-    if (read.status != textfile::ReadStatus::Ok)
-        return;   // unreadable: keep what the list holds
-    if (clearFirst)
-        FilmList.clear();
-    FilmList.addItems(read.entries);
+    if (textfile::fileExists(name))
+        playlist_.loadFile(name, clearFirst, name == settings_.TempPlaylistPath());
 }
 
 void MainWindow::ExitBtn_Click()
 {
     Form_QueryUnload();
-    emit ended();
-    if (services_.window)
-        services_.window->quit();
+    window_.quit();
 }
 
 // Every ending comes here: the exit button, the window closing, the system or the desktop session
@@ -180,12 +100,14 @@ void MainWindow::Form_QueryUnload()
     if (ended_)
         return;
     ended_ = true;
+    vlc_.shutDown();
+    update_.shutDown();
     SaveSettingsOnExit();
 }
 
 void MainWindow::SaveSettingsOnExit()
 {
-    const bool keepList = AutoSaveCheck.value() == 1 && FilmList.count() > 0;
+    const bool keepList = AutoSaveCheck.value() == 1 && playlist_.count() > 0;
     const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
     const ini::KeyValues values{{QStringLiteral("LastConnection"), TargetText.text()},
                                 {QStringLiteral("Protocol"), ProtokollCombo.text()},
@@ -197,21 +119,12 @@ void MainWindow::SaveSettingsOnExit()
     // after the list is gone. Cut off between the two steps, the next start finds the old list or
     // none, as the flag says, and never deletes a list that was saved whole.
     if (keepList) {
-        ini::WriteIniValues(kLast, values, SettingsFilePath, true);
-        WritePlainPlaylist(TempPlaylistPath);
+        settings_.write(Settings::kLast, values);
+        playlist_.WritePlainPlaylist(settings_.TempPlaylistPath());
     } else {
-        textfile::removeFile(TempPlaylistPath);
-        ini::WriteIniValues(kLast, values, SettingsFilePath, true);
+        textfile::removeFile(settings_.TempPlaylistPath());
+        settings_.write(Settings::kLast, values);
     }
-    closeLinkSockets();
-}
-
-void MainWindow::closeLinkSockets()
-{
-    Winsock_ServerSend->close();
-    Winsock_ServerListen->close();
-    ConnectStatusServer.setText(QStringLiteral("Closed"));
-    ConnectStatus.setText(QStringLiteral("Closed"));
-    Winsock_ClientSend->close();
-    Winsock_ClientListen->close();
+    sending_.close();
+    receiving_.close();
 }

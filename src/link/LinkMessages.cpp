@@ -1,9 +1,11 @@
 #include "link/LinkMessages.h"
 
+#include "link/WholeNameIndex.h"
 #include "platform/Codec.h"
 
-#include <algorithm>
 #include <QStringView>
+
+#include <algorithm>
 
 namespace linkmsg {
 
@@ -18,7 +20,7 @@ bool isBlank(QChar c)
     return c == u' ' || c == u'\t';
 }
 
-} // namespace
+}  // namespace
 
 QString BuildTrackList(const QStringList& entries)
 {
@@ -161,7 +163,7 @@ QByteArray Framer::take(qsizetype end)
 {
     QByteArray m;
     if (start_ == 0 && end == data_.size())
-        m = std::move(data_); // the usual case, and the one with large lists: no copy
+        m = std::move(data_);  // the usual case, and the one with large lists: no copy
     else
         m = data_.mid(start_, end - start_);
     dropTo(end);
@@ -216,13 +218,13 @@ qsizetype Framer::trackListEnd()
             return -1;
         const Head h = headAt(scanPos_, true);
         if (h != Head::None && h != Head::Partial)
-            return scanPos_; // the next message begins before the announced count is reached
+            return scanPos_;  // the next message begins before the announced count is reached
         if (h == Head::Partial && n - scanPos_ < kLongestHead)
             return -1;
         const qsizetype semi = all.indexOf(';', std::max(scanPos_, semiFrom_));
         if (semi < 0) {
             semiFrom_ = n;
-            return -1; // an entry in flight
+            return -1;  // an entry in flight
         }
         ++entriesSeen_;
         scanPos_ = semiFrom_ = semi + 1;
@@ -269,8 +271,7 @@ std::optional<QByteArray> Framer::next()
             }
         }
         switch (head) {
-        case Head::Partial:
-            return std::nullopt;
+        case Head::Partial: return std::nullopt;
         case Head::None: {
             const qsizetype h = findHead(start_ + 1);
             if (h >= 0) {
@@ -294,14 +295,13 @@ std::optional<QByteArray> Framer::next()
                 return std::nullopt;
             return take(end);
         }
-        case Head::Reset:
-            return take(start_ + 4 + kKeywords[2].size()); // nothing after the keyword is used
+        case Head::Reset: return take(start_ + 4 + kKeywords[2].size());  // nothing after the keyword is used
         case Head::Request: {
             const qsizetype end = runsToNextHead();
             if (end >= 0)
                 return take(end);
             const qsizetype nameAt = start_ + 4 + kKeywords[1].size();
-            if (wholeName_ && wholeName_(QByteArrayView(data_).sliced(nameAt)))
+            if (names_ && names_->isWhole(QByteArrayView(data_).sliced(nameAt)))
                 return take(data_.size());
             return std::nullopt;
         }
@@ -330,4 +330,4 @@ std::optional<QByteArray> Framer::flush()
     return take(data_.size());
 }
 
-} // namespace linkmsg
+}  // namespace linkmsg

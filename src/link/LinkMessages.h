@@ -1,11 +1,13 @@
 #pragma once
 
-#include <functional>
-#include <optional>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
+
+class WholeNameIndex;
 
 // The text messages of the link: a 4-digit type code, then the body.
 namespace linkmsg {
@@ -24,8 +26,8 @@ QString BuildTrackList(const QStringList& entries);
 QString BuildTrackRequest(const QString& entry);
 
 struct Parsed {
-    int typeCode = 0; // 0 when the first 4 characters are no number
-    QString body;     // from the 5th character on
+    int typeCode = 0;  // 0 when the first 4 characters are no number
+    QString body;      // from the 5th character on
 };
 Parsed Parse(const QString& message);
 
@@ -46,11 +48,14 @@ int FindRequestedEntry(const QStringList& entries, const QString& name);
 // is whole when its announced number of entries has arrived or the next message begins; it ends
 // after kMaxEntries entries, and anything but a message head after such a list is an overflow.
 // A track request is whole when the next message begins or when its text so far is a whole
-// name (see setWholeName). A reset request is whole at its keyword. Anything else runs to the
+// name (see WholeNameIndex). A reset request is whole at its keyword. Anything else runs to the
 // next message. At a pause or at the end of the connection flush() hands on what is left.
 // Bytes before a message head are dropped.
 class Framer {
 public:
+    // names: tells whether the bytes of a requested name so far can be nothing but the whole
+    // name; without it a request ends only with the next message or a pause.
+    explicit Framer(WholeNameIndex* names = nullptr) : names_(names) {}
     void append(QByteArrayView bytes);
     std::optional<QByteArray> next();
     // At a long pause or at the end of the connection: the message begun so far, as it stands;
@@ -60,8 +65,6 @@ public:
     void clear();
     // More than kMaxEntries entries came in one list: the rest should go with the connection.
     bool overflowed() const { return overflow_; }
-    // Tells whether the bytes of a requested name so far can be nothing but the whole name.
-    void setWholeName(std::function<bool(QByteArrayView name)> test) { wholeName_ = std::move(test); }
 
 private:
     enum class Head { None, Partial, Notice, TrackList, Request, Reset, OtherCommand };
@@ -77,13 +80,13 @@ private:
     qsizetype start_ = 0;
     // where the scan of the message at start_ stands, so each byte is looked at about once
     qsizetype scanPos_ = -1;
-    qsizetype semiFrom_ = 0; // where the search for the ";" that ends the entry at scanPos_ goes on
+    qsizetype semiFrom_ = 0;  // where the search for the ";" that ends the entry at scanPos_ goes on
     bool countRead_ = false;
     qint64 entriesSeen_ = 0;
     qint64 announced_ = -1;
     bool capped_ = false;
     bool overflow_ = false;
-    std::function<bool(QByteArrayView)> wholeName_;
+    WholeNameIndex* names_;
 };
 
-} // namespace linkmsg
+}  // namespace linkmsg

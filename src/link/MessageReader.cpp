@@ -1,7 +1,7 @@
 #include "link/MessageReader.h"
 
-MessageReader::MessageReader(Handlers handlers, qsizetype maxBuffered, QObject* parent)
-    : QObject(parent), handlers_(std::move(handlers)), maxBuffered_(maxBuffered)
+MessageReader::MessageReader(qsizetype maxBuffered, WholeNameIndex* names, QObject* parent)
+    : QObject(parent), maxBuffered_(maxBuffered), framer_(names)
 {
     quiet_.setSingleShot(true);
     quiet_.setInterval(kQuietMs);
@@ -9,8 +9,6 @@ MessageReader::MessageReader(Handlers handlers, qsizetype maxBuffered, QObject* 
         flushWanted_ = true;
         drain();
     });
-    if (handlers_.wholeName)
-        framer_.setWholeName(handlers_.wholeName);
 }
 
 namespace {
@@ -25,7 +23,7 @@ bool mayStartMessage(const QByteArray& bytes)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 void MessageReader::feed(const QByteArray& bytes)
 {
@@ -69,15 +67,13 @@ void MessageReader::drain()
         }
         if (!m)
             break;
-        if (handlers_.message)
-            handlers_.message(*m);
+        emit message(*m);
     }
     busy_ = false;
     // at the end of the connection there is nothing left to drop
     if (!ending_ && (framer_.overflowed() || framer_.buffered() > maxBuffered_)) {
         reset();
-        if (handlers_.overflow)
-            handlers_.overflow();
+        emit overflow();
         return;
     }
     if (framer_.buffered() > 0)

@@ -2,7 +2,6 @@
 
 #include "link/LinkMessages.h"
 
-#include <functional>
 #include <QObject>
 #include <QTimer>
 
@@ -15,14 +14,8 @@ class MessageReader : public QObject {
 public:
     static constexpr int kQuietMs = 1500;
 
-    struct Handlers {
-        std::function<void(const QByteArray& message)> message;
-        // more than the reader may hold, or a list with more entries than fit: drop the connection
-        std::function<void()> overflow;
-        // whether the text of a track request so far is a whole name (optional)
-        std::function<bool(QByteArrayView name)> wholeName;
-    };
-    MessageReader(Handlers handlers, qsizetype maxBuffered, QObject* parent = nullptr);
+    // names: see linkmsg::Framer (may be null)
+    MessageReader(qsizetype maxBuffered, WholeNameIndex* names = nullptr, QObject* parent = nullptr);
 
     void feed(const QByteArray& bytes);
     // The connection has ended, after these last bytes: what was begun is handed on as it stands.
@@ -31,10 +24,14 @@ public:
     void reset();
     qsizetype buffered() const { return framer_.buffered(); }
 
+signals:
+    void message(const QByteArray& message);
+    // more than the reader may hold, or a list with more entries than fit: drop the connection
+    void overflow();
+
 private:
     void drain();
 
-    Handlers handlers_;
     qsizetype maxBuffered_;
     linkmsg::Framer framer_;
     QTimer quiet_;

@@ -1,13 +1,14 @@
 #include "link/RequestCoalescer.h"
 
-RequestCoalescer::RequestCoalescer(int spacingMs, std::function<void()> run, QObject* parent)
-    : QObject(parent), run_(std::move(run)), spacingMs_(spacingMs)
+RequestCoalescer::RequestCoalescer(int spacingMs, QObject* parent) : QObject(parent), spacingMs_(spacingMs)
 {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] {
         // a run still going (one of its dialogs is open) takes the request along when it ends
-        if (running_ == 0 && pending_)
-            run_();
+        if (running_ > 0 || !pending_)
+            return;
+        lastRun_.start();  // a request before the run begins waits for the spacing again
+        emit due();
     });
 }
 

@@ -1,28 +1,39 @@
 #pragma once
 
-#include <functional>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
-// Turns any number of requests for a run into at most one run per spacing, started from the
-// event loop after the event that asked has returned, never inside it. A run reads the state
-// as it is then, so the last request wins. Runs that start otherwise (a click) say so with
-// begin() and end(): they serve what was pending and count for the spacing.
+// Turns any number of requests for a run into at most one run per spacing, asked for by due()
+// from the event loop after the event that requested has returned, never inside it. A run reads
+// the state as it is then, so the last request wins. Every run, asked for or not (a click),
+// holds a Run while it goes: it serves what was pending and counts for the spacing.
 class RequestCoalescer : public QObject {
     Q_OBJECT
 public:
-    RequestCoalescer(int spacingMs, std::function<void()> run, QObject* parent = nullptr);
+    RequestCoalescer(int spacingMs, QObject* parent = nullptr);
 
     void request();
-    void begin();
-    void end();
-    bool pending() const { return pending_; }
+
+    class Run {
+    public:
+        explicit Run(RequestCoalescer& c) : c_(c) { c_.begin(); }
+        ~Run() { c_.end(); }
+        Run(const Run&) = delete;
+        Run& operator=(const Run&) = delete;
+
+    private:
+        RequestCoalescer& c_;
+    };
+
+signals:
+    void due();
 
 private:
+    void begin();
+    void end();
     void schedule();
 
-    std::function<void()> run_;
     int spacingMs_;
     QTimer timer_;
     QElapsedTimer lastRun_;

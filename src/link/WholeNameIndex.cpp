@@ -11,10 +11,13 @@ void WholeNameIndex::rebuild(const QStringList& entries)
     longest_ = 0;
     for (const QString& e : sorted_)
         longest_ = std::max(longest_, e.size());
+    stale_ = false;
 }
 
-bool WholeNameIndex::isWhole(QByteArrayView name) const
+bool WholeNameIndex::isWhole(QByteArrayView name)
 {
+    if (stale_ && entries_)
+        rebuild(*entries_);
     // a character takes at most 3 bytes for each of its UTF-16 units: longer text names nothing,
     // and a long stream of junk is not decoded over and over
     if (name.isEmpty() || name.size() > 3 * longest_)

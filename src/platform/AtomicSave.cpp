@@ -1,10 +1,11 @@
 #include "platform/AtomicSave.h"
 
-#include <filesystem>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+
+#include <filesystem>
 #include <system_error>
 
 #ifdef Q_OS_WIN
@@ -59,7 +60,7 @@ bool replace(const QString& from, const QString& to)
     return !error;
 }
 
-} // namespace
+}  // namespace
 
 bool isLeftoverName(const QString& name, const QString& fileName)
 {
@@ -112,4 +113,4 @@ int removeLeftovers(const QString& path)
     return removed;
 }
 
-} // namespace atomicsave
+}  // namespace atomicsave

@@ -18,4 +18,4 @@ int removeLeftovers(const QString& path);
 // True for a name that save() gives its temporary files when it writes fileName.
 bool isLeftoverName(const QString& name, const QString& fileName);
 
-} // namespace atomicsave
+}  // namespace atomicsave

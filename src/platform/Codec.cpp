@@ -7,10 +7,10 @@ namespace codec {
 namespace {
 
 // 0x80..0x9F of Windows-1252; the five undefined bytes map to themselves.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 int toByte(char16_t c)
 {
@@ -22,7 +22,7 @@ int toByte(char16_t c)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 bool isValidUtf8(QByteArrayView bytes)
 {
@@ -36,21 +36,21 @@ bool isValidUtf8(QByteArrayView bytes)
             continue;
         }
         int more = 0;
-        unsigned low = 0x80, high = 0xBF; // the allowed range of the second byte
+        unsigned low = 0x80, high = 0xBF;  // the allowed range of the second byte
         if (c >= 0xC2 && c <= 0xDF) {
             more = 1;
         } else if (c >= 0xE0 && c <= 0xEF) {
             more = 2;
             if (c == 0xE0)
-                low = 0xA0; // no overlong forms
+                low = 0xA0;  // no overlong forms
             else if (c == 0xED)
-                high = 0x9F; // no surrogates
+                high = 0x9F;  // no surrogates
         } else if (c >= 0xF0 && c <= 0xF4) {
             more = 3;
             if (c == 0xF0)
                 low = 0x90;
             else if (c == 0xF4)
-                high = 0x8F; // nothing above U+10FFFF
+                high = 0x8F;  // nothing above U+10FFFF
         } else {
             return false;
         }

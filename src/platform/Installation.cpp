@@ -20,4 +20,4 @@ QString userConfigFolder()
     return base.isEmpty() ? QString() : base + QStringLiteral("/Mirovell");
 }
 
-} // namespace installation
+}  // namespace installation

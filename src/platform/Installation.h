@@ -13,4 +13,4 @@ bool isInstalledCopy(const QString& programFolder, const QString& installBinFold
 // The user's configuration folder for the program: the XDG configuration home plus "Mirovell".
 QString userConfigFolder();
 
-} // namespace installation
+}  // namespace installation

@@ -20,7 +20,7 @@ ReadResult readLines(const QString& path, qint64 maxBytes = qint64(256) << 20);
 bool writeLines(const QString& path, const QStringList& lines);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 
-bool fileExists(const QString& path);     // an existing file, not a folder
+bool fileExists(const QString& path);  // an existing file, not a folder
 bool folderExists(const QString& path);
 bool removeFile(const QString& path);
 bool createEmptyFile(const QString& path);

@@ -93,7 +93,7 @@ Command expandExec(const QString& exec, const QString& file)
             cmd.arguments << QUrl::fromLocalFile(file).toString();
             placed = true;
         } else if (part.size() == 2 && part.startsWith(u'%')) {
-            continue;   // %i %c %k and the deprecated codes carry nothing we need
+            continue;  // %i %c %k and the deprecated codes carry nothing we need
         } else {
             cmd.arguments << part;
         }
@@ -121,11 +121,6 @@ Command defaultCommandFor(const QString& mimeType, const QString& file)
     return {};
 }
 
-QString mimeTypeOf(const QString& file)
-{
-    return QMimeDatabase().mimeTypeForFile(file).name();
-}
-
 Command defaultCommandForFile(const QString& file)
 {
     const QMimeType type = QMimeDatabase().mimeTypeForFile(file);
@@ -136,7 +131,7 @@ Command defaultCommandForFile(const QString& file)
     candidates << type.aliases();
     for (const QString& name : candidates) {
         if (name == u"application/octet-stream")
-            continue;   // says nothing about which program suits the file
+            continue;  // says nothing about which program suits the file
         Command cmd = defaultCommandFor(name, file);
         if (cmd.isValid())
             return cmd;
@@ -150,8 +145,8 @@ Command textEditorFor(const QString& file)
     if (cmd.isValid())
         return cmd;
     // desktops without a recorded default still tend to have one of these
-    for (const char* name : {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad", "xed", "pluma",
-                             "featherpad", "leafpad", "l3afpad", "geany"}) {
+    for (const char* name : {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad", "xed", "pluma", "featherpad",
+                             "leafpad", "l3afpad", "geany"}) {
         const QString program = QStandardPaths::findExecutable(QLatin1String(name));
         if (!program.isEmpty())
             return {program, {file}};

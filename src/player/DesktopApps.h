@@ -14,8 +14,6 @@ struct Command {
 
 // The default application for a MIME type, as its desktop entry's Exec line with the file filled in.
 Command defaultCommandFor(const QString& mimeType, const QString& file);
-// The MIME type of a file: by its name, and by its content when the name says nothing.
-QString mimeTypeOf(const QString& file);
 // The default application for the file's type.
 Command defaultCommandForFile(const QString& file);
 // The program that shows a file as plain text (never the media player a play list would get).

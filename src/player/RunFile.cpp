@@ -1,14 +1,16 @@
 #include "player/RunFile.h"
 
+#include "platform/IDialogs.h"
+#include "platform/PathHelpers.h"
 #include "platform/TextFile.h"
 #include "player/DesktopApps.h"
-#include "player/PathHelpers.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
+
 #include <shellapi.h>
 #endif
 
@@ -25,7 +27,7 @@ public:
         if (!dir_.isValid())
             return;
         path_ = QDir::toNativeSeparators(dir_.filePath(name));
-        textfile::writeBytes(path_, content);   // if that fails the name alone still tells the type
+        textfile::writeBytes(path_, content);  // if that fails the name alone still tells the type
     }
     const QString& path() const { return path_; }
 
@@ -50,8 +52,8 @@ QString FindExecutableFor(const QString& file)
     wchar_t answer[MAX_PATH + 1];
     for (wchar_t& c : answer)
         c = L' ';
-    const auto code = reinterpret_cast<quintptr>(
-        FindExecutableW(reinterpret_cast<const wchar_t*>(file.utf16()), nullptr, answer));
+    const auto code =
+        reinterpret_cast<quintptr>(FindExecutableW(reinterpret_cast<const wchar_t*>(file.utf16()), nullptr, answer));
     if (code <= 32)
         return {};
     answer[MAX_PATH] = 0;
@@ -81,8 +83,8 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
     if (name.startsWith(u'*'))
         name.remove(0, 1);
     if (name.contains(u'*') && dialogs &&
-        dialogs->message(name + QStringLiteral("Enthält ungültige Zeichen Abbrechen?"), QString(),
-                         MessageIcon::None, MessageButtons::YesNo) == MessageAnswer::Yes)
+        dialogs->message(name + QStringLiteral("Enthält ungültige Zeichen Abbrechen?"), QString(), MessageIcon::None,
+                         MessageButtons::YesNo) == MessageAnswer::Yes)
         return finish({});
 
     QString program;
@@ -100,10 +102,8 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
     return finish(program);
 }
 
-qint64 OpenInBrowser(IProcessLauncher* launcher, const QString& address, WindowStyle style)
+qint64 OpenInBrowser(IProcessLauncher& launcher, const QString& address, WindowStyle style)
 {
-    if (!launcher)
-        return 0;
     QString program;
     {
         const Probe page(QStringLiteral("ZepX00001.html"), QByteArrayLiteral(" \r\n"));
@@ -118,7 +118,17 @@ qint64 OpenInBrowser(IProcessLauncher* launcher, const QString& address, WindowS
         program = QStringLiteral("xdg-open");
 #endif
     }
-    return launcher->start(program, {address}, style);
+    return launcher.start(program, {address}, style);
+}
+
+qint64 OpenInTextEditor(IProcessLauncher& launcher, const QString& file)
+{
+#ifdef Q_OS_WIN
+    const desktopapps::Command editor{QStringLiteral("Notepad.exe"), {file}};
+#else
+    const desktopapps::Command editor = desktopapps::textEditorFor(file);
+#endif
+    return editor.isValid() ? launcher.start(editor.program, editor.arguments, WindowStyle::NormalFocus) : 0;
 }
 
 }  // namespace runfile

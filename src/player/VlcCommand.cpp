@@ -1,17 +1,42 @@
 #include "player/VlcCommand.h"
 
-#include <QProcess>
+namespace vlc {
 
-namespace vlccommand {
+namespace {
 
-Split splitCommandLine(const QString& commandLine)
+const QString kOptionPrefix = QStringLiteral("#EXTVLCOPT:");
+
+}  // namespace
+
+Command localPlayback(const QString& vlc, const QString& playlist)
 {
-    Split s;
-    QStringList parts = QProcess::splitCommand(commandLine);
-    if (!parts.isEmpty())
-        s.program = parts.takeFirst();
-    s.arguments = parts;
-    return s;
+    return {vlc, {playlist}};
 }
 
-}  // namespace vlccommand
+Command receiving(const QString& vlc, const QString& protocol)
+{
+    return {vlc, {protocol + QStringLiteral("://@")}};
+}
+
+Command sending(const QString& vlc, const QString& playlist, const QStringList& itemOptions)
+{
+    Command c{vlc, {playlist}};
+    for (const QString& line : itemOptions) {
+        const QString option = line.startsWith(kOptionPrefix) ? line.mid(kOptionPrefix.size()) : line;
+        if (!option.isEmpty())
+            c.arguments << u':' + option;
+    }
+    return c;
+}
+
+QStringList streamItemOptions(const QString& soutSetting, const QString& ttlSetting, const QString& host,
+                              const QString& protocol)
+{
+    QStringList lines{soutSetting + QStringLiteral("dst=") + host + QStringLiteral(",access=") + protocol +
+                      QStringLiteral(":}")};
+    if (!ttlSetting.isEmpty())
+        lines << ttlSetting;
+    return lines;
+}
+
+}  // namespace vlc

@@ -1,11 +1,12 @@
 #include "playlist/PlaylistReader.h"
 
 #include "platform/Codec.h"
-#include "player/PathHelpers.h"
+#include "platform/PathHelpers.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
 #include <functional>
 #include <map>
 
@@ -24,7 +25,7 @@ bool isEntryLine(QByteArrayView line)
             continue;
         return c != '#';
     }
-    return false;   // blank
+    return false;  // blank
 }
 
 bool isEntry(const QString& line)
@@ -139,16 +140,12 @@ ReadResult scanFile(const QString& path, const std::function<bool(QByteArrayView
     }
     switch (scanLines(file, onLine)) {
     case ScanEnd::Done:
-    case ScanEnd::Stopped:
-        result.status = textfile::ReadStatus::Ok;
-        break;
+    case ScanEnd::Stopped: result.status = textfile::ReadStatus::Ok; break;
     case ScanEnd::Binary:
         result.binary = true;
         result.status = textfile::ReadStatus::Unreadable;
         break;
-    case ScanEnd::Failed:
-        result.status = textfile::ReadStatus::Unreadable;
-        break;
+    case ScanEnd::Failed: result.status = textfile::ReadStatus::Unreadable; break;
     }
     return result;
 }
@@ -194,7 +191,7 @@ ReadResult readPls(const QString& path, int maxEntries)
         int number = 0;
         QByteArrayView value;
         if (!plsFileKey(line, number, value) || value.isEmpty() || files.count(number))
-            return true;   // the first value of a key holds, as in any INI file
+            return true;  // the first value of a key holds, as in any INI file
         files.emplace(number, value.toByteArray());
         // keep only the lowest numbers: they are the ones that fit into the list
         if (files.size() > size_t(std::max(maxEntries, 0)))
@@ -205,7 +202,7 @@ ReadResult readPls(const QString& path, int maxEntries)
         return result;
     const QString folder = paths::LeadingPath(path);
     for (const auto& [number, value] : files) {
-        const QString text = codec::decodeLine(value);   // a stray byte-order mark decodes to nothing
+        const QString text = codec::decodeLine(value);  // a stray byte-order mark decodes to nothing
         if (!text.trimmed().isEmpty())
             result.entries.append(resolveEntry(text, folder));
     }
@@ -213,18 +210,6 @@ ReadResult readPls(const QString& path, int maxEntries)
 }
 
 }  // namespace
-
-QStringList entriesOf(const QStringList& lines, int maxEntries)
-{
-    QStringList entries;
-    for (const QString& line : lines) {
-        if (entries.size() >= maxEntries)
-            break;
-        if (isEntry(line))
-            entries.append(line);
-    }
-    return entries;
-}
 
 ReadResult readEntries(const QString& path, int maxEntries)
 {
@@ -292,7 +277,7 @@ QString resolveEntry(const QString& entry, const QString& folder)
     if (name.size() >= 3 && name.at(0).isLetter() && name.at(1) == u':' && (name.at(2) == u'\\' || name.at(2) == u'/'))
         return entry;
     if (folder.isEmpty() || paths::FileNameOf(folder) == folder)
-        return entry;   // a bare play-list name: its folder is not known
+        return entry;  // a bare play-list name: its folder is not known
 #ifdef Q_OS_WIN
     return entry.left(start) + QDir::toNativeSeparators(QDir::cleanPath(folder + name));
 #else

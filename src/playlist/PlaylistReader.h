@@ -10,14 +10,12 @@ namespace playlist {
 struct ReadResult {
     textfile::ReadStatus status = textfile::ReadStatus::Missing;
     QStringList entries;
-    bool binary = false;   // the file holds bytes no text file has; status is then Unreadable
+    bool binary = false;  // the file holds bytes no text file has; status is then Unreadable
 };
 
 // The entries of a play-list file taken line by line as they stand: every line that is not blank
 // and does not start with "#". Used for the program's own temporary play list.
 ReadResult readEntries(const QString& path, int maxEntries);
-// The same on lines already read.
-QStringList entriesOf(const QStringList& lines, int maxEntries);
 
 // A play list as its author meant it: ".pls" files give the values of their FileN keys in the
 // order of N, every other file its entry lines; relative entries are resolved against the play

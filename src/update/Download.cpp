@@ -1,6 +1,7 @@
 #include "update/Download.h"
 
-#include "platform/Progress.h"
+#include "platform/IEventPump.h"
+#include "platform/IProgressDialog.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -68,10 +69,11 @@ public:
             stop(Error::Timeout, 0, QStringLiteral("Zeitüberschreitung: Download dauert zu lange"));
         });
         if (options_.progress) {
-            options_.progress->begin(options_.progressTitle, url_.fileName(), [this, &loop] {
-                // the dialog may call this from inside progress(): abort once we are back in the loop
+            // the dialog may say so from inside progress(): abort once we are back in the loop
+            QObject::connect(options_.progress, &IProgressDialog::canceled, &loop, [this, &loop] {
                 QTimer::singleShot(0, &loop, [this] { stop(Error::Cancelled, 0, QStringLiteral("abgebrochen")); });
             });
+            options_.progress->begin(options_.progressTitle, url_.fileName());
         }
         total.start(options_.totalTimeoutMs);
 
@@ -92,7 +94,7 @@ public:
             if (!reply_->isFinished())
                 loop.exec();
             if (reason_ == Error::None)
-                store();   // whatever is left in the buffer
+                store();  // whatever is left in the buffer
             if (!followRedirect())
                 break;
             reply_->deleteLater();
@@ -191,16 +193,18 @@ private:
             return failure(reason_, code_, message_);
         const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status >= 400)
-            return failure(Error::Http, status, QStringLiteral("Server antwortet %1 %2").arg(status).arg(
-                           reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+            return failure(Error::Http, status,
+                           QStringLiteral("Server antwortet %1 %2")
+                               .arg(status)
+                               .arg(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
         if (reply_->error() != QNetworkReply::NoError)
             return failure(Error::Network, int(reply_->error()), reply_->errorString());
         if (status < 200 || status >= 300)
             return failure(Error::Http, status, QStringLiteral("unerwartete Antwort %1").arg(status));
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() != written_)
-            return failure(Error::Incomplete, 0, QStringLiteral("unvollständig: %1 von %2 Bytes")
-                                                     .arg(written_).arg(length.toLongLong()));
+            return failure(Error::Incomplete, 0,
+                           QStringLiteral("unvollständig: %1 von %2 Bytes").arg(written_).arg(length.toLongLong()));
         if (!file_.commit())
             return failure(Error::Write, 0, QStringLiteral("Schreibfehler: %1").arg(file_.errorString()));
         Result ok;
@@ -250,8 +254,8 @@ Result fetch(const QString& urlText, const QString& destinationText, int ifExist
     if (targetInfo.exists() && ifExists != kOverwrite)
         return failure(Error::Destination, 0, QStringLiteral("Ziel existiert schon: ") + target);
 
-    if (options.pumpEvents)
-        options.pumpEvents();
+    if (options.events)
+        options.events->processPendingEvents();
 
     QSaveFile file(target);
     file.setDirectWriteFallback(false);
@@ -276,7 +280,7 @@ Result fetchVerified(const QString& url, const QString& destination, const Optio
     Options small = options;
     small.maxBytes = kMaxChecksumBytes;
     small.progress = nullptr;
-    small.pumpEvents = nullptr;
+    small.events = nullptr;
     const Result sum = fetch(withoutEnclosingQuotes(url) + QStringLiteral(".sha256"),
                              scratch.filePath(QStringLiteral("sum")), kOverwrite, small);
     const QByteArray expected = sum.ok() ? PublishedChecksum(sum.path) : QByteArray();
@@ -319,11 +323,6 @@ QByteArray PublishedChecksum(const QString& path)
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
             return {};
     return first;
-}
-
-QString URLDownload(const QString& url, const QString& destination, int ifExists, const Options& options)
-{
-    return fetch(url, destination, ifExists, options).path;
 }
 
 QString CombinePath(const QString& folder, const QString& name)

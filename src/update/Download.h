@@ -2,8 +2,8 @@
 
 #include <QString>
 #include <QUrl>
-#include <functional>
 
+class IEventPump;
 class IProgressDialog;
 
 // Fetches one file from a web address into a local path, always fresh from the network.
@@ -17,36 +17,36 @@ constexpr int kOverwrite = 3;
 constexpr int kInvalidAddressCode = int(0x800C0002u);
 
 struct Options {
-    int idleTimeoutMs = 30000;              // no byte for this long ends the transfer
-    int totalTimeoutMs = 30 * 60 * 1000;    // a trickling server is not waited for forever
-    qint64 maxBytes = qint64(512) << 20;    // an endless body stops here
+    int idleTimeoutMs = 30000;            // no byte for this long ends the transfer
+    int totalTimeoutMs = 30 * 60 * 1000;  // a trickling server is not waited for forever
+    qint64 maxBytes = qint64(512) << 20;  // an endless body stops here
     int maxRedirects = 10;
     IProgressDialog* progress = nullptr;
     QString progressTitle = QStringLiteral("Download");
     // lets the window's pending events run once before the transfer
-    std::function<void()> pumpEvents;
+    IEventPump* events = nullptr;
 };
 
 enum class Error {
     None,
     InvalidAddress,
-    Destination, // target folder missing or not writable, target exists and may not be replaced
+    Destination,  // target folder missing or not writable, target exists and may not be replaced
     Network,
-    Http,     // the server answered with an error status
-    Redirect, // refused redirect (HTTPS to HTTP, other scheme, too many)
+    Http,      // the server answered with an error status
+    Redirect,  // refused redirect (HTTPS to HTTP, other scheme, too many)
     Timeout,
     TooLarge,
-    Incomplete, // fewer bytes than announced
+    Incomplete,  // fewer bytes than announced
     Write,
     Cancelled,
-    Checksum, // no published checksum, or the file does not match it
+    Checksum,  // no published checksum, or the file does not match it
 };
 
 struct Result {
-    QString path;      // the file written, empty on failure
+    QString path;  // the file written, empty on failure
     Error error = Error::None;
-    int code = 0;      // HTTP status for Error::Http, the network error number otherwise
-    QString message;   // for a log or a console, not for the main window
+    int code = 0;     // HTTP status for Error::Http, the network error number otherwise
+    QString message;  // for a log or a console, not for the main window
     bool ok() const { return error == Error::None; }
 };
 
@@ -62,9 +62,6 @@ QByteArray Sha256Of(const QString& path);
 // it holds no such sum.
 QByteArray PublishedChecksum(const QString& path);
 constexpr qint64 kMaxChecksumBytes = 4096;
-
-// The path written, or "" on failure.
-QString URLDownload(const QString& url, const QString& destination, int ifExists, const Options& options = {});
 
 // folder + separator (unless it ends in one) + name; an empty folder gives the name alone.
 QString CombinePath(const QString& folder, const QString& name);

@@ -1,4 +1,10 @@
-#include "app/MainWindow.h"
+#include "update/UpdateCheck.h"
+
+#include "platform/Control.h"
+#include "platform/Defaults.h"
+#include "platform/IDialogs.h"
+#include "platform/IEventPump.h"
+#include "platform/IProcessLauncher.h"
 #include "platform/TextFile.h"
 #include "update/Download.h"
 #include "update/UpdateAddresses.h"
@@ -25,115 +31,79 @@ void makeExecutable(const QString& path)
 #endif
 }
 
-} // namespace
+}  // namespace
 
-void MainWindow::wireUpdateEvents()
+UpdateCheck::UpdateCheck(Control& UpdateCaption, IDialogs& dialogs, IProcessLauncher& processes, IEventPump& events,
+                         IProgressDialog& progress, const ProgramEnvironment& environment)
+    : UpdateCaption_(UpdateCaption), dialogs_(dialogs), processes_(processes), events_(events), progress_(progress),
+      environment_(environment)
 {
-    UpdateCaption.on(ControlEvent::Click, [this] { UpdateCaption_Click(); });
-    Label3.on(ControlEvent::Click, [this] { Label3_Click(); });
-    Label4.on(ControlEvent::Click, [this] { Label4_Click(); });
 }
 
-download::Options MainWindow::downloadOptions() const
+bool UpdateCheck::UpdateCaption_Click()
 {
-    download::Options options;
-    options.progress = services_.progress;
-    if (IWindowHost* window = services_.window)
-        options.pumpEvents = [window] { window->processPendingEvents(); };
-    return options;
-}
-
-void MainWindow::UpdateCaption_Click()
-{
-    UpdateCaption.hide();
-    if (services_.environment.installed) {
+    UpdateCaption_.hide();
+    if (environment_.installed) {
         // the system's package management owns the installed files: nothing is fetched or replaced here
         const QString text =
             QStringLiteral("Diese Installation wird über die Paketverwaltung des Systems aktualisiert.") + u'\r' +
-            u'\r' + QStringLiteral("Dies ist Version ") + kVersion + u'.';
-        if (services_.dialogs)
-            services_.dialogs->message(text, QStringLiteral("Programmupdate"), MessageIcon::Information,
-                                       MessageButtons::Ok);
-        UpdateCaption.show();
-        return;
+            u'\r' + QStringLiteral("Dies ist Version ") + kProgramVersion + u'.';
+        dialogs_.message(text, QStringLiteral("Programmupdate"), MessageIcon::Information, MessageButtons::Ok);
+        UpdateCaption_.show();
+        return false;
     }
     const QString question = QStringLiteral("Mirovell auf Update überprüfen?") + u'\r' + u'\r' +
-                             QStringLiteral("Dies ist Version:  ") + kVersion + u'\r';
-    const bool yes = services_.dialogs &&
-                     services_.dialogs->message(question, QStringLiteral("Auf Programmupdate überprüfen?"),
-                                                MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
-    if (!yes) {
-        UpdateCaption.show();
-        return;
+                             QStringLiteral("Dies ist Version:  ") + kProgramVersion + u'\r';
+    if (dialogs_.message(question, QStringLiteral("Auf Programmupdate überprüfen?"), MessageIcon::Question,
+                         MessageButtons::YesNo) != MessageAnswer::Yes) {
+        UpdateCaption_.show();
+        return false;
     }
     // The updater and the program's file are looked for beside the program, not in whatever
     // folder the program happened to be started from.
-    const ProgramEnvironment& env = services_.environment;
-    StartUpdater(updateaddresses::programAddress(),
-                 download::CombinePath(env.programFolder, env.exeBaseName + platformdefaults::kProgramExtension),
-                 download::CombinePath(env.programFolder, platformdefaults::kUpdaterFileName),
-                 updateaddresses::updaterAddress());
+    const ProgramEnvironment& env = environment_;
+    if (StartUpdater(updateaddresses::programAddress(),
+                     download::CombinePath(env.programFolder, env.exeBaseName + platformdefaults::kProgramExtension),
+                     download::CombinePath(env.programFolder, platformdefaults::kUpdaterFileName),
+                     updateaddresses::updaterAddress()))
+        return true;
     if (ended_)
-        return;
-    if (services_.window)
-        services_.window->processPendingEvents();
-    UpdateCaption.show();
+        return false;
+    events_.processPendingEvents();
+    UpdateCaption_.show();
+    return false;
 }
 
-bool MainWindow::StartUpdater(const QString& programAddress, const QString& programFile, const QString& updaterFile,
-                              const QString& updaterAddress)
+bool UpdateCheck::StartUpdater(const QString& programAddress, const QString& programFile, const QString& updaterFile,
+                               const QString& updaterAddress)
 {
     if (!textfile::fileExists(updaterFile)) {
         const QString question = updaterFile + QStringLiteral(" (19 kb) wird für das Update benötigt!") + u'\r' +
                                  QStringLiteral("Soll es jetzt heruntergeladen werden?") + u'\r' + u'\r' +
                                  QStringLiteral("Zielpfad:") + updaterFile;
-        const bool yes = services_.dialogs &&
-                         services_.dialogs->message(question, QStringLiteral("Updater downloaden?"),
-                                                    MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
-        if (!yes)
+        if (dialogs_.message(question, QStringLiteral("Updater downloaden?"), MessageIcon::Question,
+                             MessageButtons::YesNo) != MessageAnswer::Yes)
             return false;
-        if (services_.window)
-            services_.window->processPendingEvents();
+        events_.processPendingEvents();
         // a program fetched to be run is run only when it is the one published
-        if (!download::fetchVerified(updaterAddress, updaterFile, downloadOptions()).ok()) {
-            if (services_.dialogs)
-                services_.dialogs->message(updaterFile + u'\r' + u'\r' +
-                                               QStringLiteral("Download Fehlgeschlagen / Download failed"),
-                                           QString(), MessageIcon::None, MessageButtons::Ok);
+        download::Options options;
+        options.progress = &progress_;
+        options.events = &events_;
+        if (!download::fetchVerified(updaterAddress, updaterFile, options).ok()) {
+            dialogs_.message(updaterFile + u'\r' + u'\r' + QStringLiteral("Download Fehlgeschlagen / Download failed"),
+                             QString(), MessageIcon::None, MessageButtons::Ok);
             return false;
         }
         makeExecutable(updaterFile);
     }
 
     if (ended_)
-        return false; // the program was ended during the download: nothing new starts
+        return false;  // the program was ended during the download: nothing new starts
     // The arguments go to the updater as they are; a blank in a path cannot split them.
     // The process id lets the updater wait until this program has really ended.
-    if (services_.processes)
-        services_.processes->start(updaterFile,
-                                   {QStringLiteral("[URL]") + programAddress, QStringLiteral("[PATH]") + programFile,
-                                    QStringLiteral("[PID]") + QString::number(QCoreApplication::applicationPid())},
-                                   WindowStyle::NormalFocus);
-    // End as the exit button does, so the settings and the kept list survive the update.
-    ExitBtn_Click();
+    processes_.start(updaterFile,
+                     {QStringLiteral("[URL]") + programAddress, QStringLiteral("[PATH]") + programFile,
+                      QStringLiteral("[PID]") + QString::number(QCoreApplication::applicationPid())},
+                     WindowStyle::NormalFocus);
     return true;
-}
-
-void MainWindow::Label3_Click()
-{
-    Label3.hide();
-    if (services_.openInBrowser)
-        services_.openInBrowser(updateaddresses::homepageAddress());
-    if (services_.window)
-        services_.window->processPendingEvents();
-    Label3.show();
-}
-
-void MainWindow::Label4_Click()
-{
-    Label4.hide();
-    if (services_.openInBrowser)
-        services_.openInBrowser(updateaddresses::kVlcAddress);
-    if (services_.window)
-        services_.window->processPendingEvents();
 }

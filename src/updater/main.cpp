@@ -25,6 +25,7 @@
 #include <QTemporaryFile>
 #include <QThread>
 #include <QUrl>
+
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -76,8 +77,9 @@ void tell(const QString& text, bool failure)
     }
     const QString notifier = QStandardPaths::findExecutable(QStringLiteral("notify-send"));
     if (!notifier.isEmpty()) {
-        QProcess::startDetached(notifier, {failure ? QStringLiteral("--urgency=critical") : QStringLiteral("--urgency=normal"),
-                                           QStringLiteral("Mirovell-Update"), text});
+        QProcess::startDetached(notifier,
+                                {failure ? QStringLiteral("--urgency=critical") : QStringLiteral("--urgency=normal"),
+                                 QStringLiteral("Mirovell-Update"), text});
     }
 }
 
@@ -143,7 +145,7 @@ bool processAlive(qint64 pid)
         return true;
     const QByteArray line = stat.readAll();
     const qsizetype close = line.lastIndexOf(')');
-    return close < 0 || line.mid(close + 2, 1) != "Z";   // a zombie has ended already
+    return close < 0 || line.mid(close + 2, 1) != "Z";  // a zombie has ended already
 }
 
 // Any process whose executable is the program's file, in whatever way it was started.
@@ -217,15 +219,17 @@ public:
         const QFileInfo given(request_.path);
         if (!given.exists() || given.isDir()) {
             tell(QStringLiteral("Die Programmdatei %1 wurde nicht gefunden. Es wurde nichts geändert.")
-                     .arg(given.absoluteFilePath()), true);
+                     .arg(given.absoluteFilePath()),
+                 true);
             return kUsage;
         }
         // a link is followed: the real file is replaced, the link keeps pointing at it
         file_ = given.canonicalFilePath();
         // one updater per program file at a time
-        QLockFile lock(QDir::tempPath() + QStringLiteral("/mirovell-updater-") +
-                       QString::fromLatin1(QCryptographicHash::hash(file_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) +
-                       QStringLiteral(".lock"));
+        QLockFile lock(
+            QDir::tempPath() + QStringLiteral("/mirovell-updater-") +
+            QString::fromLatin1(QCryptographicHash::hash(file_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) +
+            QStringLiteral(".lock"));
         if (!lock.tryLock(0)) {
             tell(QStringLiteral("Für %1 läuft bereits ein Update.").arg(file_), true);
             return kBusy;
@@ -233,19 +237,25 @@ public:
 
         if (!waitForProgramEnd(request_, file_)) {
             tell(QStringLiteral("Mirovell läuft noch (%1). Bitte das Programm beenden und das Update erneut starten. "
-                                "Es wurde nichts geändert.").arg(file_), true);
+                                "Es wurde nichts geändert.")
+                     .arg(file_),
+                 true);
             return kStillRunning;
         }
         // the program has ended for the update by now: from here on every failure starts it again
         if (!trustedAddress(QUrl(request_.url, QUrl::StrictMode))) {
             tell(QStringLiteral("Die Adresse %1 wird nicht verwendet: nur HTTPS ist erlaubt. Es wurde nichts geändert.")
-                     .arg(request_.url), true);
+                     .arg(request_.url),
+                 true);
             return restartOld(kUsage);
         }
         if (!canReplace(file_)) {
-            tell(QStringLiteral("Die Programmdatei %1 ist nicht beschreibbar (keine Schreibrechte für Datei oder Ordner). "
-                                "Es wurde nichts geändert. Bitte das Update mit den nötigen Rechten ausführen "
-                                "oder über die Paketverwaltung aktualisieren.").arg(file_), true);
+            tell(QStringLiteral(
+                     "Die Programmdatei %1 ist nicht beschreibbar (keine Schreibrechte für Datei oder Ordner). "
+                     "Es wurde nichts geändert. Bitte das Update mit den nötigen Rechten ausführen "
+                     "oder über die Paketverwaltung aktualisieren.")
+                     .arg(file_),
+                 true);
             return restartOld(kNotWritable);
         }
         return update();
@@ -258,12 +268,14 @@ private:
         const QString checksumFile = scratch.path() + QStringLiteral("/program.sha256");
         download::Options small;
         small.maxBytes = download::kMaxChecksumBytes;
-        const download::Result sum = download::fetch(request_.url + QStringLiteral(".sha256"), checksumFile,
-                                                     download::kOverwrite, small);
+        const download::Result sum =
+            download::fetch(request_.url + QStringLiteral(".sha256"), checksumFile, download::kOverwrite, small);
         const QByteArray expected = sum.ok() ? download::PublishedChecksum(checksumFile) : QByteArray();
         if (expected.isEmpty()) {
-            tell(QStringLiteral("Die Prüfsumme %1.sha256 konnte nicht geladen werden (%2). Das alte Programm bleibt erhalten.")
-                     .arg(request_.url, sum.ok() ? QStringLiteral("unlesbar") : sum.message), true);
+            tell(QStringLiteral(
+                     "Die Prüfsumme %1.sha256 konnte nicht geladen werden (%2). Das alte Programm bleibt erhalten.")
+                     .arg(request_.url, sum.ok() ? QStringLiteral("unlesbar") : sum.message),
+                 true);
             return restartOld(kDownloadFailed);
         }
 
@@ -272,15 +284,18 @@ private:
         fresh_ = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".update");
         const download::Result got = download::fetch(request_.url, fresh_, download::kOverwrite, {});
         if (!got.ok()) {
-            tell(QStringLiteral("Download Fehlgeschlagen / Download failed: %1 (%2). Das alte Programm bleibt erhalten.")
-                     .arg(request_.url, got.message), true);
+            tell(
+                QStringLiteral("Download Fehlgeschlagen / Download failed: %1 (%2). Das alte Programm bleibt erhalten.")
+                    .arg(request_.url, got.message),
+                true);
             return restartOld(kDownloadFailed);
         }
         const QByteArray actual = download::Sha256Of(fresh_);
         if (actual != expected) {
             QFile::remove(fresh_);
             tell(QStringLiteral("Die Prüfsumme der geladenen Datei stimmt nicht (erwartet %1, erhalten %2). "
-                                "Das alte Programm bleibt erhalten.").arg(QString::fromLatin1(expected), QString::fromLatin1(actual)),
+                                "Das alte Programm bleibt erhalten.")
+                     .arg(QString::fromLatin1(expected), QString::fromLatin1(actual)),
                  true);
             return restartOld(kChecksumMismatch);
         }
@@ -309,12 +324,13 @@ private:
         }
         const bool haveBackup = !ec;
         ec.clear();
-        fs::rename(fresh, target, ec);   // atomic: the old file or the new one, never half of either
+        fs::rename(fresh, target, ec);  // atomic: the old file or the new one, never half of either
         if (ec) {
             fs::remove(fresh, ec);
             fs::remove(backup, ec);
             tell(QStringLiteral("Die Programmdatei %1 konnte nicht ersetzt werden. Das alte Programm bleibt erhalten.")
-                     .arg(file_), true);
+                     .arg(file_),
+                 true);
             return restartOld(kReplaceFailed);
         }
         if (startProgram(file_)) {

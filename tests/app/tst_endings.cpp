@@ -13,7 +13,7 @@ namespace {
 
 const QString kIni = QStringLiteral("mirovell.ini");
 const QString kKept = QStringLiteral("mirovell_TmpPlst.m3u");
-const QStringList kTraced{QStringLiteral("-q")}; // strace with nothing injected
+const QStringList kTraced{QStringLiteral("-q")};  // strace with nothing injected
 
 // a settings file that start-up has nothing to add to
 QByteArray settingsWith(const QByteArray& autoSave)
@@ -22,7 +22,7 @@ QByteArray settingsWith(const QByteArray& autoSave)
            "\r\n[Settings]\r\nProtocol1=UDP\r\nProtocol2=\r\nProtocol3=\r\n";
 }
 
-} // namespace
+}  // namespace
 
 class EndingsTest : public QObject {
     Q_OBJECT
@@ -60,7 +60,7 @@ private:
         for (const QString& line : QString::fromUtf8(readAll(log_)).split(u'\n')) {
             if (ending.match(line).hasMatch())
                 parts[1] << QString();
-            if (line.section(u' ', 0, 0).toLongLong() == pid_) // the pid is padded with blanks
+            if (line.section(u' ', 0, 0).toLongLong() == pid_)  // the pid is padded with blanks
                 parts[parts[1].isEmpty() ? 0 : 1] << line.section(u' ', 1).trimmed();
         }
         return parts;
@@ -92,7 +92,7 @@ bool EndingsTest::start(const QString& folder, const QStringList& args, const QS
 {
     const QString runtime = folder + QStringLiteral("runtime");
     for (const QString& f : QDir(runtime).entryList(QDir::System | QDir::Files))
-        QFile::remove(runtime + u'/' + f); // a killed run leaves its socket behind
+        QFile::remove(runtime + u'/' + f);  // a killed run leaves its socket behind
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::setPermissions(folder + QStringLiteral("mirovell"), QFile::ReadOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -114,7 +114,7 @@ bool EndingsTest::start(const QString& folder, const QStringList& args, const QS
     qint64 lastSize = -1;
     for (int i = 0, quiet = 0; i < 800 && process_.waitForStarted(10000); ++i, QTest::qWait(25)) {
         pid_ = process_.processId();
-        if (!strace.isEmpty()) { // the program is strace's child
+        if (!strace.isEmpty()) {  // the program is strace's child
             const QByteArray children = readAll(QStringLiteral("/proc/%1/task/%1/children").arg(pid_)).trimmed();
             pid_ = children.split(' ').first().toLongLong();
         }
@@ -135,7 +135,7 @@ void EndingsTest::signalsSaveOnce()
     const QString list = folder + QStringLiteral("meine listen/liste.m3u");
     QDir().mkpath(folder + QStringLiteral("meine listen"));
     writeFile(list, "#EXTM3U\r\n  /m/lead blanks.mp3\r\n  sub/relative.mp3\r\n  http://host/s\r\n/m/plain.avi\r\n");
-    TestWindow exitButton(u'"' + list + u'"');
+    TestWindow exitButton({.commandLine = u'"' + list + u'"'});
     exitButton->Form_Load();
     exitButton->ExitBtn_Click();
     const QByteArray settings = readAll(exitButton.path(kIni));
@@ -148,7 +148,7 @@ void EndingsTest::signalsSaveOnce()
     QVERIFY(endedNormally());
     QCOMPARE(readAll(folder + kIni), settings);
     QCOMPARE(readAll(folder + kKept), kept);
-    QCOMPARE(writes(folder), (QList<int>{2, 1, 1})); // a first start: the new file, then the protocol keys
+    QCOMPARE(writes(folder), (QList<int>{2, 1, 1}));  // a first start: the new file, then the protocol keys
 
     // every rename takes 300 ms: the shut-down is still running when the next signals come
     QVERIFY(start(folder, {}, {QStringLiteral("-e"), QStringLiteral("inject=rename:delay_enter=300000")}));
@@ -165,8 +165,8 @@ void EndingsTest::signalsSaveOnce()
 void EndingsTest::killedAtEachWrite_data()
 {
     QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<QByteArray>("kept"); // the kept list before the run
-    QTest::addColumn<bool>("withList");   // started with a list on the command line
+    QTest::addColumn<QByteArray>("kept");  // the kept list before the run
+    QTest::addColumn<bool>("withList");    // started with a list on the command line
     // the old order lost a list here: written whole, then the flag still said 0
     QTest::newRow("list kept, flag was 0") << settingsWith("0") << QByteArray() << true;
     QTest::newRow("list dropped, flag was 1") << settingsWith("1") << QByteArray("#EXTM3U\r\n") << false;
@@ -205,19 +205,19 @@ void EndingsTest::killedAtEachWrite()
     const QByteArray newKept = readAll(first + kKept);
     QVERIFY(newSettings.contains(withList ? "AutoSavePlaylist=1" : "AutoSavePlaylist=0"));
     QCOMPARE(newKept, withList ? QByteArray("#EXTM3U\r\n/m/eins.avi\r\n/m/zwei.avi\r\n") : QByteArray());
-    QStringList killPoints; // the n-th call of its kind, counted over the whole run
+    QStringList killPoints;  // the n-th call of its kind, counted over the whole run
     QMap<QString, int> calls;
     const QList<QStringList> t = trace();
     for (const QString& line : t[0] + t[1]) {
         const QString call = line.section(u'(', 0, 0);
         if (call == u"fsync" || call == u"rename" || call == u"unlink")
             ++calls[call];
-        if (line.isEmpty()) // the signal
+        if (line.isEmpty())  // the signal
             killPoints.clear();
         else if (calls.contains(call) && !line.contains(QStringLiteral("/runtime/")))
             killPoints << QStringLiteral("inject=%1:signal=KILL:when=%2").arg(call).arg(calls[call]);
     }
-    QCOMPARE(killPoints.size(), withList ? 4 : 3); // both files synced and renamed, or the list deleted
+    QCOMPARE(killPoints.size(), withList ? 4 : 3);  // both files synced and renamed, or the list deleted
 
     for (const QString& point : killPoints) {
         const QString folder = prepare();

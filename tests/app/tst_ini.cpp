@@ -1,5 +1,5 @@
-#include "app/Ini.h"
 #include "Doubles.h"
+#include "app/Ini.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -7,101 +7,86 @@
 
 class IniTest : public QObject {
     Q_OBJECT
-private slots:
-    void read_data();
-    void read();
-    void write_data();
-    void write();
-    void missingFile();
-
-private:
     QTemporaryDir dir_;
+    const QString file_ = dir_.filePath(QStringLiteral("settings.ini"));
+
+private slots:
+    void read_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        const QByteArray base = "[LastSettings]\r\nvlc.exe = /opt/vlc \r\nEmpty=\r\n[Settings]\r\nProtocol1=UDP\r\n";
+        // clang-format off
+        QTest::newRow("plain") << base << "Settings" << "Protocol1" << "UDP";
+        QTest::newRow("case of section and key") << base << "lastsettings" << "VLC.EXE" << "/opt/vlc";
+        QTest::newRow("empty value gives default") << base << "LastSettings" << "Empty" << "<default>";
+        QTest::newRow("key of another section") << base << "Settings" << "vlc.exe" << "<default>";
+        QTest::newRow("key before any section") << QByteArray("k=v\r\n[S]\r\n") << "S" << "k" << "<default>";
+        QTest::newRow("first of two keys") << QByteArray("[S]\nk=1\nk=2\n") << "S" << "k" << "1";
+        QTest::newRow("149 whole") << "[S]\r\nk=" + QByteArray(149, 'x') << "S" << "k" << QString(149, u'x');
+        QTest::newRow("150 cut") << "[S]\r\nk=" + QByteArray(150, 'y') << "S" << "k" << QString(149, u'y');
+        QTest::newRow("value with '='") << QByteArray("[S]\r\nk=a=b\r\n") << "S" << "k" << "a=b";
+        QTest::newRow("windows-1252 value") << QByteArray("[S]\r\nk=M\xFCnchen\r\n") << "S" << "k" << "München";
+        // clang-format on
+    }
+    void read()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        writeFile(file_, content);
+        QTEST(ini::ReadIniValue(section, key, file_, QStringLiteral("<default>"), true), "expected");
+    }
+
+    void write_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray fresh = "[LastSettings]\r\n\r\n\r\n[Settings]\r\n\r\n";
+        // clang-format off
+        QTest::newRow("missing key, end of its section") << fresh << "LastSettings" << "Protocol" << "UDP" << QByteArray("[LastSettings]\r\nProtocol=UDP\r\n\r\n\r\n[Settings]\r\n\r\n");
+        QTest::newRow("missing key, last section") << fresh << "Settings" << "Protocol1" << "UDP" << QByteArray("[LastSettings]\r\n\r\n\r\n[Settings]\r\nProtocol1=UDP\r\n\r\n");
+        QTest::newRow("existing key in its line") << QByteArray("; note\r\n[s]\r\nA=1\r\nKEY=old\r\nB=2\r\n") << "S" << "key" << "new" << QByteArray("; note\r\n[s]\r\nA=1\r\nkey=new\r\nB=2\r\n");
+        QTest::newRow("missing section at the end") << QByteArray("[A]\nx=1") << "B" << "y" << "2" << QByteArray("[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
+        QTest::newRow("empty file") << QByteArray() << "S" << "k" << "" << QByteArray("[S]\r\nk=\r\n");
+        QTest::newRow("line break in value stays one line") << QByteArray("[S]\r\n") << "S" << "k" << "a\r\n[Evil]\nb" << QByteArray("[S]\r\nk=a  [Evil] b\r\n");
+        QTest::newRow("garbage lines kept byte for byte") << QByteArray("\x01\xFF\xFE\x00junk\r\n[S]\r\n\x80\x81=\r\n", 20) << "S" << "k" << "v" << QByteArray("\x01\xFF\xFE\x00junk\r\n[S]\r\n\x80\x81=\r\nk=v\r\n", 25);
+        // clang-format on
+    }
+    void write()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        writeFile(file_, before);
+        ini::WriteIniValue(section, key, value, file_, true);
+        QTEST(readAll(file_), "after");
+    }
+
+    void missingFile()
+    {
+        const QString file = dir_.filePath(QStringLiteral("missing.ini"));
+        const auto read = [](const QString& f, bool create) {
+            return ini::ReadIniValue(QStringLiteral("S"), QStringLiteral("k"), f, QStringLiteral("d"), create);
+        };
+        QCOMPARE(read(file, false), QStringLiteral("d"));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(read(file, true), QStringLiteral("d"));
+        QVERIFY(QFile::exists(file) && readAll(file).isEmpty());
+        // a folder where the file should be: nothing read, nothing written, nothing lost
+        const QString folder = dir_.filePath(QStringLiteral("folder.ini"));
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(read(folder, true), QStringLiteral("d"));
+        ini::WriteIniValue(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v"), folder, true);
+        QVERIFY(QFileInfo(folder).isDir());
+    }
 };
-
-void IniTest::read_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("expected");
-    const QByteArray base = "[LastSettings]\r\nvlc.exe = /opt/vlc \r\nEmpty=\r\n[Settings]\r\nProtocol1=UDP\r\n";
-    QTest::newRow("plain") << base << "Settings" << "Protocol1" << "UDP";
-    QTest::newRow("case of section and key") << base << "lastsettings" << "VLC.EXE" << "/opt/vlc";
-    QTest::newRow("empty value gives default") << base << "LastSettings" << "Empty" << "<default>";
-    QTest::newRow("key of another section") << base << "Settings" << "vlc.exe" << "<default>";
-    QTest::newRow("key before any section") << QByteArray("k=v\r\n[S]\r\n") << "S" << "k" << "<default>";
-    QTest::newRow("first of two keys") << QByteArray("[S]\nk=1\nk=2\n") << "S" << "k" << "1";
-    QTest::newRow("149 whole") << "[S]\r\nk=" + QByteArray(149, 'x') << "S" << "k" << QString(149, u'x');
-    QTest::newRow("150 cut") << "[S]\r\nk=" + QByteArray(150, 'y') << "S" << "k" << QString(149, u'y');
-    QTest::newRow("value with '='") << QByteArray("[S]\r\nk=a=b\r\n") << "S" << "k" << "a=b";
-    QTest::newRow("windows-1252 value") << QByteArray("[S]\r\nk=M\xFCnchen\r\n") << "S" << "k" << "München";
-}
-
-void IniTest::read()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, section);
-    QFETCH(QString, key);
-    QFETCH(QString, expected);
-    const QString file = dir_.filePath(QStringLiteral("read.ini"));
-    writeFile(file, content);
-    QCOMPARE(ini::ReadIniValue(section, key, file, QStringLiteral("<default>"), true), expected);
-}
-
-void IniTest::write_data()
-{
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QByteArray>("after");
-    const QByteArray fresh = "[LastSettings]\r\n\r\n\r\n[Settings]\r\n\r\n";
-    QTest::newRow("missing key, end of its section")
-        << fresh << "LastSettings" << "Protocol" << "UDP" << QByteArray("[LastSettings]\r\nProtocol=UDP\r\n\r\n\r\n[Settings]\r\n\r\n");
-    QTest::newRow("missing key, last section")
-        << fresh << "Settings" << "Protocol1" << "UDP" << QByteArray("[LastSettings]\r\n\r\n\r\n[Settings]\r\nProtocol1=UDP\r\n\r\n");
-    QTest::newRow("existing key in its line")
-        << QByteArray("; note\r\n[s]\r\nA=1\r\nKEY=old\r\nB=2\r\n") << "S" << "key" << "new"
-        << QByteArray("; note\r\n[s]\r\nA=1\r\nkey=new\r\nB=2\r\n");
-    QTest::newRow("missing section at the end")
-        << QByteArray("[A]\nx=1") << "B" << "y" << "2" << QByteArray("[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
-    QTest::newRow("empty file") << QByteArray() << "S" << "k" << "" << QByteArray("[S]\r\nk=\r\n");
-    QTest::newRow("line break in value stays one line")
-        << QByteArray("[S]\r\n") << "S" << "k" << "a\r\n[Evil]\nb" << QByteArray("[S]\r\nk=a  [Evil] b\r\n");
-    QTest::newRow("garbage lines kept byte for byte")
-        << QByteArray("\x01\xFF\xFE\x00junk\r\n[S]\r\n\x80\x81=\r\n", 20) << "S" << "k" << "v"
-        << QByteArray("\x01\xFF\xFE\x00junk\r\n[S]\r\n\x80\x81=\r\nk=v\r\n", 25);
-}
-
-void IniTest::write()
-{
-    QFETCH(QByteArray, before);
-    QFETCH(QString, section);
-    QFETCH(QString, key);
-    QFETCH(QString, value);
-    QFETCH(QByteArray, after);
-    const QString file = dir_.filePath(QStringLiteral("write.ini"));
-    writeFile(file, before);
-    ini::WriteIniValue(section, key, value, file, true);
-    QCOMPARE(readAll(file), after);
-}
-
-void IniTest::missingFile()
-{
-    const QString file = dir_.filePath(QStringLiteral("missing.ini"));
-    QCOMPARE(ini::ReadIniValue(QStringLiteral("S"), QStringLiteral("k"), file, QStringLiteral("d"), false), QStringLiteral("d"));
-    QVERIFY(!QFile::exists(file));
-    QCOMPARE(ini::ReadIniValue(QStringLiteral("S"), QStringLiteral("k"), file, QStringLiteral("d"), true), QStringLiteral("d"));
-    QCOMPARE(readAll(file), QByteArray());
-    QVERIFY(QFile::exists(file));
-
-    // a folder where the file should be: nothing read, nothing written, nothing lost
-    const QString folder = dir_.filePath(QStringLiteral("folder.ini"));
-    QVERIFY(QDir().mkpath(folder));
-    QCOMPARE(ini::ReadIniValue(QStringLiteral("S"), QStringLiteral("k"), folder, QStringLiteral("d"), true), QStringLiteral("d"));
-    ini::WriteIniValue(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v"), folder, true);
-    QVERIFY(QFileInfo(folder).isDir());
-}
 
 QTEST_GUILESS_MAIN(IniTest)
 #include "tst_ini.moc"

@@ -3,7 +3,7 @@
 #include "Doubles.h"
 #include "app/MainWindow.h"
 #include "link/MessageReader.h"
-#include "link/TcpLinkSocket.h"
+#include "platform/qt/TcpLinkSocket.h"
 
 #include <QAbstractSocket>
 #include <QPointer>
@@ -21,48 +21,22 @@ inline LinkPorts freeLinkPorts()
 }
 
 // A started main window in a temporary program folder, with real link sockets on the given ports.
-struct LinkWindow {
-    explicit LinkWindow(LinkPorts ports, const QString& target = QStringLiteral("127.0.0.1"),
-                        IProcessLauncher* processes = nullptr)
+struct LinkWindow : TestWindow {
+    explicit LinkWindow(LinkPorts ports, const QString& target = QStringLiteral("127.0.0.1"))
+        : TestWindow({.sockets = &tcp, .ports = ports})
     {
-        folder = dir.path() + u'/';
-        writeFile(folder + QStringLiteral("vlc"), "#!/bin/sh\n");
-        writeFile(folder + QStringLiteral("mirovell.ini"),
-                  "[LastSettings]\r\nLastConnection=" + target.toUtf8() + "\r\nvlc.exe=" + folder.toUtf8() +
+        writeFile(path(QStringLiteral("vlc")), "#!/bin/sh\n");
+        writeFile(path(QStringLiteral("mirovell.ini")),
+                  "[LastSettings]\r\nLastConnection=" + target.toUtf8() + "\r\nvlc.exe=" + folderPath.toUtf8() +
                       "vlc\r\nMinimizeOnStart=0\r\nAutoSavePlaylist=0\r\n\r\n[Settings]\r\n");
-        MainWindowServices s;
-        s.processes = processes ? processes : &launcher;
-        s.dialogs = &dialogs;
-        s.window = &host;
-        s.clock = &clock;
-        s.sockets = &sockets;
-        s.linkPorts = ports;
-        s.tray = &tray;
-        s.environment.programFolder = folder;
-        s.environment.exeBaseName = QStringLiteral("mirovell");
-        window = std::make_unique<MainWindow>(s);
         window->Form_Load();
     }
-    MainWindow* operator->() { return window.get(); }
     void tick() { window->ServerSendTimer.fire(ControlEvent::Timer); }
-    // VLC processes started for sending and not ended since
-    int runningStarts() const
-    {
-        int n = 0;
-        for (size_t i = 0; i < launcher.starts.size(); ++i)
-            n += launcher.isRunning(qint64(1001 + i));
-        return n;
-    }
+    const ILinkSocket& requestSocket() { return window->sendingEnd().requestSocket(); }
+    const ILinkSocket& listSocket() { return window->sendingEnd().listSocket(); }
+    const ILinkSocket& remoteListSocket() { return window->receivingEnd().listSocket(); }
 
-    QTemporaryDir dir;
-    QString folder;
-    ScriptedDialogs dialogs;
-    RecordingLauncher launcher;
-    RecordingWindowHost host;
-    RecordingTray tray;
-    FixedClock clock;
-    TcpLinkSocketFactory sockets;
-    std::unique_ptr<MainWindow> window;
+    static inline TcpLinkSocketFactory tcp;  // made before any window that uses it
 };
 
 // An application that counts sockets deleted while one of their own events is still being
@@ -85,11 +59,11 @@ public:
     static inline int deletedInOwnEvent = 0;
 };
 
-#define LINK_TEST_MAIN(TestObject)                 \
-    int main(int argc, char** argv)                \
-    {                                              \
-        SocketWatchApp app(argc, argv);            \
-        TestObject tc;                             \
-        QTEST_SET_MAIN_SOURCE_PATH                 \
-        return QTest::qExec(&tc, argc, argv);      \
+#define LINK_TEST_MAIN(TestObject)                                                                                     \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        SocketWatchApp app(argc, argv);                                                                                \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }

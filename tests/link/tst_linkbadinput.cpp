@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTcpSocket>
+
 #include <algorithm>
 #include <sys/socket.h>
 
@@ -16,9 +17,7 @@ constexpr int kQuiet = 1600;
 
 qint64 residentKiB()
 {
-    QFile f(QStringLiteral("/proc/self/status"));
-    f.open(QIODevice::ReadOnly);
-    const QByteArray status = f.readAll();
+    const QByteArray status = readAll(QStringLiteral("/proc/self/status"));
     return status.mid(status.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
 }
 
@@ -51,20 +50,19 @@ class TestLinkBadInput : public QObject {
     LinkPorts ports;
     std::unique_ptr<LinkWindow> w;
 
-    static bool connectPeer(QTcpSocket& peer, quint16 port, ILinkSocket* end)
+    static bool connectPeer(QTcpSocket& peer, quint16 port, const ILinkSocket& end)
     {
         peer.connectToHost(QHostAddress::LocalHost, port);
-        return QTest::qWaitFor([&] {
-            return peer.state() == QAbstractSocket::ConnectedState && end->state() == linkstate::Connected;
-        });
+        return QTest::qWaitFor(
+            [&] { return peer.state() == QAbstractSocket::ConnectedState && end.state() == LinkState::Connected; });
     }
-    bool connectPeer(QTcpSocket& peer) { return connectPeer(peer, ports.request, (*w)->Winsock_ServerListen.get()); }
+    bool connectPeer(QTcpSocket& peer) { return connectPeer(peer, ports.request, w->requestSocket()); }
     // a receiving window on ports of its own, and a peer connected to its list port
     static std::unique_ptr<LinkWindow> receiver(QTcpSocket& peer)
     {
         auto r = std::make_unique<LinkWindow>(freeLinkPorts());
         (*r)->EmpfangenTabButton_Click();
-        if (!connectPeer(peer, (*r)->Winsock_ClientListen->localPort(), (*r)->Winsock_ClientListen.get()))
+        if (!connectPeer(peer, r->remoteListSocket().localPort(), r->remoteListSocket()))
             r.reset();
         return r;
     }
@@ -82,7 +80,7 @@ private slots:
         w = std::make_unique<LinkWindow>(ports);
         (*w)->FilmList.setItems(kList);
         (*w)->SendenTabButton_Click();
-        QCOMPARE((*w)->Winsock_ServerListen->state(), linkstate::Listening);
+        QCOMPARE(w->requestSocket().state(), LinkState::Listening);
     }
     void cleanup() { w.reset(); }
 
@@ -131,12 +129,12 @@ private slots:
             peer.write(requests);
             peer.flush();
             hard ? reset(peer) : peer.disconnectFromHost();
-            QTRY_COMPARE((*w)->Winsock_ServerListen->state(), linkstate::Listening);
+            QTRY_COMPARE(w->requestSocket().state(), LinkState::Listening);
             QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
             QTRY_COMPARE((*w)->FilmList.item(0), QStringLiteral("/media/c.mpg"));
         }
         QTRY_VERIFY(!w->launcher.starts.empty());
-        QCOMPARE(w->runningStarts(), 1);
+        QCOMPARE(w->launcher.running(), 1);
     }
 
     // TCP may deliver a message in pieces with pauses between them; the pieces are joined whole.
@@ -145,11 +143,11 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("pieces");
         QTest::addColumn<int>("pauseMs");
         QTest::addColumn<bool>("toReceiver");
-        QTest::addColumn<QStringList>("expected");   // the receiver's list, or the sender's
-        QTest::newRow("request") << QList<QByteArray>{"1113STARTTRA", "CK:/media/c.mpg"} << 400 << false
-                                 << QStringList{"/media/c.mpg", "/media/a.avi", "/media/b.mkv"};
-        QTest::newRow("list") << QList<QByteArray>{"1113TRACKLIST:3;/srv/a.avi;", "/srv/b.avi;/srv/c", ".avi;"} << 300
-                              << true << QStringList{"/srv/a.avi", "/srv/b.avi", "/srv/c.avi"};
+        QTest::addColumn<QStringList>("expected");  // the receiver's list, or the sender's
+        // clang-format off
+        QTest::newRow("request") << QList<QByteArray>{"1113STARTTRA", "CK:/media/c.mpg"} << 400 << false << QStringList{"/media/c.mpg", "/media/a.avi", "/media/b.mkv"};
+        QTest::newRow("list") << QList<QByteArray>{"1113TRACKLIST:3;/srv/a.avi;", "/srv/b.avi;/srv/c", ".avi;"} << 300 << true << QStringList{"/srv/a.avi", "/srv/b.avi", "/srv/c.avi"};
+        // clang-format on
     }
     void piecesJoinedAcrossPauses()
     {
@@ -179,7 +177,7 @@ private slots:
     void floods_data()
     {
         QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<QByteArray>("chunk");   // sent 16 times
+        QTest::addColumn<QByteArray>("chunk");  // sent 16 times
         QTest::addColumn<bool>("dropped");
         QByteArray garbage;
         while (garbage.size() < (1 << 20))
@@ -202,7 +200,7 @@ private slots:
         peer.write(head);
         sendPaced(peer, chunk, 16);
         QTest::qWait(200);
-#ifndef __SANITIZE_ADDRESS__   // the sanitizer keeps freed memory in quarantine
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer keeps freed memory in quarantine
         QVERIFY2(residentKiB() - before < 64 * 1024, qPrintable(QString::number(residentKiB() - before)));
 #endif
         if (dropped)
@@ -210,12 +208,12 @@ private slots:
         if (toReceiver) {
             QCOMPARE((*r)->FilmRemoteList.count(), 32767);
             QCOMPARE((*r)->FilmRemoteList.item(32766), QStringLiteral("a"));
-            QCOMPARE((*r)->Winsock_ClientListen->state(), linkstate::Listening);
+            QCOMPARE(r->remoteListSocket().state(), LinkState::Listening);
             return;
         }
         listUnchangedAndNothingStarted();
         if (dropped)
-            QVERIFY(connectPeer(peer));   // the sender listens again
+            QVERIFY(connectPeer(peer));  // the sender listens again
         peer.write("1113STARTTRACK:/media/c.mpg");
         QTRY_COMPARE((*w)->FilmList.item(0), QStringLiteral("/media/c.mpg"));
     }
@@ -250,7 +248,21 @@ private slots:
         }
         QVERIFY2(got < 24 * 1024 * 1024, qPrintable(QString::number(got)));
         QVERIFY(got >= codec::encodeForLink(linkmsg::BuildTrackList(big)).size());
-        QCOMPARE((*w)->Winsock_ServerSend->state(), linkstate::Connected);
+        QCOMPARE(w->listSocket().state(), LinkState::Connected);
+    }
+
+    // A start that found no VLC still leaves the next request its restart.
+    void requestAfterAStartWithoutVlc()
+    {
+        (*w)->VlcPath.setText(QString());
+        w->dialogs.answerOpenFile(QString());
+        (*w)->RunVLCBtn_Click();
+        QCOMPARE(w->launcher.starts.size(), size_t(0));
+        (*w)->VlcPath.setText(w->path(QStringLiteral("vlc")));
+        QTcpSocket peer;
+        QVERIFY(connectPeer(peer));
+        peer.write("1113STARTTRACK:/media/c.mpg");
+        QTRY_COMPARE(w->launcher.starts.size(), size_t(1));
     }
 
     // 100 requests in 2 seconds restart VLC at most once a second; the last request wins, and
@@ -269,10 +281,10 @@ private slots:
         std::sort(sorted.begin(), sorted.end());
         QCOMPARE(sorted, kList);
         QVERIFY2(w->launcher.starts.size() <= 4, qPrintable(QString::number(w->launcher.starts.size())));
-        QCOMPARE(w->runningStarts(), 1);
-        QCOMPARE((*w)->sendingVlcProcess(), qint64(1000 + w->launcher.starts.size()));
+        QCOMPARE(w->launcher.running(), 1);
+        QCOMPARE((*w)->vlcStarter().sendingVlcProcess(), qint64(1000 + w->launcher.starts.size()));
         // the last start plays the last request's track first
-        QCOMPARE(readAll((*w)->TempPlaylistPath).split('\n').value(4).trimmed(), QByteArray("/media/a.avi"));
+        QCOMPARE(readAll(w->kept()).split('\n').value(4).trimmed(), QByteArray("/media/a.avi"));
     }
 };
 

@@ -1,9 +1,10 @@
 #include "LinkFixture.h"
 
-#include <algorithm>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTcpSocket>
+
+#include <algorithm>
 #include <sys/socket.h>
 
 namespace {
@@ -16,7 +17,7 @@ QStringList sorted(QStringList l)
     return l;
 }
 
-} // namespace
+}  // namespace
 
 // Random bytes, random splits, half and whole messages, floods, closes and resets, sent for a
 // while to the ports of a sending and a receiving window linked to each other.
@@ -67,25 +68,25 @@ private slots:
             QTcpSocket& peer = *peers[rnd.bounded(int(peers.size()))];
             QByteArray bytes;
             switch (rnd.bounded(6)) {
-            case 0: // random bytes
+            case 0:  // random bytes
                 bytes.resize(rnd.bounded(1, 2048));
                 for (char& c : bytes)
                     c = char(rnd.bounded(256));
                 break;
-            case 1: // whole messages, several in one write
+            case 1:  // whole messages, several in one write
                 for (int n = rnd.bounded(1, 4); n > 0; --n)
                     bytes += valid[rnd.bounded(int(std::size(valid)))];
                 break;
-            case 2: { // half a message
+            case 2: {  // half a message
                 const QByteArray& m = valid[rnd.bounded(int(std::size(valid)))];
                 bytes = m.left(rnd.bounded(1, int(m.size())));
                 break;
             }
-            case 3: // a flood: a long list or a long name
+            case 3:  // a flood: a long list or a long name
                 bytes = rnd.bounded(2) ? "1113TRACKLIST:50000;" + QByteArray("a;").repeated(40000)
                                        : "1113STARTTRACK:" + QByteArray(rnd.bounded(1, 3) << 20, 'n');
                 break;
-            case 4: { // gone, with a close or a reset
+            case 4: {  // gone, with a close or a reset
                 if (rnd.bounded(2)) {
                     const linger hard{1, 0};
                     setsockopt(int(peer.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
@@ -95,7 +96,7 @@ private slots:
                 }
                 break;
             }
-            default: // the windows' own timers
+            default:  // the windows' own timers
                 sender.tick();
                 receiver.tick();
                 break;
@@ -116,7 +117,7 @@ private slots:
 
         QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
         QCOMPARE(sorted(sender->FilmList.items()), sorted(kList));
-        QVERIFY(sender.runningStarts() <= 1);
+        QVERIFY(sender.launcher.running() <= 1);
         QVERIFY(receiver->FilmRemoteList.count() <= 32767);
 
         // the link still works: the list reaches the receiver, and a double-click there is obeyed
@@ -125,7 +126,7 @@ private slots:
                 sender.tick();
                 receiver.tick();
                 return receiver->FilmRemoteList.items() == sender->FilmList.items() &&
-                       receiver->Winsock_ClientSend->state() == linkstate::Connected;
+                       receiver->receivingEnd().requestSocket().state() == LinkState::Connected;
             }(),
             15000);
         const QString wanted = receiver->FilmRemoteList.item(3);

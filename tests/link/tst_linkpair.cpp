@@ -1,5 +1,5 @@
 #include "LinkFixture.h"
-#include "desktop/SystemTray.h"
+#include "app/Ini.h"
 
 #include <QNetworkInterface>
 
@@ -23,14 +23,14 @@ class TestLinkPair : public QObject {
         sender = std::make_unique<LinkWindow>(ports);
         receiver = std::make_unique<LinkWindow>(ports);
         // both made their start-up connect attempt to a list port nobody listens on yet
-        QTRY_COMPARE((*sender)->Winsock_ServerSend->state(), linkstate::Error);
-        QTRY_COMPARE((*receiver)->Winsock_ServerSend->state(), linkstate::Error);
+        QTRY_COMPARE(sender->listSocket().state(), LinkState::Error);
+        QTRY_COMPARE(receiver->listSocket().state(), LinkState::Error);
 
         (*receiver)->EmpfangenTabButton_Click();
         QCOMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Warte auf Server.."));
         // a receiver keeps off the request port, or on one machine it would be asked for its own tracks
         receiver->tick();
-        QCOMPARE((*receiver)->Winsock_ServerListen->state(), linkstate::Closed);
+        QCOMPARE(receiver->requestSocket().state(), LinkState::Closed);
 
         (*sender)->FilmList.setItems(kList);
         (*sender)->SendenTabButton_Click();
@@ -69,8 +69,9 @@ private slots:
     void noOtherMachineReachable()
     {
         for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
-            QVERIFY2(!(i.flags() & QNetworkInterface::IsUp) || (i.flags() & QNetworkInterface::IsLoopBack),
-                     qPrintable(i.name() + QStringLiteral(" is up: run the tests in a network namespace of their own")));
+            QVERIFY2(
+                !(i.flags() & QNetworkInterface::IsUp) || (i.flags() & QNetworkInterface::IsLoopBack),
+                qPrintable(i.name() + QStringLiteral(" is up: run the tests in a network namespace of their own")));
     }
 
     void cleanup()
@@ -89,12 +90,11 @@ private slots:
         const QStringList moved{"/media/c d.mpg", "/media/a.avi", "/media/b.mkv"};
         QTRY_COMPARE((*sender)->FilmList.items(), moved);
         QCOMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Playing:/media/c d.mpg"));
-        QTRY_COMPARE(sender->launcher.starts.size(), size_t(1));   // once the request's event has returned
-        QCOMPARE(sender->launcher.starts[0].program, sender->folder + QStringLiteral("vlc"));
+        QTRY_COMPARE(sender->launcher.starts.size(), size_t(1));  // once the request's event has returned
+        QCOMPARE(sender->launcher.starts[0].program, sender->folderPath + QStringLiteral("vlc"));
         QCOMPARE(sender->launcher.starts[0].arguments,
-                 (QStringList{(*sender)->TempPlaylistPath, ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}",
-                              ":ttl=1"}));
-        QCOMPARE(readAll((*sender)->TempPlaylistPath).split('\n').value(4).trimmed(), QByteArray("/media/c d.mpg"));
+                 (QStringList{sender->kept(), ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}", ":ttl=1"}));
+        QCOMPARE(readAll(sender->kept()).split('\n').value(4).trimmed(), QByteArray("/media/c d.mpg"));
         // the restart announces the new order at once
         QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);
 
@@ -103,7 +103,7 @@ private slots:
         QTRY_COMPARE(sender->launcher.starts.size(), size_t(2));
         QCOMPARE(sender->launcher.terminated, std::vector<qint64>{1001});
         QCOMPARE((*sender)->FilmList.item(0), QStringLiteral("/media/b.mkv"));
-        QCOMPARE((*sender)->sendingVlcProcess(), qint64(1002));
+        QCOMPARE((*sender)->vlcStarter().sendingVlcProcess(), qint64(1002));
     }
 
     void closingOneSideRestoresTheOthersWaitingTexts_data()
@@ -124,7 +124,7 @@ private slots:
             QTRY_COMPARE((*receiver)->SenderLabel.text(), QStringLiteral("Sender:\rnicht gefunden"));
             QCOMPARE((*receiver)->FilmRemoteList.items(), QStringList{kWaiting});
             QCOMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Warte auf Server.."));
-            QCOMPARE((*receiver)->Winsock_ClientListen->state(), linkstate::Listening);
+            QCOMPARE(receiver->remoteListSocket().state(), LinkState::Listening);
             // the waiting line is no track: a double-click on it asks for nothing
             (*receiver)->FilmRemoteList.setListIndex(0);
             (*receiver)->FilmRemoteList.fire(ControlEvent::DblClick);
@@ -132,11 +132,11 @@ private slots:
         } else {
             (*receiver)->Form_QueryUnload();
             QTRY_COMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Warte auf Remote.."));
-            QCOMPARE((*sender)->Winsock_ServerListen->state(), linkstate::Listening);
+            QCOMPARE(sender->requestSocket().state(), LinkState::Listening);
             // the list channel stays closed until the list changes, then the sender looks again
-            QTRY_COMPARE((*sender)->Winsock_ServerSend->state(), linkstate::Closing);
+            QTRY_COMPARE(sender->listSocket().state(), LinkState::Closing);
             sender->tick();
-            QCOMPARE((*sender)->Winsock_ServerSend->state(), linkstate::Closing);
+            QCOMPARE(sender->listSocket().state(), LinkState::Closing);
             (*sender)->FilmList.addItem(QStringLiteral("/media/e.avi"));
             (*sender)->UpdateFileCount();
             QCOMPARE((*sender)->ConnectStatus.text(), QStringLiteral("Suche Client.."));
@@ -147,29 +147,23 @@ private slots:
     void sendCommandLineFollowsTheSettings()
     {
         LinkWindow w(freeLinkPorts(), QStringLiteral("pc 2\"x"));
-        w->writeSetting(QStringLiteral("Settings"), QStringLiteral("EXTVLCOPT1"),
-                        QStringLiteral("#EXTVLCOPT:sout=#transcode{vcodec=h264}:standard{mux=ts,"));
-        w->writeSetting(QStringLiteral("Settings"), QStringLiteral("EXTVLCOPT2"), QStringLiteral("#EXTVLCOPT:ttl=4"));
+        const auto set = [&w](const char* key, const char* value) {
+            ini::WriteIniValue(QStringLiteral("Settings"), QLatin1String(key), QString::fromUtf8(value),
+                               w.path(QStringLiteral("mirovell.ini")), false);
+        };
+        set("EXTVLCOPT1", "#EXTVLCOPT:sout=#transcode{vcodec=h264}:standard{mux=ts,");
+        set("EXTVLCOPT2", "#EXTVLCOPT:ttl=4");
         w->FilmList.setItems({QStringLiteral("/m/a.avi")});
         w->RunVLCBtn_Click();
         const QString sout = QStringLiteral(":sout=#transcode{vcodec=h264}:standard{mux=ts,dst=pc 2\"x,access=udp:}");
         QCOMPARE(w.launcher.starts.size(), size_t(1));
-        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{w->TempPlaylistPath, sout, ":ttl=4"}));
-        QVERIFY(readAll(w->TempPlaylistPath).contains(sout.mid(1).toUtf8()));
-    }
-
-    void restartEndsOnlyItsOwnSendingVlc()
-    {
-        LinkWindow w(freeLinkPorts());
-        w->FilmList.setItems({QStringLiteral("/m/a.avi")});
+        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{w.kept(), sout, ":ttl=4"}));
+        QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT" + sout.toUtf8() + "\r\n#EXTVLCOPT:ttl=4\r\n/m/a.avi\r\n"));
+        // a hand edit of the settings file is seen by the next start
+        set("EXTVLCOPT2", "#EXTVLCOPT:ttl=5");
         w->RunVLCBtn_Click();
-        w->RunVLCBtn_Click();
-        QCOMPARE(w.launcher.terminated, std::vector<qint64>{1001});
-        // a VLC that ended by itself is not ended again
-        w.launcher.terminate(1002);
-        w->RunVLCBtn_Click();
-        QCOMPARE(w.launcher.terminated, (std::vector<qint64>{1001, 1002}));
-        QCOMPARE(w.runningStarts(), 1);
+        QCOMPARE(w.launcher.starts[1].arguments.last(), QStringLiteral(":ttl=5"));
+        QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT:ttl=5\r\n/m/a.avi\r\n"));
     }
 
     void minimisesIntoTheTray()
@@ -185,10 +179,10 @@ private slots:
             if (!w.tray.shown)
                 continue;
             QCOMPARE(w.tray.toolTip, w->Form.text());
-            for (int code : {TrayHost::kMouseMove, TrayHost::kLeftDown, TrayHost::kRightDown, TrayHost::kRightUp})
-                w.tray.click(code);
+            for (TrayActivation other : {TrayActivation::Context, TrayActivation::MiddleClick, TrayActivation::Unknown})
+                emit w.tray.activated(other);
             QVERIFY(w.tray.shown && w.host.minimized);
-            w.tray.click(TrayHost::kLeftUp);   // only a left click brings the window back
+            emit w.tray.activated(TrayActivation::Trigger);  // only a left click brings the window back
             QVERIFY(!w.tray.shown && !w.host.minimized);
             QCOMPARE(w.host.activations, 1);
         }

@@ -1,5 +1,5 @@
 #include "Doubles.h"
-#include "platform/qt/QtServices.h"
+#include "platform/qt/QtProcessLauncher.h"
 #include "player/RunFile.h"
 
 #include <QDir>
@@ -10,100 +10,117 @@
 // temporary XDG folders, with the system's MIME types but none of its applications.
 class RunFileTest : public QObject {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void findAssociatedProgram_data();
-    void findAssociatedProgram();
-    void openInBrowser();
-
-private:
     QTemporaryDir xdg_;
-    QString browser_, player_;
-};
+    QString browser_, player_, editor_;
+    const QByteArray mimeapps_ = "[Default Applications]\ntext/html=testbrowser.desktop\n"
+                                 "video/x-matroska=missing.desktop;testplayer.desktop\n";
 
-void RunFileTest::initTestCase()
-{
-    const QString root = xdg_.path();
-    for (const char* sub : {"config", "data/applications", "sys", "my bin"})
-        QVERIFY(QDir().mkpath(root + u'/' + QLatin1String(sub)));
-    QVERIFY(QFile::link(QStringLiteral("/usr/share/mime"), root + QStringLiteral("/sys/mime")));
-    // two programs that write their arguments to browser-args.txt, and their desktop entries
-    for (QString* program : {&browser_, &player_}) {
-        const QString name = program == &browser_ ? QStringLiteral("browser") : QStringLiteral("player");
-        *program = root + QStringLiteral("/my bin/") + name;
-        writeFile(*program, "#!/bin/sh\nout=\"$(dirname \"$0\")/browser-args.txt\"\n"
-                            "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
-        QFile::setPermissions(*program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        writeFile(root + QStringLiteral("/data/applications/test%1.desktop").arg(name),
-                  ("[Desktop Entry]\nType=Application\nName=Test\nExec=\"" + *program +
-                   (program == &browser_ ? "\" %u\n" : "\" --play %F\n")).toUtf8());
+private slots:
+    void initTestCase()
+    {
+        const QString root = xdg_.path();
+        for (const char* sub : {"config", "data/applications", "sys", "my bin"})
+            QVERIFY(QDir().mkpath(root + u'/' + QLatin1String(sub)));
+        QVERIFY(QFile::link(QStringLiteral("/usr/share/mime"), root + QStringLiteral("/sys/mime")));
+        // programs that write their arguments to args.txt, and their desktop entries
+        for (auto [program, name, exec] : {std::tuple{&browser_, "browser", "%u"},
+                                           {&player_, "player", "--play %F"},
+                                           {&editor_, "editor", "--edit %F"}}) {
+            *program = root + QStringLiteral("/my bin/") + QLatin1String(name);
+            writeProgram(*program, kArgsRecorder);
+            writeFile(root + QStringLiteral("/data/applications/test%1.desktop").arg(QLatin1String(name)),
+                      "[Desktop Entry]\nType=Application\nName=Test\nExec=\"" + program->toUtf8() + "\" " + exec +
+                          '\n');
+        }
+        for (auto [name, value] : {std::pair{"XDG_CONFIG_HOME", "config"},
+                                   {"XDG_CONFIG_DIRS", "config"},
+                                   {"XDG_DATA_HOME", "data"},
+                                   {"XDG_DATA_DIRS", "sys"}})
+            qputenv(name, (root + u'/' + QLatin1String(value)).toUtf8());
+        writeFile(root + QStringLiteral("/config/mimeapps.list"), mimeapps_);
     }
-    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toUtf8());
-    qputenv("XDG_CONFIG_DIRS", (root + QStringLiteral("/config")).toUtf8());
-    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_DATA_DIRS", (root + QStringLiteral("/sys")).toUtf8());
-    writeFile(root + QStringLiteral("/config/mimeapps.list"), "[Default Applications]\ntext/html=testbrowser.desktop\n"
-                                                             "video/x-matroska=missing.desktop;testplayer.desktop\n");
-}
 
-// Existing files are asked about directly, missing ones through a short-lived probe file.
-void RunFileTest::findAssociatedProgram_data()
-{
-    QTest::addColumn<QString>("path");      // below a fresh folder
-    QTest::addColumn<bool>("exists");
-    QTest::addColumn<int>("answer");        // -1 not asked, else MessageAnswer
-    QTest::addColumn<QString>("program");   // "browser", "player" or ""
-    QTest::newRow("existing file") << "a/page.html" << true << -1 << "browser";
-    QTest::newRow("other letter case") << "a/PAGE.HTM" << true << -1 << "browser";
-    QTest::newRow("unknown type") << "a/data.zzqq" << true << -1 << "";
-    QTest::newRow("known type, no program") << "a/notes.txt" << true << -1 << "";
-    QTest::newRow("missing file") << "a/gone.html" << false << -1 << "browser";
-    QTest::newRow("missing folder, first entry missing") << "nowhere/a film.mkv" << false << -1 << "player";
-    QTest::newRow("leading star") << "a/*.html" << false << -1 << "browser";
-    QTest::newRow("star inside, cancel") << "a/x*y.html" << false << int(MessageAnswer::Yes) << "";
-    QTest::newRow("star inside, go on") << "a/x*y.html" << false << int(MessageAnswer::No) << "browser";
-    QTest::newRow("no extension, no program") << "a/README" << false << -1 << "";
-    QTest::newRow("backslashes") << "a\\b.html" << false << -1 << "browser";
-}
+    // Existing files are asked about directly, missing ones through a short-lived probe file.
+    void findAssociatedProgram_data()
+    {
+        QTest::addColumn<QString>("path");  // below a fresh folder
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<int>("answer");       // -1 not asked, else MessageAnswer
+        QTest::addColumn<QString>("program");  // "browser", "player" or ""
+        QTest::newRow("existing file") << "a/page.html" << true << -1 << "browser";
+        QTest::newRow("other letter case") << "a/PAGE.HTM" << true << -1 << "browser";
+        QTest::newRow("unknown type") << "a/data.zzqq" << true << -1 << "";
+        QTest::newRow("known type, no program") << "a/picture.png" << true << -1 << "";
+        QTest::newRow("missing file") << "a/gone.html" << false << -1 << "browser";
+        QTest::newRow("missing folder, first entry missing") << "nowhere/a film.mkv" << false << -1 << "player";
+        QTest::newRow("leading star") << "a/*.html" << false << -1 << "browser";
+        QTest::newRow("star inside, cancel") << "a/x*y.html" << false << int(MessageAnswer::Yes) << "";
+        QTest::newRow("star inside, go on") << "a/x*y.html" << false << int(MessageAnswer::No) << "browser";
+        QTest::newRow("no extension, no program") << "a/README" << false << -1 << "";
+        QTest::newRow("backslashes") << "a\\b.html" << false << -1 << "browser";
+    }
+    void findAssociatedProgram()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, exists);
+        QFETCH(int, answer);
+        QFETCH(QString, program);
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("a"))));
+        const QString file = dir.filePath(path);
+        if (exists)
+            writeFile(file, " \r\n");
+        ScriptedDialogs dialogs;
+        if (answer >= 0)
+            dialogs.answerMessage(MessageAnswer(answer));
+        const QString cwd = QDir::currentPath();
+        QCOMPARE(runfile::FindAssociatedProgram(&dialogs, file), program.isEmpty()       ? QString()
+                                                                 : program == u"browser" ? browser_
+                                                                                         : player_);
+        QCOMPARE(QDir::currentPath(), cwd);
+        QCOMPARE(QFile::exists(file), exists);  // a file made for the look-up is gone again
+        if (answer >= 0)
+            QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("x*y.htmlEnthält ungültige Zeichen Abbrechen?"));
+    }
 
-void RunFileTest::findAssociatedProgram()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, exists);
-    QFETCH(int, answer);
-    QFETCH(QString, program);
-    QTemporaryDir dir;
-    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("a"))));
-    const QString file = dir.filePath(path);
-    if (exists)
-        writeFile(file, " \r\n");
-    ScriptedDialogs dialogs;
-    if (answer >= 0)
-        dialogs.answerMessage(MessageAnswer(answer));
-    const QString cwd = QDir::currentPath();
-    QCOMPARE(runfile::FindAssociatedProgram(&dialogs, file),
-             program.isEmpty() ? QString() : program == u"browser" ? browser_ : player_);
-    QCOMPARE(QDir::currentPath(), cwd);
-    QCOMPARE(QFile::exists(file), exists);   // a file made for the look-up is gone again
-    if (answer >= 0)
-        QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("x*y.htmlEnthält ungültige Zeichen Abbrechen?"));
-}
+    // The kept list opens in the desktop's plain-text handler, never in the play list's own (the player).
+    void openKeptListInEditor()
+    {
+        writeFile(xdg_.filePath(QStringLiteral("config/mimeapps.list")),
+                  mimeapps_ + "text/plain=testeditor.desktop\naudio/x-mpegurl=testplayer.desktop\n");
+        TestWindow w;
+        w->Form_Load();
+        w->List_Count.fire(ControlEvent::Click);
+        QCOMPARE(w.launcher.starts.size(), size_t(1));
+        QCOMPARE(QStringList{w.launcher.starts[0].program} + w.launcher.starts[0].arguments,
+                 (QStringList{editor_, "--edit", w.kept()}));
+        // no editor anywhere: the user is told, nothing ends
+        writeFile(xdg_.filePath(QStringLiteral("config/mimeapps.list")), mimeapps_);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", xdg_.path().toLocal8Bit());
+        w->List_Count.fire(ControlEvent::Click);
+        qputenv("PATH", path);
+        QCOMPARE(w.launcher.starts.size(), size_t(1));
+        QCOMPARE(w.dialogs.messages.size(), size_t(1));
+        QVERIFY(w.dialogs.messages[0].text.contains(w.kept()));
+    }
 
-void RunFileTest::openInBrowser()
-{
-    const QString address = QStringLiteral("https://example.org/seite?a=1&b=%20x");
-    QtProcessLauncher launcher;
-    QVERIFY(runfile::OpenInBrowser(&launcher, address, WindowStyle::NormalFocus) > 0);
-    const QString record = QFileInfo(browser_).path() + QStringLiteral("/browser-args.txt");
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
-    QCOMPARE(readAll(record), address.toUtf8() + '\n');
+    void openInBrowser()
+    {
+        const QString address = QStringLiteral("https://example.org/seite?a=1&b=%20x");
+        QtProcessLauncher launcher;
+        QVERIFY(runfile::OpenInBrowser(launcher, address, WindowStyle::NormalFocus) > 0);
+        const QString record = QFileInfo(browser_).path() + QStringLiteral("/args.txt");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
+        QCOMPARE(readAll(record), address.toUtf8() + '\n');
 
-    // no browser: the desktop's URL opener
-    writeFile(xdg_.filePath(QStringLiteral("config/mimeapps.list")), "[Default Applications]\n");
-    RecordingLauncher opener;
-    QVERIFY(runfile::OpenInBrowser(&opener, address, WindowStyle::NormalFocus) > 0);
-    QCOMPARE(opener.starts.at(0).program + u' ' + opener.starts.at(0).arguments.join(u' '), "xdg-open " + address);
-}
+        // no browser: the desktop's URL opener
+        writeFile(xdg_.filePath(QStringLiteral("config/mimeapps.list")), "[Default Applications]\n");
+        RecordingLauncher opener;
+        QVERIFY(runfile::OpenInBrowser(opener, address, WindowStyle::NormalFocus) > 0);
+        QCOMPARE(opener.starts.at(0).program + u' ' + opener.starts.at(0).arguments.join(u' '), "xdg-open " + address);
+    }
+};
 
 QTEST_GUILESS_MAIN(RunFileTest)
 #include "tst_runfile.moc"

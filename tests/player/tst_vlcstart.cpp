@@ -1,138 +1,172 @@
 #include "Doubles.h"
-#include "platform/qt/QtServices.h"
+#include "platform/qt/QtProcessLauncher.h"
+#include "player/VlcStarter.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
+namespace {
+
+// Real processes; counts the starts made while a process started before still runs.
+struct CheckingLauncher : QtProcessLauncher {
+    qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override
+    {
+        for (qint64 pid : pids)
+            overlaps += isRunning(pid);
+        pids.push_back(QtProcessLauncher::start(program, arguments, style));
+        return pids.back();
+    }
+    std::vector<qint64> pids;
+    int overlaps = 0;
+};
+
+}  // namespace
+
 // The command lines given to the player, checked by starting a stand-in that records its
-// arguments; and the check that VLC is where the path field says.
+// arguments; the check that VLC is where the path field says; and the one sending VLC.
 class VlcStartTest : public QObject {
     Q_OBJECT
 private slots:
-    void startsThePlayer_data();
-    void startsThePlayer();
-    void locationCheck_data();
-    void locationCheck();
+    void startsThePlayer_data()
+    {
+        QTest::addColumn<QString>("folder");    // below the test folder: the player and the program
+        QTest::addColumn<QString>("pathText");  // %1 = the player's path
+        QTest::addColumn<QString>("protocol");  // "-" = local playback
+        QTest::addColumn<QString>("argument");  // what the player gets; %1 = the temporary play list
+        // clang-format off
+        QTest::newRow("local") << "my prog" << "%1" << "-" << "%1";
+        QTest::newRow("local, quoted path with blanks around") << "my prog" << "  \"%1\" " << "-" << "%1";
+        QTest::newRow("receive, protocol in capitals with blanks") << "my prog" << "%1" << " RTP " << "rtp://@";
+        QTest::newRow("receive, no protocol") << "prog" << "%1" << "" << "://@";
+        // clang-format on
+    }
+    void startsThePlayer()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, pathText);
+        QFETCH(QString, protocol);
+        QFETCH(QString, argument);
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath(folder)));
+        writeProgram(dir.filePath(folder + QStringLiteral("/vlc")), kArgsRecorder);
+        writeFile(dir.filePath(folder + QStringLiteral("/mirovell.ini")),
+                  "[LastSettings]\r\nMinimizeOnStart=1\r\nAutoSavePlaylist=0\r\n");
+        QtProcessLauncher launcher;
+        TestWindow w({.folder = dir.filePath(folder), .processes = &launcher});
+        w->Form_Load();
+        w->VlcPath.setText(pathText.arg(w.path(QStringLiteral("vlc"))));
+        w->ProtokollCombo.setText(protocol);
+        w->FilmList.addItems({QStringLiteral("/m/a film.mkv"), QStringLiteral("/m/b.avi")});
+
+        (protocol == u"-" ? w->Command2 : w->StartClientBtn).fire(ControlEvent::Click);
+
+        const QString record = w.path(QStringLiteral("args.txt"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
+        QCOMPARE(QString::fromUtf8(readAll(record)), (protocol == u"-" ? argument.arg(w.kept()) : argument) + u'\n');
+        QVERIFY(w.host.minimized && w.dialogs.messages.empty());
+        QCOMPARE(readAll(w.kept()), protocol == u"-" ? QByteArray("#EXTM3U\r\n/m/a film.mkv\r\n/m/b.avi\r\n") : "");
+    }
+
+    void locationCheck_data()
+    {
+        QTest::addColumn<QString>("pathText");  // %1 = test folder (no trailing '/'); it holds the file "vlc"
+        QTest::addColumn<bool>("green");        // the field's colour when it loses the focus
+        QTest::addColumn<QString>("answer");    // the file dialog's answer; "-" = not asked
+        QTest::addColumn<QString>("startedWith");
+        QTest::addColumn<QString>("dialogStart");  // folder the dialog opens in
+        QTest::addColumn<bool>("send");            // the send start instead of the local one
+        // clang-format off
+        QTest::newRow("found") << "%1/vlc" << true << "-" << "%1/vlc" << "" << false;
+        QTest::newRow("quoted, blanks around") << " \"%1/vlc\"" << true << "-" << "%1/vlc" << "" << false;
+        QTest::newRow("missing, chosen") << "/nowhere/vlc" << false << "%1/vlc" << "%1/vlc" << "/nowhere/" << false;
+        QTest::newRow("missing, cancelled") << "/nowhere/vlc" << false << "" << "/nowhere/vlc" << "/nowhere/" << false;
+        QTest::newRow("bare name is a cancel") << "/nowhere/vlc" << false << "vlc" << "/nowhere/vlc" << "/nowhere/" << false;
+        QTest::newRow("folder with files passes") << "%1" << false << "-" << "%1" << "" << false;
+        QTest::newRow("empty folder") << "%1/empty" << false << "%1/vlc" << "%1/vlc" << "%1/empty/" << false;
+        QTest::newRow("only quotes, cancelled") << "\"\"" << false << "" << "" << "" << false;
+        QTest::newRow("send start, empty, cancelled") << "" << false << "" << "" << "" << true;
+        // clang-format on
+    }
+    void locationCheck()
+    {
+        QFETCH(QString, pathText);
+        QFETCH(QString, answer);
+        QFETCH(QString, startedWith);
+        QFETCH(QString, dialogStart);
+        TestWindow w;
+        const auto at = [root = w.folderPath.chopped(1)](QString t) { return t.replace(QStringLiteral("%1"), root); };
+        writeFile(w.path(QStringLiteral("vlc")), "#!/bin/sh\n");
+        QDir().mkpath(w.path(QStringLiteral("empty")));
+        w->Form_Load();
+        w->FilmList.addItem(QStringLiteral("/m/a.avi"));
+        w->VlcPath.setText(at(pathText));
+        w->VlcPath.fire(ControlEvent::GotFocus);
+        QCOMPARE(w->VlcPath.foreColor(), kSystemWindowText);
+        w->VlcPath.fire(ControlEvent::LostFocus);
+        QFETCH(bool, green);
+        QCOMPARE(w->VlcPath.foreColor(), green ? qint64(0x008000) : qint64(0x0000FF));
+        QCOMPARE(w->VlcPath.backColor(), qint64(0xFFFFFF));
+        if (answer != u"-")
+            w.dialogs.answerOpenFile(at(answer));
+        QFETCH(bool, send);
+        send ? w->RunVLCBtn_Click() : w->Command2_Click();
+
+        QCOMPARE(w.dialogs.messages.size(), size_t(answer == u"-" ? 0 : 1));
+        if (answer != u"-") {
+            QCOMPARE(w.dialogs.messages[0].title, QStringLiteral("VLC.exe nicht gefunden"));
+            QCOMPARE(w.dialogs.messages[0].text, "VLC.exe konnte in diesem Pfad nicht gefunden werden: \r'" +
+                                                     at(pathText) + "'\r\rBitte den Pfad auswählen");
+            QCOMPARE(w.dialogs.openFileCalls, QStringList{"VLC.EXE wurde nicht gefunden|" + at(dialogStart) +
+                                                          "|vlc|vlc*|vlc*|Alle Dateien|*.*"});
+        }
+        QCOMPARE(w.launcher.starts.size(), size_t(startedWith.isEmpty() ? 0 : 1));
+        if (send)  // nor is the streaming list written
+            QVERIFY(!QFile::exists(w.kept()));
+        if (!startedWith.isEmpty())
+            QCOMPARE(w.launcher.starts[0].program, at(startedWith));
+    }
+
+    // Exactly one sending VLC runs: a restart waits, on the event loop, until the old one has
+    // ended, and kills it when it does not end within the grace period.
+    void sendingVlcEndsBeforeTheNextStarts_data()
+    {
+        QTest::addColumn<QByteArray>("onTerm");  // what the stand-in does when it is told to end
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("ends at once") << QByteArray("exit 0") << false;
+        QTest::newRow("ends after 300 ms") << QByteArray("sleep 0.3; exit 0") << false;
+        QTest::newRow("ignores it") << QByteArray() << true;
+    }
+    void sendingVlcEndsBeforeTheNextStarts()
+    {
+        QFETCH(QByteArray, onTerm);
+        QTemporaryDir dir;
+        const QString player = dir.filePath(QStringLiteral("vlc")), list = dir.filePath(QStringLiteral("list.m3u"));
+        writeProgram(player, "#!/bin/sh\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done\n");
+        Control path(QStringLiteral("VlcPath"), ControlKind::TextBox, nullptr, {}, player);
+        CheckingLauncher launcher;
+        ScriptedDialogs dialogs;
+        const int grace = 1500;
+        VlcStarter starter(path, launcher, dialogs, grace);
+        const QStringList options{QStringLiteral("#EXTVLCOPT:sout=#standard{dst=h}")};
+        starter.startSending(list, options);
+        QCOMPARE(launcher.pids.size(), size_t(1));
+        const qint64 first = starter.sendingVlcProcess();
+        QTest::qWait(200);  // the stand-in has set up its trap
+        QElapsedTimer waited;
+        waited.start();
+        starter.startSending(list, options);
+        starter.startSending(list, options);  // still one start waits
+        QTRY_COMPARE_WITH_TIMEOUT(launcher.pids.size(), size_t(2), 10000);
+        QTEST(waited.elapsed() >= grace, "killed");
+        QCOMPARE(launcher.overlaps, 0);
+        QVERIFY(!launcher.isRunning(first));
+        QCOMPARE(starter.sendingVlcProcess(), launcher.pids.back());
+        starter.shutDown();
+        launcher.kill(launcher.pids.back());
+    }
 };
-
-void VlcStartTest::startsThePlayer_data()
-{
-    QTest::addColumn<QString>("folder");     // below the test folder: the player and the program
-    QTest::addColumn<QString>("pathText");   // %1 = the player's path
-    QTest::addColumn<QString>("protocol");   // "-" = local playback
-    QTest::addColumn<QString>("argument");   // what the player gets; %1 = the temporary play list
-    QTest::newRow("local") << "prog" << "%1" << "-" << "%1";
-    QTest::newRow("local, blanks") << "my prog" << "%1" << "-" << "%1";
-    QTest::newRow("local, quoted path with blanks around") << "my prog" << "  \"%1\" " << "-" << "%1";
-    QTest::newRow("receive") << "prog" << "%1" << "UDP" << "udp://@";
-    QTest::newRow("receive, blanks, protocol in capitals with blanks") << "my prog" << "%1" << " RTP " << "rtp://@";
-    QTest::newRow("receive, no protocol") << "prog" << "%1" << "" << "://@";
-}
-
-void VlcStartTest::startsThePlayer()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, pathText);
-    QFETCH(QString, protocol);
-    QFETCH(QString, argument);
-    QTemporaryDir dir;
-    QVERIFY(QDir().mkpath(dir.filePath(folder)));
-    const QString player = dir.filePath(folder + QStringLiteral("/vlc"));
-    // a stand-in for VLC: it writes one argument a line beside itself
-    writeFile(player, "#!/bin/sh\nout=\"$(dirname \"$0\")/args.txt\"\n"
-                      "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n");
-    QFile::setPermissions(player, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    writeFile(dir.filePath(folder + QStringLiteral("/mirovell.ini")), "[LastSettings]\r\nMinimizeOnStart=1\r\nAutoSavePlaylist=0\r\n");
-    TestWindow doubles(QString(), dir.filePath(folder));
-    QtProcessLauncher launcher;
-    MainWindowServices s = doubles->services();
-    s.processes = &launcher;
-    s.switchOnTop = nullptr;   // the doubles' window bound it to its own pin
-    MainWindow w(s);
-    w.Form_Load();
-    w.VlcPath.setText(pathText.arg(player));
-    w.ProtokollCombo.setText(protocol);
-    w.FilmList.addItems({QStringLiteral("/m/a film.mkv"), QStringLiteral("/m/b.avi")});
-
-    (protocol == u"-" ? w.Command2 : w.StartClientBtn).fire(ControlEvent::Click);
-
-    const QString record = dir.filePath(folder + QStringLiteral("/args.txt"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
-    QCOMPARE(QString::fromUtf8(readAll(record)), (protocol == u"-" ? argument.arg(w.TempPlaylistPath) : argument) + u'\n');
-    QVERIFY(doubles.host.minimized);
-    QVERIFY(doubles.dialogs.messages.empty());
-    QCOMPARE(readAll(w.TempPlaylistPath),
-             protocol == u"-" ? QByteArray("#EXTM3U\r\n/m/a film.mkv\r\n/m/b.avi\r\n") : QByteArray());
-}
-
-void VlcStartTest::locationCheck_data()
-{
-    QTest::addColumn<QString>("pathText");   // %1 = test folder (no trailing '/'); it holds the file "vlc"
-    QTest::addColumn<bool>("green");         // the field's colour when it loses the focus
-    QTest::addColumn<QString>("answer");     // the file dialog's answer; "-" = not asked
-    QTest::addColumn<QString>("startedWith");
-    QTest::addColumn<QString>("dialogStart");   // folder the dialog opens in
-    QTest::addColumn<bool>("send");             // the send start instead of the local one
-    // clang-format off
-    QTest::newRow("found") << "%1/vlc" << true << "-" << "%1/vlc" << "" << false;
-    QTest::newRow("quoted, blanks around") << " \"%1/vlc\"" << true << "-" << "%1/vlc" << "" << false;
-    QTest::newRow("missing, chosen") << "/nowhere/vlc" << false << "%1/vlc" << "%1/vlc" << "/nowhere/" << false;
-    QTest::newRow("missing, cancelled") << "/nowhere/vlc" << false << "" << "/nowhere/vlc" << "/nowhere/" << false;
-    QTest::newRow("bare name is a cancel") << "/nowhere/vlc" << false << "vlc" << "/nowhere/vlc" << "/nowhere/" << false;
-    QTest::newRow("folder with files passes") << "%1" << false << "-" << "%1" << "" << false;
-    QTest::newRow("empty folder") << "%1/empty" << false << "%1/vlc" << "%1/vlc" << "%1/empty/" << false;
-    QTest::newRow("only quotes, cancelled") << "\"\"" << false << "" << "" << "" << false;
-    QTest::newRow("send start, empty, cancelled") << "" << false << "" << "" << "" << true;
-    // clang-format on
-}
-
-void VlcStartTest::locationCheck()
-{
-    QFETCH(QString, pathText);
-    QFETCH(bool, green);
-    QFETCH(QString, answer);
-    QFETCH(QString, startedWith);
-    QFETCH(QString, dialogStart);
-    QFETCH(bool, send);
-    TestWindow w;
-    const auto at = [root = w.folderPath.chopped(1)](QString t) { return t.replace(QStringLiteral("%1"), root); };
-    writeFile(w.path(QStringLiteral("vlc")), "#!/bin/sh\n");
-    QDir().mkpath(w.path(QStringLiteral("empty")));
-    w->InitSettingsFile();
-    w->FilmList.addItem(QStringLiteral("/m/a.avi"));
-    w->VlcPath.setText(at(pathText));
-    w->VlcPath.fire(ControlEvent::GotFocus);
-    QCOMPARE(w->VlcPath.foreColor(), kSystemWindowText);
-    w->VlcPath.fire(ControlEvent::LostFocus);
-    QCOMPARE(w->VlcPath.foreColor(), green ? qint64(0x008000) : qint64(0x0000FF));
-    QCOMPARE(w->VlcPath.backColor(), qint64(0xFFFFFF));
-    if (answer != u"-")
-        w.dialogs.answerOpenFile(at(answer));
-
-    if (send)
-        w->RunVLCBtn_Click();
-    else
-        w->Command2_Click();
-
-    if (answer == u"-") {
-        QVERIFY(w.dialogs.messages.empty());
-    } else {
-        QCOMPARE(w.dialogs.messages.size(), size_t(1));
-        QCOMPARE(w.dialogs.messages[0].title, QStringLiteral("VLC.exe nicht gefunden"));
-        QCOMPARE(w.dialogs.messages[0].text, QStringLiteral("VLC.exe konnte in diesem Pfad nicht gefunden werden: \r'") +
-                                                 at(pathText) + QStringLiteral("'\r\rBitte den Pfad auswählen"));
-        QCOMPARE(w.dialogs.openFileCalls, QStringList{QStringLiteral("VLC.EXE wurde nicht gefunden|") +
-                                                      at(dialogStart) + QStringLiteral("|vlc|vlc*|vlc*|Alle Dateien|*.*")});
-    }
-    QCOMPARE(w.launcher.starts.size(), size_t(startedWith.isEmpty() ? 0 : 1));
-    if (send) // nor is the streaming list written
-        QVERIFY(!QFile::exists(w->TempPlaylistPath));
-    if (!startedWith.isEmpty()) {
-        QCOMPARE(w.launcher.starts[0].program, at(startedWith));
-        QCOMPARE(w.launcher.starts[0].style, WindowStyle::NormalFocus);
-    }
-}
 
 QTEST_GUILESS_MAIN(VlcStartTest)
 #include "tst_vlcstart.moc"

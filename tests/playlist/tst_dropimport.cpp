@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QRandomGenerator>
 #include <QTest>
+
 #include <sys/stat.h>
 
 // Drops reach the four handlers with real files in a temporary folder.
@@ -28,8 +29,7 @@ private slots:
                                      "file:///m/g.avi", "%1/Teil 1: a:/h.avi", "  /lead/abs.avi",
                                      " \t%1/lead/rel.avi", "  http://lead/url"};
         // clang-format on
-        QTest::newRow("m3u: relative resolved, URL and absolute kept")
-            << "list.m3u" << m3u << "list.m3u" << m3uEntries;
+        QTest::newRow("m3u: relative resolved, URL and absolute kept") << "list.m3u" << m3u << "list.m3u" << m3uEntries;
         QTest::newRow("upper-case .M3U8 with byte-order mark")
             << "LIST.M3U8" << QByteArray("\xEF\xBB\xBF#EXTM3U\nx.avi\n") << "LIST.M3U8" << QStringList{"%1/x.avi"};
         QTest::newRow("pls: FileN by number, gaps and disorder")
@@ -46,7 +46,8 @@ private slots:
         QTest::newRow("folder called x.m3u is added as a path")
             << "x.m3u" << QByteArray("<dir>") << "x.m3u" << QStringList{"%1/x.m3u"};
         QTest::newRow("play list vanished before the drop") << "" << QByteArray() << "gone.m3u" << QStringList{};
-        QTest::newRow("pipe named like a play list") << "pipe.m3u" << QByteArray("<fifo>") << "pipe.m3u" << QStringList{};
+        QTest::newRow("pipe named like a play list")
+            << "pipe.m3u" << QByteArray("<fifo>") << "pipe.m3u" << QStringList{};
         QTest::newRow("empty play list") << "empty.pls" << QByteArray() << "empty.pls" << QStringList{};
     }
 
@@ -70,13 +71,13 @@ private slots:
         w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(dropped)}});
 
         QStringList expected{QStringLiteral("/before.avi")};
-        for (const QString& a : added) { // resolved entries are cleaned paths
+        for (const QString& a : added) {  // resolved entries are cleaned paths
             const qsizetype at = a.indexOf(u"%1");
             expected << (at < 0 ? a : a.left(at) + QDir::cleanPath(a.mid(at).arg(root)));
         }
         QCOMPARE(w->FilmList.items(), expected);
         QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(expected.size()));
-        w->ExitBtn_Click(); // the next start brings every entry back as it stood
+        w->ExitBtn_Click();  // the next start brings every entry back as it stood
         w.restart();
         w->Form_Load();
         QCOMPARE(w->FilmList.items(), expected);

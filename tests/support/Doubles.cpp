@@ -5,104 +5,77 @@
 
 ScriptedDialogs::~ScriptedDialogs()
 {
-    if (!inputs_.empty() || !messageAnswers_.empty() || !files_.empty())
+    if (!inputs_.empty() || !answers_.empty() || !files_.empty())
         QTest::qFail("a scripted dialog answer was left unused", __FILE__, __LINE__);
 }
 
-MessageAnswer ScriptedDialogs::message(const QString& text, const QString& title, MessageIcon icon,
-                                       MessageButtons buttons)
+void ScriptedDialogs::fail(const QString& what)
 {
-    messages.push_back({text, title, icon, buttons});
-    if (buttons == MessageButtons::Ok && messageAnswers_.empty())
-        return MessageAnswer::Ok;   // an OK box needs no scripted answer
-    if (messageAnswers_.empty()) {
-        QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + text), __FILE__, __LINE__);
-        return MessageAnswer::No;
+    QTest::qFail(qPrintable(what), __FILE__, __LINE__);
+}
+
+namespace {
+
+class OfflineSocket : public ILinkSocket {
+public:
+    LinkState state() const override { return state_; }
+    void setLocalPort(quint16 port) override { port_ = port; }
+    quint16 localPort() const override { return port_; }
+    void listen() override {}
+    void accept(qint64) override {}
+    void connectTo(const QString&, quint16) override
+    {
+        if (state_ == LinkState::Closed)
+            state_ = LinkState::Error;
     }
-    const MessageAnswer a = messageAnswers_.front();
-    messageAnswers_.pop_front();
-    return a;
+    bool sendData(const QByteArray&) override { return false; }
+    QByteArray getData() override { return {}; }
+    void close() override { state_ = LinkState::Closed; }
+    QString remoteHostIP() const override { return {}; }
+
+private:
+    LinkState state_ = LinkState::Closed;
+    quint16 port_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ILinkSocket> OfflineSockets::create()
+{
+    return std::make_unique<OfflineSocket>();
 }
 
-QString ScriptedDialogs::input(const QString& prompt, const QString& title, const QString& proposal)
+TestWindow::TestWindow(const Options& o) : options(o)
 {
-    prompts << title + u'|' + prompt + u'|' + proposal;
-    if (inputs_.empty()) {
-        QTest::qFail(qPrintable(QStringLiteral("unexpected input dialog: ") + prompt), __FILE__, __LINE__);
-        return {};
-    }
-    const QString a = inputs_.front();
-    inputs_.pop_front();
-    return a;
-}
-
-QString ScriptedDialogs::openFile(const QString& initialFolder, const QString& title, const QString& fileName,
-                                  const QString& filters)
-{
-    openFileCalls << title + u'|' + initialFolder + u'|' + fileName + u'|' + filters;
-    if (files_.empty()) {
-        QTest::qFail(qPrintable(QStringLiteral("unexpected file dialog: ") + title), __FILE__, __LINE__);
-        return {};
-    }
-    const QString a = files_.front();
-    files_.pop_front();
-    return a;
-}
-
-qint64 RecordingLauncher::start(const QString& program, const QStringList& arguments, WindowStyle style)
-{
-    starts.push_back({program, arguments, style});
-    return failWith >= 0 ? failWith : qint64(1000 + starts.size());
-}
-
-bool RecordingLauncher::terminate(qint64 pid)
-{
-    if (!isRunning(pid))
-        return false;
-    terminated.push_back(pid);
-    return true;
-}
-
-bool RecordingLauncher::isRunning(qint64 pid) const
-{
-    if (pid <= 1000 || pid > qint64(1000 + starts.size()))
-        return false;
-    for (qint64 t : terminated)
-        if (t == pid)
-            return false;
-    return true;
-}
-
-TestWindow::TestWindow(const QString& commandLine, const QString& folder)
-{
-    if (folder.isEmpty()) {
+    if (o.folder.isEmpty()) {
         dir = std::make_unique<QTemporaryDir>();
         folderPath = dir->path() + u'/';
     } else {
-        folderPath = folder.endsWith(u'/') ? folder : folder + u'/';
+        folderPath = o.folder.endsWith(u'/') ? o.folder : o.folder + u'/';
     }
-    create(commandLine);
+    create();
 }
 
 TestWindow::~TestWindow() = default;
 
-void TestWindow::create(const QString& commandLine)
+void TestWindow::create()
 {
-    MainWindowServices s;
-    s.processes = &launcher;
-    s.dialogs = &dialogs;
-    s.window = &host;
-    s.clock = &clock;
-    s.environment.programFolder = folderPath;
-    s.environment.exeBaseName = QStringLiteral("mirovell");
-    s.environment.commandLine = commandLine;
-    window = std::make_unique<MainWindow>(s);
+    ProgramEnvironment env;
+    env.programFolder = folderPath;
+    env.exeBaseName = QStringLiteral("mirovell");
+    env.commandLine = options.commandLine;
+    env.installed = options.installed;
+    env.configFolder = options.configFolder;
+    window = std::make_unique<MainWindow>(MainWindowServices{
+        options.processes ? *options.processes : launcher, dialogs, options.window ? *options.window : host, host,
+        clock, instance, progress, tray, options.sockets ? *options.sockets : offline, env, options.ports});
 }
 
 void TestWindow::restart(const QString& commandLine)
 {
     window.reset();
-    create(commandLine);
+    options.commandLine = commandLine;
+    create();
 }
 
 QByteArray readAll(const QString& path)
@@ -119,4 +92,10 @@ void writeFile(const QString& path, const QByteArray& bytes)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         QTest::qFail("cannot write test file", __FILE__, __LINE__);
     f.write(bytes);
+}
+
+void writeProgram(const QString& path, const QByteArray& script)
+{
+    writeFile(path, script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

@@ -1,12 +1,21 @@
 #pragma once
 
 #include "app/MainWindow.h"
-#include "platform/Services.h"
-#include "platform/SingleInstance.h"
+#include "platform/IClock.h"
+#include "platform/IDialogs.h"
+#include "platform/IEventPump.h"
+#include "platform/ILinkSocketFactory.h"
+#include "platform/IProcessLauncher.h"
+#include "platform/IProgressDialog.h"
+#include "platform/ISingleInstance.h"
+#include "platform/ITrayIcon.h"
+#include "platform/IWindowHost.h"
 
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -21,24 +30,52 @@ public:
     };
     ~ScriptedDialogs() override;
     void answerInput(const QString& text) { inputs_.push_back(text); }
-    void answerMessage(MessageAnswer a) { messageAnswers_.push_back(a); }
+    void answerMessage(MessageAnswer a) { answers_.push_back(a); }
     void answerOpenFile(const QString& path) { files_.push_back(path); }
 
-    MessageAnswer message(const QString& text, const QString& title, MessageIcon icon, MessageButtons buttons) override;
-    QString input(const QString& prompt, const QString& title, const QString& proposal) override;
+    MessageAnswer message(const QString& text, const QString& title, MessageIcon icon, MessageButtons buttons) override
+    {
+        messages.push_back({text, title, icon, buttons});
+        if (buttons == MessageButtons::Ok && answers_.empty())
+            return MessageAnswer::Ok;  // an OK box needs no scripted answer
+        return next(answers_, QStringLiteral("question: ") + text, MessageAnswer::No);
+    }
+    QString input(const QString& prompt, const QString& title, const QString& proposal) override
+    {
+        prompts << title + u'|' + prompt + u'|' + proposal;
+        return next(inputs_, QStringLiteral("input dialog: ") + prompt, QString());
+    }
     QString openFile(const QString& initialFolder, const QString& title, const QString& fileName,
-                     const QString& filters) override;
+                     const QString& filters) override
+    {
+        openFileCalls << title + u'|' + initialFolder + u'|' + fileName + u'|' + filters;
+        return next(files_, QStringLiteral("file dialog: ") + title, QString());
+    }
 
     std::vector<Message> messages;
-    QStringList prompts;          // "title|prompt|proposal"
-    QStringList openFileCalls;    // "title|initialFolder|fileName|filters"
+    QStringList prompts;        // "title|prompt|proposal"
+    QStringList openFileCalls;  // "title|initialFolder|fileName|filters"
 
 private:
+    // the next scripted answer; asking with none left fails the test
+    template <typename T> static T next(std::deque<T>& answers, const QString& what, T none)
+    {
+        if (answers.empty()) {
+            fail(QStringLiteral("unexpected ") + what);
+            return none;
+        }
+        T a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    static void fail(const QString& what);
     std::deque<QString> inputs_;
-    std::deque<MessageAnswer> messageAnswers_;
+    std::deque<MessageAnswer> answers_;
     std::deque<QString> files_;
 };
 
+// Records every start; the processes it "starts" run until they are ended. Process ids are
+// 1001, 1002, ... in the order of the starts.
 class RecordingLauncher : public IProcessLauncher {
 public:
     struct Start {
@@ -46,58 +83,66 @@ public:
         QStringList arguments;
         WindowStyle style;
     };
-    qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override;
-    bool terminate(qint64 pid) override;
-    bool isRunning(qint64 pid) const override;
+    qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override
+    {
+        starts.push_back({program, arguments, style});
+        running_.push_back(true);
+        return qint64(1000 + starts.size());
+    }
+    bool isRunning(qint64 pid) override
+    {
+        return pid > 1000 && pid <= 1000 + qint64(running_.size()) && running_[size_t(pid - 1001)];
+    }
+    bool terminate(qint64 pid) override
+    {
+        if (isRunning(pid))
+            terminated.push_back(pid);
+        return kill(pid);
+    }
+    bool kill(qint64 pid) override
+    {
+        const bool was = isRunning(pid);
+        if (was)
+            running_[size_t(pid - 1001)] = false;
+        return was;
+    }
+    int running() const { return int(std::count(running_.begin(), running_.end(), true)); }
 
     std::vector<Start> starts;
     std::vector<qint64> terminated;
-    qint64 failWith = -1;   // set to 0 to make every start fail
+
+private:
+    std::vector<bool> running_;
 };
 
-class RecordingWindowHost : public IWindowHost {
+// The window as the window system sees it; it really runs the events that wait, as the window
+// does, so re-entrancy shows in tests.
+class RecordingWindowHost : public IWindowHost, public IEventPump {
 public:
-    // really runs what waits, as the window does, so re-entrancy shows in tests
-    void processPendingEvents() override
-    {
-        ++pumps;
-        QCoreApplication::processEvents();
-    }
+    void processPendingEvents() override { QCoreApplication::processEvents(); }
     void minimize() override { minimized = true; }
-    void restoreAndActivate() override { minimized = false; ++activations; }
+    void restoreAndActivate() override
+    {
+        minimized = false;
+        ++activations;
+    }
     bool isMinimized() const override { return minimized; }
+    bool isMaximized() const override { return maximized; }
     void setTopmost(bool on) override { topmost = on; }
     bool canStayOnTop() const override { return stayOnTop; }
-    void quit() override { ++quits; }
-    bool isMaximized() const override { return maximized; }
     void startSystemMove() override { ++moves; }
-    void sendKeys(const QString& keys) override { typed << keys; }
+    void sendKeys(const QString&) override {}
+    void quit() override { ++quits; }
 
-    int moves = 0;
-    bool maximized = false;
-    bool stayOnTop = true;
-    QStringList typed;
-    int pumps = 0;
-    int activations = 0;
-    int quits = 0;
-    bool minimized = false;
-    bool topmost = false;
+    int moves = 0, activations = 0, quits = 0;
+    bool minimized = false, maximized = false, topmost = false, stayOnTop = true;
 };
 
-// Another instance runs or not, as the test says; requests to it are recorded.
-class RecordingSingleInstance : public ISingleInstance {
+// The first instance; a later start's request is an emit of activationRequested().
+class FirstInstance : public ISingleInstance {
 public:
-    bool anotherInstanceRunning() override { return other; }
-    bool activateRunning(const QString& keys1, const QString& keys2) override
-    {
-        requests << keys1 + u'|' + keys2;
-        return true;
-    }
-    void setActivationHandler(ActivationHandler h) override { handler = std::move(h); }
-
-    bool other = false;
-    QStringList requests;   // "keys1|keys2"
-    ActivationHandler handler;
+    bool anotherInstanceRunning() override { return false; }
+    bool activateRunning(const QString&, const QString&) override { return true; }
 };
 
 class FixedClock : public IClock {
@@ -106,52 +151,91 @@ public:
     QTime time{13, 14, 15};
 };
 
-// A main window whose program folder is a fresh temporary folder, with every service a double.
-struct TestWindow {
-    explicit TestWindow(const QString& commandLine = {}, const QString& folder = {});
-    ~TestWindow();
-    MainWindow& operator*() { return *window; }
-    MainWindow* operator->() { return window.get(); }
-    QString path(const QString& name) const { return folderPath + name; }
-    // a second window on the same folder, as the next start of the program
-    void restart(const QString& commandLine = {});
-
-    std::unique_ptr<QTemporaryDir> dir;
-    QString folderPath;   // with trailing '/'
-    ScriptedDialogs dialogs;
-    RecordingLauncher launcher;
-    RecordingWindowHost host;
-    FixedClock clock;
-    std::unique_ptr<MainWindow> window;
-
-private:
-    void create(const QString& commandLine);
-};
-
-QByteArray readAll(const QString& path);
-void writeFile(const QString& path, const QByteArray& bytes);
-
-// The notification area: records what is shown; click() plays a mouse event on the icon.
+// The notification area: records what is shown; a click is an emit of activated().
 class RecordingTray : public ITrayIcon {
 public:
     bool show(const QString& tip) override
     {
-        if (!available)
-            return false;
-        shown = true;
+        shown = available;
         toolTip = tip;
-        ++shows;
-        return true;
+        return available;
     }
-    void setToolTip(const QString& tip) override { toolTip = tip; }
     void hide() override { shown = false; }
     bool isShown() const override { return shown; }
-    void setMouseHandler(std::function<void(int)> h) override { handler = std::move(h); }
-    void click(int code) { if (handler) handler(code); }
 
-    bool available = true;
-    bool shown = false;
-    int shows = 0;
+    bool available = true, shown = false;
     QString toolTip;
-    std::function<void(int)> handler;
 };
+
+// Records what a transfer showed; can press "cancel" once a given amount has arrived.
+class RecordingProgress : public IProgressDialog {
+public:
+    void begin(const QString&, const QString&) override { ++begins; }
+    void progress(qint64 received, qint64) override
+    {
+        if (cancelAfter >= 0 && received >= cancelAfter) {
+            cancelAfter = -1;
+            emit canceled();
+        }
+    }
+    void end() override { ++ends; }
+    qint64 cancelAfter = -1;
+    int begins = 0, ends = 0;
+};
+
+// Sockets that never connect: where a test wires in no network, the link stays quietly down.
+class OfflineSockets : public ILinkSocketFactory {
+public:
+    std::unique_ptr<ILinkSocket> create() override;
+};
+
+// What a TestWindow takes from the test instead of its own doubles.
+struct TestWindowOptions {
+    QString commandLine = {};
+    QString folder = {};  // the program folder; a fresh temporary folder when empty
+    IProcessLauncher* processes = nullptr;
+    IWindowHost* window = nullptr;
+    ILinkSocketFactory* sockets = nullptr;
+    LinkPorts ports = {};
+    bool installed = false;
+    QString configFolder = {};
+};
+
+// A main window in its own program folder, with every service a double unless the options hand
+// in a real one.
+struct TestWindow {
+    using Options = TestWindowOptions;
+    explicit TestWindow(const Options& options = {});
+    ~TestWindow();
+    MainWindow& operator*() { return *window; }
+    MainWindow* operator->() { return window.get(); }
+    QString path(const QString& name) const { return folderPath + name; }
+    QString kept() const { return path(QStringLiteral("mirovell_TmpPlst.m3u")); }
+    // a second window on the same folder, as the next start of the program
+    void restart(const QString& commandLine = {});
+
+    Options options;
+    std::unique_ptr<QTemporaryDir> dir;
+    QString folderPath;  // with trailing '/'
+    ScriptedDialogs dialogs;
+    RecordingLauncher launcher;
+    RecordingWindowHost host;
+    FixedClock clock;
+    FirstInstance instance;
+    RecordingProgress progress;
+    RecordingTray tray;
+    OfflineSockets offline;
+    std::unique_ptr<MainWindow> window;
+
+private:
+    void create();
+};
+
+QByteArray readAll(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
+// an executable script
+void writeProgram(const QString& path, const QByteArray& script);
+// A stand-in program that writes its arguments, one a line, to args.txt beside itself.
+inline const QByteArray kArgsRecorder =
+    "#!/bin/sh\nout=\"$(dirname \"$0\")/args.txt\"\n"
+    "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$out.part\" && mv \"$out.part\" \"$out\"\n";

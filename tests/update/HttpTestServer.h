@@ -3,6 +3,7 @@
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
+
 #include <map>
 
 // A small HTTP/1.1 server on loopback, port chosen by the system, answering from a route table.
@@ -25,7 +26,7 @@ public:
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
                     socket->setProperty("head", socket->property("head").toByteArray() + socket->readAll());
                     const QByteArray head = socket->property("head").toByteArray();
-                    if (head.contains("\r\n\r\n")) {   // one request per connection
+                    if (head.contains("\r\n\r\n")) {  // one request per connection
                         QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
                         answer(socket, head.left(head.indexOf("\r\n\r\n")));
                     }
@@ -49,7 +50,7 @@ private:
         QByteArray out = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nConnection: close\r\n";
         if (!r.location.isEmpty())
             out += "Location: " + r.location + "\r\n";
-        if (r.kind == Kind::Endless) {   // a body without length that never ends
+        if (r.kind == Kind::Endless) {  // a body without length that never ends
             QObject::connect(socket, &QTcpSocket::bytesWritten, socket,
                              [socket] { socket->write(QByteArray(1 << 16, 'x')); });
             socket->write(out + "\r\n");
@@ -62,5 +63,5 @@ private:
     }
 
     std::map<QByteArray, Route> routes_;
-    QTcpServer server_;   // last: its sockets go before the routes
+    QTcpServer server_;  // last: its sockets go before the routes
 };

@@ -1,6 +1,5 @@
 #include "Doubles.h"
 #include "HttpTestServer.h"
-#include "RecordingProgress.h"
 #include "update/Download.h"
 
 #include <QDir>
@@ -35,15 +34,16 @@ private slots:
 
     void fetch_data()
     {
-        QTest::addColumn<QString>("url");           // a leading "/" is a path on the test server
-        QTest::addColumn<QString>("destination");   // {dir} is the test folder
-        QTest::addColumn<bool>("oldFile");          // out.bin holds "old" before
+        QTest::addColumn<QString>("url");          // a leading "/" is a path on the test server
+        QTest::addColumn<QString>("destination");  // {dir} is the test folder
+        QTest::addColumn<bool>("oldFile");         // out.bin holds "old" before
         QTest::addColumn<Error>("error");
-        QTest::addColumn<QString>("written");       // the file's name on success
+        QTest::addColumn<QString>("written");  // the file's name on success
 
         const QString setup = "/files/setup.exe", out = "{dir}/out.bin";
         QTest::newRow("into a file, replacing") << setup << out << true << Error::None << "out.bin";
-        QTest::newRow("into a folder, no query") << setup + "?v=2" << "{dir}" << false << Error::None << "setup.exe";
+        QTest::newRow("into a folder, no query") << setup + "?v=2"
+                                                 << "{dir}" << false << Error::None << "setup.exe";
         QTest::newRow("quoted destination") << setup << "\"{dir}/a b.bin\"" << false << Error::None << "a b.bin";
         QTest::newRow("redirect followed") << "/old" << out << false << Error::None << "out.bin";
         QTest::newRow("404 keeps the old file") << "/missing" << out << true << Error::Http << "";
@@ -53,7 +53,8 @@ private slots:
         QTest::newRow("endless body") << "/endless" << out << false << Error::TooLarge << "";
         QTest::newRow("redirect loop") << "/loop" << out << false << Error::Redirect << "";
         QTest::newRow("redirect to a local file") << "/tofile" << out << false << Error::Redirect << "";
-        QTest::newRow("address without slash") << "setup.exe" << "{dir}" << false << Error::InvalidAddress << "";
+        QTest::newRow("address without slash") << "setup.exe"
+                                               << "{dir}" << false << Error::InvalidAddress << "";
         QTest::newRow("not a web address") << "ftp://127.0.0.1/a" << out << false << Error::InvalidAddress << "";
         QTest::newRow("folder does not exist") << setup << "{dir}/missing/out.bin" << false << Error::Destination << "";
     }
@@ -78,7 +79,7 @@ private slots:
         options.idleTimeoutMs = 400;
         options.maxBytes = qint64(2) << 20;
         options.progress = &progress;
-        int ticks = 0;   // the window must go on painting while a transfer waits
+        int ticks = 0;  // the window must go on painting while a transfer waits
         QTimer timer;
         connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
         timer.start(20);
@@ -92,7 +93,7 @@ private slots:
         QCOMPARE(after, !written.isEmpty() ? QStringList{written} : oldFile ? QStringList{"out.bin"} : QStringList{});
         if (!after.isEmpty())
             QCOMPARE(readAll(dir.filePath(after.first())), r.ok() ? body_ : QByteArray("old"));
-        if (r.ok())   // the cache is bypassed
+        if (r.ok())  // the cache is bypassed
             QVERIFY(server_.requestHeads.last().toLower().contains("cache-control: no-cache"));
         if (error == Error::Http)
             QCOMPARE(r.code, 404);

@@ -1,8 +1,8 @@
 #include "Doubles.h"
 #include "HttpTestServer.h"
-#include "RecordingProgress.h"
-#include "app/MainWindow.h"
+#include "app/Ini.h"
 #include "update/UpdateAddresses.h"
+#include "update/UpdateCheck.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -23,30 +23,24 @@ const QByteArray kNew = "#!/bin/sh\necho new > \"$MARKER_DIR/started\"\n";
 const QFile::Permissions kOpen = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                                  QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
 
-// A main window in the test's program folder, with every outside service recorded.
-struct UpdateWindow {
+// A started main window in the test's program folder.
+struct UpdateWindow : TestWindow {
     explicit UpdateWindow(const QString& folder, bool installed = false)
+        : TestWindow({.folder = folder, .installed = installed, .configFolder = folder + "/config"})
     {
-        MainWindowServices s;
-        s.processes = &launcher;
-        s.dialogs = &dialogs;
-        s.window = &host;
-        s.progress = &progress;
-        s.openInBrowser = [this](const QString& address) -> qint64 { opened << address; return 4711; };
-        s.environment.programFolder = folder + u'/';
-        s.environment.exeBaseName = "mirovell";
-        s.environment.installed = installed;
-        s.environment.configFolder = folder + "/config";
-        window = std::make_unique<MainWindow>(s);
         window->Form_Load();
         window->TargetText.setText("10.1.2.3");
     }
+};
+
+// The update check alone, as "Update" runs it.
+struct Check {
+    Control caption{"UpdateCaption", ControlKind::Label, nullptr};
     ScriptedDialogs dialogs;
     RecordingLauncher launcher;
     RecordingWindowHost host;
     RecordingProgress progress;
-    QStringList opened;
-    std::unique_ptr<MainWindow> window;
+    UpdateCheck update{caption, dialogs, launcher, host, progress, {}};
 };
 
 }  // namespace
@@ -117,114 +111,114 @@ private slots:
     void updateCaption_data()
     {
         QTest::addColumn<bool>("updaterThere");
-        QTest::addColumn<Answers>("answers");
+        QTest::addColumn<Answers>("answers");  // none: the installed copy, which only says how it is updated
         QTest::newRow("no update") << true << Answers{MessageAnswer::No};
         QTest::newRow("updater there: started at once") << true << Answers{MessageAnswer::Yes};
         QTest::newRow("updater missing, not fetched") << false << Answers{MessageAnswer::Yes, MessageAnswer::No};
+        QTest::newRow("installed copy") << false << Answers{};
     }
     void updateCaption()
     {
         QFETCH(bool, updaterThere);
         QFETCH(Answers, answers);
         const bool started = answers == Answers{MessageAnswer::Yes};
-        UpdateWindow w(app_);
+        UpdateWindow w(app_, answers.isEmpty());
         if (updaterThere)
             writeFile(updater(), "#!/bin/sh\n");
         for (MessageAnswer a : answers)
             w.dialogs.answerMessage(a);
 
-        w.window->UpdateCaption.fire(ControlEvent::Click);
+        w->UpdateCaption.fire(ControlEvent::Click);
 
-        QCOMPARE(w.dialogs.messages.size(), size_t(answers.size()));
+        QCOMPARE(w.dialogs.messages.size(), size_t(std::max<qsizetype>(1, answers.size())));
         QCOMPARE(shown(w.dialogs.messages.front()),
-                 shown({"Mirovell auf Update überprüfen?\r\rDies ist Version:  0.5\r", "Auf Programmupdate überprüfen?",
-                        MessageIcon::Question, MessageButtons::YesNo}));
+                 answers.isEmpty()
+                     ? shown({"Diese Installation wird über die Paketverwaltung des Systems aktualisiert.\r\r"
+                              "Dies ist Version 0.5.",
+                              "Programmupdate", MessageIcon::Information, MessageButtons::Ok})
+                     : shown({"Mirovell auf Update überprüfen?\r\rDies ist Version:  0.5\r",
+                              "Auf Programmupdate überprüfen?", MessageIcon::Question, MessageButtons::YesNo}));
         if (answers.size() > 1) {
             QCOMPARE(w.dialogs.messages.back().title, "Updater downloaden?");
-            QCOMPARE(w.dialogs.messages.back().text, updater() + " (19 kb) wird für das Update benötigt!\r"
-                                                                 "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
+            QCOMPARE(w.dialogs.messages.back().text, updater() +
+                                                         " (19 kb) wird für das Update benötigt!\r"
+                                                         "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
                                                          updater());
-            QVERIFY(!QFile::exists(updater()));
         }
+        QCOMPARE(QFile::exists(updater()), updaterThere);
+        QVERIFY(server_->requestedPaths.isEmpty());
         QCOMPARE(w.launcher.starts.size(), size_t(started));
         QCOMPARE(w.host.quits, int(started));
-        QCOMPARE(w.window->UpdateCaption.visible(), !started);
-        QCOMPARE(w.window->hasEnded(), started);
+        QCOMPARE(w->UpdateCaption.visible(), !started);
+        QCOMPARE(w->hasEnded(), started);
         // ending for the update runs the normal shut-down, which keeps the settings
-        QCOMPARE(w.window->readSetting("LastSettings", "LastConnection", QString()), started ? "10.1.2.3" : QString());
-        if (started) {
-            QCOMPARE(w.launcher.starts.front().program, updater());
-            QCOMPARE(w.launcher.starts.front().arguments,
-                     (QStringList{"[URL]" + updateaddresses::programAddress(), "[PATH]" + app_ + "/mirovell",
+        QCOMPARE(ini::ReadIniValue("LastSettings", "LastConnection", w.path("mirovell.ini"), QString(), false),
+                 started ? "10.1.2.3" : QString());
+        if (started)
+            QCOMPARE(QStringList{w.launcher.starts.front().program} + w.launcher.starts.front().arguments,
+                     (QStringList{updater(), "[URL]" + updateaddresses::programAddress(), "[PATH]" + app_ + "/mirovell",
                                   QString("[PID]%1").arg(QCoreApplication::applicationPid())}));
-        }
     }
 
-    // The system's copy is updated by the package management: "Update" says so and leaves
-    // everything as it is, and the program runs on.
-    void installedCopy()
+    // A fetched updater is kept and run only when its SHA-256 matches the .sha256 file beside it; the
+    // one run then replaces the program. The process id it gets is the test's own, which never ends,
+    // so it is left out of that run.
+    void fetchUpdater_data()
     {
-        UpdateWindow w(app_, true);
-        w.window->UpdateCaption.fire(ControlEvent::Click);
-        QCOMPARE(w.dialogs.messages.size(), size_t(1));
-        const QString text = "Diese Installation wird über die Paketverwaltung des Systems aktualisiert.\r\r"
-                             "Dies ist Version 0.5.";
-        QCOMPARE(shown(w.dialogs.messages.front()),
-                 shown({text, "Programmupdate", MessageIcon::Information, MessageButtons::Ok}));
-        QVERIFY(w.launcher.starts.empty());
-        QCOMPARE(w.host.quits, 0);
-        QVERIFY(!w.window->hasEnded());
-        QVERIFY(w.window->UpdateCaption.visible());
-        QVERIFY(server_->requestedPaths.isEmpty());
-        QCOMPARE(QDir(app_).entryList(QDir::Files), QStringList{"prog"});
-    }
-
-    // A fetched updater is kept and run only when its SHA-256 matches the .sha256 file beside it.
-    void updaterFetchFails_data()
-    {
-        QTest::addColumn<QByteArray>("checksum");   // "-": no updater on the server at all
+        QTest::addColumn<QByteArray>("checksum");  // "-": no updater on the server at all
         QTest::newRow("no updater on the server") << QByteArray("-");
         QTest::newRow("no checksum beside it") << QByteArray();
         QTest::newRow("checksum does not match") << sha256(kOld);
+        QTest::newRow("checksum matches") << sha256(readAll(MIROVELL_UPDATER));
     }
-    void updaterFetchFails()
+    void fetchUpdater()
     {
         QFETCH(QByteArray, checksum);
+        const bool good = checksum == sha256(readAll(MIROVELL_UPDATER));
         if (checksum != "-")
-            server_->serve("/updater", kNew);
+            server_->serve("/updater", good ? readAll(MIROVELL_UPDATER) : kNew);
         if (checksum != "-" && !checksum.isEmpty())
             server_->serve("/updater.sha256", checksum);
-        UpdateWindow w(app_);
+        publish(kNew);
+        Check w;
         w.dialogs.answerMessage(MessageAnswer::Yes);
-        QVERIFY(!w.window->StartUpdater("https://example.invalid/new", prog_, updater(), server_->url("/updater")));
+        QCOMPARE(w.update.StartUpdater(server_->url("/prog"), prog_, updater(), server_->url("/updater")), good);
         QCOMPARE(server_->requestedPaths.value(0), "/updater");
-        QCOMPARE(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 (QStringList{"mirovell.ini", "prog"}));
         QCOMPARE(w.progress.ends, 1);
+        QCOMPARE(w.launcher.starts.size(), size_t(good));
+        if (good) {
+            const RecordingLauncher::Start& s = w.launcher.starts.front();
+            QCOMPARE(s.program, updater());
+            QCOMPARE(runUpdater(QStringList{s.program} + s.arguments.mid(0, 2)), 0);
+            QCOMPARE(readAll(prog_), kNew);
+            QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray("new"), 5000);
+            return;
+        }
+        QCOMPARE(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"prog"});
         QCOMPARE(w.dialogs.messages.size(), size_t(2));
         QCOMPARE(shown(w.dialogs.messages.back()), shown({updater() + "\r\rDownload Fehlgeschlagen / Download failed",
                                                           QString(), MessageIcon::None, MessageButtons::Ok}));
-        QVERIFY(w.launcher.starts.empty());
-        QVERIFY(!w.window->hasEnded());
     }
 
     void webLinks()
     {
         UpdateWindow w(app_);
-        w.window->Label3.show();
-        w.window->Label4.show();
-        w.window->Label3.fire(ControlEvent::Click);
-        w.window->Label4.fire(ControlEvent::Click);
-        QCOMPARE(w.opened, (QStringList{updateaddresses::homepageAddress(), updateaddresses::kVlcAddress}));
-        QVERIFY(w.window->Label3.visible());
-        QVERIFY(!w.window->Label4.visible());   // "Download VLC" is offered once
+        w->Label3.show();
+        w->Label4.show();
+        w->Label3.fire(ControlEvent::Click);
+        w->Label4.fire(ControlEvent::Click);
+        QCOMPARE(w.launcher.starts.size(), size_t(2));
+        QCOMPARE(w.launcher.starts[0].arguments, QStringList{updateaddresses::homepageAddress()});
+        QCOMPARE(w.launcher.starts[1].arguments, QStringList{updateaddresses::kVlcAddress});
+        QVERIFY(w->Label3.visible());
+        QVERIFY(!w->Label4.visible());  // "Download VLC" is offered once
     }
 
     void replace_data()
     {
-        QTest::addColumn<QByteArray>("checksum");   // "" publishes none
-        QTest::addColumn<QString>("address");       // "" is the test server's /prog
-        QTest::addColumn<int>("exitCode");          // 0: replaced, and the new version runs
+        QTest::addColumn<QByteArray>("checksum");  // "" publishes none
+        QTest::addColumn<QString>("address");      // "" is the test server's /prog
+        QTest::addColumn<int>("exitCode");         // 0: replaced, and the new version runs
 
         QTest::newRow("good checksum") << sha256(kNew) + "  prog\n" << QString() << 0;
         QTest::newRow("bad checksum") << sha256(kOld) << QString() << 5;
@@ -255,7 +249,7 @@ private slots:
         QCOMPARE(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"prog"});
         QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray(exitCode == 0 ? "new" : "old"), 5000);
         QVERIFY(QFile::permissions(prog_) & QFile::ExeOther);
-        if (unwritable)   // it says so before fetching anything
+        if (unwritable)  // it says so before fetching anything
             QVERIFY(server_->requestedPaths.isEmpty());
     }
 
@@ -269,7 +263,7 @@ private slots:
     {
         QFETCH(bool, byProcessId);
         publish(kNew);
-        if (!byProcessId)   // the program's own file is what runs, as the real program would
+        if (!byProcessId)  // the program's own file is what runs, as the real program would
             writeFile(prog_, readAll("/bin/sleep"));
         QProcess running;
         running.start(byProcessId ? "/bin/sleep" : prog_, {"3"});
@@ -285,32 +279,12 @@ private slots:
         QCOMPARE(running.state(), QProcess::Running);
         QCOMPARE(updater.state(), QProcess::Running);
         QVERIFY(readAll(prog_) != kNew);
-        QCOMPARE(runUpdater(c), 9);   // a second updater for the same file steps back
+        QCOMPARE(runUpdater(c), 9);  // a second updater for the same file steps back
 
         QSignalSpy done(&updater, &QProcess::finished);
         QVERIFY(done.wait(30000));
         QCOMPARE(running.state(), QProcess::NotRunning);
         QCOMPARE(updater.exitCode(), 0);
-        QCOMPARE(readAll(prog_), kNew);
-        QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray("new"), 5000);
-    }
-
-    // "Update" in the window: the updater is fetched from the server and started, and it replaces
-    // the program. The process id it gets is the test's own, which never ends, so it is left out.
-    void wholeFlowFromTheWindow()
-    {
-        server_->serve("/updater", readAll(MIROVELL_UPDATER));
-        server_->serve("/updater.sha256", sha256(readAll(MIROVELL_UPDATER)));
-        publish(kNew);
-        UpdateWindow w(app_);
-        w.dialogs.answerMessage(MessageAnswer::Yes);
-
-        QVERIFY(w.window->StartUpdater(server_->url("/prog"), prog_, updater(), server_->url("/updater")));
-        QCOMPARE(w.host.quits, 1);
-        QCOMPARE(w.launcher.starts.size(), size_t(1));
-        const RecordingLauncher::Start& s = w.launcher.starts.front();
-        QCOMPARE(s.program, updater());
-        QCOMPARE(runUpdater(QStringList{s.program} + s.arguments.mid(0, 2)), 0);
         QCOMPARE(readAll(prog_), kNew);
         QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray("new"), 5000);
     }

@@ -7,7 +7,6 @@
 //   avahi-probe browse-prepare TYPE SECONDS            ServiceBrowserPrepare, subscribe, Start
 //   avahi-probe publish NAME TYPE PORT SECONDS ACTION  publish, then after SECONDS: free, reset or exit
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -16,6 +15,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -59,8 +59,8 @@ QString describe(const QDBusMessage& reply)
 class Browser : public QObject {
     Q_OBJECT
 public:
-    QString path;              // the browser's object path once known
-    QList<QDBusMessage> early; // signals that came before the path was known
+    QString path;               // the browser's object path once known
+    QList<QDBusMessage> early;  // signals that came before the path was known
 
 public slots:
     void onSignal(const QDBusMessage& m)
@@ -107,7 +107,7 @@ private:
             if (r.type() == QDBusMessage::ErrorMessage) {
                 say(QStringLiteral("resolve failed ") + r.errorName());
             } else {
-                const QVariantList v = r.arguments(); // iissssisqaayu
+                const QVariantList v = r.arguments();  // iissssisqaayu
                 say(QStringLiteral("resolved ") + v.value(2).toString() + QStringLiteral(" host=") +
                     v.value(5).toString() + QStringLiteral(" address=") + v.value(7).toString() +
                     QStringLiteral(" port=") + v.value(8).toString());
@@ -168,7 +168,7 @@ int browse(const QString& mode, const QString& type, int seconds)
         say(QStringLiteral("ServiceBrowserNew -> ") + b->path);
         subscribe(*b, b->path);
     } else if (mode == QLatin1String("browse-any")) {
-        subscribe(*b, QString()); // every path: nothing the daemon sends right after the reply is lost
+        subscribe(*b, QString());  // every path: nothing the daemon sends right after the reply is lost
         const QDBusMessage r = call(QStringLiteral("/"), kServer, QStringLiteral("ServiceBrowserNew"), args);
         b->path = describe(r);
         say(QStringLiteral("ServiceBrowserNew -> ") + b->path);
@@ -212,12 +212,12 @@ int publish(const QStringList& a)
     return QCoreApplication::exec();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    qDBusRegisterMetaType<QList<QByteArray>>(); // the TXT records, D-Bus type aay
+    qDBusRegisterMetaType<QList<QByteArray>>();  // the TXT records, D-Bus type aay
     const QStringList a = app.arguments();
     const QString mode = a.value(1);
     if (mode == QLatin1String("state"))

@@ -50,7 +50,7 @@ bool openPipe()
 }
 #endif
 
-} // namespace
+}  // namespace
 
 EndRequests::EndRequests(QGuiApplication& app, std::function<void()> end, QObject* parent)
     : QObject(parent), end_(std::move(end))
@@ -62,7 +62,7 @@ EndRequests::EndRequests(QGuiApplication& app, std::function<void()> end, QObjec
         struct sigaction action = {};
         action.sa_handler = onSignal;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART; // the program's own system calls go on undisturbed
+        action.sa_flags = SA_RESTART;  // the program's own system calls go on undisturbed
         for (int i = 0; i < kSignalCount; ++i) {
             if (::sigaction(kSignals[i], nullptr, &previous[i]) != 0 || previous[i].sa_handler == SIG_IGN)
                 continue;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <functional>
 #include <QObject>
+
+#include <functional>
 
 class QGuiApplication;
 class QSocketNotifier;

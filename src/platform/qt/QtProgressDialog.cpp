@@ -23,7 +23,7 @@ QString QtProgressDialog::amountText(qint64 received, qint64 total)
     return kb(received);
 }
 
-void QtProgressDialog::begin(const QString& title, const QString& label, std::function<void()> cancel)
+void QtProgressDialog::begin(const QString& title, const QString& label)
 {
     end();
     label_ = QStringLiteral("Lade %1 herunter ...").arg(label);
@@ -40,10 +40,7 @@ void QtProgressDialog::begin(const QString& title, const QString& label, std::fu
     bar->setRange(0, 0);
     dialog->setBar(bar);
     bar_ = bar;
-    QObject::connect(dialog, &QProgressDialog::canceled, dialog, [cancel = std::move(cancel)] {
-        if (cancel)
-            cancel();
-    });
+    connect(dialog, &QProgressDialog::canceled, this, &IProgressDialog::canceled);
     dialog_ = dialog;
     dialog->show();
 }
@@ -59,7 +56,7 @@ void QtProgressDialog::progress(qint64 received, qint64 total)
         bar_->setMaximum(kSteps);
         bar_->setValue(int(qMin<qint64>(kSteps, received * kSteps / total)));
     } else {
-        bar_->setMaximum(0);   // busy bar while the size is unknown
+        bar_->setMaximum(0);  // busy bar while the size is unknown
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Progress.h"
+#include "platform/IProgressDialog.h"
 
 #include <QPointer>
 #include <QProgressBar>
@@ -9,12 +9,13 @@
 
 // A modal progress window with a cancel button: input to the main window waits, painting does not.
 class QtProgressDialog : public IProgressDialog {
+    Q_OBJECT
 public:
-    explicit QtProgressDialog(QWidget* parent = nullptr) : parent_(parent) {}
     ~QtProgressDialog() override;
-    void setParent(QWidget* parent) { parent_ = parent; }
+    // the window the dialog stands in front of
+    void setWindow(QWidget* window) { parent_ = window; }
 
-    void begin(const QString& title, const QString& label, std::function<void()> cancel) override;
+    void begin(const QString& title, const QString& label) override;
     void progress(qint64 received, qint64 total) override;
     void end() override;
 

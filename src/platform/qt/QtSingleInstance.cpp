@@ -62,7 +62,7 @@ QString decode(const QByteArray& line)
 }  // namespace
 
 QtSingleInstance::QtSingleInstance(const QString& programPath, const QStringList& folders, QObject* parent)
-    : QObject(parent)
+    : ISingleInstance(parent)
 {
     const QFileInfo program(programPath);
     QString canonical = program.canonicalFilePath();
@@ -81,7 +81,7 @@ QtSingleInstance::QtSingleInstance(const QString& programPath, const QStringList
 QtSingleInstance::~QtSingleInstance()
 {
     if (server_)
-        server_->close();   // removes the socket file
+        server_->close();  // removes the socket file
     if (lock_)
         lock_->unlock();
 }
@@ -220,8 +220,7 @@ void QtSingleInstance::serve(QLocalSocket* socket)
         const QString keys1 = decode(lines.value(1));
         const QString keys2 = decode(lines.value(2));
         qCInfo(lcInstance) << "activation request received";
-        if (handler_)
-            handler_(keys1, keys2);
+        emit activationRequested(keys1, keys2);
         socket->write(kAnswer + '\n');
         socket->disconnectFromServer();
     });

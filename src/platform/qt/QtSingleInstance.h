@@ -1,9 +1,10 @@
 #pragma once
 
-#include "platform/SingleInstance.h"
+#include "platform/ISingleInstance.h"
 
 #include <QObject>
 #include <QStringList>
+
 #include <memory>
 
 class QLocalServer;
@@ -13,7 +14,7 @@ class QLockFile;
 // One instance per user and executable file: a lock file says that an instance runs, a local
 // socket lets later starts ask it to come forward. Both are named after the executable's full
 // path, so a copy in another folder is another program.
-class QtSingleInstance : public QObject, public ISingleInstance {
+class QtSingleInstance : public ISingleInstance {
     Q_OBJECT
 public:
     // programPath: the executable; folders: where the lock and the socket may live, the first
@@ -27,9 +28,8 @@ public:
 
     bool anotherInstanceRunning() override;
     bool activateRunning(const QString& keys1, const QString& keys2) override;
-    void setActivationHandler(ActivationHandler handler) override { handler_ = std::move(handler); }
 
-    QString lockPath() const;     // empty when no folder is usable
+    QString lockPath() const;  // empty when no folder is usable
     QString socketPath() const;
     bool holdsLock() const;
     bool isListening() const;
@@ -50,5 +50,4 @@ private:
     QString name_;
     std::unique_ptr<QLockFile> lock_;
     QLocalServer* server_ = nullptr;
-    ActivationHandler handler_;
 };

@@ -1,0 +1,361 @@
+// The event procedures: the modes and the clock here, the rest handed on to the subsystems.
+#include "app/MainWindow.h"
+#include "platform/IClock.h"
+#include "platform/IDialogs.h"
+#include "platform/IEventPump.h"
+#include "platform/IWindowHost.h"
+#include "platform/PathHelpers.h"
+#include "platform/TextFile.h"
+#include "player/RunFile.h"
+#include "playlist/PlaylistReader.h"
+#include "update/UpdateAddresses.h"
+
+namespace {
+
+constexpr BgrColor kWhite = 0xFFFFFF;
+constexpr BgrColor kLightGrey = 0xE0E0E0;
+
+}  // namespace
+
+// ---- modes, clock, the VLC path row ----
+
+void MainWindow::LokalStarteBtn_Click()
+{
+    ConnectStatus.setText(QString());
+    ConnectStatusServer.setText(QString());
+    Command2.show();
+    Label8.setLeft(3255);
+    Picture1.setLeft(2640);
+    JetztAbspielenFrame.setRect(SendenFrame.rect());
+    SendenFrame.hide();
+    EmpfangenFrame.hide();
+    JetztAbspielenFrame.show();
+    SendenTabButton.setEnabled(true);
+    EmpfangenTabButton.setEnabled(true);
+    LokalStarteBtn.setEnabled(false);
+    FilmList.setEnabled(true);
+    ProtokollCombo.hide();
+    Label1.hide();
+    FilmRemoteList.hide();
+    ServerSendTimer.setEnabled(false);
+    UpdateFileCount();
+}
+
+void MainWindow::SendenTabButton_Click()
+{
+    EmpfangenFrame.hide();
+    SendenFrame.show();
+    SendenTabButton.setEnabled(false);
+    JetztAbspielenFrame.hide();
+    EmpfangenTabButton.setEnabled(true);
+    LokalStarteBtn.setEnabled(true);
+    FilmList.setEnabled(true);
+    sending_.connectToReceiver();
+    sending_.announceList();
+    FilmRemoteList.hide();
+    ServerSendTimer.setEnabled(true);
+    sending_.StartServerListen();
+    UpdateFileCount();
+}
+
+void MainWindow::EmpfangenTabButton_Click()
+{
+    ConnectStatus.setText(QString());
+    ConnectStatusServer.setText(QString());
+    EmpfangenFrame.setRect(SendenFrame.rect());
+    EmpfangenFrame.show();
+    SendenFrame.hide();
+    JetztAbspielenFrame.hide();
+    LokalStarteBtn.setEnabled(true);
+    SendenTabButton.setEnabled(true);
+    EmpfangenTabButton.setEnabled(false);
+    FilmList.setEnabled(false);
+    receiving_.listen();
+    receiving_.showWaiting();
+    FilmRemoteList.show();
+    ServerSendTimer.setEnabled(true);
+    receiving_.ConnectClientSend();
+    UpdateFileCount();
+    List_Count.setText(QString());
+}
+
+void MainWindow::Label2_Click()
+{
+    if (!VlcPath.visible()) {
+        VlcPath.show();
+        Label4.show();
+        VLC_Browse.show();
+        Label2.setText(QStringLiteral("< Vlc"));
+        VlcPath.setFocus();
+        VlcPath.setSelection(0, int(VlcPath.text().size()));
+    } else {
+        Label4.hide();
+        VlcPath.hide();
+        VLC_Browse.hide();
+        Label2.setText(QStringLiteral("Vlc >"));
+    }
+}
+
+void MainWindow::Timer1_Timer()
+{
+    Label9.setText(clock_.now().toString(QStringLiteral("HH:mm:ss")));
+}
+
+void MainWindow::ServerSendTimer_Timer()
+{
+    if (SendenFrame.visible())
+        sending_.tick();
+    if (EmpfangenFrame.visible())
+        receiving_.tick();
+}
+
+void MainWindow::Form_Resize()
+{
+    layout_.Form_Resize();
+}
+
+// ---- the list ----
+
+void MainWindow::UpdateFileCount()
+{
+    playlist_.showCount();
+    if (SendenFrame.visible()) {
+        sending_.connectToReceiver();
+        sending_.announceList();
+    }
+}
+
+void MainWindow::Command1_Click()
+{
+    playlist_.clear();
+    UpdateFileCount();
+}
+
+void MainWindow::UpBtn_Click()
+{
+    playlist_.moveSelectedDown();
+}
+
+void MainWindow::DownBtn_Click()
+{
+    playlist_.moveSelectedUp();
+}
+
+void MainWindow::FilmList_Click()
+{
+    playlist_.showSelectedAsToolTip();
+}
+
+void MainWindow::FilmList_DblClick()
+{
+    playlist_.removeSelected();
+    UpdateFileCount();
+}
+
+void MainWindow::List_Count_Click()
+{
+    if (runfile::OpenInTextEditor(processes_, settings_.TempPlaylistPath()) == 0)
+        dialogs_.message(QStringLiteral("Kein Texteditor gefunden, um die Playlist zu öffnen:") + u'\r' +
+                             settings_.TempPlaylistPath(),
+                         QStringLiteral("Texteditor"), MessageIcon::Information, MessageButtons::Ok);
+}
+
+void MainWindow::SaveBtn_Click()
+{
+    playlist_.SaveBtn_Click();
+}
+
+void MainWindow::FilmList_OLEDragDrop(const QStringList& dropped)
+{
+    for (const QString& path : dropped) {
+        QString name = paths::StripQuotes(path);
+        // a folder that happens to be called "x.m3u" is added like any other path
+        if (playlist::isPlaylistName(name) && !textfile::folderExists(name))
+            LoadPlaylistFile(name, false);
+        else
+            playlist_.addPaths({path});
+    }
+    UpdateFileCount();
+}
+
+void MainWindow::Form_OLEDragDrop(const QStringList& dropped)
+{
+    playlist_.addPaths(dropped);
+    UpdateFileCount();
+}
+
+void MainWindow::Frame1_OLEDragDrop(const QStringList& dropped)
+{
+    Form_OLEDragDrop(dropped);
+}
+
+void MainWindow::Frame2_OLEDragDrop(const QStringList& dropped)
+{
+    Form_OLEDragDrop(dropped);
+}
+
+// ---- VLC: its path, playing here, receiving, sending ----
+
+void MainWindow::VlcPath_GotFocus()
+{
+    vlc_.VlcPath_GotFocus();
+}
+
+void MainWindow::VlcPath_LostFocus()
+{
+    vlc_.VlcPath_LostFocus();
+}
+
+void MainWindow::VLC_Browse_Click()
+{
+    vlc_.VLC_Browse_Click();
+}
+
+// Lets the window settle, minimises it when the user asked for that, and lets it settle again.
+void MainWindow::minimizeBeforeStart()
+{
+    events_.processPendingEvents();
+    if (CheckMinimize.value() == 1)
+        window_.minimize();
+    events_.processPendingEvents();
+}
+
+void MainWindow::Command2_Click()
+{
+    vlc_.EnsureVlcLocation();
+    playlist_.WritePlainPlaylist(settings_.TempPlaylistPath());
+    minimizeBeforeStart();
+    vlc_.startLocal(settings_.TempPlaylistPath());
+}
+
+void MainWindow::StartClientBtn_Click()
+{
+    vlc_.EnsureVlcLocation();
+    minimizeBeforeStart();
+    vlc_.startReceiving(SelectedProtocol());
+}
+
+QString MainWindow::SelectedProtocol() const
+{
+    return ProtokollCombo.text().toLower().trimmed();
+}
+
+// The two options form one group: choosing one clears the other. Only the pick-up option names a
+// sender; the receiving command line itself never carries one.
+void MainWindow::UniCastCheck_Click()
+{
+    if (UniCastCheck.value() == 1)
+        MulitCastCheck.setValue(0);
+    TargetTextClient.setEnabled(MulitCastCheck.value() == 1);
+    if (MulitCastCheck.value() == 1)
+        RunVLCBtn.setText(QStringLiteral("Starte Server >>"));
+}
+
+void MainWindow::MulitCastCheck_Click()
+{
+    if (MulitCastCheck.value() == 1)
+        UniCastCheck.setValue(0);
+    TargetTextClient.setEnabled(MulitCastCheck.value() == 1);
+    if (MulitCastCheck.value() == 1)
+        RunVLCBtn.setText(QStringLiteral("Starte Server >>"));
+}
+
+// Writes the streaming play list, announces it and starts VLC on it; a track request runs it
+// again from the event loop.
+void MainWindow::RunVLCBtn_Click()
+{
+    if (ended_)
+        return;
+    // every start, asked for over the link or not, serves the requests that wait and spaces the next
+    const RequestCoalescer::Run run(sending_.restarts());
+    vlc_.EnsureVlcLocation();
+    // nothing to start, or the program was ended while the dialog was open: the window stays,
+    // the kept list is not overwritten and nothing is announced
+    if (!vlc_.hasVlcPath() || ended_)
+        return;
+    const Settings::StreamOptions stream = settings_.streamOptions();
+    const QStringList options = vlc::streamItemOptions(stream.sout, stream.ttl, TargetText.text(), SelectedProtocol());
+    playlist_.WriteStreamingPlaylist(settings_.TempPlaylistPath(), options);
+    events_.processPendingEvents();
+    if (CheckMinimize.value() == 1) {
+        window_.minimize();
+        tray_.AddTrayIcon(Form.text());
+    }
+    events_.processPendingEvents();
+    sending_.announceList();
+    vlc_.startSending(settings_.TempPlaylistPath(), options);
+}
+
+void MainWindow::TargetText_GotFocus()
+{
+    TargetText.setBackColor(kWhite);
+    TargetText.setSelection(0, int(TargetText.text().size()));
+}
+
+void MainWindow::TargetText_LostFocus()
+{
+    TargetText.setBackColor(kLightGrey);
+    sending_.closeListChannel();
+}
+
+void MainWindow::SendenUniCastCheck_Click()
+{
+    if (SendenUniCastCheck.value() == 0) {
+        TargetText.setEnabled(false);
+    } else {
+        TargetText.setEnabled(true);
+        RunVLCBtn.setText(QStringLiteral("Starte Server >>"));
+    }
+}
+
+void MainWindow::MultiCastCheck_Click()
+{
+    SendenUniCastCheck_Click();
+}
+
+// ---- the link ----
+
+void MainWindow::SErverBtnTest_Click()
+{
+    sending_.connectToReceiver();
+}
+
+void MainWindow::ButtonServerSenden_Click()
+{
+    sending_.announceList();
+}
+
+void MainWindow::ClientBtnTest_Click()
+{
+    receiving_.listen();
+}
+
+void MainWindow::FilmRemoteList_DblClick()
+{
+    receiving_.requestSelected();
+}
+
+// ---- update and web links ----
+
+void MainWindow::UpdateCaption_Click()
+{
+    // the updater replaces the program: end as the exit button does, so the settings and the
+    // kept list survive the update
+    if (update_.UpdateCaption_Click())
+        ExitBtn_Click();
+}
+
+void MainWindow::Label3_Click()
+{
+    Label3.hide();
+    runfile::OpenInBrowser(processes_, updateaddresses::homepageAddress(), WindowStyle::NormalFocus);
+    events_.processPendingEvents();
+    Label3.show();
+}
+
+void MainWindow::Label4_Click()
+{
+    Label4.hide();
+    runfile::OpenInBrowser(processes_, updateaddresses::kVlcAddress, WindowStyle::NormalFocus);
+    events_.processPendingEvents();
+}

@@ -1,0 +1,33 @@
+#include "desktop/PrevInstance.h"
+
+#include "platform/IEventPump.h"
+#include "platform/ISingleInstance.h"
+#include "platform/IWindowHost.h"
+
+namespace desktop {
+
+bool ActivatePrevInstance(ISingleInstance& instance, const QString& keys1, const QString& keys2)
+{
+    if (!instance.anotherInstanceRunning())
+        return true;
+    // keys2 only ever follows keys1
+    if (keys1.isEmpty())
+        instance.activateRunning(QString(), QString());
+    else
+        instance.activateRunning(keys1, keys2);
+    // reached or not, a second instance ends here
+    return false;
+}
+
+void ComeForward(IWindowHost& window, IEventPump& events, const QString& keys1, const QString& keys2)
+{
+    window.restoreAndActivate();
+    if (keys1.isEmpty())
+        return;
+    window.sendKeys(keys1);
+    events.processPendingEvents();
+    window.sendKeys(keys2);
+    events.processPendingEvents();
+}
+
+}  // namespace desktop

@@ -1,0 +1,53 @@
+#include "gui/ControlWidgets.h"
+
+#include "gui/Artwork.h"
+
+#include <QPainter>
+
+ControlListModel::ControlListModel(Control* c, QObject* parent) : QAbstractListModel(parent), c_(c)
+{
+    connect(c, &Control::itemsInserted, this, [this](int first, int last) {
+        // the control already holds the rows; tell the view in one step
+        beginInsertRows({}, first, last);
+        endInsertRows();
+    });
+    connect(c, &Control::itemsRemoved, this, [this](int first, int last) {
+        beginRemoveRows({}, first, last);
+        endRemoveRows();
+    });
+    connect(c, &Control::itemChanged, this, [this](int i) { emit dataChanged(index(i), index(i)); });
+    connect(c, &Control::itemsReset, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
+}
+
+QVariant ControlListModel::data(const QModelIndex& index, int role) const
+{
+    if (role == Qt::DisplayRole && index.isValid())
+        return c_->item(index.row());
+    return {};
+}
+
+void PictureButton::paintEvent(QPaintEvent*)
+{
+    QString key = c_->picture();
+    if (!isEnabled() && !c_->disabledPicture().isEmpty())
+        key = c_->disabledPicture();
+    else if (isDown() && !c_->pressedPicture().isEmpty())
+        key = c_->pressedPicture();
+    QPainter p(this);
+    p.drawPixmap(0, 0, artwork::picture(key, size(), devicePixelRatioF()));
+    if (isDown() && c_->pressedPicture().isEmpty())
+        p.fillRect(rect(), QColor(0, 0, 0, 40));
+    if (hasFocus()) {
+        p.setPen(QPen(QColor(255, 255, 255, 160), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(3, 3, -4, -4));
+    }
+}
+
+void PictureLabel::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.drawPixmap(0, 0, artwork::picture(c_->picture(), size(), devicePixelRatioF()));
+}

@@ -1,0 +1,464 @@
+#include "gui/WindowBinding.h"
+
+#include "app/MainWindow.h"
+#include "gui/Artwork.h"
+#include "gui/ControlWidgets.h"
+#include "gui/TimerDriver.h"
+
+#include <QAbstractButton>
+#include <QAbstractListModel>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+
+namespace {
+
+QColor toQColor(BgrColor c)
+{
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+QStringList localFiles(const QMimeData* mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths << QDir::toNativeSeparators(url.toLocalFile());
+    return paths;
+}
+
+int vbButton(Qt::MouseButton b)
+{
+    switch (b) {
+    case Qt::LeftButton: return 1;
+    case Qt::RightButton: return 2;
+    case Qt::MiddleButton: return 4;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+// The main window's own widget: its close box runs the shut-down.
+class FormWidget : public QWidget {
+public:
+    explicit FormWidget(MainWindow& model) : model_(model) {}
+
+protected:
+    void closeEvent(QCloseEvent* e) override
+    {
+        if (!model_.hasEnded())
+            model_.Form_QueryUnload();
+        e->accept();
+    }
+
+private:
+    MainWindow& model_;
+};
+
+WindowBinding::WindowBinding(MainWindow& model, QObject* parent) : QObject(parent), model_(model)
+{
+    for (Control* c : model_.controls()) {
+        if (c->kind() == ControlKind::Timer)
+            continue;
+        QWidget* parentWidget = c->container() ? widgetFor(c->container()) : nullptr;
+        QWidget* w = create(c, parentWidget);
+        w->setObjectName(c->name());
+        widgets_[c] = w;
+        controls_[w] = c;
+        w->installEventFilter(this);
+        w->setAcceptDrops(true);  // every control takes drags, so none falls through to a panel behind it
+        if (c->handles(ControlEvent::MouseMove))
+            w->setMouseTracking(true);
+        syncAll(c);
+        connect(c, &Control::changed, this, [this](Control* ctl, Control::Property p) { sync(ctl, int(p)); });
+        connect(c, &Control::focusRequested, this, [this, c] {
+            if (QWidget* w = widgetFor(c))
+                w->setFocus(Qt::OtherFocusReason);
+        });
+    }
+    // the tab and exit pictures overlap their neighbours at the edges; they stay whole on top
+    for (Control* c : model_.controls())
+        if (c->kind() == ControlKind::PictureButton)
+            widgetFor(c)->raise();
+    timers_ = new TimerDriver(model_.controls(), this);
+    window_ = widgetFor(&model_.Form);
+    if (auto* frame = qobject_cast<QWidget*>(window_.data()))
+        frame->setWindowIcon(QIcon(artwork::picture(QStringLiteral("app"), QSize(64, 64))));
+}
+
+WindowBinding::~WindowBinding()
+{
+    delete window_.data();
+}
+
+void WindowBinding::start()
+{
+    timers_->start();
+}
+
+QWidget* WindowBinding::widgetFor(const QString& name) const
+{
+    return widgetFor(model_.control(name));
+}
+
+QWidget* WindowBinding::widgetFor(const Control* control) const
+{
+    const auto it = widgets_.find(control);
+    return it == widgets_.end() ? nullptr : it->second.data();
+}
+
+Control* WindowBinding::controlOf(QObject* o) const
+{
+    const auto it = controls_.find(o);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+QWidget* WindowBinding::create(Control* c, QWidget* parent)
+{
+    switch (c->kind()) {
+    case ControlKind::Form: {
+        auto* w = new FormWidget(model_);
+        w->setAttribute(Qt::WA_QuitOnClose);
+        return w;
+    }
+    case ControlKind::Frame: {
+        auto* w = new QFrame(parent);
+        w->setFrameShape(QFrame::NoFrame);
+        w->setAutoFillBackground(true);
+        return w;
+    }
+    case ControlKind::Label: {
+        auto* w = new QLabel(parent);
+        w->setTextFormat(Qt::PlainText);
+        w->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (c->font().underline)
+            w->setCursor(Qt::PointingHandCursor);
+        return w;
+    }
+    case ControlKind::Button: {
+        auto* w = new QPushButton(parent);
+        connect(w, &QPushButton::clicked, c, [c] { c->fire(ControlEvent::Click); });
+        return w;
+    }
+    case ControlKind::PictureButton:
+    case ControlKind::PinToggle: {
+        auto* w = new PictureButton(c, parent);
+        // the pin is a picture to click, not a stop for the keyboard
+        w->setFocusPolicy(c->kind() == ControlKind::PinToggle ? Qt::NoFocus : Qt::TabFocus);
+        connect(w, &QAbstractButton::clicked, c, [c] { c->fire(ControlEvent::Click); });
+        return w;
+    }
+    case ControlKind::Picture: return new PictureLabel(c, parent);
+    case ControlKind::TextBox:
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+    case ControlKind::ComboBox: return createInput(c, parent);
+    case ControlKind::ListBox: return createList(c, parent);
+    case ControlKind::Timer: break;
+    }
+    return new QWidget(parent);
+}
+
+// The controls that take the user's text, choice or check: the model follows at once.
+QWidget* WindowBinding::createInput(Control* c, QWidget* parent)
+{
+    switch (c->kind()) {
+    case ControlKind::TextBox: {
+        auto* w = new QLineEdit(parent);
+        connect(w, &QLineEdit::textEdited, c, [this, c](const QString& t) {
+            syncing_ = true;
+            c->setText(t);
+            syncing_ = false;
+            c->fire(ControlEvent::Change);
+        });
+        return w;
+    }
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton: {
+        QAbstractButton* w = c->kind() == ControlKind::CheckBox ? static_cast<QAbstractButton*>(new QCheckBox(parent))
+                                                                : new QRadioButton(parent);
+        w->setAutoExclusive(false);
+        connect(w, &QAbstractButton::clicked, c, [this, c, w](bool) {
+            syncing_ = true;
+            c->setValue(c->kind() == ControlKind::OptionButton ? 1 : (w->isChecked() ? 1 : 0));
+            syncing_ = false;
+            sync(c, int(Control::Property::Value));
+            c->fire(ControlEvent::Click);
+        });
+        return w;
+    }
+    case ControlKind::ComboBox: {
+        auto* w = new QComboBox(parent);
+        w->setEditable(true);
+        w->setModel(new ControlListModel(c, w));
+        connect(w, &QComboBox::currentTextChanged, c, [this, c](const QString& t) {
+            if (syncing_)
+                return;
+            syncing_ = true;
+            c->setText(t);
+            syncing_ = false;
+        });
+        return w;
+    }
+    default: return nullptr;
+    }
+}
+
+QWidget* WindowBinding::createList(Control* c, QWidget* parent)
+{
+    auto* w = new QListView(parent);
+    w->setUniformItemSizes(true);
+    w->setSelectionMode(QAbstractItemView::SingleSelection);
+    w->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    w->setDragDropMode(QAbstractItemView::DropOnly);
+    w->setLayoutMode(QListView::Batched);
+    w->setModel(new ControlListModel(c, w));
+    connect(w->selectionModel(), &QItemSelectionModel::currentRowChanged, c, [this, c](const QModelIndex& current) {
+        if (syncing_)
+            return;
+        syncing_ = true;
+        c->setListIndex(current.isValid() ? current.row() : -1);
+        syncing_ = false;
+        c->fire(ControlEvent::Click);
+    });
+    connect(w, &QListView::doubleClicked, c, [c](const QModelIndex&) { c->fire(ControlEvent::DblClick); });
+    w->viewport()->installEventFilter(this);
+    controls_[w->viewport()] = c;
+    return w;
+}
+
+void WindowBinding::syncAll(Control* c)
+{
+    for (int p = 0; p <= int(Control::Property::ListIndex); ++p)
+        sync(c, p);
+}
+
+void WindowBinding::sync(Control* c, int property)
+{
+    QWidget* w = widgetFor(c);
+    if (!w || syncing_)
+        return;
+    const bool isForm = c->kind() == ControlKind::Form;
+    switch (Control::Property(property)) {
+    case Control::Property::Visible:
+        if (!isForm)
+            w->setVisible(c->visible());
+        break;
+    case Control::Property::Enabled:
+        w->setEnabled(c->enabled());
+        if (auto* b = qobject_cast<QAbstractButton*>(w))
+            b->update();
+        break;
+    case Control::Property::Text: syncText(c, w); break;
+    case Control::Property::Value:
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            if (b->isCheckable() || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))
+                b->setChecked(c->value() != 0);
+            b->update();
+        }
+        break;
+    case Control::Property::ToolTip: w->setToolTip(c->toolTip()); break;
+    case Control::Property::Geometry: syncGeometry(c, w); break;
+    case Control::Property::Colors: syncColors(c, w); break;
+    case Control::Property::Font: syncFont(c, w); break;
+    case Control::Property::Picture: w->update(); break;
+    case Control::Property::Selection:
+        if (auto* e = qobject_cast<QLineEdit*>(w))
+            e->setSelection(c->selStart(), c->selLength());
+        break;
+    case Control::Property::ListIndex:
+        if (auto* v = qobject_cast<QListView*>(w)) {
+            syncing_ = true;
+            const int i = c->listIndex();
+            if (i < 0)
+                v->selectionModel()->clear();
+            else
+                v->selectionModel()->setCurrentIndex(v->model()->index(i, 0), QItemSelectionModel::ClearAndSelect);
+            syncing_ = false;
+        }
+        break;
+    }
+}
+
+void WindowBinding::syncText(Control* c, QWidget* w)
+{
+    if (c->kind() == ControlKind::Form) {
+        w->setWindowTitle(c->text());
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+        QString t = c->text();
+        t.replace(u'\r', u'\n');
+        l->setText(t);
+        syncGeometry(c, w);
+    } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        if (e->text() != c->text())
+            e->setText(c->text());
+    } else if (auto* cb = qobject_cast<QComboBox*>(w)) {
+        syncing_ = true;
+        cb->setEditText(c->text());
+        syncing_ = false;
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        b->setText(c->text());
+    }
+}
+
+void WindowBinding::syncGeometry(Control* c, QWidget* w)
+{
+    const TwipRect& r = c->rect();
+    if (c->kind() == ControlKind::Form) {
+        const QSize want(toPixels(r.width), toPixels(r.height));
+        if (w->size() != want)
+            w->resize(want);
+        return;
+    }
+    QRect g(toPixels(r.left), toPixels(r.top), qMax(0, toPixels(r.width)), qMax(0, toPixels(r.height)));
+    // a label keeps its place but grows to show a text longer than its design, as far as its
+    // panel reaches (a sender's address below "Sender:", say)
+    if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty() && l->parentWidget()) {
+        const QSize need = l->sizeHint();
+        const QSize room = l->parentWidget()->size() - QSize(g.left(), g.top());
+        g.setWidth(qMax(g.width(), qMin(need.width(), room.width())));
+        g.setHeight(qMax(g.height(), qMin(need.height(), room.height())));
+    }
+    w->setGeometry(g);
+}
+
+void WindowBinding::syncColors(Control* c, QWidget* w)
+{
+    QPalette pal = w->palette();
+    if (c->backColor() >= 0) {
+        const QColor bg = toQColor(c->backColor());
+        pal.setColor(QPalette::Window, bg);
+        pal.setColor(QPalette::Base, bg);
+        pal.setColor(QPalette::Button, bg);
+        w->setAutoFillBackground(c->kind() != ControlKind::Label && c->kind() != ControlKind::CheckBox);
+    }
+    if (c->foreColor() >= 0) {
+        const QColor fg = toQColor(c->foreColor());
+        pal.setColor(QPalette::WindowText, fg);
+        pal.setColor(QPalette::Text, fg);
+        pal.setColor(QPalette::ButtonText, fg);
+    } else if (c->foreColor() == kSystemWindowText) {
+        const QPalette sys = w->style()->standardPalette();
+        pal.setColor(QPalette::WindowText, sys.color(QPalette::WindowText));
+        pal.setColor(QPalette::Text, sys.color(QPalette::Text));
+    }
+    w->setPalette(pal);
+}
+
+void WindowBinding::syncFont(Control* c, QWidget* w)
+{
+    QFont f = w->font();
+    f.setPointSizeF(c->font().pointSize);
+    f.setBold(c->font().bold);
+    f.setUnderline(c->font().underline);
+    w->setFont(f);
+    if (auto* l = qobject_cast<QLabel*>(w))
+        l->setAlignment((c->align() == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setAlignment(c->align() == TextAlign::Center ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
+{
+    Control* c = controlOf(watched);
+    if (!c)
+        return QObject::eventFilter(watched, event);
+    const bool own = watched == widgetFor(c);  // not a list's viewport
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: drop(c, static_cast<QDropEvent*>(event)); return true;
+    case QEvent::MouseButtonPress:
+        if (press(c, static_cast<QWidget*>(watched), static_cast<QMouseEvent*>(event)))
+            return true;
+        break;
+    case QEvent::MouseMove:
+    case QEvent::Enter:
+        if (own && c->handles(ControlEvent::MouseMove))
+            c->fire(ControlEvent::MouseMove);
+        break;
+    case QEvent::MouseButtonDblClick:
+        if (qobject_cast<QLabel*>(watched))
+            c->fire(ControlEvent::DblClick);
+        break;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        if (own)
+            c->fire(event->type() == QEvent::FocusIn ? ControlEvent::GotFocus : ControlEvent::LostFocus);
+        break;
+    case QEvent::Resize:
+        if (c->kind() == ControlKind::Form && !syncing_) {
+            const QSize s = static_cast<QWidget*>(watched)->size();
+            syncing_ = true;
+            c->setRect({c->rect().left, c->rect().top, toTwips(s.width()), toTwips(s.height())});
+            syncing_ = false;
+            c->fire(ControlEvent::Resize);
+        }
+        break;
+    default: break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// Every control takes the drag, so none falls through to a panel behind it; only those with a
+// drop handler, enabled, take local files.
+void WindowBinding::drop(Control* c, QDropEvent* e)
+{
+    const QStringList paths = localFiles(e->mimeData());
+    const bool target = c->handles(ControlEvent::Drop) && c->enabled() && !paths.isEmpty();
+    e->setDropAction(target ? Qt::CopyAction : Qt::IgnoreAction);
+    e->accept();
+    if (target && e->type() == QEvent::Drop) {
+        EventArgs args;
+        args.paths = paths;
+        c->fire(ControlEvent::Drop, args);
+    }
+}
+
+// true when the press is taken
+bool WindowBinding::press(Control* c, QWidget* watched, QMouseEvent* e)
+{
+    EventArgs args;
+    args.button = vbButton(e->button());
+    if (!c->enabled()) {
+        // a disabled control passes the press to what it lies on
+        for (Control* under = c->container(); under; under = under->container()) {
+            if (under->enabled() && under->handles(ControlEvent::MouseDown)) {
+                under->fire(ControlEvent::MouseDown, args);
+                break;
+            }
+        }
+        return true;
+    }
+    // a press a child passed up is the child's
+    if (QWidget* hit = watched->childAt(e->position().toPoint())) {
+        while (hit->parentWidget() && hit->parentWidget() != watched)
+            hit = hit->parentWidget();
+        const Control* under = controlOf(hit);
+        if (under && under != c && under->enabled())
+            return false;
+    }
+    if (c->handles(ControlEvent::MouseDown))
+        c->fire(ControlEvent::MouseDown, args);
+    const ControlKind k = c->kind();
+    if ((qobject_cast<QLabel*>(watched) || k == ControlKind::Picture || k == ControlKind::Frame ||
+         k == ControlKind::Form) &&
+        e->button() == Qt::LeftButton)
+        c->fire(ControlEvent::Click);
+    return false;
+}

@@ -1,0 +1,177 @@
+#include "link/ReceivingEnd.h"
+
+#include "link/LinkMessages.h"
+#include "platform/Codec.h"
+#include "platform/Control.h"
+#include "platform/ILinkSocketFactory.h"
+
+namespace {
+
+// A list of 32767 long paths fits; what is held for a message and read from it stays bounded.
+constexpr qsizetype kMaxListBytes = 16 * 1024 * 1024;
+const QString kWaiting = QStringLiteral("Warte auf Playlist ...");
+
+QString senderText(const QString& who)
+{
+    return QStringLiteral("Sender:") + u'\r' + who;
+}
+
+}  // namespace
+
+ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent)
+    : QObject(parent), c_(controls), ports_(ports), clientListen_(sockets.create()), clientSend_(sockets.create()),
+      listReader_(kMaxListBytes)
+{
+    connect(clientListen_.get(), &ILinkSocket::connectionRequest, this,
+            &ReceivingEnd::Winsock_ClientListen_ConnectionRequest);
+    connect(clientListen_.get(), &ILinkSocket::dataArrival, this, &ReceivingEnd::Winsock_ClientListen_DataArrival);
+    connect(clientListen_.get(), &ILinkSocket::closed, this, &ReceivingEnd::Winsock_ClientListen_Close);
+    connect(clientSend_.get(), &ILinkSocket::connected, this, &ReceivingEnd::Winsock_ClientSend_Connect);
+    connect(clientSend_.get(), &ILinkSocket::closed, this, &ReceivingEnd::Winsock_ClientSend_Close);
+    connect(clientSend_.get(), &ILinkSocket::sendComplete, this, &ReceivingEnd::Winsock_ClientSend_SendComplete);
+    connect(&listReader_, &MessageReader::message, this, &ReceivingEnd::handleListMessage);
+    connect(&listReader_, &MessageReader::overflow, this, &ReceivingEnd::dropListChannel);
+}
+
+ReceivingEnd::~ReceivingEnd() = default;
+
+void ReceivingEnd::listen()
+{
+    const LinkState st = clientListen_->state();
+    if (st == LinkState::Connected || st == LinkState::Listening)
+        return;
+    if (st != LinkState::Closed)
+        clientListen_->close();
+    clientListen_->setLocalPort(ports_.list);
+    clientListen_->listen();
+    if (clientListen_->state() == LinkState::Listening)
+        c_.ConnectStatus.setText(QStringLiteral("Warte auf Server.."));
+}
+
+void ReceivingEnd::ConnectClientSend()
+{
+    const LinkState st = clientSend_->state();
+    const bool busy = st == LinkState::Connected || st == LinkState::Connecting;
+    if (st != LinkState::Closed && !busy)
+        clientSend_->close();
+    const QString sender = clientListen_->remoteHostIP();
+    if (!sender.isEmpty() && !busy)
+        clientSend_->connectTo(sender, ports_.request);
+    if (clientSend_->state() == LinkState::Connecting)
+        c_.ConnectStatusServer.setText(QStringLiteral("Client connected to Server "));
+}
+
+void ReceivingEnd::showWaiting()
+{
+    c_.FilmRemoteList.clear();
+    c_.SenderLabel.setText(senderText(QStringLiteral("nicht gefunden")));
+    c_.FilmRemoteList.addItem(kWaiting);
+    remoteListWaiting_ = true;
+}
+
+void ReceivingEnd::tick()
+{
+    const LinkState st = clientSend_->state();
+    if (st != LinkState::Connected && st != LinkState::Closing)
+        ConnectClientSend();
+}
+
+void ReceivingEnd::close()
+{
+    clientSend_->close();
+    clientListen_->close();
+}
+
+void ReceivingEnd::Winsock_ClientListen_ConnectionRequest(qint64 requestId)
+{
+    if (clientListen_->state() != LinkState::Closed)
+        clientListen_->close();
+    listReader_.reset();
+    clientListen_->accept(requestId);
+    if (clientListen_->state() == LinkState::Connected)
+        c_.ConnectStatus.setText(QStringLiteral("Client verbunden"));
+    c_.SenderLabel.setText(senderText(clientListen_->remoteHostIP()));
+}
+
+void ReceivingEnd::Winsock_ClientListen_DataArrival(qint64)
+{
+    listReader_.feed(clientListen_->getData());
+}
+
+void ReceivingEnd::handleListMessage(const QByteArray& message)
+{
+    // only the head is read as text here: a list is split straight from its bytes
+    const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(
+        QByteArrayView(message).first(std::min<qsizetype>(message.size(), 4 + linkmsg::kTrackList.size()))));
+    if (m.typeCode == linkmsg::kNotice) {
+        c_.ConnectStatus.setText(QStringLiteral("Verbunden"));
+    } else if (m.typeCode == linkmsg::kBroken) {
+        c_.ConnectStatus.setText(QStringLiteral("Verbindung Abgebrochen"));
+    } else if (m.typeCode == linkmsg::kCommand) {
+        c_.ConnectStatus.setText(QStringLiteral("Verbunden.."));
+        if (m.body.startsWith(linkmsg::kTrackList)) {
+            FillRemoteList(message);
+            c_.SenderLabel.setText(senderText(clientListen_->remoteHostIP()));
+            emit listReceived();
+        }
+    }
+}
+
+void ReceivingEnd::FillRemoteList(QByteArrayView message)
+{
+    // the old entries go first, so a large list is never held twice
+    c_.FilmRemoteList.clear();
+    c_.FilmRemoteList.setItems(linkmsg::TrackListEntries(message));
+    remoteListWaiting_ = false;
+}
+
+void ReceivingEnd::Winsock_ClientListen_Close()
+{
+    // a list that came just before the close is still a message
+    listReader_.finish(clientListen_->getData());
+    showWaiting();
+    clientListen_->close();
+    if (c_.EmpfangenFrame.visible())
+        listen();
+}
+
+// A list with more entries than fit, or more data than a list may hold: the first entries stay
+// shown, the rest goes with the connection, and the sender may connect again.
+void ReceivingEnd::dropListChannel()
+{
+    clientListen_->close();
+    listReader_.reset();
+    if (c_.EmpfangenFrame.visible())
+        listen();
+}
+
+void ReceivingEnd::Winsock_ClientSend_Connect()
+{
+    c_.ConnectStatusServer.setText(QStringLiteral("Verbunden.."));
+}
+
+void ReceivingEnd::Winsock_ClientSend_SendComplete()
+{
+    c_.ConnectStatusServer.setText(QString());
+}
+
+void ReceivingEnd::Winsock_ClientSend_Close()
+{
+    if (c_.EmpfangenFrame.visible())
+        ConnectClientSend();
+    else
+        clientSend_->close();
+}
+
+void ReceivingEnd::requestSelected()
+{
+    const int i = c_.FilmRemoteList.listIndex();
+    if (i < 0 || i >= c_.FilmRemoteList.count() || remoteListWaiting_)
+        return;  // nothing chosen, or no list yet: nothing to ask for
+    const QString request = linkmsg::BuildTrackRequest(c_.FilmRemoteList.item(i));
+    const LinkState st = clientSend_->state();
+    if (st != LinkState::Connected && st != LinkState::Connecting)
+        listen();
+    clientSend_->sendData(codec::encodeForLink(request));
+    c_.FilmRemoteList.clear();
+}

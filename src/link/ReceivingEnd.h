@@ -1,0 +1,68 @@
+#pragma once
+
+#include "link/LinkPorts.h"
+#include "link/MessageReader.h"
+#include "platform/ILinkSocket.h"
+
+#include <QObject>
+
+#include <memory>
+
+class Control;
+class ILinkSocketFactory;
+
+// The receiving instance's end of the link: it listens for the sender's list channel (port
+// 22355), shows the sender and its track list, opens the request channel back to the sender
+// (port 22356), and asks there for the track the user double-clicks.
+class ReceivingEnd : public QObject {
+    Q_OBJECT
+public:
+    struct Controls {
+        Control& FilmRemoteList;
+        Control& SenderLabel;
+        Control& EmpfangenFrame;       // shown while in receive mode
+        Control& ConnectStatus;        // the list channel's state
+        Control& ConnectStatusServer;  // the request channel's state
+    };
+    ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent = nullptr);
+    ~ReceivingEnd() override;
+
+    // Listens for the sender's list channel.
+    void listen();
+    // Opens the request channel to the sender whose list channel is connected.
+    void ConnectClientSend();
+    // Receive mode begins: no sender yet, the list shows only the waiting line.
+    void showWaiting();
+    // The link timer in receive mode: keeps the request channel up.
+    void tick();
+    // Asks the sender for the selected track of FilmRemoteList.
+    void requestSelected();
+    // Fills FilmRemoteList from a received track-list message, as its bytes came.
+    void FillRemoteList(QByteArrayView message);
+    // The program ends: both channels close.
+    void close();
+
+    const ILinkSocket& listSocket() const { return *clientListen_; }
+    const ILinkSocket& requestSocket() const { return *clientSend_; }
+
+signals:
+    // A track list arrived and is shown.
+    void listReceived();
+
+private:
+    void Winsock_ClientListen_ConnectionRequest(qint64 requestId);
+    void Winsock_ClientListen_DataArrival(qint64 bytesTotal);
+    void Winsock_ClientListen_Close();
+    void Winsock_ClientSend_Connect();
+    void Winsock_ClientSend_SendComplete();
+    void Winsock_ClientSend_Close();
+    void handleListMessage(const QByteArray& message);
+    void dropListChannel();
+
+    Controls c_;
+    LinkPorts ports_;
+    std::unique_ptr<ILinkSocket> clientListen_;  // Winsock_ClientListen: list channel
+    std::unique_ptr<ILinkSocket> clientSend_;    // Winsock_ClientSend: request channel
+    MessageReader listReader_;
+    bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
+};

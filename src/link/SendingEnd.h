@@ -1,0 +1,71 @@
+#pragma once
+
+#include "link/LinkPorts.h"
+#include "link/MessageReader.h"
+#include "link/RequestCoalescer.h"
+#include "link/WholeNameIndex.h"
+#include "platform/ILinkSocket.h"
+
+#include <QObject>
+
+#include <memory>
+
+class Control;
+class ILinkSocketFactory;
+
+// The sending instance's end of the link: the list channel it opens to the receiver (port
+// 22355), on which it announces FilmList, and the request channel it listens on (port 22356),
+// on which the receiver asks for tracks. A track request moves the track to the top of FilmList
+// and asks, through restartRequested(), for the stream to start again.
+class SendingEnd : public QObject {
+    Q_OBJECT
+public:
+    struct Controls {
+        Control& FilmList;
+        Control& TargetText;           // the receiver's host
+        Control& SendenFrame;          // shown while in send mode
+        Control& ConnectStatus;        // the list channel's state
+        Control& ConnectStatusServer;  // the request channel's state
+    };
+    SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent = nullptr);
+    ~SendingEnd() override;
+
+    // Listens for the receiver's request channel.
+    void StartServerListen();
+    // Opens the list channel to the receiver, unless it is open or opening.
+    void connectToReceiver();
+    // Sends FilmList over the list channel (opening it first where it is not).
+    void announceList();
+    // The link timer in send mode: keeps both channels up and repeats the list every fifth tick.
+    void tick();
+    void closeListChannel();
+    // The program ends: both channels close.
+    void close();
+
+    // Every start of the stream, asked for or not, holds one of these while it goes.
+    RequestCoalescer& restarts() { return restarts_; }
+
+    const ILinkSocket& listSocket() const { return *serverSend_; }
+    const ILinkSocket& requestSocket() const { return *serverListen_; }
+
+signals:
+    // Track requests want the stream started again; at most once a second, from the event loop.
+    void restartRequested();
+
+private:
+    void Winsock_ServerListen_ConnectionRequest(qint64 requestId);
+    void Winsock_ServerListen_DataArrival(qint64 bytesTotal);
+    void Winsock_ServerListen_Close();
+    void Winsock_ServerSend_Connect();
+    void handleRequestMessage(const QByteArray& message);
+    void closeRequestChannel();
+
+    Controls c_;
+    LinkPorts ports_;
+    std::unique_ptr<ILinkSocket> serverListen_;  // Winsock_ServerListen: request channel
+    std::unique_ptr<ILinkSocket> serverSend_;    // Winsock_ServerSend: list channel
+    WholeNameIndex requestNames_;
+    MessageReader requestReader_;
+    RequestCoalescer restarts_;
+    qint16 sendCountdown = 0;  // the link timer's rhythm for repeating the track list
+};

@@ -1,0 +1,18 @@
+#include "player/FileDialog.h"
+
+#include "platform/IDialogs.h"
+
+namespace files {
+
+QString ShowOpenDialog(IDialogs& dialogs, const QString& initialFolder, const QString& title, const QString& fileName,
+                       const QString& pattern, QString description)
+{
+    if (description.isEmpty() && !pattern.isEmpty())
+        description = pattern;
+    QString filter = QStringLiteral("Alle Dateien|*.*");
+    if (!pattern.isEmpty())
+        filter = description + u'|' + pattern + u'|' + filter;
+    return dialogs.openFile(initialFolder, title, fileName, filter);
+}
+
+}  // namespace files

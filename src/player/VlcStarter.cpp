@@ -1,0 +1,158 @@
+#include "player/VlcStarter.h"
+
+#include "platform/Control.h"
+#include "platform/Defaults.h"
+#include "platform/IDialogs.h"
+#include "platform/IProcessLauncher.h"
+#include "platform/PathHelpers.h"
+#include "platform/TextFile.h"
+#include "player/FileDialog.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr BgrColor kWhite = 0xFFFFFF;
+constexpr BgrColor kRed = 0x0000FF;
+constexpr BgrColor kGreen = 0x008000;
+constexpr int kPollMs = 20;
+
+// The check before a start: the folder of the path (the path itself when it names a folder or
+// nothing) must hold at least one file; a path to a file passes with it. The start then tells by
+// itself whether it was a player.
+bool vlcLocationPlausible(const QString& path)
+{
+    const auto folder = paths::AddTrailingSeparator(paths::FolderOf(path));
+    return folder && textfile::folderExists(*folder) &&
+           !QDir(*folder).entryList(QDir::Files | QDir::Hidden | QDir::System).isEmpty();
+}
+
+}  // namespace
+
+VlcStarter::VlcStarter(Control& VlcPath, IProcessLauncher& processes, IDialogs& dialogs, int graceMs, QObject* parent)
+    : QObject(parent), VlcPath_(VlcPath), processes_(processes), dialogs_(dialogs), graceMs_(graceMs)
+{
+    poll_.setInterval(kPollMs);
+    connect(&poll_, &QTimer::timeout, this, &VlcStarter::waitForSendingVlc);
+}
+
+// Quotes around the path are the command line's business, not part of the name.
+QString VlcStarter::vlcPath() const
+{
+    return paths::StripQuotes(VlcPath_.text());
+}
+
+// The program itself must be there. A folder, even one holding files, is refused here so that
+// the user is asked for VLC instead of clicking a start button that silently does nothing.
+bool VlcStarter::vlcFound() const
+{
+    return textfile::fileExists(vlcPath());
+}
+
+void VlcStarter::VlcPath_GotFocus()
+{
+    VlcPath_.setBackColor(kWhite);
+    VlcPath_.setForeColor(kSystemWindowText);
+}
+
+void VlcStarter::VlcPath_LostFocus()
+{
+    if (vlcFound()) {
+        VlcPath_.setForeColor(kGreen);
+    } else {
+        VlcPath_.setBackColor(kWhite);
+        VlcPath_.setForeColor(kRed);
+    }
+}
+
+QString VlcStarter::askForVlc(const QString& title)
+{
+    const QString bare = vlcPath();
+    // a folder typed into the field is where the user expects to start looking
+    const QString startIn =
+        textfile::folderExists(bare) ? paths::AddTrailingSeparator(bare).value_or(bare) : paths::LeadingPath(bare);
+    const QString answer = files::ShowOpenDialog(dialogs_, startIn, title, platformdefaults::kVlcExecutableName,
+                                                 platformdefaults::kExecutablePattern, QString());
+    if (answer.isEmpty() || answer == platformdefaults::kVlcExecutableName)
+        return {};
+    return answer;
+}
+
+void VlcStarter::VLC_Browse_Click()
+{
+    const QString answer = askForVlc(QStringLiteral("VLC.EXE suchen"));
+    if (!answer.isEmpty())
+        VlcPath_.setText(answer);
+}
+
+void VlcStarter::EnsureVlcLocation()
+{
+    if (vlcLocationPlausible(vlcPath()))
+        return;
+    dialogs_.message(QStringLiteral("VLC.exe konnte in diesem Pfad nicht gefunden werden: ") + u'\r' + u'\'' +
+                         VlcPath_.text() + u'\'' + u'\r' + u'\r' + QStringLiteral("Bitte den Pfad auswählen"),
+                     QStringLiteral("VLC.exe nicht gefunden"), MessageIcon::Information, MessageButtons::Ok);
+    const QString answer = askForVlc(QStringLiteral("VLC.EXE wurde nicht gefunden"));
+    if (!answer.isEmpty())
+        VlcPath_.setText(answer);
+}
+
+// Without a program the command line would start its first argument, the play list, as one.
+qint64 VlcStarter::start(const vlc::Command& command)
+{
+    // an ending that came while a dialog was open has shut everything down: nothing new starts
+    if (ended_ || command.program.isEmpty())
+        return 0;
+    return processes_.start(command.program, command.arguments, WindowStyle::NormalFocus);
+}
+
+void VlcStarter::startLocal(const QString& playlist)
+{
+    start(vlc::localPlayback(vlcPath(), playlist));
+}
+
+void VlcStarter::startReceiving(const QString& protocol)
+{
+    start(vlc::receiving(vlcPath(), protocol));
+}
+
+// Two streams to one target would reach the receiver as a corrupted mix.
+void VlcStarter::startSending(const QString& playlist, const QStringList& itemOptions)
+{
+    if (ended_ || !hasVlcPath())
+        return;
+    nextSend_ = vlc::sending(vlcPath(), playlist, itemOptions);
+    if (sendWaiting_)
+        return;  // the newer start replaces the one that waits
+    sendWaiting_ = true;
+    killed_ = false;
+    stopping_.start();
+    if (sendingVlc_ != 0)
+        processes_.terminate(sendingVlc_);
+    waitForSendingVlc();
+}
+
+void VlcStarter::waitForSendingVlc()
+{
+    const bool running = sendingVlc_ != 0 && processes_.isRunning(sendingVlc_);
+    // one that outlives even SIGKILL (stuck in the kernel) is not waited for forever
+    if (running && stopping_.elapsed() < 2 * graceMs_) {
+        if (!killed_ && stopping_.elapsed() >= graceMs_) {
+            processes_.kill(sendingVlc_);
+            killed_ = true;
+        }
+        if (!poll_.isActive())
+            poll_.start();
+        return;
+    }
+    poll_.stop();
+    sendWaiting_ = false;
+    sendingVlc_ = start(nextSend_);
+}
+
+void VlcStarter::shutDown()
+{
+    ended_ = true;
+    poll_.stop();
+    sendWaiting_ = false;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/ProgramEnvironment.h"
+
+#include <QString>
+
+class Control;
+class IDialogs;
+class IEventPump;
+class IProcessLauncher;
+class IProgressDialog;
+
+// "Update": asks, fetches the updater when it is missing (kept only when its checksum matches),
+// and starts it. The program must then end, so that the updater can replace it.
+class UpdateCheck {
+public:
+    UpdateCheck(Control& UpdateCaption, IDialogs& dialogs, IProcessLauncher& processes, IEventPump& events,
+                IProgressDialog& progress, const ProgramEnvironment& environment);
+
+    // The click on "Update"; true when the updater was started and the program must end now.
+    bool UpdateCaption_Click();
+    // true when the updater was started
+    bool StartUpdater(const QString& programAddress, const QString& programFile, const QString& updaterFile,
+                      const QString& updaterAddress);
+    // The program has ended (during a dialog or the download, say): nothing new starts.
+    void shutDown() { ended_ = true; }
+
+private:
+    Control& UpdateCaption_;
+    IDialogs& dialogs_;
+    IProcessLauncher& processes_;
+    IEventPump& events_;
+    IProgressDialog& progress_;
+    ProgramEnvironment environment_;
+    bool ended_ = false;
+};

@@ -1,0 +1,164 @@
+// The desktop behaviour on the real widgets: the pin, a later start's request to come forward and
+// type keys, moving the window while the play list still takes clicks, and the layout.
+#include "Doubles.h"
+#include "gui/WindowBinding.h"
+#include "platform/qt/QtWindowHost.h"
+#include "platform/qt/SendKeys.h"
+
+#include <QListView>
+#include <QTest>
+#include <QWindow>
+
+namespace {
+
+struct RealWindow {
+    RealWindow() : doubles({.window = &host})
+    {
+        binding = std::make_unique<WindowBinding>(*doubles);
+        host.setWidget(window());
+        doubles->Form_Load();
+        doubles->Form_Resize();
+        window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+    }
+    MainWindow& model() { return *doubles; }
+    QWidget* window() const { return binding->window(); }
+    QWidget* widget(const char* name) const { return binding->widgetFor(QString::fromLatin1(name)); }
+    QRect px(const char* name) const { return widget(name)->geometry(); }
+    QtWindowHost host;
+    TestWindow doubles;
+    std::unique_ptr<WindowBinding> binding;
+};
+
+// Presses, moves with the button held, and releases as a hand does: the pointer keeps its place
+// on the screen while the window moves under it.
+void dragBy(QWidget* w, QPoint at, QPoint delta, Qt::MouseButton button)
+{
+    const QPoint start = w->mapToGlobal(at);
+    QTest::mousePress(w, button, {}, at);
+    for (int step = 1; step <= 4; ++step) {
+        QTest::mouseMove(w, w->mapFromGlobal(start + delta * step / 4));
+        QTest::qWait(10);
+    }
+    QTest::mouseRelease(w, button, {}, w->mapFromGlobal(start + delta));
+    QTest::qWait(50);
+}
+
+}  // namespace
+
+class TestWindowOnScreen : public QObject {
+    Q_OBJECT
+private slots:
+    void pinOnTheRealWindow()
+    {
+        RealWindow w;
+        QWidget* pin = w.widget("AlwaysOnTop1");
+        QCOMPARE(pin->size(), QSize(21, 20));
+        QCOMPARE(pin->toolTip(), QStringLiteral("Always on top"));
+        QCOMPARE(w.model().AlwaysOnTop1.picture(), QStringLiteral("pin-down"));
+        for (bool on : {false, true}) {  // start-up switched it on; each click toggles
+            QTest::mouseClick(pin, Qt::LeftButton, {}, QPoint(10, 10));
+            QCOMPARE(w.model().alwaysOnTop().GetIsOnTop(), on);
+            QCOMPARE(bool(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint), on);
+            QVERIFY(w.window()->isVisible());  // switching does not hide the window
+        }
+
+        // where the window system cannot keep a window on top the pin says so and nothing fails
+        TestWindow wayland;
+        wayland.host.stayOnTop = false;
+        wayland.restart();
+        QVERIFY(wayland->AlwaysOnTop1.toolTip().startsWith(QStringLiteral("Always on top (")));
+        wayland->Form_Load();
+        QVERIFY(wayland->alwaysOnTop().GetIsOnTop());
+    }
+
+    // comesForwardAndTypes types modifiers, names and repeats; here groups, escapes and bad notation.
+    void keyNotation()
+    {
+        using sendkeys::KeyStroke;
+        const QList<KeyStroke> strokes{{'A', Qt::ControlModifier, {}},
+                                       {'B', Qt::ControlModifier, {}},
+                                       {'+', Qt::NoModifier, QStringLiteral("+")},
+                                       {Qt::Key_Return, Qt::NoModifier, {}}};
+        QVERIFY(sendkeys::parse(QStringLiteral("^(ab){+}~")) == strokes);
+        for (const char* bad : {"{ENTER", "{NOPE}", "(ab", "a+", "{a 100000}"})
+            QVERIFY2(!sendkeys::parse(QString::fromLatin1(bad)), bad);
+    }
+
+    void comesForwardAndTypes()
+    {
+        RealWindow w;
+        w.window()->showMinimized();
+        QTRY_VERIFY(w.window()->isMinimized());
+        w.model().Label2_Click();  // the path row opens with its field focused
+        // a later start asks, from its socket's event: the window comes forward once that has returned
+        emit w.doubles.instance.activationRequested(QStringLiteral("^a/opt/vlc/vlc"),
+                                                    QStringLiteral("{LEFT 3}+{HOME}{DEL}x"));
+        QVERIFY(w.window()->isMinimized());
+        QTRY_VERIFY(!w.window()->isMinimized() && w.window()->isVisible());
+        QVERIFY(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint);  // the pin keeps its word
+        QCOMPARE(w.model().VlcPath.text(), QStringLiteral("xvlc"));
+        w.host.sendKeys(QStringLiteral("{NOPE}"));  // notation it cannot read types nothing
+        QCOMPARE(w.model().VlcPath.text(), QStringLiteral("xvlc"));
+    }
+
+    void playListStillSelectsAndDoubleClicks()
+    {
+        RealWindow w;
+        w.model().FilmList.addItems(
+            {QStringLiteral("eins.mp4"), QStringLiteral("zwei.mp4"), QStringLiteral("drei.mp4")});
+        auto* list = qobject_cast<QListView*>(w.widget("FilmList"));
+        const auto row = [&](int i) { return list->visualRect(list->model()->index(i, 0)).center(); };
+        const QPoint before = w.window()->pos();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row(1));
+        QCOMPARE(w.model().FilmList.listIndex(), 1);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row(1));  // removes the entry
+        QCOMPARE(w.model().FilmList.items(), (QStringList{"eins.mp4", "drei.mp4"}));
+        QCOMPARE(w.window()->pos(), before);                               // clicks alone do not move the window
+        dragBy(list->viewport(), row(1), QPoint(25, 20), Qt::LeftButton);  // a drag moves it, selecting the row
+        QCOMPARE(w.window()->pos() - before, QPoint(25, 20));
+        QCOMPARE(w.model().FilmList.listIndex(), 1);
+    }
+
+    void layout_data()
+    {
+        QTest::addColumn<QSize>("outer");  // asked for, twips
+        QTest::addColumn<QSize>("laidOutAt");
+        QTest::newRow("too small: 3000 x 4000") << QSize(3000, 4000) << QSize(3200, 4400);
+        QTest::newRow("large") << QSize(24125, 15410) << QSize(24125, 15410);
+    }
+    void layout()
+    {
+        QFETCH(QSize, outer);
+        QFETCH(QSize, laidOutAt);
+        RealWindow w;
+        w.model().EmpfangenTabButton_Click();  // the remote list is shown
+        const auto client = [](QSize s) {
+            return QSize(WindowBinding::toPixels(s.width() - WindowLayout::kFrameWidth),
+                         WindowBinding::toPixels(s.height() - WindowLayout::kFrameHeight));
+        };
+        w.window()->resize(client(outer));
+        QSize last;  // the resize events run until the window keeps its size
+        for (int i = 0; i < 100 && (i <= 5 || w.window()->size() != last); ++i) {
+            last = w.window()->size();
+            QTest::qWait(20);
+        }
+        const MainWindow& m = w.model();
+        const int W = laidOutAt.width(), H = laidOutAt.height();
+        QCOMPARE(w.window()->size(), client(laidOutAt));
+        QCOMPARE(m.Frame3.rect(), (TwipRect{0, H - 800, W - 100, 375}));
+        QCOMPARE(m.FilmList.rect(), (TwipRect{105, 1350, W - 300, H - 2900}));
+        QCOMPARE(m.VlcPath.rect().width, W - 1300);
+        for (const Control* panel : {&m.JetztAbspielenFrame, &m.SendenFrame, &m.EmpfangenFrame})
+            QCOMPARE(panel->rect().width, W - 100);
+        // and on the screen
+        QVERIFY(w.widget("FilmRemoteList")->isVisible());
+        QCOMPARE(w.px("FilmRemoteList"), w.px("FilmList"));
+        QCOMPARE(w.px("VLC_Browse").left(), w.px("VlcPath").right() + 1);
+        QVERIFY(w.px("Frame3").bottom() < w.window()->height() && w.px("Frame3").bottom() >= w.window()->height() - 2);
+        QCOMPARE(w.px("Frame1").bottom() + 1, w.px("Frame3").top());
+    }
+};
+
+QTEST_MAIN(TestWindowOnScreen)
+#include "tst_window.moc"
