@@ -17,19 +17,18 @@ namespace {
 struct Shown {
     explicit Shown(const QString& locale = QStringLiteral("de_DE")) : language(QLocale(locale))
     {
-        binding = std::make_unique<WindowBinding>(*w);
         w->Form_Load();
         if (w->VlcPath.visible())
             w->Label2_Click();
         w->FilmList.setItems({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
         w->UpdateFileCount();
-        binding->window()->show();
-        QApplication::setActiveWindow(binding->window());
+        binding.window()->show();
+        QApplication::setActiveWindow(binding.window());
     }
-    QWidget* at(const QString& name) const { return binding->widgetFor(name); }
+    QWidget* at(const QString& name) const { return binding.widgetFor(name); }
     Translations language;
     TestWindow w;
-    std::unique_ptr<WindowBinding> binding;
+    WindowBinding binding{*w};
 };
 
 }  // namespace
@@ -82,7 +81,6 @@ private slots:
         QTest::newRow("Down alone selects") << 1 << int(Qt::Key_Down) << "A B C" << 2;
         QTest::newRow("Enter as a double-click") << 1 << int(Qt::Key_Return) << "A C" << 0;
         QTest::newRow("Delete, the next selected") << 1 << int(Qt::Key_Delete) << "A C" << 1;
-        QTest::newRow("Delete on the last") << 2 << int(Qt::Key_Delete) << "A B" << 1;
         QTest::newRow("Delete, none selected") << -1 << int(Qt::Key_Delete) << "A B C" << -1;
     }
     void keysOnTheList()
@@ -91,7 +89,7 @@ private slots:
         QFETCH(int, key);
         Shown s;
         s.w->FilmList.setListIndex(selected);
-        s.at("FilmList")->setFocus();
+        s.at("FilmList")->setFocus(Qt::TabFocusReason);
         QTest::keyClick(s.at("FilmList"), Qt::Key(key & ~Qt::KeyboardModifierMask),
                         Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
         QTEST(s.w->FilmList.items().join(u' '), "list");
@@ -104,7 +102,6 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("role");
         QTest::newRow("LokalStarteBtn") << "Abspielen" << int(QAccessible::PageTab);
-        QTest::newRow("EmpfangenTabButton") << "Empfangen" << int(QAccessible::PageTab);
         QTest::newRow("ExitBtn") << "Ende" << int(QAccessible::Button);
         QTest::newRow("AlwaysOnTop1") << "Always on top" << int(QAccessible::CheckBox);
         QTest::newRow("FilmRemoteList") << "Playlist des Senders" << int(QAccessible::List);
