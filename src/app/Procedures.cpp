@@ -165,9 +165,9 @@ void MainWindow::FilmList_KeyDown(int keyCode, int shift)
             FilmList_Click();
         }
     } else if (shift == kAltMask && keyCode == kKeyUp) {
-        DownBtn_Click();  // ">" moves towards the start: up in the list
+        UpBtn_Click();  // the keys do what the buttons of the same name do: "<" and ">"
     } else if (shift == kAltMask && keyCode == kKeyDown) {
-        UpBtn_Click();
+        DownBtn_Click();
     }
 }
 

@@ -76,8 +76,8 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("list");
         QTest::addColumn<int>("after");
-        QTest::newRow("Alt+Up moves up") << 1 << (Qt::ALT | Qt::Key_Up).toCombined() << "B A C" << 0;
-        QTest::newRow("Alt+Down moves down") << 1 << (Qt::ALT | Qt::Key_Down).toCombined() << "A C B" << 2;
+        QTest::newRow("Alt+Up as <") << 1 << (Qt::ALT | Qt::Key_Up).toCombined() << "A C B" << 2;
+        QTest::newRow("Alt+Down as >") << 1 << (Qt::ALT | Qt::Key_Down).toCombined() << "B A C" << 0;
         QTest::newRow("Down alone selects") << 1 << int(Qt::Key_Down) << "A B C" << 2;
         QTest::newRow("Enter as a double-click") << 1 << int(Qt::Key_Return) << "A C" << 0;
         QTest::newRow("Delete, the next selected") << 1 << int(Qt::Key_Delete) << "A C" << 1;
