@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev clang-format pkg-config
     qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
+    qt6-l10n-tools qt6-tools-dev   # lrelease and its CMake functions: the English translation
     xvfb xauth x11-utils xdotool imagemagick
     vlc-bin vlc-plugin-base ffmpeg
     xdg-utils shared-mime-info desktop-file-utils fonts-dejavu-core
@@ -19,6 +20,7 @@ packages+=("${packaging[@]}" lintian appstream iproute2)
 # dbus also gives the discovery unit test its private bus (QtDBus itself comes with qt6-base-dev)
 packages+=(iputils-ping avahi-daemon avahi-utils dbus)
 run_only=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
+          qt6-l10n-tools qt6-tools-dev
           xdg-utils shared-mime-info fonts-dejavu-core)
 # benchmarks and profiling (scripts/bench.sh, bench/startup.sh, docs/performance.md): a watcher of
 # X events for the start-up times, perf and callgrind for the profiles

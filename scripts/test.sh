@@ -26,6 +26,9 @@ if [[ "${1:-}" != --isolated ]]; then
         "ip link set lo up && exec setpriv --reuid=$(id -u) --regid=$(id -g) --init-groups \
          env HOME='$HOME' PATH='$PATH' bash scripts/test.sh --isolated"
 fi
+# the tests check the German texts: a machine with an English locale must not turn them English
+export LANG=C.UTF-8
+unset LC_ALL LC_MESSAGES LANGUAGE
 jobs=$(nproc)
 werror=OFF
 [[ -n "${CI:-}" ]] && werror=ON

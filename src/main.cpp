@@ -11,14 +11,13 @@
 #include "platform/qt/QtWindowHost.h"
 #include "platform/qt/SystemClock.h"
 #include "platform/qt/TcpLinkSocket.h"
+#include "platform/qt/Translations.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QStyleFactory>
-#include <QTranslator>
 
 #include <cstdio>
 
@@ -58,11 +57,7 @@ int main(int argc, char** argv)
         icon.addFile(QStringLiteral(":/icons/mirovell-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
     QGuiApplication::setDesktopFileName(QStringLiteral("de.mirovell.Mirovell"));
-    // Qt's own dialogs (file dialog, standard buttons) speak German like the rest of the window
-    QTranslator qtGerman;
-    if (qtGerman.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
-                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtGerman);
+    const Translations language(QLocale::system());
 
     ProgramEnvironment env;
     env.programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + u'/');

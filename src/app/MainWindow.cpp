@@ -13,9 +13,15 @@ constexpr BgrColor kLightGrey = 0xE0E0E0;
 constexpr BgrColor kWhite = 0xFFFFFF;
 constexpr BgrColor kLightYellow = 0xC0FFFF;
 
-const QString kStartTip =
-    QStringLiteral("Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)");
-const QString kDropTip = QStringLiteral("Files oder Playlisten auf dieses Feld ziehen (Drag&Drop)");
+QString startTip()
+{
+    return MainWindow::tr("Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)");
+}
+
+QString dropTip()
+{
+    return MainWindow::tr("Files oder Playlisten auf dieses Feld ziehen (Drag&Drop)");
+}
 
 }  // namespace
 
@@ -124,9 +130,9 @@ void MainWindow::applyDesignState()
     EmpfangenFrame.hide();
 
     FilmList.setBackColor(kWhite);
-    FilmList.setToolTip(kDropTip);
+    FilmList.setToolTip(dropTip());
     FilmRemoteList.setBackColor(kLightGrey);
-    FilmRemoteList.setToolTip(kDropTip);
+    FilmRemoteList.setToolTip(dropTip());
     FilmRemoteList.hide();
     SErverBtnTest.hide();
     ClientBtnTest.hide();
@@ -139,7 +145,7 @@ void MainWindow::applyDesignState()
     const FontSpec buttonFont{12, true, false};
     const FontSpec titleFont{13.5, true, false};
     Command2.setFont(buttonFont);
-    Command2.setToolTip(kStartTip);
+    Command2.setToolTip(startTip());
     Picture1.setPictures(QStringLiteral("panel-local"));
     Label8.setFont(titleFont);
     Label8.setAlign(TextAlign::Center);
@@ -149,7 +155,7 @@ void MainWindow::applyDesignState()
     Label6.setFont(titleFont);
     Label6.setAlign(TextAlign::Center);
     RunVLCBtn.setFont(buttonFont);
-    RunVLCBtn.setToolTip(kStartTip);
+    RunVLCBtn.setToolTip(startTip());
     TargetText.setAlign(TextAlign::Center);
     TargetText.setBackColor(kLightGrey);
     SendenUniCastCheck.setValue(1);
@@ -169,17 +175,17 @@ void MainWindow::applyDesignState()
     MulitCastCheck.hide();
 
     Label2.setBackColor(kWhite);
-    Label2.setToolTip(QStringLiteral("VLC - Pfad setzten "));
+    Label2.setToolTip(tr("VLC - Pfad setzten "));
     VlcPath.setBackColor(kGrey);
     Label4.setFont({8.25, false, true});
     Label4.setForeColor(kLightYellow);
     Label4.hide();
     List_Count.setFont({8.25, true, false});
     List_Count.setForeColor(kWhite);
-    UpBtn.setToolTip(QStringLiteral("nach unten verschieben"));
-    DownBtn.setToolTip(QStringLiteral("nach oben verschieben"));
-    AutoSaveCheck.setToolTip(QStringLiteral("Diese Playliste beim nächsten Start wieder anzeigen.."));
-    CheckMinimize.setToolTip(QStringLiteral("Beim Programmstart minimieren"));
+    UpBtn.setToolTip(tr("nach unten verschieben"));
+    DownBtn.setToolTip(tr("nach oben verschieben"));
+    AutoSaveCheck.setToolTip(tr("Diese Playliste beim nächsten Start wieder anzeigen.."));
+    CheckMinimize.setToolTip(tr("Beim Programmstart minimieren"));
     Label3.setFont({8.25, false, true});
     Label3.setForeColor(kWhite);
     UpdateCaption.setFont({8.25, false, true});
@@ -207,6 +213,7 @@ void MainWindow::wireEvents()
     DownBtn.on(ControlEvent::Click, [this] { DownBtn_Click(); });
     FilmList.on(ControlEvent::Click, [this] { FilmList_Click(); });
     FilmList.on(ControlEvent::DblClick, [this] { FilmList_DblClick(); });
+    FilmList.on(ControlEvent::KeyDown, [this](const EventArgs& e) { FilmList_KeyDown(e.keyCode, e.shift); });
     List_Count.on(ControlEvent::Click, [this] { List_Count_Click(); });
     SaveBtn.on(ControlEvent::Click, [this] { SaveBtn_Click(); });
     FilmList.on(ControlEvent::Drop, [this](const EventArgs& e) { FilmList_OLEDragDrop(e.paths); });
@@ -231,6 +238,7 @@ void MainWindow::wireEvents()
     ButtonServerSenden.on(ControlEvent::Click, [this] { ButtonServerSenden_Click(); });
     ClientBtnTest.on(ControlEvent::Click, [this] { ClientBtnTest_Click(); });
     FilmRemoteList.on(ControlEvent::DblClick, [this] { FilmRemoteList_DblClick(); });
+    FilmRemoteList.on(ControlEvent::KeyDown, [this](const EventArgs& e) { FilmRemoteList_KeyDown(e.keyCode, e.shift); });
 
     UpdateCaption.on(ControlEvent::Click, [this] { UpdateCaption_Click(); });
     Label3.on(ControlEvent::Click, [this] { Label3_Click(); });

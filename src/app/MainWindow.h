@@ -79,54 +79,54 @@ public:
 
     // local mode panel
     Control JetztAbspielenFrame{QStringLiteral("JetztAbspielenFrame"), ControlKind::Frame, &Form, {1320, 5280, 5655, 735}, QStringLiteral("Empfangen")};
-    Control Command2{QStringLiteral("Command2"), ControlKind::Button, &JetztAbspielenFrame, {0, 0, 2325, 630}, QStringLiteral("Starten ...        ")};
+    Control Command2{QStringLiteral("Command2"), ControlKind::Button, &JetztAbspielenFrame, {0, 0, 2325, 630}, tr("Starten ...        ")};
     Control Picture1{QStringLiteral("Picture1"), ControlKind::Picture, &JetztAbspielenFrame, {240, 120, 600, 585}};
-    Control Label8{QStringLiteral("Label8"), ControlKind::Label, &JetztAbspielenFrame, {900, 210, 1815, 345}, QStringLiteral("Abspielen")};
+    Control Label8{QStringLiteral("Label8"), ControlKind::Label, &JetztAbspielenFrame, {900, 210, 1815, 345}, tr("Abspielen")};
 
     // send mode panel
     Control SendenFrame{QStringLiteral("SendenFrame"), ControlKind::Frame, &Form, {0, 600, 8190, 735}, QStringLiteral("Server")};
     Control Picture3{QStringLiteral("Picture3"), ControlKind::Picture, &SendenFrame, {240, 120, 570, 570}};
-    Control Label6{QStringLiteral("Label6"), ControlKind::Label, &SendenFrame, {825, 210, 1455, 345}, QStringLiteral("Senden")};
-    Control RunVLCBtn{QStringLiteral("RunVLCBtn"), ControlKind::Button, &SendenFrame, {2325, 15, 2310, 630}, QStringLiteral("Starten ...        ")};
-    Control Label5{QStringLiteral("Label5"), ControlKind::Label, &SendenFrame, {4830, 240, 1200, 240}, QStringLiteral("Empfänger:")};
+    Control Label6{QStringLiteral("Label6"), ControlKind::Label, &SendenFrame, {825, 210, 1455, 345}, tr("Senden")};
+    Control RunVLCBtn{QStringLiteral("RunVLCBtn"), ControlKind::Button, &SendenFrame, {2325, 15, 2310, 630}, tr("Starten ...        ")};
+    Control Label5{QStringLiteral("Label5"), ControlKind::Label, &SendenFrame, {4830, 240, 1200, 240}, tr("Empfänger:")};
     Control TargetText{QStringLiteral("TargetText"), ControlKind::TextBox, &SendenFrame, {6060, 180, 1815, 360}, platformdefaults::kDefaultRemoteHost};
-    Control SendenUniCastCheck{QStringLiteral("SendenUniCastCheck"), ControlKind::OptionButton, &SendenFrame, {120, 600, 2295, 255}, QStringLiteral("Senden an (1 Client)")};
-    Control MultiCastCheck{QStringLiteral("MultiCastCheck"), ControlKind::OptionButton, &SendenFrame, {840, 600, 2535, 375}, QStringLiteral("Bereitstellen ( Clients > 1)")};
+    Control SendenUniCastCheck{QStringLiteral("SendenUniCastCheck"), ControlKind::OptionButton, &SendenFrame, {120, 600, 2295, 255}, tr("Senden an (1 Client)")};
+    Control MultiCastCheck{QStringLiteral("MultiCastCheck"), ControlKind::OptionButton, &SendenFrame, {840, 600, 2535, 375}, tr("Bereitstellen ( Clients > 1)")};
 
     // receive mode panel
     Control EmpfangenFrame{QStringLiteral("EmpfangenFrame"), ControlKind::Frame, &Form, {960, 5280, 9375, 735}, QStringLiteral("Server")};
     Control Picture2{QStringLiteral("Picture2"), ControlKind::Picture, &EmpfangenFrame, {240, 120, 570, 570}};
-    Control Label7{QStringLiteral("Label7"), ControlKind::Label, &EmpfangenFrame, {945, 195, 1815, 345}, QStringLiteral("Empfangen")};
-    Control StartClientBtn{QStringLiteral("StartClientBtn"), ControlKind::Button, &EmpfangenFrame, {4590, 0, 2370, 630}, QStringLiteral("Starten ...        ")};
-    Control SenderLabel{QStringLiteral("SenderLabel"), ControlKind::Label, &EmpfangenFrame, {7200, 120, 825, 240}, QStringLiteral("Sender:")};
+    Control Label7{QStringLiteral("Label7"), ControlKind::Label, &EmpfangenFrame, {945, 195, 1815, 345}, tr("Empfangen")};
+    Control StartClientBtn{QStringLiteral("StartClientBtn"), ControlKind::Button, &EmpfangenFrame, {4590, 0, 2370, 630}, tr("Starten ...        ")};
+    Control SenderLabel{QStringLiteral("SenderLabel"), ControlKind::Label, &EmpfangenFrame, {7200, 120, 825, 240}, tr("Sender:")};
     Control TargetTextClient{QStringLiteral("TargetTextClient"), ControlKind::TextBox, &EmpfangenFrame, {1680, 480, 1635, 315}, platformdefaults::kDefaultRemoteHost};
-    Control UniCastCheck{QStringLiteral("UniCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {720, 600, 2295, 255}, QStringLiteral("empfangen (1 Client)")};
-    Control MulitCastCheck{QStringLiteral("MulitCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {1200, 600, 2535, 330}, QStringLiteral("Abholen von (Clients > 1)")};
+    Control UniCastCheck{QStringLiteral("UniCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {720, 600, 2295, 255}, tr("empfangen (1 Client)")};
+    Control MulitCastCheck{QStringLiteral("MulitCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {1200, 600, 2535, 330}, tr("Abholen von (Clients > 1)")};
 
     // settings and list tools
     Control Frame1{QStringLiteral("Frame1"), ControlKind::Frame, &Form, {0, 4080, 8175, 855}, QStringLiteral("Server")};
-    Control Label2{QStringLiteral("Label2"), ControlKind::Button, &Frame1, {105, 15, 615, 240}, QStringLiteral("Vlc ")};
+    Control Label2{QStringLiteral("Label2"), ControlKind::Button, &Frame1, {105, 15, 615, 240}, tr("Vlc ")};
     Control VlcPath{QStringLiteral("VlcPath"), ControlKind::TextBox, &Frame1, {720, 0, 4740, 285}, platformdefaults::kDefaultVlcPath};
     Control VLC_Browse{QStringLiteral("VLC_Browse"), ControlKind::Button, &Frame1, {7710, -45, 375, 285}, QStringLiteral("...")};
-    Control Label4{QStringLiteral("Label4"), ControlKind::Label, &Frame1, {5880, 270, 1740, 195}, QStringLiteral("Download VLC")};
+    Control Label4{QStringLiteral("Label4"), ControlKind::Label, &Frame1, {5880, 270, 1740, 195}, tr("Download VLC")};
     Control List_Count{QStringLiteral("List_Count"), ControlKind::Label, &Frame1, {960, 0, 1620, 255}, QStringLiteral("0")};
-    Control Label1{QStringLiteral("Label1"), ControlKind::Label, &Frame1, {3840, 0, 1095, 195}, QStringLiteral("Verbindung:")};
+    Control Label1{QStringLiteral("Label1"), ControlKind::Label, &Frame1, {3840, 0, 1095, 195}, tr("Verbindung:")};
     Control ProtokollCombo{QStringLiteral("ProtokollCombo"), ControlKind::ComboBox, &Frame1, {4200, 165, 780, 315}, QStringLiteral("Combo1")};
     Control UpBtn{QStringLiteral("UpBtn"), ControlKind::Button, &Frame1, {105, 315, 285, 375}, QStringLiteral("<")};
     Control DownBtn{QStringLiteral("DownBtn"), ControlKind::Button, &Frame1, {405, 315, 285, 375}, QStringLiteral(">")};
-    Control SaveBtn{QStringLiteral("SaveBtn"), ControlKind::Button, &Frame1, {780, 315, 1215, 375}, QStringLiteral("Speichern als..")};
-    Control Command1{QStringLiteral("Command1"), ControlKind::Button, &Frame1, {2055, 315, 1215, 375}, QStringLiteral("Liste leeren")};
-    Control AutoSaveCheck{QStringLiteral("AutoSaveCheck"), ControlKind::CheckBox, &Frame1, {3435, 255, 1920, 255}, QStringLiteral("Playlist speichern")};
-    Control CheckMinimize{QStringLiteral("CheckMinimize"), ControlKind::CheckBox, &Frame1, {3435, 495, 2055, 255}, QStringLiteral("bei Start minimieren")};
-    Control Label3{QStringLiteral("Label3"), ControlKind::Label, &Frame1, {5880, 480, 915, 240}, QStringLiteral("Homepage")};
-    Control UpdateCaption{QStringLiteral("UpdateCaption"), ControlKind::Label, &Frame1, {6960, 480, 630, 225}, QStringLiteral("Update")};
+    Control SaveBtn{QStringLiteral("SaveBtn"), ControlKind::Button, &Frame1, {780, 315, 1215, 375}, tr("Speichern als..")};
+    Control Command1{QStringLiteral("Command1"), ControlKind::Button, &Frame1, {2055, 315, 1215, 375}, tr("Liste leeren")};
+    Control AutoSaveCheck{QStringLiteral("AutoSaveCheck"), ControlKind::CheckBox, &Frame1, {3435, 255, 1920, 255}, tr("Playlist speichern")};
+    Control CheckMinimize{QStringLiteral("CheckMinimize"), ControlKind::CheckBox, &Frame1, {3435, 495, 2055, 255}, tr("bei Start minimieren")};
+    Control Label3{QStringLiteral("Label3"), ControlKind::Label, &Frame1, {5880, 480, 915, 240}, tr("Homepage")};
+    Control UpdateCaption{QStringLiteral("UpdateCaption"), ControlKind::Label, &Frame1, {6960, 480, 630, 225}, tr("Update")};
 
     // status strip
     Control Frame3{QStringLiteral("Frame3"), ControlKind::Frame, &Form, {0, 4920, 9015, 375}};
     Control AlwaysOnTop1{QStringLiteral("AlwaysOnTop1"), ControlKind::PinToggle, &Frame3, {75, 45, 315, 300}};
-    Control Label9{QStringLiteral("Label9"), ControlKind::Label, &Frame3, {525, 60, 1275, 240}, QStringLiteral("00:00:00 Uhr")};
-    Control ConnectStatus{QStringLiteral("ConnectStatus"), ControlKind::Label, &Frame3, {2070, 45, 4740, 240}, QStringLiteral("Status")};
-    Control ConnectStatusServer{QStringLiteral("ConnectStatusServer"), ControlKind::Label, &Frame3, {5400, 15, 3540, 240}, QStringLiteral("Status")};
+    Control Label9{QStringLiteral("Label9"), ControlKind::Label, &Frame3, {525, 60, 1275, 240}, tr("00:00:00 Uhr")};
+    Control ConnectStatus{QStringLiteral("ConnectStatus"), ControlKind::Label, &Frame3, {2070, 45, 4740, 240}, tr("Status")};
+    Control ConnectStatusServer{QStringLiteral("ConnectStatusServer"), ControlKind::Label, &Frame3, {5400, 15, 3540, 240}, tr("Status")};
     // clang-format on
 
     // ---- start and end ----
@@ -156,6 +156,8 @@ public:
     void DownBtn_Click();
     void FilmList_Click();
     void FilmList_DblClick();
+    // Enter as a double-click, Delete removes, Alt+Up and Alt+Down move the entry.
+    void FilmList_KeyDown(int keyCode, int shift);
     void List_Count_Click();
     void SaveBtn_Click();
     // Each takes the dropped paths in the desktop's order.
@@ -184,6 +186,7 @@ public:
     void ButtonServerSenden_Click();
     void ClientBtnTest_Click();
     void FilmRemoteList_DblClick();
+    void FilmRemoteList_KeyDown(int keyCode, int shift);
 
     // ---- update and web links ----
     void UpdateCaption_Click();

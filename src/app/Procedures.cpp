@@ -85,14 +85,14 @@ void MainWindow::Label2_Click()
         VlcPath.show();
         Label4.show();
         VLC_Browse.show();
-        Label2.setText(QStringLiteral("< Vlc"));
+        Label2.setText(tr("< Vlc"));
         VlcPath.setFocus();
         VlcPath.setSelection(0, int(VlcPath.text().size()));
     } else {
         Label4.hide();
         VlcPath.hide();
         VLC_Browse.hide();
-        Label2.setText(QStringLiteral("Vlc >"));
+        Label2.setText(tr("Vlc >"));
     }
 }
 
@@ -152,12 +152,31 @@ void MainWindow::FilmList_DblClick()
     UpdateFileCount();
 }
 
+void MainWindow::FilmList_KeyDown(int keyCode, int shift)
+{
+    if (keyCode == kKeyReturn) {
+        FilmList_DblClick();
+    } else if (keyCode == kKeyDelete) {
+        // the next entry takes the selection, so that Delete can be pressed again
+        const int i = FilmList.listIndex();
+        FilmList_DblClick();
+        if (i >= 0 && FilmList.count() > 0) {
+            FilmList.setListIndex(qMin(i, FilmList.count() - 1));
+            FilmList_Click();
+        }
+    } else if (shift == kAltMask && keyCode == kKeyUp) {
+        UpBtn_Click();  // the keys do what the buttons of the same name do: "<" and ">"
+    } else if (shift == kAltMask && keyCode == kKeyDown) {
+        DownBtn_Click();
+    }
+}
+
 void MainWindow::List_Count_Click()
 {
     if (runfile::OpenInTextEditor(processes_, settings_.TempPlaylistPath()) == 0)
-        dialogs_.message(QStringLiteral("Kein Texteditor gefunden, um die Playlist zu öffnen:") + u'\r' +
+        dialogs_.message(tr("Kein Texteditor gefunden, um die Playlist zu öffnen:") + u'\r' +
                              settings_.TempPlaylistPath(),
-                         QStringLiteral("Texteditor"), MessageIcon::Information, MessageButtons::Ok);
+                         tr("Texteditor"), MessageIcon::Information, MessageButtons::Ok);
 }
 
 void MainWindow::SaveBtn_Click()
@@ -248,7 +267,7 @@ void MainWindow::UniCastCheck_Click()
         MulitCastCheck.setValue(0);
     TargetTextClient.setEnabled(MulitCastCheck.value() == 1);
     if (MulitCastCheck.value() == 1)
-        RunVLCBtn.setText(QStringLiteral("Starte Server >>"));
+        RunVLCBtn.setText(tr("Starte Server >>"));
 }
 
 void MainWindow::MulitCastCheck_Click()
@@ -257,7 +276,7 @@ void MainWindow::MulitCastCheck_Click()
         UniCastCheck.setValue(0);
     TargetTextClient.setEnabled(MulitCastCheck.value() == 1);
     if (MulitCastCheck.value() == 1)
-        RunVLCBtn.setText(QStringLiteral("Starte Server >>"));
+        RunVLCBtn.setText(tr("Starte Server >>"));
 }
 
 // Writes the streaming play list, announces it and starts VLC on it; a track request runs it
@@ -304,7 +323,7 @@ void MainWindow::SendenUniCastCheck_Click()
         TargetText.setEnabled(false);
     } else {
         TargetText.setEnabled(true);
-        RunVLCBtn.setText(QStringLiteral("Starte Server >>"));
+        RunVLCBtn.setText(tr("Starte Server >>"));
     }
 }
 
@@ -333,6 +352,12 @@ void MainWindow::ClientBtnTest_Click()
 void MainWindow::FilmRemoteList_DblClick()
 {
     receiving_.requestSelected();
+}
+
+void MainWindow::FilmRemoteList_KeyDown(int keyCode, int)
+{
+    if (keyCode == kKeyReturn)
+        FilmRemoteList_DblClick();
 }
 
 // ---- update and web links ----

@@ -44,7 +44,7 @@ void MainWindow::Form_Load()
     if (vlc_.vlcFound()) {
         VlcPath.hide();
         VLC_Browse.hide();
-        Label2.setText(QStringLiteral("Vlc >"));
+        Label2.setText(tr("Vlc >"));
     } else {
         Label2_Click();
         VlcPath.setBackColor(0xFFFFFF);

@@ -3,11 +3,14 @@
 #include "platform/Control.h"
 #include "platform/IWindowHost.h"
 
+#include <QCoreApplication>
+
 AlwaysOnTop::AlwaysOnTop(Control& pin, IWindowHost& window) : pin_(pin), window_(window)
 {
-    QString tip = kToolTip;
+    QString tip = QCoreApplication::translate("Mirovell", kToolTip);
     if (!window_.canStayOnTop())
-        tip += QStringLiteral(
+        tip += QCoreApplication::translate(
+            "Mirovell",
             " (hier nicht möglich: das Fenstersystem lässt kein Programm sein Fenster über den anderen halten)");
     pin_.setToolTip(tip);
     show(Picture::Disabled);

@@ -13,7 +13,7 @@ public:
     enum class Picture { Disabled, MouseMove, Enabled };  // off, off and hovered, on
     static constexpr int kWidth = 315;
     static constexpr int kHeight = 300;
-    static inline const QString kToolTip = QStringLiteral("Always on top");
+    static constexpr const char* kToolTip = QT_TRANSLATE_NOOP("Mirovell", "Always on top");
 
     // pin: the pin control; window: the window it keeps on top
     AlwaysOnTop(Control& pin, IWindowHost& window);

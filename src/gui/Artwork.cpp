@@ -1,5 +1,6 @@
 #include "gui/Artwork.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
@@ -239,13 +240,14 @@ QPixmap picture(const QString& key, QSize size, qreal dpr)
     const QColor green(46, 140, 86);
     const QColor orange(196, 112, 28);
     if (base == u"tab-local")
-        return tab(Glyph::Play, QStringLiteral("Abspielen"), blue, disabled, size, dpr);
+        return tab(Glyph::Play, QCoreApplication::translate("Mirovell", "Abspielen"), blue, disabled, size, dpr);
     if (base == u"tab-send")
-        return tab(Glyph::Send, QStringLiteral("Senden"), green, disabled, size, dpr);
+        return tab(Glyph::Send, QCoreApplication::translate("Mirovell", "Senden"), green, disabled, size, dpr);
     if (base == u"tab-receive")
-        return tab(Glyph::Receive, QStringLiteral("Empfangen"), orange, disabled, size, dpr);
+        return tab(Glyph::Receive, QCoreApplication::translate("Mirovell", "Empfangen"), orange, disabled, size, dpr);
     if (base == u"exit") {
-        QPixmap pm = tab(Glyph::Exit, QStringLiteral("Ende"), QColor(170, 40, 40), false, size, dpr);
+        QPixmap pm =
+            tab(Glyph::Exit, QCoreApplication::translate("Mirovell", "Ende"), QColor(170, 40, 40), false, size, dpr);
         return pm;
     }
     if (base == u"panel-local")

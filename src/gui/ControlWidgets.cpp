@@ -2,6 +2,7 @@
 
 #include "gui/Artwork.h"
 
+#include <QEvent>
 #include <QPainter>
 
 ControlListModel::ControlListModel(Control* c, QObject* parent) : QAbstractListModel(parent), c_(c)
@@ -50,4 +51,34 @@ void PictureLabel::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.drawPixmap(0, 0, artwork::picture(c_->picture(), size(), devicePixelRatioF()));
+}
+
+void ActionLabel::paintEvent(QPaintEvent* e)
+{
+    QLabel::paintEvent(e);
+    if (hasFocus()) {
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+bool ListBox::event(QEvent* e)
+{
+    const bool done = QListView::event(e);
+    // the frame is painted here, the rows in the viewport inside it
+    if (e->type() == QEvent::Paint && hasFocus()) {
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+    return done;
+}
+
+// Qt's view would make the first row current on entering, and the window would take that for a
+// selection nobody sees: the keys would then act on it.
+void ListBox::focusInEvent(QFocusEvent* e)
+{
+    QAbstractScrollArea::focusInEvent(e);
+    viewport()->update();
 }

@@ -4,6 +4,8 @@
 
 #include <QAbstractButton>
 #include <QAbstractListModel>
+#include <QLabel>
+#include <QListView>
 #include <QWidget>
 
 // List items of a list control, shown by a view that draws only the visible rows.
@@ -19,14 +21,41 @@ private:
 
 // A picture button: its own images for the normal, disabled and pressed looks.
 class PictureButton : public QAbstractButton {
+    Q_OBJECT
 public:
     PictureButton(Control* c, QWidget* parent) : QAbstractButton(parent), c_(c) {}
+    const Control* control() const { return c_; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
     Control* c_;
+};
+
+// A label that acts as a button (a link, the count that opens the list): it takes the keyboard
+// focus and shows it.
+class ActionLabel : public QLabel {
+    Q_OBJECT
+public:
+    ActionLabel(Control* c, QWidget* parent) : QLabel(parent), c_(c) {}
+    void activate() { c_->fire(ControlEvent::Click); }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    Control* c_;
+};
+
+// A list box whose frame shows the keyboard focus even while it has no rows.
+class ListBox : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    bool event(QEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
 };
 
 // A picture that does nothing but show itself.

@@ -1,6 +1,7 @@
 #include "gui/WindowBinding.h"
 
 #include "app/MainWindow.h"
+#include "gui/ActingControls.h"
 #include "gui/Artwork.h"
 #include "gui/ControlWidgets.h"
 #include "gui/TimerDriver.h"
@@ -10,9 +11,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -95,6 +98,7 @@ WindowBinding::WindowBinding(MainWindow& model, QObject* parent) : QObject(paren
     for (Control* c : model_.controls())
         if (c->kind() == ControlKind::PictureButton)
             widgetFor(c)->raise();
+    setUpKeyboard();
     timers_ = new TimerDriver(model_.controls(), this);
     window_ = widgetFor(&model_.Form);
     if (auto* frame = qobject_cast<QWidget*>(window_.data()))
@@ -143,7 +147,7 @@ QWidget* WindowBinding::create(Control* c, QWidget* parent)
         return w;
     }
     case ControlKind::Label: {
-        auto* w = new QLabel(parent);
+        auto* w = c->handles(ControlEvent::Click) ? new ActionLabel(c, parent) : new QLabel(parent);
         w->setTextFormat(Qt::PlainText);
         w->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         if (c->font().underline)
@@ -158,8 +162,6 @@ QWidget* WindowBinding::create(Control* c, QWidget* parent)
     case ControlKind::PictureButton:
     case ControlKind::PinToggle: {
         auto* w = new PictureButton(c, parent);
-        // the pin is a picture to click, not a stop for the keyboard
-        w->setFocusPolicy(c->kind() == ControlKind::PinToggle ? Qt::NoFocus : Qt::TabFocus);
         connect(w, &QAbstractButton::clicked, c, [c] { c->fire(ControlEvent::Click); });
         return w;
     }
@@ -221,7 +223,7 @@ QWidget* WindowBinding::createInput(Control* c, QWidget* parent)
 
 QWidget* WindowBinding::createList(Control* c, QWidget* parent)
 {
-    auto* w = new QListView(parent);
+    auto* w = new ListBox(parent);
     w->setUniformItemSizes(true);
     w->setSelectionMode(QAbstractItemView::SingleSelection);
     w->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -240,6 +242,69 @@ QWidget* WindowBinding::createList(Control* c, QWidget* parent)
     w->viewport()->installEventFilter(this);
     controls_[w->viewport()] = c;
     return w;
+}
+
+// Only the acting controls take the keyboard focus, in the window's order; pictures and labels
+// that act take it from Tab alone, so a click leaves no focus frame on them.
+void WindowBinding::setUpKeyboard()
+{
+    installActingAccessibility();
+    for (const auto& [c, w] : widgets_)
+        if (w)
+            w->setFocusPolicy(Qt::NoFocus);
+    QWidget* previous = nullptr;
+    for (const ActingControl& a : actingControls()) {
+        const Control* c = model_.control(QString::fromLatin1(a.control));
+        QWidget* w = widgetFor(c);
+        if (!w)
+            continue;
+        const bool picture = qobject_cast<PictureButton*>(w) || qobject_cast<ActionLabel*>(w);
+        w->setFocusPolicy(picture ? Qt::TabFocus : Qt::StrongFocus);
+        w->setProperty("accessibleRole", int(a.role));
+        if (a.nameFrom == ActingControl::Name::Own)
+            w->setAccessibleName(QCoreApplication::translate("Mirovell", a.name));
+        else if (a.nameFrom == ActingControl::Name::ToolTip)
+            w->setAccessibleName(c->toolTip());
+        if (previous)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+// Enter works the focused button like Space; Enter and Space work an acting label; a list hands
+// the keys its own navigation leaves alone to its procedure. True when the key is taken.
+bool WindowBinding::key(Control* c, QWidget* watched, QKeyEvent* e)
+{
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (auto* label = qobject_cast<ActionLabel*>(watched)) {
+        if ((enter || e->key() == Qt::Key_Space) && !e->isAutoRepeat())
+            label->activate();
+        return enter || e->key() == Qt::Key_Space;
+    }
+    if (auto* b = qobject_cast<QAbstractButton*>(watched);
+        b && enter && c->kind() != ControlKind::CheckBox && c->kind() != ControlKind::OptionButton) {
+        if (!e->isAutoRepeat())
+            b->click();
+        return true;
+    }
+    if (!qobject_cast<QListView*>(watched) || !c->handles(ControlEvent::KeyDown))
+        return false;
+    EventArgs args;
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    args.shift = (mods & Qt::ShiftModifier ? kShiftMask : 0) | (mods & Qt::ControlModifier ? kCtrlMask : 0) |
+                 (mods & Qt::AltModifier ? kAltMask : 0);
+    if (enter)
+        args.keyCode = kKeyReturn;
+    else if (e->key() == Qt::Key_Delete)
+        args.keyCode = kKeyDelete;
+    else if (e->key() == Qt::Key_Up && args.shift == kAltMask)
+        args.keyCode = kKeyUp;
+    else if (e->key() == Qt::Key_Down && args.shift == kAltMask)
+        args.keyCode = kKeyDown;
+    else
+        return false;
+    c->fire(ControlEvent::KeyDown, args);
+    return true;
 }
 
 void WindowBinding::syncAll(Control* c)
@@ -385,6 +450,10 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Drop: drop(c, static_cast<QDropEvent*>(event)); return true;
     case QEvent::MouseButtonPress:
         if (press(c, static_cast<QWidget*>(watched), static_cast<QMouseEvent*>(event)))
+            return true;
+        break;
+    case QEvent::KeyPress:
+        if (own && key(c, static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event)))
             return true;
         break;
     case QEvent::MouseMove:

@@ -8,6 +8,7 @@
 
 class Control;
 class QDropEvent;
+class QKeyEvent;
 class QMouseEvent;
 class MainWindow;
 class TimerDriver;
@@ -43,6 +44,8 @@ private:
     void syncFont(Control* c, QWidget* w);
     void drop(Control* c, QDropEvent* e);
     bool press(Control* c, QWidget* watched, QMouseEvent* e);
+    bool key(Control* c, QWidget* watched, QKeyEvent* e);
+    void setUpKeyboard();
     void syncAll(Control* c);
     Control* controlOf(QObject* o) const;
 

@@ -9,11 +9,10 @@ namespace {
 
 // A list of 32767 long paths fits; what is held for a message and read from it stays bounded.
 constexpr qsizetype kMaxListBytes = 16 * 1024 * 1024;
-const QString kWaiting = QStringLiteral("Warte auf Playlist ...");
 
 QString senderText(const QString& who)
 {
-    return QStringLiteral("Sender:") + u'\r' + who;
+    return ReceivingEnd::tr("Sender:") + u'\r' + who;
 }
 
 }  // namespace
@@ -45,7 +44,7 @@ void ReceivingEnd::listen()
     clientListen_->setLocalPort(ports_.list);
     clientListen_->listen();
     if (clientListen_->state() == LinkState::Listening)
-        c_.ConnectStatus.setText(QStringLiteral("Warte auf Server.."));
+        c_.ConnectStatus.setText(tr("Warte auf Server.."));
 }
 
 void ReceivingEnd::ConnectClientSend()
@@ -58,14 +57,14 @@ void ReceivingEnd::ConnectClientSend()
     if (!sender.isEmpty() && !busy)
         clientSend_->connectTo(sender, ports_.request);
     if (clientSend_->state() == LinkState::Connecting)
-        c_.ConnectStatusServer.setText(QStringLiteral("Client connected to Server "));
+        c_.ConnectStatusServer.setText(tr("Client connected to Server "));
 }
 
 void ReceivingEnd::showWaiting()
 {
     c_.FilmRemoteList.clear();
-    c_.SenderLabel.setText(senderText(QStringLiteral("nicht gefunden")));
-    c_.FilmRemoteList.addItem(kWaiting);
+    c_.SenderLabel.setText(senderText(tr("nicht gefunden")));
+    c_.FilmRemoteList.addItem(tr("Warte auf Playlist ..."));
     remoteListWaiting_ = true;
 }
 
@@ -89,7 +88,7 @@ void ReceivingEnd::Winsock_ClientListen_ConnectionRequest(qint64 requestId)
     listReader_.reset();
     clientListen_->accept(requestId);
     if (clientListen_->state() == LinkState::Connected)
-        c_.ConnectStatus.setText(QStringLiteral("Client verbunden"));
+        c_.ConnectStatus.setText(tr("Client verbunden"));
     c_.SenderLabel.setText(senderText(clientListen_->remoteHostIP()));
 }
 
@@ -104,11 +103,11 @@ void ReceivingEnd::handleListMessage(const QByteArray& message)
     const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(
         QByteArrayView(message).first(std::min<qsizetype>(message.size(), 4 + linkmsg::kTrackList.size()))));
     if (m.typeCode == linkmsg::kNotice) {
-        c_.ConnectStatus.setText(QStringLiteral("Verbunden"));
+        c_.ConnectStatus.setText(tr("Verbunden"));
     } else if (m.typeCode == linkmsg::kBroken) {
-        c_.ConnectStatus.setText(QStringLiteral("Verbindung Abgebrochen"));
+        c_.ConnectStatus.setText(tr("Verbindung Abgebrochen"));
     } else if (m.typeCode == linkmsg::kCommand) {
-        c_.ConnectStatus.setText(QStringLiteral("Verbunden.."));
+        c_.ConnectStatus.setText(tr("Verbunden.."));
         if (m.body.startsWith(linkmsg::kTrackList)) {
             FillRemoteList(message);
             c_.SenderLabel.setText(senderText(clientListen_->remoteHostIP()));
@@ -147,7 +146,7 @@ void ReceivingEnd::dropListChannel()
 
 void ReceivingEnd::Winsock_ClientSend_Connect()
 {
-    c_.ConnectStatusServer.setText(QStringLiteral("Verbunden.."));
+    c_.ConnectStatusServer.setText(tr("Verbunden.."));
 }
 
 void ReceivingEnd::Winsock_ClientSend_SendComplete()

@@ -48,7 +48,7 @@ void SendingEnd::StartServerListen()
     serverListen_->listen();
     // a port held by another program leaves the socket closed; the timer tries again
     if (serverListen_->state() == LinkState::Listening)
-        c_.ConnectStatusServer.setText(QStringLiteral("Warte auf Remote.."));
+        c_.ConnectStatusServer.setText(tr("Warte auf Remote.."));
 }
 
 void SendingEnd::connectToReceiver()
@@ -60,7 +60,7 @@ void SendingEnd::connectToReceiver()
     if (!busy)
         serverSend_->connectTo(c_.TargetText.text(), ports_.list);
     if (serverSend_->state() == LinkState::Connecting)
-        c_.ConnectStatus.setText(QStringLiteral("Suche Client.."));
+        c_.ConnectStatus.setText(tr("Suche Client.."));
 }
 
 void SendingEnd::announceList()
@@ -99,8 +99,8 @@ void SendingEnd::close()
 {
     serverSend_->close();
     serverListen_->close();
-    c_.ConnectStatusServer.setText(QStringLiteral("Closed"));
-    c_.ConnectStatus.setText(QStringLiteral("Closed"));
+    c_.ConnectStatusServer.setText(tr("Closed"));
+    c_.ConnectStatus.setText(tr("Closed"));
 }
 
 void SendingEnd::Winsock_ServerListen_ConnectionRequest(qint64 requestId)
@@ -109,7 +109,7 @@ void SendingEnd::Winsock_ServerListen_ConnectionRequest(qint64 requestId)
         serverListen_->close();
     requestReader_.reset();
     serverListen_->accept(requestId);
-    c_.ConnectStatusServer.setText(QStringLiteral("Client (Remote) verbunden.."));
+    c_.ConnectStatusServer.setText(tr("Client (Remote) verbunden.."));
 }
 
 void SendingEnd::Winsock_ServerListen_DataArrival(qint64)
@@ -121,16 +121,16 @@ void SendingEnd::handleRequestMessage(const QByteArray& message)
 {
     const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(message));
     if (m.typeCode == linkmsg::kNotice) {
-        c_.ConnectStatusServer.setText(QStringLiteral("Verbindung hergestellt"));
+        c_.ConnectStatusServer.setText(tr("Verbindung hergestellt"));
     } else if (m.typeCode == linkmsg::kBroken) {
-        c_.ConnectStatusServer.setText(QStringLiteral("Verbindung Abgebrochen"));
+        c_.ConnectStatusServer.setText(tr("Verbindung Abgebrochen"));
     } else if (m.typeCode == linkmsg::kCommand) {
         if (m.body.startsWith(linkmsg::kStartTrack)) {
             // only an entry the user put in the list moves; text from the peer is never inserted
             const QString name = m.body.mid(linkmsg::kStartTrack.size());
             const int i = linkmsg::FindRequestedEntry(c_.FilmList.items(), name);
             if (i >= 0) {
-                c_.ConnectStatusServer.setText(QStringLiteral("Playing:") + name);
+                c_.ConnectStatusServer.setText(tr("Playing:") + name);
                 const QString entry = c_.FilmList.item(i);
                 // a move keeps the same names: the sorted index stays good
                 const bool stale = requestNames_.isStale();
@@ -159,10 +159,10 @@ void SendingEnd::closeRequestChannel()
     if (c_.SendenFrame.visible())
         StartServerListen();
     else
-        c_.ConnectStatusServer.setText(QStringLiteral("Closed"));
+        c_.ConnectStatusServer.setText(tr("Closed"));
 }
 
 void SendingEnd::Winsock_ServerSend_Connect()
 {
-    c_.ConnectStatus.setText(QStringLiteral("Client gefunden"));
+    c_.ConnectStatus.setText(tr("Client gefunden"));
 }

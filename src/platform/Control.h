@@ -32,11 +32,29 @@ enum class ControlKind {
     PinToggle,
 };
 
-enum class ControlEvent { Click, DblClick, GotFocus, LostFocus, MouseDown, Drop, Change, Timer, Resize, MouseMove };
+enum class ControlEvent {
+    Click,
+    DblClick,
+    GotFocus,
+    LostFocus,
+    MouseDown,
+    Drop,
+    Change,
+    Timer,
+    Resize,
+    MouseMove,
+    KeyDown
+};
+
+// Key codes and shift flags of KeyDown.
+enum KeyCode { kKeyReturn = 13, kKeyDelete = 46, kKeyUp = 38, kKeyDown = 40 };
+enum KeyShift { kShiftMask = 1, kCtrlMask = 2, kAltMask = 4 };
 
 struct EventArgs {
     QStringList paths;  // Drop: the dropped files, in the desktop's order
     int button = 0;     // MouseDown: 1 left, 2 right, 4 middle
+    int keyCode = 0;    // KeyDown: the key
+    int shift = 0;      // KeyDown: the shift, control and alt keys held
 };
 
 struct FontSpec {

@@ -2,6 +2,8 @@
 
 #include "platform/IDialogs.h"
 
+#include <QCoreApplication>
+
 namespace files {
 
 QString ShowOpenDialog(IDialogs& dialogs, const QString& initialFolder, const QString& title, const QString& fileName,
@@ -9,7 +11,7 @@ QString ShowOpenDialog(IDialogs& dialogs, const QString& initialFolder, const QS
 {
     if (description.isEmpty() && !pattern.isEmpty())
         description = pattern;
-    QString filter = QStringLiteral("Alle Dateien|*.*");
+    QString filter = QCoreApplication::translate("Mirovell", "Alle Dateien|*.*");
     if (!pattern.isEmpty())
         filter = description + u'|' + pattern + u'|' + filter;
     return dialogs.openFile(initialFolder, title, fileName, filter);

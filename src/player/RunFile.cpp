@@ -5,6 +5,7 @@
 #include "platform/TextFile.h"
 #include "player/DesktopApps.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -83,8 +84,8 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
     if (name.startsWith(u'*'))
         name.remove(0, 1);
     if (name.contains(u'*') && dialogs &&
-        dialogs->message(name + QStringLiteral("Enthält ungültige Zeichen Abbrechen?"), QString(), MessageIcon::None,
-                         MessageButtons::YesNo) == MessageAnswer::Yes)
+        dialogs->message(name + QCoreApplication::translate("Mirovell", "Enthält ungültige Zeichen Abbrechen?"),
+                         QString(), MessageIcon::None, MessageButtons::YesNo) == MessageAnswer::Yes)
         return finish({});
 
     QString program;

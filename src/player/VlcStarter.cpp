@@ -8,6 +8,7 @@
 #include "platform/TextFile.h"
 #include "player/FileDialog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace {
@@ -80,7 +81,7 @@ QString VlcStarter::askForVlc(const QString& title)
 
 void VlcStarter::VLC_Browse_Click()
 {
-    const QString answer = askForVlc(QStringLiteral("VLC.EXE suchen"));
+    const QString answer = askForVlc(QCoreApplication::translate("Mirovell", "VLC.EXE suchen"));
     if (!answer.isEmpty())
         VlcPath_.setText(answer);
 }
@@ -89,10 +90,12 @@ void VlcStarter::EnsureVlcLocation()
 {
     if (vlcLocationPlausible(vlcPath()))
         return;
-    dialogs_.message(QStringLiteral("VLC.exe konnte in diesem Pfad nicht gefunden werden: ") + u'\r' + u'\'' +
-                         VlcPath_.text() + u'\'' + u'\r' + u'\r' + QStringLiteral("Bitte den Pfad auswählen"),
-                     QStringLiteral("VLC.exe nicht gefunden"), MessageIcon::Information, MessageButtons::Ok);
-    const QString answer = askForVlc(QStringLiteral("VLC.EXE wurde nicht gefunden"));
+    dialogs_.message(QCoreApplication::translate("Mirovell", "VLC.exe konnte in diesem Pfad nicht gefunden werden: ") +
+                         u'\r' + u'\'' + VlcPath_.text() + u'\'' + u'\r' + u'\r' +
+                         QCoreApplication::translate("Mirovell", "Bitte den Pfad auswählen"),
+                     QCoreApplication::translate("Mirovell", "VLC.exe nicht gefunden"), MessageIcon::Information,
+                     MessageButtons::Ok);
+    const QString answer = askForVlc(QCoreApplication::translate("Mirovell", "VLC.EXE wurde nicht gefunden"));
     if (!answer.isEmpty())
         VlcPath_.setText(answer);
 }

@@ -5,6 +5,7 @@
 #include "platform/IDialogs.h"
 #include "playlist/PlaylistReader.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 Playlist::Playlist(const Controls& controls, IDialogs& dialogs) : c_(controls), dialogs_(dialogs)
@@ -24,7 +25,7 @@ int Playlist::count() const
 void Playlist::showCount()
 {
     const int n = c_.FilmRemoteList.visible() ? c_.FilmRemoteList.count() : c_.FilmList.count();
-    c_.List_Count.setText(QStringLiteral("Dateien: ") + QString::number(n));
+    c_.List_Count.setText(QCoreApplication::translate("Mirovell", "Dateien: ") + QString::number(n));
     const bool any = c_.FilmList.count() > 0;
     c_.UpBtn.setEnabled(any);
     c_.DownBtn.setEnabled(any);
@@ -101,15 +102,18 @@ void Playlist::loadFile(const QString& name, bool clearFirst, bool ownList)
 void Playlist::SaveBtn_Click()
 {
     const QString proposal = QDir::currentPath() + platformdefaults::kPathSeparator + QStringLiteral("playlist.m3u");
-    const QString answer = dialogs_.input(QStringLiteral("Zielpfad eingeben (incl.: ' .m3u ' )!"),
-                                          QStringLiteral("Zielpfad eingeben"), proposal);
+    const QString answer =
+        dialogs_.input(QCoreApplication::translate("Mirovell", "Zielpfad eingeben (incl.: ' .m3u ' )!"),
+                       QCoreApplication::translate("Mirovell", "Zielpfad eingeben"), proposal);
     if (c_.FilmList.count() == 0) {
-        dialogs_.message(QStringLiteral("Keine Titel in der Liste"), QStringLiteral("Keie Titel"),
-                         MessageIcon::Information, MessageButtons::Ok);
+        dialogs_.message(QCoreApplication::translate("Mirovell", "Keine Titel in der Liste"),
+                         QCoreApplication::translate("Mirovell", "Keie Titel"), MessageIcon::Information,
+                         MessageButtons::Ok);
         return;
     }
     if (!WritePlainPlaylist(answer))
-        dialogs_.message(QStringLiteral("Die Playlist konnte nicht gespeichert werden:") + u'\r' + u'\'' + answer +
-                             u'\'',
-                         QStringLiteral("Speichern fehlgeschlagen"), MessageIcon::Warning, MessageButtons::Ok);
+        dialogs_.message(QCoreApplication::translate("Mirovell", "Die Playlist konnte nicht gespeichert werden:") +
+                             u'\r' + u'\'' + answer + u'\'',
+                         QCoreApplication::translate("Mirovell", "Speichern fehlgeschlagen"), MessageIcon::Warning,
+                         MessageButtons::Ok);
 }

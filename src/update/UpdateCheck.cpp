@@ -46,16 +46,19 @@ bool UpdateCheck::UpdateCaption_Click()
     if (environment_.installed) {
         // the system's package management owns the installed files: nothing is fetched or replaced here
         const QString text =
-            QStringLiteral("Diese Installation wird über die Paketverwaltung des Systems aktualisiert.") + u'\r' +
-            u'\r' + QStringLiteral("Dies ist Version ") + kProgramVersion + u'.';
-        dialogs_.message(text, QStringLiteral("Programmupdate"), MessageIcon::Information, MessageButtons::Ok);
+            QCoreApplication::translate("Mirovell",
+                                        "Diese Installation wird über die Paketverwaltung des Systems aktualisiert.") +
+            u'\r' + u'\r' + QCoreApplication::translate("Mirovell", "Dies ist Version ") + kProgramVersion + u'.';
+        dialogs_.message(text, QCoreApplication::translate("Mirovell", "Programmupdate"), MessageIcon::Information,
+                         MessageButtons::Ok);
         UpdateCaption_.show();
         return false;
     }
-    const QString question = QStringLiteral("Mirovell auf Update überprüfen?") + u'\r' + u'\r' +
-                             QStringLiteral("Dies ist Version:  ") + kProgramVersion + u'\r';
-    if (dialogs_.message(question, QStringLiteral("Auf Programmupdate überprüfen?"), MessageIcon::Question,
-                         MessageButtons::YesNo) != MessageAnswer::Yes) {
+    const QString question = QCoreApplication::translate("Mirovell", "Mirovell auf Update überprüfen?") + u'\r' +
+                             u'\r' + QCoreApplication::translate("Mirovell", "Dies ist Version:  ") + kProgramVersion +
+                             u'\r';
+    if (dialogs_.message(question, QCoreApplication::translate("Mirovell", "Auf Programmupdate überprüfen?"),
+                         MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes) {
         UpdateCaption_.show();
         return false;
     }
@@ -78,11 +81,12 @@ bool UpdateCheck::StartUpdater(const QString& programAddress, const QString& pro
                                const QString& updaterAddress)
 {
     if (!textfile::fileExists(updaterFile)) {
-        const QString question = updaterFile + QStringLiteral(" (19 kb) wird für das Update benötigt!") + u'\r' +
-                                 QStringLiteral("Soll es jetzt heruntergeladen werden?") + u'\r' + u'\r' +
-                                 QStringLiteral("Zielpfad:") + updaterFile;
-        if (dialogs_.message(question, QStringLiteral("Updater downloaden?"), MessageIcon::Question,
-                             MessageButtons::YesNo) != MessageAnswer::Yes)
+        const QString question =
+            updaterFile + QCoreApplication::translate("Mirovell", " (19 kb) wird für das Update benötigt!") + u'\r' +
+            QCoreApplication::translate("Mirovell", "Soll es jetzt heruntergeladen werden?") + u'\r' + u'\r' +
+            QCoreApplication::translate("Mirovell", "Zielpfad:") + updaterFile;
+        if (dialogs_.message(question, QCoreApplication::translate("Mirovell", "Updater downloaden?"),
+                             MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
             return false;
         events_.processPendingEvents();
         // a program fetched to be run is run only when it is the one published
@@ -90,7 +94,8 @@ bool UpdateCheck::StartUpdater(const QString& programAddress, const QString& pro
         options.progress = &progress_;
         options.events = &events_;
         if (!download::fetchVerified(updaterAddress, updaterFile, options).ok()) {
-            dialogs_.message(updaterFile + u'\r' + u'\r' + QStringLiteral("Download Fehlgeschlagen / Download failed"),
+            dialogs_.message(updaterFile + u'\r' + u'\r' +
+                                 QCoreApplication::translate("Mirovell", "Download Fehlgeschlagen / Download failed"),
                              QString(), MessageIcon::None, MessageButtons::Ok);
             return false;
         }

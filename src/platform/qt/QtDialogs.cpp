@@ -1,5 +1,6 @@
 #include "platform/qt/QtDialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -46,8 +47,8 @@ MessageAnswer QtDialogs::message(const QString& text, const QString& title, Mess
     if (buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         // German buttons even where Qt's own translations are not installed
-        box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
-        box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+        box.button(QMessageBox::Yes)->setText(QCoreApplication::translate("Mirovell", "&Ja"));
+        box.button(QMessageBox::No)->setText(QCoreApplication::translate("Mirovell", "&Nein"));
         return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
     }
     box.setStandardButtons(QMessageBox::Ok);
@@ -61,8 +62,8 @@ QString QtDialogs::input(const QString& prompt, const QString& title, const QStr
     dialog.setWindowTitle(title);
     dialog.setLabelText(displayText(prompt));
     dialog.setTextValue(proposal);
-    dialog.setOkButtonText(QStringLiteral("OK"));
-    dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+    dialog.setOkButtonText(QCoreApplication::translate("Mirovell", "OK"));
+    dialog.setCancelButtonText(QCoreApplication::translate("Mirovell", "Abbrechen"));
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 

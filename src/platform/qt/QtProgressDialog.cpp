@@ -1,5 +1,6 @@
 #include "platform/qt/QtProgressDialog.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QProgressBar>
 
@@ -19,15 +20,16 @@ QString QtProgressDialog::amountText(qint64 received, qint64 total)
     const QLocale german(QLocale::German, QLocale::Germany);
     const auto kb = [&german](qint64 bytes) { return german.toString((bytes + 1023) / 1024) + QStringLiteral(" kB"); };
     if (total > 0)
-        return kb(received) + QStringLiteral(" von ") + kb(total);
+        return kb(received) + QCoreApplication::translate("Mirovell", " von ") + kb(total);
     return kb(received);
 }
 
 void QtProgressDialog::begin(const QString& title, const QString& label)
 {
     end();
-    label_ = QStringLiteral("Lade %1 herunter ...").arg(label);
-    auto* dialog = new QProgressDialog(label_ + u'\n' + amountText(0, -1), QStringLiteral("Abbrechen"), 0, 0, parent_);
+    label_ = QCoreApplication::translate("Mirovell", "Lade %1 herunter ...").arg(label);
+    auto* dialog = new QProgressDialog(label_ + u'\n' + amountText(0, -1),
+                                       QCoreApplication::translate("Mirovell", "Abbrechen"), 0, 0, parent_);
     dialog->setWindowTitle(title);
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->setAutoClose(false);

@@ -1,0 +1,384 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="de">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)</source>
+        <translation>Starts the play list in VLC (TIP: allow only one instance of VLC (in the VLC preferences)</translation>
+    </message>
+    <message>
+        <source>Files oder Playlisten auf dieses Feld ziehen (Drag&amp;Drop)</source>
+        <translation>Drag files or play lists onto this field (drag and drop)</translation>
+    </message>
+    <message>
+        <source>VLC - Pfad setzten </source>
+        <translation>Set the VLC path </translation>
+    </message>
+    <message>
+        <source>nach unten verschieben</source>
+        <translation>move down</translation>
+    </message>
+    <message>
+        <source>nach oben verschieben</source>
+        <translation>move up</translation>
+    </message>
+    <message>
+        <source>Diese Playliste beim nächsten Start wieder anzeigen..</source>
+        <translation>Show this play list again at the next start..</translation>
+    </message>
+    <message>
+        <source>Beim Programmstart minimieren</source>
+        <translation>Minimise when VLC is started</translation>
+    </message>
+    <message>
+        <source>Starten ...        </source>
+        <translation>Start ...        </translation>
+    </message>
+    <message>
+        <source>Abspielen</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>Senden</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>Empfänger:</source>
+        <translation>Receiver:</translation>
+    </message>
+    <message>
+        <source>Senden an (1 Client)</source>
+        <translation>Send to (1 client)</translation>
+    </message>
+    <message>
+        <source>Bereitstellen ( Clients &gt; 1)</source>
+        <translation>Provide ( clients &gt; 1)</translation>
+    </message>
+    <message>
+        <source>Empfangen</source>
+        <translation>Receive</translation>
+    </message>
+    <message>
+        <source>Sender:</source>
+        <translation>Sender:</translation>
+    </message>
+    <message>
+        <source>empfangen (1 Client)</source>
+        <translation>receive (1 client)</translation>
+    </message>
+    <message>
+        <source>Abholen von (Clients &gt; 1)</source>
+        <translation>Fetch from (clients &gt; 1)</translation>
+    </message>
+    <message>
+        <source>Vlc </source>
+        <translation>Vlc </translation>
+    </message>
+    <message>
+        <source>Download VLC</source>
+        <translation>Download VLC</translation>
+    </message>
+    <message>
+        <source>Verbindung:</source>
+        <translation>Connection:</translation>
+    </message>
+    <message>
+        <source>Speichern als..</source>
+        <translation>Save as..</translation>
+    </message>
+    <message>
+        <source>Liste leeren</source>
+        <translation>Clear list</translation>
+    </message>
+    <message>
+        <source>Playlist speichern</source>
+        <translation>Keep play list</translation>
+    </message>
+    <message>
+        <source>bei Start minimieren</source>
+        <translation>minimise on start</translation>
+    </message>
+    <message>
+        <source>Homepage</source>
+        <translation>Homepage</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>00:00:00 Uhr</source>
+        <translation>00:00:00</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>&lt; Vlc</source>
+        <translation>&lt; Vlc</translation>
+    </message>
+    <message>
+        <source>Vlc &gt;</source>
+        <translation>Vlc &gt;</translation>
+    </message>
+    <message>
+        <source>Kein Texteditor gefunden, um die Playlist zu öffnen:</source>
+        <translation>No text editor found to open the play list:</translation>
+    </message>
+    <message>
+        <source>Texteditor</source>
+        <translation>Text editor</translation>
+    </message>
+    <message>
+        <source>Starte Server &gt;&gt;</source>
+        <translation>Start server &gt;&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>Mirovell</name>
+    <message>
+        <source> (hier nicht möglich: das Fenstersystem lässt kein Programm sein Fenster über den anderen halten)</source>
+        <translation> (not possible here: the window system lets no program keep its window above the others)</translation>
+    </message>
+    <message>
+        <source>Always on top</source>
+        <translation>Always on top</translation>
+    </message>
+    <message>
+        <source>Abspielen</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>Senden</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>Empfangen</source>
+        <translation>Receive</translation>
+    </message>
+    <message>
+        <source>Ende</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>&amp;Ja</source>
+        <translation>&amp;Yes</translation>
+    </message>
+    <message>
+        <source>&amp;Nein</source>
+        <translation>&amp;No</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source> von </source>
+        <translation> of </translation>
+    </message>
+    <message>
+        <source>Lade %1 herunter ...</source>
+        <translation>Downloading %1 ...</translation>
+    </message>
+    <message>
+        <source>Alle Dateien|*.*</source>
+        <translation>All files|*.*</translation>
+    </message>
+    <message>
+        <source>Enthält ungültige Zeichen Abbrechen?</source>
+        <translation> contains invalid characters. Cancel?</translation>
+    </message>
+    <message>
+        <source>VLC.EXE suchen</source>
+        <translation>Find VLC</translation>
+    </message>
+    <message>
+        <source>VLC.exe konnte in diesem Pfad nicht gefunden werden: </source>
+        <translation>VLC could not be found at this path: </translation>
+    </message>
+    <message>
+        <source>Bitte den Pfad auswählen</source>
+        <translation>Please choose the path</translation>
+    </message>
+    <message>
+        <source>VLC.exe nicht gefunden</source>
+        <translation>VLC not found</translation>
+    </message>
+    <message>
+        <source>VLC.EXE wurde nicht gefunden</source>
+        <translation>VLC was not found</translation>
+    </message>
+    <message>
+        <source>Dateien: </source>
+        <translation>Files: </translation>
+    </message>
+    <message>
+        <source>Zielpfad eingeben (incl.: &apos; .m3u &apos; )!</source>
+        <translation>Enter the target path (incl.: &apos; .m3u &apos; )!</translation>
+    </message>
+    <message>
+        <source>Zielpfad eingeben</source>
+        <translation>Enter the target path</translation>
+    </message>
+    <message>
+        <source>Keine Titel in der Liste</source>
+        <translation>No titles in the list</translation>
+    </message>
+    <message>
+        <source>Keie Titel</source>
+        <translation>No titles</translation>
+    </message>
+    <message>
+        <source>Die Playlist konnte nicht gespeichert werden:</source>
+        <translation>The play list could not be saved:</translation>
+    </message>
+    <message>
+        <source>Speichern fehlgeschlagen</source>
+        <translation>Saving failed</translation>
+    </message>
+    <message>
+        <source>Diese Installation wird über die Paketverwaltung des Systems aktualisiert.</source>
+        <translation>This installation is updated through the system&apos;s package management.</translation>
+    </message>
+    <message>
+        <source>Dies ist Version </source>
+        <translation>This is version </translation>
+    </message>
+    <message>
+        <source>Programmupdate</source>
+        <translation>Program update</translation>
+    </message>
+    <message>
+        <source>Mirovell auf Update überprüfen?</source>
+        <translation>Check Mirovell for an update?</translation>
+    </message>
+    <message>
+        <source>Dies ist Version:  </source>
+        <translation>This is version:  </translation>
+    </message>
+    <message>
+        <source>Auf Programmupdate überprüfen?</source>
+        <translation>Check for a program update?</translation>
+    </message>
+    <message>
+        <source> (19 kb) wird für das Update benötigt!</source>
+        <translation> (19 kb) is needed for the update!</translation>
+    </message>
+    <message>
+        <source>Soll es jetzt heruntergeladen werden?</source>
+        <translation>Download it now?</translation>
+    </message>
+    <message>
+        <source>Zielpfad:</source>
+        <translation>Target path:</translation>
+    </message>
+    <message>
+        <source>Updater downloaden?</source>
+        <translation>Download the updater?</translation>
+    </message>
+    <message>
+        <source>Download Fehlgeschlagen / Download failed</source>
+        <translation>Download failed</translation>
+    </message>
+    <message>
+        <source>Empfänger</source>
+        <translation>Receiver</translation>
+    </message>
+    <message>
+        <source>Playlist</source>
+        <translation>Play list</translation>
+    </message>
+    <message>
+        <source>Playlist des Senders</source>
+        <translation>Sender&apos;s play list</translation>
+    </message>
+    <message>
+        <source>VLC-Pfad</source>
+        <translation>VLC path</translation>
+    </message>
+    <message>
+        <source>VLC suchen</source>
+        <translation>Find VLC</translation>
+    </message>
+</context>
+<context>
+    <name>ReceivingEnd</name>
+    <message>
+        <source>Sender:</source>
+        <translation>Sender:</translation>
+    </message>
+    <message>
+        <source>Warte auf Server..</source>
+        <translation>Waiting for the sender..</translation>
+    </message>
+    <message>
+        <source>Client connected to Server </source>
+        <translation>Client connected to Server </translation>
+    </message>
+    <message>
+        <source>nicht gefunden</source>
+        <translation>not found</translation>
+    </message>
+    <message>
+        <source>Warte auf Playlist ...</source>
+        <translation>Waiting for the play list ...</translation>
+    </message>
+    <message>
+        <source>Client verbunden</source>
+        <translation>Client connected</translation>
+    </message>
+    <message>
+        <source>Verbunden</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>Verbindung Abgebrochen</source>
+        <translation>Connection lost</translation>
+    </message>
+    <message>
+        <source>Verbunden..</source>
+        <translation>Connected..</translation>
+    </message>
+</context>
+<context>
+    <name>SendingEnd</name>
+    <message>
+        <source>Warte auf Remote..</source>
+        <translation>Waiting for the receiver..</translation>
+    </message>
+    <message>
+        <source>Suche Client..</source>
+        <translation>Looking for the receiver..</translation>
+    </message>
+    <message>
+        <source>Closed</source>
+        <translation>Closed</translation>
+    </message>
+    <message>
+        <source>Client (Remote) verbunden..</source>
+        <translation>Client (remote) connected..</translation>
+    </message>
+    <message>
+        <source>Verbindung hergestellt</source>
+        <translation>Connection established</translation>
+    </message>
+    <message>
+        <source>Verbindung Abgebrochen</source>
+        <translation>Connection lost</translation>
+    </message>
+    <message>
+        <source>Playing:</source>
+        <translation>Playing:</translation>
+    </message>
+    <message>
+        <source>Client gefunden</source>
+        <translation>Client found</translation>
+    </message>
+</context>
+</TS>
