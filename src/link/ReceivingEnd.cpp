@@ -54,7 +54,8 @@ void ReceivingEnd::ConnectClientSend()
     const bool busy = st == LinkState::Connected || st == LinkState::Connecting;
     if (st != LinkState::Closed && !busy)
         clientSend_->close();
-    const QString sender = clientListen_->remoteHostIP();
+    const QString pickUp = pickUpFrom_ ? pickUpFrom_() : QString();
+    const QString sender = pickUp.isEmpty() ? clientListen_->remoteHostIP() : pickUp;
     if (!sender.isEmpty() && !busy)
         clientSend_->connectTo(sender, ports_.request);
     if (clientSend_->state() == LinkState::Connecting)
@@ -90,7 +91,7 @@ void ReceivingEnd::Winsock_ClientListen_ConnectionRequest(qint64 requestId)
     clientListen_->accept(requestId);
     if (clientListen_->state() == LinkState::Connected)
         c_.ConnectStatus.setText(QStringLiteral("Client verbunden"));
-    c_.SenderLabel.setText(senderText(clientListen_->remoteHostIP()));
+    showSender();
 }
 
 void ReceivingEnd::Winsock_ClientListen_DataArrival(qint64)
@@ -111,7 +112,7 @@ void ReceivingEnd::handleListMessage(const QByteArray& message)
         c_.ConnectStatus.setText(QStringLiteral("Verbunden.."));
         if (m.body.startsWith(linkmsg::kTrackList)) {
             FillRemoteList(message);
-            c_.SenderLabel.setText(senderText(clientListen_->remoteHostIP()));
+            showSender();
             emit listReceived();
         }
     }
@@ -174,4 +175,18 @@ void ReceivingEnd::requestSelected()
         listen();
     clientSend_->sendData(codec::encodeForLink(request));
     c_.FilmRemoteList.clear();
+}
+
+void ReceivingEnd::closeRequestChannel()
+{
+    clientSend_->close();
+}
+
+void ReceivingEnd::showSender()
+{
+    const QString address = clientListen_->remoteHostIP();
+    if (address.isEmpty())
+        return;  // no sender yet: the label says so already
+    const QString name = nameOf_ ? nameOf_(address) : QString();
+    c_.SenderLabel.setText(senderText(name.isEmpty() ? address : name));
 }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 
 class Control;
@@ -42,6 +43,17 @@ public:
     // The program ends: both channels close.
     void close();
 
+    // Picking up from a named sender: the request channel goes there at once, which makes this
+    // receiver known to it, instead of back to whichever sender opened the list channel. An empty
+    // answer: wait for a sender as before.
+    void setPickUpFrom(std::function<QString()> sender) { pickUpFrom_ = std::move(sender); }
+    // The request channel goes: the next check connects it where the pick-up field now names.
+    void closeRequestChannel();
+    // The name the sender at this address has on the LAN, "" where none is known.
+    void setNameOf(std::function<QString(const QString&)> nameOf) { nameOf_ = std::move(nameOf); }
+    // SenderLabel again, after the names known on the LAN have changed.
+    void showSender();
+
     const ILinkSocket& listSocket() const { return *clientListen_; }
     const ILinkSocket& requestSocket() const { return *clientSend_; }
 
@@ -65,4 +77,6 @@ private:
     std::unique_ptr<ILinkSocket> clientSend_;    // Winsock_ClientSend: request channel
     MessageReader listReader_;
     bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
+    std::function<QString()> pickUpFrom_;
+    std::function<QString(const QString&)> nameOf_;
 };

@@ -8,7 +8,9 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 class Control;
 class ILinkSocketFactory;
@@ -17,6 +19,9 @@ class ILinkSocketFactory;
 // 22355), on which it announces FilmList, and the request channel it listens on (port 22356),
 // on which the receiver asks for tracks. A track request moves the track to the top of FilmList
 // and asks, through restartRequested(), for the stream to start again.
+// Serving several receivers, it keeps the request channel listening and takes every receiver that
+// connects to it as one of its audience: it opens a list channel back to each, and each gets the
+// list. The messages on every channel are those of one receiver.
 class SendingEnd : public QObject {
     Q_OBJECT
 public:
@@ -39,8 +44,19 @@ public:
     // The link timer in send mode: keeps both channels up and repeats the list every fifth tick.
     void tick();
     void closeListChannel();
-    // The program ends: both channels close.
+    // The program ends: every channel closes.
     void close();
+
+    // Serves every receiver that makes itself known instead of the one in TargetText.
+    void setSeveral(bool several);
+    bool several() const { return several_; }
+    // Turns what the user typed into TargetText into where to connect (a name found on the LAN).
+    void setAddressOf(std::function<QString(const QString&)> addressOf) { addressOf_ = std::move(addressOf); }
+    QString targetAddress() const;
+    // The receivers known now, and how many of them have their list channel up.
+    int audienceSize() const { return int(audience_.size()); }
+    int audienceConnected() const;
+    static constexpr int kMaxAudience = 64;
 
     // Every start of the stream, asked for or not, holds one of these while it goes.
     RequestCoalescer& restarts() { return restarts_; }
@@ -59,8 +75,15 @@ private:
     void Winsock_ServerSend_Connect();
     void handleRequestMessage(const QByteArray& message);
     void closeRequestChannel();
+    struct Receiver;
+    void welcome(qint64 requestId);
+    void connectToAudience();
+    void sendToAudience(const QByteArray& bytes);
+    void dropReceiver(Receiver* r);
+    void dropAudience();
 
     Controls c_;
+    ILinkSocketFactory& sockets_;
     LinkPorts ports_;
     std::unique_ptr<ILinkSocket> serverListen_;  // Winsock_ServerListen: request channel
     std::unique_ptr<ILinkSocket> serverSend_;    // Winsock_ServerSend: list channel
@@ -68,4 +91,7 @@ private:
     MessageReader requestReader_;
     RequestCoalescer restarts_;
     qint16 sendCountdown = 0;  // the link timer's rhythm for repeating the track list
+    bool several_ = false;
+    std::vector<std::unique_ptr<Receiver>> audience_;
+    std::function<QString(const QString&)> addressOf_;
 };

@@ -87,9 +87,12 @@ private slots:
         QTEST(w->FilmRemoteList.visible(), "remoteList");
         QTEST(w->ServerSendTimer.enabled(), "timer");
         for (Control* never :
-             {&w->ProtokollCombo, &w->Label1, &w->SendenUniCastCheck, &w->MultiCastCheck, &w->UniCastCheck,
-              &w->MulitCastCheck, &w->TargetTextClient, &w->SErverBtnTest, &w->ClientBtnTest, &w->ButtonServerSenden})
+             {&w->ProtokollCombo, &w->Label1, &w->SErverBtnTest, &w->ClientBtnTest, &w->ButtonServerSenden})
             QVERIFY2(!never->visible(), qPrintable(never->name()));
+        // the options for one or several receivers, and the sender to pick up from, are on their panels
+        for (Control* shown :
+             {&w->SendenUniCastCheck, &w->MultiCastCheck, &w->UniCastCheck, &w->MulitCastCheck, &w->TargetTextClient})
+            QVERIFY2(shown->visible(), qPrintable(shown->name()));
         if (panel == u"JetztAbspielenFrame")
             QVERIFY(w->Command2.visible() && w->Label8.rect().left == 3255 && w->Picture1.rect().left == 2640);
     }

@@ -149,8 +149,8 @@ private slots:
         QCOMPARE(w.window()->size(), client(laidOutAt));
         QCOMPARE(m.Frame3.rect(), (TwipRect{0, H - 800, W - 100, 375}));
         QCOMPARE(m.Frame1.rect(), (TwipRect{0, H - 800 - 855, W - 100, 855}));
-        QCOMPARE(m.Frame2.rect(), (TwipRect{0, 1320, W - 100, H - 2800}));
-        QCOMPARE(m.FilmList.rect(), (TwipRect{105, 1350, W - 300, H - 2900}));
+        QCOMPARE(m.Frame2.rect(), (TwipRect{0, 1590, W - 100, H - 3070}));
+        QCOMPARE(m.FilmList.rect(), (TwipRect{105, 1620, W - 300, H - 3170}));
         QCOMPARE(m.FilmRemoteList.rect(), m.FilmList.rect());
         QCOMPARE(m.VlcPath.rect(), (TwipRect{720, 0, W - 1300, 285}));
         QCOMPARE(m.VLC_Browse.rect(), (TwipRect{720 + W - 1300, 0, 375, 285}));

@@ -93,7 +93,8 @@ private slots:
         QTRY_COMPARE(sender->launcher.starts.size(), size_t(1));  // once the request's event has returned
         QCOMPARE(sender->launcher.starts[0].program, sender->folderPath + QStringLiteral("vlc"));
         QCOMPARE(sender->launcher.starts[0].arguments,
-                 (QStringList{sender->kept(), ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}", ":ttl=1"}));
+                 (QStringList{"--sout-keep", sender->kept(), ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}",
+                              ":ttl=1"}));
         QCOMPARE(readAll(sender->kept()).split('\n').value(4).trimmed(), QByteArray("/media/c d.mpg"));
         // the restart announces the new order at once
         QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);
