@@ -131,16 +131,3 @@ Settings::GroupStream Settings::groupStream() const
     g.ttl = numberIn(read(kSettings, kGroupTtlKey, QString()), 0, 255, kGroupTtlDefault);
     return g;
 }
-
-void Settings::keepGroupStreamKeys() const
-{
-    ini::KeyValues missing;
-    const std::pair<QString, QString> keys[] = {{kGroupKey, kGroupDefault},
-                                                {kGroupPortKey, QString::number(kGroupPortDefault)},
-                                                {kGroupTtlKey, QString::number(kGroupTtlDefault)}};
-    for (const auto& [key, value] : keys)
-        if (stored(kSettings, key).value_or(QString()).trimmed().isEmpty())
-            missing.append({key, value});
-    if (!missing.isEmpty())
-        write(kSettings, missing);
-}

@@ -49,8 +49,6 @@ public:
         QString groupAndPort() const { return group + u':' + QString::number(port); }
     };
     GroupStream groupStream() const;
-    // Writes the group stream's keys that are missing, so the user finds them to edit.
-    void keepGroupStreamKeys() const;
 
 private:
     QString settingsFile_;

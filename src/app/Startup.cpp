@@ -129,7 +129,6 @@ void MainWindow::SaveSettingsOnExit()
         textfile::removeFile(settings_.TempPlaylistPath());
         settings_.write(Settings::kLast, values);
     }
-    settings_.keepGroupStreamKeys();
     sending_.close();
     receiving_.close();
     leaveTheLan();

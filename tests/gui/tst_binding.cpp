@@ -22,7 +22,7 @@ private slots:
         QTest::addColumn<QRect>("pixels");  // relative to the control's container
         QTest::newRow("EmpfangenTabButton") << "EmpfangenTabButton" << QRect(306, 0, 156, 42);
         QTest::newRow("ExitBtn") << "ExitBtn" << QRect(460, -1, 90, 43);
-        QTest::newRow("FilmList") << "FilmList" << QRect(7, 90, 529, 173);
+        QTest::newRow("FilmList") << "FilmList" << QRect(7, 108, 529, 155);
         QTest::newRow("SaveBtn in Frame1") << "SaveBtn" << QRect(52, 21, 81, 25);
         QTest::newRow("Label9 in Frame3") << "Label9" << QRect(35, 4, 85, 16);
     }

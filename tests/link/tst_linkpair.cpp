@@ -158,7 +158,7 @@ private slots:
         w->RunVLCBtn_Click();
         const QString sout = QStringLiteral(":sout=#transcode{vcodec=h264}:standard{mux=ts,dst=pc 2\"x,access=udp:}");
         QCOMPARE(w.launcher.starts.size(), size_t(1));
-        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{w.kept(), sout, ":ttl=4"}));
+        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{"--sout-keep", w.kept(), sout, ":ttl=4"}));
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT" + sout.toUtf8() + "\r\n#EXTVLCOPT:ttl=4\r\n/m/a.avi\r\n"));
         // a hand edit of the settings file is seen by the next start
         set("EXTVLCOPT2", "#EXTVLCOPT:ttl=5");
