@@ -120,7 +120,7 @@ offered() {
     [[ $(windows_of 1 | wc -l) -gt 1 ]]
 }
 not_offered() { ! offered; }
-row_shown() { [[ $(import -window "${win[2]}" -crop 400x10+12+$((102 + 17 * $1)) +repage png:- | identify -format %k -) -gt 1 ]]; }
+row_shown() { [[ $(import -window "${win[2]}" -crop 400x10+12+$((95 + 17 * $1)) +repage png:- | identify -format %k -) -gt 1 ]]; }
 browsed() { avahi_lab_user 1 avahi-browse -rtp _mirovell._tcp 2>/dev/null | grep -q '^=.*wohnzimmer\.local;10\.231\.10\.2;22355;.*role=receiver'; }
 
 TAB_LOCAL="78 21"; TAB_SEND="230 21"; TAB_RECEIVE="383 21"; EXIT="505 21"; TARGET="464 64"
