@@ -193,6 +193,7 @@ QWidget* WindowBinding::createInput(Control* c, QWidget* parent)
         auto* offers = new QCompleter(new ControlListModel(c, w), w);
         offers->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
         offers->setCaseSensitivity(Qt::CaseInsensitive);
+        offers->setCompletionRole(Qt::DisplayRole);  // the items' text, as the list shows it
         w->setCompleter(offers);
         connect(offers, qOverload<const QString&>(&QCompleter::activated), c, edited);
         return w;
