@@ -1,4 +1,5 @@
 #include "LinkFixture.h"
+#include "platform/qt/AvahiServiceDiscovery.h"
 
 #include <QHostAddress>
 #include <QTcpSocket>
@@ -134,6 +135,25 @@ private slots:
         QVERIFY(sender->TargetText.items().isEmpty());
         receiver->Form_QueryUnload();
         QVERIFY(!receiverLan.offered && !receiverLan.browsing);
+    }
+
+    // Without a D-Bus system bus (Windows, a minimal system) every mode is as before: nothing
+    // asked, nothing offered, and the link as always.
+    void noSystemBus()
+    {
+        AvahiServiceDiscovery::Options nowhere;
+        nowhere.busAddress = QStringLiteral("unix:path=/nonexistent/system_bus_socket");
+        AvahiServiceDiscovery lan(nowhere);
+        LinkWindow w(freeLinkPorts());
+        w.options.discovery = &lan;
+        w.restart();
+        w->Form_Load();
+        for (Control* tab : {&w->SendenTabButton, &w->EmpfangenTabButton, &w->LokalStarteBtn, &w->SendenTabButton})
+            tab->fire(ControlEvent::Click);
+        QTRY_COMPARE(lan.state(), AvahiServiceDiscovery::State::NoBus);
+        QVERIFY(w.dialogs.messages.empty() && w->TargetText.items().isEmpty());
+        QCOMPARE(w.requestSocket().state(), LinkState::Listening);
+        w->ExitBtn_Click();
     }
 };
 
