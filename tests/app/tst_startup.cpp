@@ -142,6 +142,11 @@ private slots:
         w->AutoSaveCheck.setValue(QTest::currentDataTag() == QByteArray("box unchecked") ? 0 : 1);
         w->TargetText.setText(QStringLiteral("10.0.0.7"));
         w->CheckMinimize.setValue(0);
+        for (Control* several : {&w->MultiCastCheck, &w->MulitCastCheck}) {
+            several->setValue(1);
+            several->fire(ControlEvent::Click);
+        }
+        w->TargetTextClient.setText(QStringLiteral("wohnzimmer"));
         writeFile(w.kept(), "#EXTM3U\r\n/old.avi\r\n");
         w->ExitBtn_Click();
         QCOMPARE(w.host.quits, 1);
@@ -155,6 +160,10 @@ private slots:
         QCOMPARE(w->AutoSaveCheck.value(), kept ? 1 : 0);
         QCOMPARE(w->CheckMinimize.value(), 0);
         QCOMPARE(w->TargetText.text(), QStringLiteral("10.0.0.7"));
+        // serving several and picking up from a sender come back
+        QVERIFY(w->MultiCastCheck.value() == 1 && w->SendenUniCastCheck.value() == 0 && !w->TargetText.enabled());
+        QVERIFY(w->MulitCastCheck.value() == 1 && w->UniCastCheck.value() == 0 && w->TargetTextClient.enabled());
+        QCOMPARE(w->TargetTextClient.text(), QStringLiteral("wohnzimmer"));
         QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(w->FilmList.count()));
     }
 

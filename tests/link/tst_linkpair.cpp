@@ -165,6 +165,16 @@ private slots:
         w->RunVLCBtn_Click();
         QCOMPARE(w.launcher.starts[1].arguments.last(), QStringLiteral(":ttl=5"));
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT:ttl=5\r\n/m/a.avi\r\n"));
+        // several receivers: one stream to a group; what is unusable in the settings counts as missing
+        set("MulticastGroup", " 239.1.2.3 ");
+        set("MulticastPort", "70000");
+        set("MulticastTtl", "4");
+        w->MultiCastCheck.setValue(1);
+        w->MultiCastCheck_Click();
+        w->RunVLCBtn_Click();
+        QCOMPARE(
+            w.launcher.starts[2].arguments.mid(2),
+            (QStringList{":sout=#transcode{vcodec=h264}:standard{mux=ts,dst=239.1.2.3:1234,access=udp:}", ":ttl=4"}));
     }
 
     void minimisesIntoTheTray()
