@@ -235,9 +235,15 @@ void SendingEnd::welcome(qint64 requestId)
     std::unique_ptr<ILinkSocket> request = serverListen_->acceptAside(requestId);
     if (!request)
         return;
+    // a receiver that connects again from its address has left its old channel behind
+    const QString address = request->remoteHostIP();
+    const auto before =
+        std::find_if(audience_.begin(), audience_.end(), [&](const auto& r) { return r->address == address; });
+    if (before != audience_.end())
+        dropReceiver(before->get());
     auto r = std::make_unique<Receiver>();
     Receiver* raw = r.get();
-    r->address = request->remoteHostIP();
+    r->address = address;
     r->request = std::move(request);
     r->list = sockets_.create();
     r->reader = std::make_unique<MessageReader>(kMaxRequestBytes, &requestNames_);
