@@ -27,10 +27,11 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
       discovery_(services.discovery ? *services.discovery : *noDiscovery_),
       playlist_({FilmList, FilmRemoteList, List_Count, UpBtn, DownBtn, SaveBtn}, services.dialogs),
       vlc_(VlcPath, services.processes, services.dialogs),
-      sending_({FilmList, TargetText, SendenFrame, ConnectStatus, ConnectStatusServer}, services.sockets,
+      sending_({FilmList, TargetText, SendenFrame, ConnectStatus, ConnectStatusServer}, services.sockets, *this,
                services.linkPorts),
-      receiving_({FilmRemoteList, SenderLabel, EmpfangenFrame, ConnectStatus, ConnectStatusServer}, services.sockets,
-                 services.linkPorts),
+      receiving_({FilmRemoteList, SenderLabel, EmpfangenFrame, ConnectStatus, ConnectStatusServer, MulitCastCheck,
+                  TargetTextClient},
+                 services.sockets, *this, services.linkPorts),
       update_(UpdateCaption, services.dialogs, services.processes, services.events, services.progress,
               services.environment),
       pin_(AlwaysOnTop1, services.window), tray_(services.tray, services.window, services.events),
@@ -249,10 +250,6 @@ void MainWindow::wireEvents()
     // it runs after the socket's event has returned.
     connect(&sending_, &SendingEnd::restartRequested, this, &MainWindow::RunVLCBtn_Click, Qt::QueuedConnection);
     connect(&receiving_, &ReceivingEnd::listReceived, this, &MainWindow::UpdateFileCount);
-    sending_.setAddressOf([this](const QString& typed) { return addressOnLan(typed); });
-    receiving_.setPickUpFrom(
-        [this] { return MulitCastCheck.value() == 1 ? addressOnLan(TargetTextClient.text().trimmed()) : QString(); });
-    receiving_.setNameOf([this](const QString& address) { return nameOnLan(address); });
     discovery_.setPeersChanged([this](const QList<DiscoveredPeer>& peers) { offerPeers(peers); });
     // A later start asks from a socket's event, and coming forward lets events run.
     connect(
@@ -264,7 +261,7 @@ void MainWindow::wireEvents()
         Qt::QueuedConnection);
 }
 
-QString MainWindow::addressOnLan(const QString& typed) const
+QString MainWindow::addressOf(const QString& typed) const
 {
     const QString name = typed.trimmed();
     for (const DiscoveredPeer& p : peers_)
@@ -274,7 +271,7 @@ QString MainWindow::addressOnLan(const QString& typed) const
     return typed;
 }
 
-QString MainWindow::nameOnLan(const QString& address) const
+QString MainWindow::nameOf(const QString& address) const
 {
     for (const DiscoveredPeer& p : peers_)
         if (p.address == address)

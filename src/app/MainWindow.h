@@ -9,6 +9,7 @@
 #include "link/SendingEnd.h"
 #include "platform/Control.h"
 #include "platform/Defaults.h"
+#include "platform/ILanNames.h"
 #include "platform/ProgramEnvironment.h"
 #include "platform/ServiceDiscovery.h"
 #include "player/VlcStarter.h"
@@ -50,7 +51,7 @@ struct MainWindowServices {
 
 // The main window: every named control, the mode switching, and the event procedures, each of
 // which hands on to the subsystem that does the work. The subsystems meet only here.
-class MainWindow : public QObject {
+class MainWindow : public QObject, private ILanNames {
     Q_OBJECT
 public:
     static inline const QString kStoredCaption = QStringLiteral("VLC- Drag&Drop - Mirovell");
@@ -203,10 +204,6 @@ public:
     const ReceivingEnd& receivingEnd() const { return receiving_; }
     const AlwaysOnTop& alwaysOnTop() const { return pin_; }
 
-    // Where a name typed or picked in a target field connects: the address of the instance found
-    // on the LAN under that name, else the text as it stands.
-    QString addressOnLan(const QString& typed) const;
-
 private:
     void applyDesignState();
     void wireEvents();
@@ -216,7 +213,8 @@ private:
     void restoreStreamChoices();
     // Offers the peers found on the LAN in the target fields and names the sender.
     void offerPeers(const QList<DiscoveredPeer>& peers);
-    QString nameOnLan(const QString& address) const;
+    QString addressOf(const QString& typed) const override;
+    QString nameOf(const QString& address) const override;
     void leaveTheLan();
 
     IProcessLauncher& processes_;

@@ -3,6 +3,7 @@
 #include "link/LinkMessages.h"
 #include "platform/Codec.h"
 #include "platform/Control.h"
+#include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
 
 namespace {
@@ -18,9 +19,10 @@ QString senderText(const QString& who)
 
 }  // namespace
 
-ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent)
+ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names,
+                           LinkPorts ports, QObject* parent)
     : QObject(parent), c_(controls), ports_(ports), clientListen_(sockets.create()), clientSend_(sockets.create()),
-      listReader_(kMaxListBytes)
+      listReader_(kMaxListBytes), names_(names)
 {
     connect(clientListen_.get(), &ILinkSocket::connectionRequest, this,
             &ReceivingEnd::Winsock_ClientListen_ConnectionRequest);
@@ -54,7 +56,10 @@ void ReceivingEnd::ConnectClientSend()
     const bool busy = st == LinkState::Connected || st == LinkState::Connecting;
     if (st != LinkState::Closed && !busy)
         clientSend_->close();
-    const QString pickUp = pickUpFrom_ ? pickUpFrom_() : QString();
+    // picking up from a named sender: the request channel goes there at once, which makes this
+    // receiver known to it, instead of back to whichever sender opened the list channel
+    const QString pickUp =
+        c_.MulitCastCheck.value() == 1 ? names_.addressOf(c_.TargetTextClient.text().trimmed()) : QString();
     const QString sender = pickUp.isEmpty() ? clientListen_->remoteHostIP() : pickUp;
     if (!sender.isEmpty() && !busy)
         clientSend_->connectTo(sender, ports_.request);
@@ -187,6 +192,6 @@ void ReceivingEnd::showSender()
     const QString address = clientListen_->remoteHostIP();
     if (address.isEmpty())
         return;  // no sender yet: the label says so already
-    const QString name = nameOf_ ? nameOf_(address) : QString();
+    const QString name = names_.nameOf(address);
     c_.SenderLabel.setText(senderText(name.isEmpty() ? address : name));
 }

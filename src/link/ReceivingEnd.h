@@ -6,10 +6,10 @@
 
 #include <QObject>
 
-#include <functional>
 #include <memory>
 
 class Control;
+class ILanNames;
 class ILinkSocketFactory;
 
 // The receiving instance's end of the link: it listens for the sender's list channel (port
@@ -24,8 +24,11 @@ public:
         Control& EmpfangenFrame;       // shown while in receive mode
         Control& ConnectStatus;        // the list channel's state
         Control& ConnectStatusServer;  // the request channel's state
+        Control& MulitCastCheck;       // picking up from the sender named in TargetTextClient
+        Control& TargetTextClient;
     };
-    ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent = nullptr);
+    ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+                 QObject* parent = nullptr);
     ~ReceivingEnd() override;
 
     // Listens for the sender's list channel.
@@ -43,14 +46,8 @@ public:
     // The program ends: both channels close.
     void close();
 
-    // Picking up from a named sender: the request channel goes there at once, which makes this
-    // receiver known to it, instead of back to whichever sender opened the list channel. An empty
-    // answer: wait for a sender as before.
-    void setPickUpFrom(std::function<QString()> sender) { pickUpFrom_ = std::move(sender); }
     // The request channel goes: the next check connects it where the pick-up field now names.
     void closeRequestChannel();
-    // The name the sender at this address has on the LAN, "" where none is known.
-    void setNameOf(std::function<QString(const QString&)> nameOf) { nameOf_ = std::move(nameOf); }
     // SenderLabel again, after the names known on the LAN have changed.
     void showSender();
 
@@ -77,6 +74,5 @@ private:
     std::unique_ptr<ILinkSocket> clientSend_;    // Winsock_ClientSend: request channel
     MessageReader listReader_;
     bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
-    std::function<QString()> pickUpFrom_;
-    std::function<QString(const QString&)> nameOf_;
+    const ILanNames& names_;
 };

@@ -3,6 +3,7 @@
 #include "link/LinkMessages.h"
 #include "platform/Codec.h"
 #include "platform/Control.h"
+#include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
 
 #include <algorithm>
@@ -24,10 +25,11 @@ struct SendingEnd::Receiver {
     QString address;
 };
 
-SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent)
+SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+                       QObject* parent)
     : QObject(parent), c_(controls), sockets_(sockets), ports_(ports), serverListen_(sockets.create()),
       serverSend_(sockets.create()), requestNames_(&controls.FilmList.items()),
-      requestReader_(kMaxRequestBytes, &requestNames_), restarts_(kRestartSpacingMs)
+      requestReader_(kMaxRequestBytes, &requestNames_), restarts_(kRestartSpacingMs), names_(names)
 {
     connect(serverListen_.get(), &ILinkSocket::connectionRequest, this,
             &SendingEnd::Winsock_ServerListen_ConnectionRequest);
@@ -199,8 +201,7 @@ void SendingEnd::Winsock_ServerSend_Connect()
 
 QString SendingEnd::targetAddress() const
 {
-    const QString typed = c_.TargetText.text();
-    return addressOf_ ? addressOf_(typed) : typed;
+    return names_.addressOf(c_.TargetText.text());
 }
 
 void SendingEnd::setSeveral(bool several)

@@ -8,11 +8,11 @@
 
 #include <QObject>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
 class Control;
+class ILanNames;
 class ILinkSocketFactory;
 
 // The sending instance's end of the link: the list channel it opens to the receiver (port
@@ -32,7 +32,8 @@ public:
         Control& ConnectStatus;        // the list channel's state
         Control& ConnectStatusServer;  // the request channel's state
     };
-    SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent = nullptr);
+    SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+               QObject* parent = nullptr);
     ~SendingEnd() override;
 
     // Listens for the receiver's request channel.
@@ -50,8 +51,7 @@ public:
     // Serves every receiver that makes itself known instead of the one in TargetText.
     void setSeveral(bool several);
     bool several() const { return several_; }
-    // Turns what the user typed into TargetText into where to connect (a name found on the LAN).
-    void setAddressOf(std::function<QString(const QString&)> addressOf) { addressOf_ = std::move(addressOf); }
+    // Where what the user typed into TargetText connects (a name found on the LAN, or the text).
     QString targetAddress() const;
     // The receivers known now, and how many of them have their list channel up.
     int audienceSize() const { return int(audience_.size()); }
@@ -93,5 +93,5 @@ private:
     qint16 sendCountdown = 0;  // the link timer's rhythm for repeating the track list
     bool several_ = false;
     std::vector<std::unique_ptr<Receiver>> audience_;
-    std::function<QString(const QString&)> addressOf_;
+    const ILanNames& names_;
 };
