@@ -16,7 +16,7 @@ cp "$exe" "$work/app/mirovell"
 printf '%s\r\n' '#EXTM3U' '/home/anna/Filme/Sommerfest 2024.mp4' '/home/anna/Filme/Geburtstag Oma.mkv' \
     '/home/anna/Musik/Konzert im Park.mp3' '/home/anna/Filme/Urlaub Ostsee Teil 1.avi' >"$work/liste.m3u"
 
-XDG_RUNTIME_DIR="$work/run" "$work/app/mirovell" "$work/liste.m3u" >/dev/null 2>&1 &
+XDG_RUNTIME_DIR="$work/run" DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/system_bus_socket "$work/app/mirovell" "$work/liste.m3u" >/dev/null 2>&1 &
 pid=$!
 win=""
 for _ in $(seq 100); do

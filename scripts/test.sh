@@ -2,9 +2,11 @@
 # Installs what is missing, checks the format of the C++ files and the layers of src/, builds
 # everything and runs every test: the unit and integration tests, a user's tour of the real program
 # under Xvfb, the Debian package built, checked, installed, used and purged again, two PCs made of
-# network namespaces, two PCs finding each other through their own Avahi daemons (also under the
-# sanitizers), the same tests again under AddressSanitizer + UndefinedBehaviorSanitizer (with a
-# longer run of the link fuzzer on real sockets), and the fuzzers briefly on their seeds.
+# network namespaces, three PCs (one sender serving two receivers), two PCs finding each other
+# through their own Avahi daemons (the discovery class, also under the sanitizers, and the real
+# program offering the receiver by name), the same tests again under AddressSanitizer +
+# UndefinedBehaviorSanitizer (with a longer run of the link fuzzer on real sockets), and the
+# fuzzers briefly on their seeds.
 #
 # Every start of the program connects to the receiver in its settings (a private address of
 # whatever network this machine is in), so after the packages are installed everything runs in
@@ -72,6 +74,8 @@ if cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_WERROR=
     run_ctest build/test
     stage "user's tour" bash scripts/tour.sh build/test/mirovell
     stage "two PCs" bash scripts/two-pcs.sh build/test/mirovell
+    stage "three PCs: one sender, two receivers" bash scripts/three-pcs.sh build/test/mirovell
+    stage "the receivers offered by name" bash scripts/offered-receivers.sh build/test/mirovell
     stage "finding each other on the LAN" bash scripts/discovery-lab.sh build/test/tests/platform/discovery-peer
 else
     failed=$((failed + 1))

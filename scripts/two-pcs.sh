@@ -128,6 +128,7 @@ start_side() {   # start_side pc side [play list]
     nsenter --net="/proc/$pc/ns/net" -- setpriv --reuid=mirovell-test --regid=mirovell-test --init-groups \
         env -i PATH=/usr/bin:/bin HOME="$work/$side" XDG_RUNTIME_DIR="$work/$side/run" \
         XDG_CONFIG_HOME="$work/$side/config" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
+        DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/system_bus_socket \
         "$work/$side/mirovell" "$@" >"$work/$side.log" 2>&1 &
     started=$!
     pids+=("$started")
@@ -161,7 +162,7 @@ probe() {   # probe from-byte [to-byte]
 }
 vlcs() { pgrep -u mirovell-test -f -- "$work/send/mirovell_TmpPlst.m3u"; }
 # Whether the second line of the receiver's list shows any text (one colour: an empty line).
-second_line_shown() { [[ $(import -window "$recv_win" -crop 400x8+12+106 +repage png:- | identify -format %k -) -gt 1 ]]; }
+second_line_shown() { [[ $(import -window "$recv_win" -crop 400x8+12+124 +repage png:- | identify -format %k -) -gt 1 ]]; }
 first_entry() { grep -av '^#' "$work/send/mirovell_TmpPlst.m3u" 2>/dev/null | head -n1 | tr -d '\r'; }
 
 # the receiving PC listens on UDP 1234 and keeps every datagram
@@ -177,7 +178,7 @@ pids+=($!)
 
 # Places at the window's start size, from the design rectangles, in pixels.
 TAB_SEND="230 21"; TAB_RECEIVE="383 21"; RUN_VLC="232 62"
-LIST_ROW_2="60 110"
+LIST_ROW_2="60 128"
 
 echo "two PCs: the receiving PC ($RECV_IP) waits for a sender"
 start_side "$pc_recv" recv

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "gui/WindowBinding.h"
 #include "platform/Installation.h"
+#include "platform/qt/AvahiServiceDiscovery.h"
 #include "platform/qt/EndRequests.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventPump.h"
@@ -77,7 +78,10 @@ int main(int argc, char** argv)
     QtProgressDialog progress;
     QtTrayIcon tray(QApplication::windowIcon());
     TcpLinkSocketFactory sockets;
-    MainWindow model({processes, dialogs, windowHost, events, clock, singleInstance, progress, tray, sockets, env});
+    // other instances on the LAN, through the Avahi daemon where there is one; quietly none elsewhere
+    AvahiServiceDiscovery discovery;
+    MainWindow model(
+        {processes, dialogs, windowHost, events, clock, singleInstance, progress, tray, sockets, env, {}, &discovery});
     WindowBinding binding(model);
     windowHost.setWidget(binding.window());
     dialogs.setParent(binding.window());

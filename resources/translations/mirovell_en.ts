@@ -291,6 +291,10 @@
         <translation>Receiver</translation>
     </message>
     <message>
+        <source>Sender</source>
+        <translation>Sender</translation>
+    </message>
+    <message>
         <source>Playlist</source>
         <translation>Play list</translation>
     </message>

@@ -28,13 +28,16 @@ QString dropTip()
 MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
     : QObject(parent), processes_(services.processes), dialogs_(services.dialogs), window_(services.window),
       events_(services.events), clock_(services.clock), singleInstance_(services.singleInstance),
-      environment_(services.environment),
+      environment_(services.environment), linkPorts_(services.linkPorts),
+      noDiscovery_(services.discovery ? nullptr : discovery::makeNullDiscovery()),
+      discovery_(services.discovery ? *services.discovery : *noDiscovery_),
       playlist_({FilmList, FilmRemoteList, List_Count, UpBtn, DownBtn, SaveBtn}, services.dialogs),
       vlc_(VlcPath, services.processes, services.dialogs),
-      sending_({FilmList, TargetText, SendenFrame, ConnectStatus, ConnectStatusServer}, services.sockets,
+      sending_({FilmList, TargetText, SendenFrame, ConnectStatus, ConnectStatusServer}, services.sockets, *this,
                services.linkPorts),
-      receiving_({FilmRemoteList, SenderLabel, EmpfangenFrame, ConnectStatus, ConnectStatusServer}, services.sockets,
-                 services.linkPorts),
+      receiving_({FilmRemoteList, SenderLabel, EmpfangenFrame, ConnectStatus, ConnectStatusServer, MulitCastCheck,
+                  TargetTextClient},
+                 services.sockets, *this, services.linkPorts),
       update_(UpdateCaption, services.dialogs, services.processes, services.events, services.progress,
               services.environment),
       pin_(AlwaysOnTop1, services.window), tray_(services.tray, services.window, services.events),
@@ -101,7 +104,10 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
     wireEvents();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    discovery_.setPeersChanged(nullptr);
+}
 
 Control* MainWindow::control(const QString& name) const
 {
@@ -159,8 +165,6 @@ void MainWindow::applyDesignState()
     TargetText.setAlign(TextAlign::Center);
     TargetText.setBackColor(kLightGrey);
     SendenUniCastCheck.setValue(1);
-    SendenUniCastCheck.hide();
-    MultiCastCheck.hide();
 
     Picture2.setPictures(QStringLiteral("panel-receive"));
     Label7.setFont(titleFont);
@@ -168,11 +172,8 @@ void MainWindow::applyDesignState()
     StartClientBtn.setFont(buttonFont);
     TargetTextClient.setAlign(TextAlign::Center);
     TargetTextClient.setBackColor(kLightYellow);
-    TargetTextClient.hide();
     TargetTextClient.setEnabled(false);
     UniCastCheck.setValue(1);
-    UniCastCheck.hide();
-    MulitCastCheck.hide();
 
     Label2.setBackColor(kWhite);
     Label2.setToolTip(tr("VLC - Pfad setzten "));
@@ -233,6 +234,7 @@ void MainWindow::wireEvents()
     TargetText.on(ControlEvent::LostFocus, [this] { TargetText_LostFocus(); });
     SendenUniCastCheck.on(ControlEvent::Click, [this] { SendenUniCastCheck_Click(); });
     MultiCastCheck.on(ControlEvent::Click, [this] { MultiCastCheck_Click(); });
+    TargetTextClient.on(ControlEvent::LostFocus, [this] { receiving_.closeRequestChannel(); });
 
     SErverBtnTest.on(ControlEvent::Click, [this] { SErverBtnTest_Click(); });
     ButtonServerSenden.on(ControlEvent::Click, [this] { ButtonServerSenden_Click(); });
@@ -256,6 +258,7 @@ void MainWindow::wireEvents()
     // it runs after the socket's event has returned.
     connect(&sending_, &SendingEnd::restartRequested, this, &MainWindow::RunVLCBtn_Click, Qt::QueuedConnection);
     connect(&receiving_, &ReceivingEnd::listReceived, this, &MainWindow::UpdateFileCount);
+    discovery_.setPeersChanged([this](const QList<DiscoveredPeer>& peers) { offerPeers(peers); });
     // A later start asks from a socket's event, and coming forward lets events run.
     connect(
         &singleInstance_, &ISingleInstance::activationRequested, this,
@@ -264,4 +267,44 @@ void MainWindow::wireEvents()
                 desktop::ComeForward(window_, events_, keys1, keys2);
         },
         Qt::QueuedConnection);
+}
+
+QString MainWindow::addressOf(const QString& typed) const
+{
+    const QString name = typed.trimmed();
+    for (const DiscoveredPeer& p : peers_)
+        if (!name.isEmpty() && (name.compare(p.hostName, Qt::CaseInsensitive) == 0 ||
+                                name.compare(p.hostName + QStringLiteral(".local"), Qt::CaseInsensitive) == 0))
+            return p.address;
+    return typed;
+}
+
+QString MainWindow::nameOf(const QString& address) const
+{
+    for (const DiscoveredPeer& p : peers_)
+        if (p.address == address)
+            return p.hostName;
+    return {};
+}
+
+void MainWindow::offerPeers(const QList<DiscoveredPeer>& peers)
+{
+    peers_ = peers;
+    QStringList receivers, senders;
+    for (const DiscoveredPeer& p : peers) {
+        QStringList& names = p.role == PeerRole::Receiver ? receivers : senders;
+        if (!p.hostName.isEmpty() && !names.contains(p.hostName))
+            names << p.hostName;
+    }
+    TargetText.setItems(receivers);
+    TargetTextClient.setItems(senders);
+    receiving_.showSender();
+}
+
+// This instance no longer offers itself nor looks for others.
+void MainWindow::leaveTheLan()
+{
+    discovery_.withdraw();
+    discovery_.stopBrowsing();
+    offerPeers({});
 }

@@ -9,7 +9,9 @@
 #include "link/SendingEnd.h"
 #include "platform/Control.h"
 #include "platform/Defaults.h"
+#include "platform/ILanNames.h"
 #include "platform/ProgramEnvironment.h"
+#include "platform/ServiceDiscovery.h"
 #include "player/VlcStarter.h"
 #include "playlist/Playlist.h"
 #include "update/UpdateCheck.h"
@@ -17,6 +19,7 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 class IClock;
@@ -42,11 +45,13 @@ struct MainWindowServices {
     ILinkSocketFactory& sockets;
     ProgramEnvironment environment;
     LinkPorts linkPorts = {};
+    // finds the other instances on the LAN; none: nobody is found
+    IServiceDiscovery* discovery = nullptr;
 };
 
 // The main window: every named control, the mode switching, and the event procedures, each of
 // which hands on to the subsystem that does the work. The subsystems meet only here.
-class MainWindow : public QObject {
+class MainWindow : public QObject, private ILanNames {
     Q_OBJECT
 public:
     static inline const QString kStoredCaption = QStringLiteral("VLC- Drag&Drop - Mirovell");
@@ -68,9 +73,9 @@ public:
     Control ExitBtn{QStringLiteral("ExitBtn"), ControlKind::PictureButton, &Form, {6900, -15, 1350, 645}};
     Control Command3{QStringLiteral("Command3"), ControlKind::Button, &Form, {8190, 0, 24630, 630}};
 
-    Control Frame2{QStringLiteral("Frame2"), ControlKind::Frame, &Form, {0, 1320, 8190, 2895}, QStringLiteral("Frame2")};
-    Control FilmList{QStringLiteral("FilmList"), ControlKind::ListBox, &Form, {105, 1350, 7935, 2595}};
-    Control FilmRemoteList{QStringLiteral("FilmRemoteList"), ControlKind::ListBox, &Form, {9120, 1680, 2295, 2595}};
+    Control Frame2{QStringLiteral("Frame2"), ControlKind::Frame, &Form, {0, 1590, 8190, 2625}, QStringLiteral("Frame2")};
+    Control FilmList{QStringLiteral("FilmList"), ControlKind::ListBox, &Form, {105, 1620, 7935, 2325}};
+    Control FilmRemoteList{QStringLiteral("FilmRemoteList"), ControlKind::ListBox, &Form, {9120, 1950, 2295, 2325}};
     Control SErverBtnTest{QStringLiteral("SErverBtnTest"), ControlKind::Label, &Form, {8280, 3000, 975, 255}, QStringLiteral("ServerStarten")};
     Control ClientBtnTest{QStringLiteral("ClientBtnTest"), ControlKind::Label, &Form, {8280, 3480, 975, 255}, QStringLiteral("Client Starten")};
     Control ButtonServerSenden{QStringLiteral("ButtonServerSenden"), ControlKind::Button, &Form, {9600, 3600, 495, 255}, QStringLiteral("sned")};
@@ -78,30 +83,32 @@ public:
     Control ServerSendTimer{QStringLiteral("ServerSendTimer"), ControlKind::Timer, &Form};
 
     // local mode panel
-    Control JetztAbspielenFrame{QStringLiteral("JetztAbspielenFrame"), ControlKind::Frame, &Form, {1320, 5280, 5655, 735}, QStringLiteral("Empfangen")};
+    Control JetztAbspielenFrame{QStringLiteral("JetztAbspielenFrame"), ControlKind::Frame, &Form, {1320, 5280, 5655, 990}, QStringLiteral("Empfangen")};
     Control Command2{QStringLiteral("Command2"), ControlKind::Button, &JetztAbspielenFrame, {0, 0, 2325, 630}, tr("Starten ...        ")};
     Control Picture1{QStringLiteral("Picture1"), ControlKind::Picture, &JetztAbspielenFrame, {240, 120, 600, 585}};
     Control Label8{QStringLiteral("Label8"), ControlKind::Label, &JetztAbspielenFrame, {900, 210, 1815, 345}, tr("Abspielen")};
 
+    // The mode panels are taller than designed, so that the two stream options below their buttons
+    // are whole; the options for several receivers sit beside those for one, and the list below.
     // send mode panel
-    Control SendenFrame{QStringLiteral("SendenFrame"), ControlKind::Frame, &Form, {0, 600, 8190, 735}, QStringLiteral("Server")};
+    Control SendenFrame{QStringLiteral("SendenFrame"), ControlKind::Frame, &Form, {0, 600, 8190, 990}, QStringLiteral("Server")};
     Control Picture3{QStringLiteral("Picture3"), ControlKind::Picture, &SendenFrame, {240, 120, 570, 570}};
     Control Label6{QStringLiteral("Label6"), ControlKind::Label, &SendenFrame, {825, 210, 1455, 345}, tr("Senden")};
     Control RunVLCBtn{QStringLiteral("RunVLCBtn"), ControlKind::Button, &SendenFrame, {2325, 15, 2310, 630}, tr("Starten ...        ")};
     Control Label5{QStringLiteral("Label5"), ControlKind::Label, &SendenFrame, {4830, 240, 1200, 240}, tr("Empfänger:")};
     Control TargetText{QStringLiteral("TargetText"), ControlKind::TextBox, &SendenFrame, {6060, 180, 1815, 360}, platformdefaults::kDefaultRemoteHost};
     Control SendenUniCastCheck{QStringLiteral("SendenUniCastCheck"), ControlKind::OptionButton, &SendenFrame, {120, 600, 2295, 255}, tr("Senden an (1 Client)")};
-    Control MultiCastCheck{QStringLiteral("MultiCastCheck"), ControlKind::OptionButton, &SendenFrame, {840, 600, 2535, 375}, tr("Bereitstellen ( Clients > 1)")};
+    Control MultiCastCheck{QStringLiteral("MultiCastCheck"), ControlKind::OptionButton, &SendenFrame, {4740, 600, 2535, 375}, tr("Bereitstellen ( Clients > 1)")};
 
     // receive mode panel
-    Control EmpfangenFrame{QStringLiteral("EmpfangenFrame"), ControlKind::Frame, &Form, {960, 5280, 9375, 735}, QStringLiteral("Server")};
+    Control EmpfangenFrame{QStringLiteral("EmpfangenFrame"), ControlKind::Frame, &Form, {960, 5280, 9375, 990}, QStringLiteral("Server")};
     Control Picture2{QStringLiteral("Picture2"), ControlKind::Picture, &EmpfangenFrame, {240, 120, 570, 570}};
     Control Label7{QStringLiteral("Label7"), ControlKind::Label, &EmpfangenFrame, {945, 195, 1815, 345}, tr("Empfangen")};
     Control StartClientBtn{QStringLiteral("StartClientBtn"), ControlKind::Button, &EmpfangenFrame, {4590, 0, 2370, 630}, tr("Starten ...        ")};
     Control SenderLabel{QStringLiteral("SenderLabel"), ControlKind::Label, &EmpfangenFrame, {7200, 120, 825, 240}, tr("Sender:")};
-    Control TargetTextClient{QStringLiteral("TargetTextClient"), ControlKind::TextBox, &EmpfangenFrame, {1680, 480, 1635, 315}, platformdefaults::kDefaultRemoteHost};
+    Control TargetTextClient{QStringLiteral("TargetTextClient"), ControlKind::TextBox, &EmpfangenFrame, {5700, 630, 1635, 315}, platformdefaults::kDefaultRemoteHost};
     Control UniCastCheck{QStringLiteral("UniCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {720, 600, 2295, 255}, tr("empfangen (1 Client)")};
-    Control MulitCastCheck{QStringLiteral("MulitCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {1200, 600, 2535, 330}, tr("Abholen von (Clients > 1)")};
+    Control MulitCastCheck{QStringLiteral("MulitCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {3135, 600, 2535, 330}, tr("Abholen von (Clients > 1)")};
 
     // settings and list tools
     Control Frame1{QStringLiteral("Frame1"), ControlKind::Frame, &Form, {0, 4080, 8175, 855}, QStringLiteral("Server")};
@@ -204,6 +211,14 @@ private:
     void applyDesignState();
     void wireEvents();
     void minimizeBeforeStart();
+    void applySendChoice();
+    void applyReceiveChoice();
+    void restoreStreamChoices();
+    // Offers the peers found on the LAN in the target fields and names the sender.
+    void offerPeers(const QList<DiscoveredPeer>& peers);
+    QString addressOf(const QString& typed) const override;
+    QString nameOf(const QString& address) const override;
+    void leaveTheLan();
 
     IProcessLauncher& processes_;
     IDialogs& dialogs_;
@@ -212,6 +227,10 @@ private:
     IClock& clock_;
     ISingleInstance& singleInstance_;
     const ProgramEnvironment environment_;
+    const LinkPorts linkPorts_;
+    std::unique_ptr<IServiceDiscovery> noDiscovery_;
+    IServiceDiscovery& discovery_;
+    QList<DiscoveredPeer> peers_;
 
     // the subsystems
     Settings settings_;

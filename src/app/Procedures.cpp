@@ -38,6 +38,7 @@ void MainWindow::LokalStarteBtn_Click()
     Label1.hide();
     FilmRemoteList.hide();
     ServerSendTimer.setEnabled(false);
+    leaveTheLan();
     UpdateFileCount();
 }
 
@@ -55,6 +56,9 @@ void MainWindow::SendenTabButton_Click()
     FilmRemoteList.hide();
     ServerSendTimer.setEnabled(true);
     sending_.StartServerListen();
+    // receivers on the LAN find this sender, and this sender offers them in the target field
+    discovery_.publish(PeerRole::Sender, linkPorts_.request);
+    discovery_.browse(PeerRole::Receiver);
     UpdateFileCount();
 }
 
@@ -75,6 +79,8 @@ void MainWindow::EmpfangenTabButton_Click()
     FilmRemoteList.show();
     ServerSendTimer.setEnabled(true);
     receiving_.ConnectClientSend();
+    discovery_.publish(PeerRole::Receiver, linkPorts_.list);
+    discovery_.browse(PeerRole::Sender);
     UpdateFileCount();
     List_Count.setText(QString());
 }
@@ -251,7 +257,9 @@ void MainWindow::StartClientBtn_Click()
 {
     vlc_.EnsureVlcLocation();
     minimizeBeforeStart();
-    vlc_.startReceiving(SelectedProtocol());
+    // picking up from a sender that serves several: its group, which this PC joins
+    vlc_.startReceiving(SelectedProtocol(),
+                        MulitCastCheck.value() == 1 ? settings_.groupStream().groupAndPort() : QString());
 }
 
 QString MainWindow::SelectedProtocol() const
@@ -259,24 +267,32 @@ QString MainWindow::SelectedProtocol() const
     return ProtokollCombo.text().toLower().trimmed();
 }
 
-// The two options form one group: choosing one clears the other. Only the pick-up option names a
-// sender; the receiving command line itself never carries one.
+// The two options form one group: choosing one clears the other. Picking up names the sender in
+// TargetTextClient; the request channel goes there and makes this receiver known to it.
 void MainWindow::UniCastCheck_Click()
 {
     if (UniCastCheck.value() == 1)
         MulitCastCheck.setValue(0);
-    TargetTextClient.setEnabled(MulitCastCheck.value() == 1);
-    if (MulitCastCheck.value() == 1)
-        RunVLCBtn.setText(tr("Starte Server >>"));
+    applyReceiveChoice();
 }
 
 void MainWindow::MulitCastCheck_Click()
 {
     if (MulitCastCheck.value() == 1)
         UniCastCheck.setValue(0);
-    TargetTextClient.setEnabled(MulitCastCheck.value() == 1);
-    if (MulitCastCheck.value() == 1)
+    applyReceiveChoice();
+}
+
+void MainWindow::applyReceiveChoice()
+{
+    const bool pickUp = MulitCastCheck.value() == 1;
+    TargetTextClient.setEnabled(pickUp);
+    if (pickUp)
         RunVLCBtn.setText(tr("Starte Server >>"));
+    // the request channel goes where the choice now says, at the next check
+    receiving_.closeRequestChannel();
+    if (EmpfangenFrame.visible())
+        receiving_.ConnectClientSend();
 }
 
 // Writes the streaming play list, announces it and starts VLC on it; a track request runs it
@@ -293,7 +309,12 @@ void MainWindow::RunVLCBtn_Click()
     if (!vlc_.hasVlcPath() || ended_)
         return;
     const Settings::StreamOptions stream = settings_.streamOptions();
-    const QStringList options = vlc::streamItemOptions(stream.sout, stream.ttl, TargetText.text(), SelectedProtocol());
+    // several receivers: one stream to a group they all join; one: to the receiver's address
+    const QStringList options =
+        sending_.several()
+            ? vlc::groupStreamItemOptions(stream.sout, settings_.groupStream().groupAndPort(),
+                                          settings_.groupStream().ttl, SelectedProtocol())
+            : vlc::streamItemOptions(stream.sout, stream.ttl, sending_.targetAddress(), SelectedProtocol());
     playlist_.WriteStreamingPlaylist(settings_.TempPlaylistPath(), options);
     events_.processPendingEvents();
     if (CheckMinimize.value() == 1) {
@@ -317,19 +338,28 @@ void MainWindow::TargetText_LostFocus()
     sending_.closeListChannel();
 }
 
+// One group as well: sending to the one receiver in TargetText, or serving every receiver that
+// makes itself known.
 void MainWindow::SendenUniCastCheck_Click()
 {
-    if (SendenUniCastCheck.value() == 0) {
-        TargetText.setEnabled(false);
-    } else {
-        TargetText.setEnabled(true);
+    if (SendenUniCastCheck.value() == 1)
+        MultiCastCheck.setValue(0);
+    applySendChoice();
+    if (SendenUniCastCheck.value() == 1)
         RunVLCBtn.setText(tr("Starte Server >>"));
-    }
 }
 
 void MainWindow::MultiCastCheck_Click()
 {
+    if (MultiCastCheck.value() == 1)
+        SendenUniCastCheck.setValue(0);
     SendenUniCastCheck_Click();
+}
+
+void MainWindow::applySendChoice()
+{
+    TargetText.setEnabled(SendenUniCastCheck.value() == 1);
+    sending_.setSeveral(MultiCastCheck.value() == 1);
 }
 
 // ---- the link ----

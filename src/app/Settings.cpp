@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 
 namespace {
 
@@ -14,6 +15,19 @@ const QString kSoutKey = QStringLiteral("EXTVLCOPT1");
 const QString kTtlKey = QStringLiteral("EXTVLCOPT2");
 const QString kSoutDefault = QStringLiteral("#EXTVLCOPT:sout=#standard{mux=ts,");
 const QString kTtlDefault = QStringLiteral("#EXTVLCOPT:ttl=1");
+const QString kGroupKey = QStringLiteral("MulticastGroup");
+const QString kGroupPortKey = QStringLiteral("MulticastPort");
+const QString kGroupTtlKey = QStringLiteral("MulticastTtl");
+const QString kGroupDefault = QStringLiteral("239.255.22.55");  // organisation-local: never leaves the site
+constexpr int kGroupPortDefault = 1234;                         // VLC's own
+constexpr int kGroupTtlDefault = 1;                             // no router passes it on
+
+int numberIn(const QString& text, int low, int high, int fallback)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    return ok && n >= low && n <= high ? n : fallback;
+}
 
 }  // namespace
 
@@ -104,4 +118,16 @@ Settings::StreamOptions Settings::streamOptions() const
         o.ttl = read(kSettings, kTtlKey, kTtlDefault);
     }
     return o;
+}
+
+Settings::GroupStream Settings::groupStream() const
+{
+    GroupStream g;
+    const QHostAddress group(read(kSettings, kGroupKey, kGroupDefault).trimmed());
+    // only an IPv4 multicast group: anything else would stream to one PC or to nowhere
+    g.group =
+        group.protocol() == QAbstractSocket::IPv4Protocol && group.isMulticast() ? group.toString() : kGroupDefault;
+    g.port = numberIn(read(kSettings, kGroupPortKey, QString()), 1, 65535, kGroupPortDefault);
+    g.ttl = numberIn(read(kSettings, kGroupTtlKey, QString()), 0, 255, kGroupTtlDefault);
+    return g;
 }

@@ -40,6 +40,16 @@ public:
     // Read once for each start; a missing value is written with its default first.
     StreamOptions streamOptions() const;
 
+    // The one stream that several receivers join: a multicast group, its port and how many routers
+    // it may cross (1: it stays on the LAN). A missing or unusable value gives its default.
+    struct GroupStream {
+        QString group;
+        int port = 0;
+        int ttl = 0;
+        QString groupAndPort() const { return group + u':' + QString::number(port); }
+    };
+    GroupStream groupStream() const;
+
 private:
     QString settingsFile_;
     QString tempPlaylist_;

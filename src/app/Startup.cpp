@@ -27,6 +27,7 @@ void MainWindow::Form_Load()
     TargetText.setText(
         settings_.read(Settings::kLast, QStringLiteral("LastConnection"), platformdefaults::kDefaultRemoteHost));
     VlcPath.setText(settings_.read(Settings::kLast, QStringLiteral("vlc.exe"), platformdefaults::kDefaultVlcPath));
+    restoreStreamChoices();
     if (!vlc_.vlcFound()) {
         if (const auto folder = paths::AddTrailingSeparator(environment_.programFolder)) {
             const QString beside = *folder + platformdefaults::kVlcExecutableName;
@@ -113,7 +114,10 @@ void MainWindow::SaveSettingsOnExit()
                                 {QStringLiteral("Protocol"), ProtokollCombo.text()},
                                 {QStringLiteral("vlc.exe"), VlcPath.text()},
                                 {QStringLiteral("AutoSavePlaylist"), flag(keepList)},
-                                {QStringLiteral("MinimizeOnStart"), flag(CheckMinimize.value() == 1)}};
+                                {QStringLiteral("MinimizeOnStart"), flag(CheckMinimize.value() == 1)},
+                                {QStringLiteral("SendToSeveral"), flag(MultiCastCheck.value() == 1)},
+                                {QStringLiteral("PickUp"), flag(MulitCastCheck.value() == 1)},
+                                {QStringLiteral("PickUpFrom"), TargetTextClient.text()}};
     // The next start deletes the kept list when AutoSavePlaylist is 0. So the flag never reads 0
     // while a list worth keeping is on disk: it turns 1 before the list is written, and 0 only
     // after the list is gone. Cut off between the two steps, the next start finds the old list or
@@ -127,4 +131,20 @@ void MainWindow::SaveSettingsOnExit()
     }
     sending_.close();
     receiving_.close();
+    leaveTheLan();
+}
+
+// The choices of the last run; the caption of the start button stays as designed until a click.
+void MainWindow::restoreStreamChoices()
+{
+    const bool several = settings_.read(Settings::kLast, QStringLiteral("SendToSeveral"), QStringLiteral("0")) == u"1";
+    SendenUniCastCheck.setValue(several ? 0 : 1);
+    MultiCastCheck.setValue(several ? 1 : 0);
+    applySendChoice();
+    const bool pickUp = settings_.read(Settings::kLast, QStringLiteral("PickUp"), QStringLiteral("0")) == u"1";
+    UniCastCheck.setValue(pickUp ? 0 : 1);
+    MulitCastCheck.setValue(pickUp ? 1 : 0);
+    TargetTextClient.setEnabled(pickUp);
+    TargetTextClient.setText(
+        settings_.read(Settings::kLast, QStringLiteral("PickUpFrom"), platformdefaults::kDefaultRemoteHost));
 }

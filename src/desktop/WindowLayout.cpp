@@ -45,7 +45,7 @@ void WindowLayout::Form_Resize()
     c_.Frame1.setWidth(W - 100);
     c_.Frame3.setWidth(W - 100);
     c_.Frame2.setWidth(W - 100);
-    c_.Frame2.setHeight(H - 2800);
+    c_.Frame2.setHeight(H - 3070);  // below the mode panels with their stream options
     c_.FilmList.setWidth(W - 300);
     c_.FilmList.setHeight(c_.Frame2.rect().height - 100);
     c_.FilmRemoteList.setRect(c_.FilmList.rect());

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -24,6 +25,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -182,12 +184,20 @@ QWidget* WindowBinding::createInput(Control* c, QWidget* parent)
     switch (c->kind()) {
     case ControlKind::TextBox: {
         auto* w = new QLineEdit(parent);
-        connect(w, &QLineEdit::textEdited, c, [this, c](const QString& t) {
+        const auto edited = [this, c](const QString& t) {
             syncing_ = true;
             c->setText(t);
             syncing_ = false;
             c->fire(ControlEvent::Change);
-        });
+        };
+        connect(w, &QLineEdit::textEdited, c, edited);
+        // the field's items (the peers found on the LAN) drop down below it; typing still works
+        auto* offers = new QCompleter(new ControlListModel(c, w), w);
+        offers->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+        offers->setCaseSensitivity(Qt::CaseInsensitive);
+        offers->setCompletionRole(Qt::DisplayRole);  // the items' text, as the list shows it
+        w->setCompleter(offers);
+        connect(offers, qOverload<const QString&>(&QCompleter::activated), c, edited);
         return w;
     }
     case ControlKind::CheckBox:
@@ -453,6 +463,9 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
             return true;
         break;
     case QEvent::KeyPress:
+        // Down in a field with items drops them down
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down && offer(c, static_cast<QWidget*>(watched)))
+            return true;
         if (own && key(c, static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event)))
             return true;
         break;
@@ -467,8 +480,12 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::FocusIn:
     case QEvent::FocusOut:
-        if (own)
+        // the field's own drop-down taking the keys is no change of focus
+        if (own && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
             c->fire(event->type() == QEvent::FocusIn ? ControlEvent::GotFocus : ControlEvent::LostFocus);
+            if (event->type() == QEvent::FocusIn)
+                offer(c, static_cast<QWidget*>(watched));
+        }
         break;
     case QEvent::Resize:
         if (c->kind() == ControlKind::Form && !syncing_) {
@@ -482,6 +499,19 @@ bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
     default: break;
     }
     return QObject::eventFilter(watched, event);
+}
+
+// A field with items shows them below itself, once the event that asked has returned.
+bool WindowBinding::offer(Control* c, QWidget* w)
+{
+    auto* e = qobject_cast<QLineEdit*>(w);
+    if (!e || !e->completer() || c->count() == 0 || !e->isEnabled() || e->completer()->popup()->isVisible())
+        return false;
+    QTimer::singleShot(0, e, [e] {
+        if (e->hasFocus() && e->completer())
+            e->completer()->complete();
+    });
+    return true;
 }
 
 // Every control takes the drag, so none falls through to a panel behind it; only those with a

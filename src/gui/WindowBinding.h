@@ -34,6 +34,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Drops down the field's items where it has any.
+    bool offer(Control* c, QWidget* w);
     QWidget* create(Control* c, QWidget* parent);
     QWidget* createInput(Control* c, QWidget* parent);
     QWidget* createList(Control* c, QWidget* parent);

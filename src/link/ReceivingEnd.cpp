@@ -3,6 +3,7 @@
 #include "link/LinkMessages.h"
 #include "platform/Codec.h"
 #include "platform/Control.h"
+#include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
 
 namespace {
@@ -17,9 +18,10 @@ QString senderText(const QString& who)
 
 }  // namespace
 
-ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent)
+ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names,
+                           LinkPorts ports, QObject* parent)
     : QObject(parent), c_(controls), ports_(ports), clientListen_(sockets.create()), clientSend_(sockets.create()),
-      listReader_(kMaxListBytes)
+      listReader_(kMaxListBytes), names_(names)
 {
     connect(clientListen_.get(), &ILinkSocket::connectionRequest, this,
             &ReceivingEnd::Winsock_ClientListen_ConnectionRequest);
@@ -53,7 +55,11 @@ void ReceivingEnd::ConnectClientSend()
     const bool busy = st == LinkState::Connected || st == LinkState::Connecting;
     if (st != LinkState::Closed && !busy)
         clientSend_->close();
-    const QString sender = clientListen_->remoteHostIP();
+    // picking up from a named sender: the request channel goes there at once, which makes this
+    // receiver known to it, instead of back to whichever sender opened the list channel
+    const QString pickUp =
+        c_.MulitCastCheck.value() == 1 ? names_.addressOf(c_.TargetTextClient.text().trimmed()) : QString();
+    const QString sender = pickUp.isEmpty() ? clientListen_->remoteHostIP() : pickUp;
     if (!sender.isEmpty() && !busy)
         clientSend_->connectTo(sender, ports_.request);
     if (clientSend_->state() == LinkState::Connecting)
@@ -89,7 +95,7 @@ void ReceivingEnd::Winsock_ClientListen_ConnectionRequest(qint64 requestId)
     clientListen_->accept(requestId);
     if (clientListen_->state() == LinkState::Connected)
         c_.ConnectStatus.setText(tr("Client verbunden"));
-    c_.SenderLabel.setText(senderText(clientListen_->remoteHostIP()));
+    showSender();
 }
 
 void ReceivingEnd::Winsock_ClientListen_DataArrival(qint64)
@@ -110,7 +116,7 @@ void ReceivingEnd::handleListMessage(const QByteArray& message)
         c_.ConnectStatus.setText(tr("Verbunden.."));
         if (m.body.startsWith(linkmsg::kTrackList)) {
             FillRemoteList(message);
-            c_.SenderLabel.setText(senderText(clientListen_->remoteHostIP()));
+            showSender();
             emit listReceived();
         }
     }
@@ -173,4 +179,18 @@ void ReceivingEnd::requestSelected()
         listen();
     clientSend_->sendData(codec::encodeForLink(request));
     c_.FilmRemoteList.clear();
+}
+
+void ReceivingEnd::closeRequestChannel()
+{
+    clientSend_->close();
+}
+
+void ReceivingEnd::showSender()
+{
+    const QString address = clientListen_->remoteHostIP();
+    if (address.isEmpty())
+        return;  // no sender yet: the label says so already
+    const QString name = names_.nameOf(address);
+    c_.SenderLabel.setText(senderText(name.isEmpty() ? address : name));
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 class Control;
+class ILanNames;
 class ILinkSocketFactory;
 
 // The receiving instance's end of the link: it listens for the sender's list channel (port
@@ -23,8 +24,11 @@ public:
         Control& EmpfangenFrame;       // shown while in receive mode
         Control& ConnectStatus;        // the list channel's state
         Control& ConnectStatusServer;  // the request channel's state
+        Control& MulitCastCheck;       // picking up from the sender named in TargetTextClient
+        Control& TargetTextClient;
     };
-    ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent = nullptr);
+    ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+                 QObject* parent = nullptr);
     ~ReceivingEnd() override;
 
     // Listens for the sender's list channel.
@@ -41,6 +45,11 @@ public:
     void FillRemoteList(QByteArrayView message);
     // The program ends: both channels close.
     void close();
+
+    // The request channel goes: the next check connects it where the pick-up field now names.
+    void closeRequestChannel();
+    // SenderLabel again, after the names known on the LAN have changed.
+    void showSender();
 
     const ILinkSocket& listSocket() const { return *clientListen_; }
     const ILinkSocket& requestSocket() const { return *clientSend_; }
@@ -65,4 +74,5 @@ private:
     std::unique_ptr<ILinkSocket> clientSend_;    // Winsock_ClientSend: request channel
     MessageReader listReader_;
     bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
+    const ILanNames& names_;
 };

@@ -3,7 +3,10 @@
 #include "link/LinkMessages.h"
 #include "platform/Codec.h"
 #include "platform/Control.h"
+#include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -13,10 +16,20 @@ constexpr qsizetype kMaxRequestBytes = 1024 * 1024;
 
 }  // namespace
 
-SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent)
-    : QObject(parent), c_(controls), ports_(ports), serverListen_(sockets.create()), serverSend_(sockets.create()),
-      requestNames_(&controls.FilmList.items()), requestReader_(kMaxRequestBytes, &requestNames_),
-      restarts_(kRestartSpacingMs)
+// One of the receivers served at once: it made itself known by its request channel, and the list
+// channel goes back to the address that came from.
+struct SendingEnd::Receiver {
+    std::unique_ptr<ILinkSocket> request;
+    std::unique_ptr<ILinkSocket> list;
+    std::unique_ptr<MessageReader> reader;
+    QString address;
+};
+
+SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+                       QObject* parent)
+    : QObject(parent), c_(controls), sockets_(sockets), ports_(ports), serverListen_(sockets.create()),
+      serverSend_(sockets.create()), requestNames_(&controls.FilmList.items()),
+      requestReader_(kMaxRequestBytes, &requestNames_), restarts_(kRestartSpacingMs), names_(names)
 {
     connect(serverListen_.get(), &ILinkSocket::connectionRequest, this,
             &SendingEnd::Winsock_ServerListen_ConnectionRequest);
@@ -35,7 +48,10 @@ SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, Li
     connect(&c_.FilmList, &Control::itemsReset, this, stale);
 }
 
-SendingEnd::~SendingEnd() = default;
+SendingEnd::~SendingEnd()
+{
+    dropAudience();
+}
 
 void SendingEnd::StartServerListen()
 {
@@ -53,12 +69,16 @@ void SendingEnd::StartServerListen()
 
 void SendingEnd::connectToReceiver()
 {
+    if (several_) {
+        connectToAudience();
+        return;
+    }
     const LinkState st = serverSend_->state();
     const bool busy = st == LinkState::Connected || st == LinkState::Connecting;
     if (st != LinkState::Closed && !busy)
         serverSend_->close();
     if (!busy)
-        serverSend_->connectTo(c_.TargetText.text(), ports_.list);
+        serverSend_->connectTo(targetAddress(), ports_.list);
     if (serverSend_->state() == LinkState::Connecting)
         c_.ConnectStatus.setText(tr("Suche Client.."));
 }
@@ -66,6 +86,11 @@ void SendingEnd::connectToReceiver()
 void SendingEnd::announceList()
 {
     const QString message = linkmsg::BuildTrackList(c_.FilmList.items());
+    if (several_) {
+        connectToAudience();
+        sendToAudience(codec::encodeForLink(message));
+        return;
+    }
     const LinkState st = serverSend_->state();
     if (st != LinkState::Connected && st != LinkState::Connecting)
         connectToReceiver();
@@ -75,9 +100,11 @@ void SendingEnd::announceList()
 void SendingEnd::tick()
 {
     const LinkState st = serverSend_->state();
-    if (st != LinkState::Connected && st != LinkState::Closing)
+    if (several_)
+        connectToAudience();
+    else if (st != LinkState::Connected && st != LinkState::Closing)
         connectToReceiver();
-    if (serverSend_->state() == LinkState::Connected) {
+    if (several_ ? audienceConnected() > 0 : serverSend_->state() == LinkState::Connected) {
         if (sendCountdown == 5)
             announceList();
         --sendCountdown;
@@ -97,6 +124,7 @@ void SendingEnd::closeListChannel()
 
 void SendingEnd::close()
 {
+    dropAudience();
     serverSend_->close();
     serverListen_->close();
     c_.ConnectStatusServer.setText(tr("Closed"));
@@ -105,6 +133,10 @@ void SendingEnd::close()
 
 void SendingEnd::Winsock_ServerListen_ConnectionRequest(qint64 requestId)
 {
+    if (several_) {
+        welcome(requestId);
+        return;
+    }
     if (serverListen_->state() != LinkState::Closed)
         serverListen_->close();
     requestReader_.reset();
@@ -165,4 +197,119 @@ void SendingEnd::closeRequestChannel()
 void SendingEnd::Winsock_ServerSend_Connect()
 {
     c_.ConnectStatus.setText(tr("Client gefunden"));
+}
+
+QString SendingEnd::targetAddress() const
+{
+    return names_.addressOf(c_.TargetText.text());
+}
+
+void SendingEnd::setSeveral(bool several)
+{
+    if (several == several_)
+        return;
+    several_ = several;
+    if (several) {
+        // the one receiver's request channel is closed, so that it connects again and is welcomed
+        // among the others; the list channel to the typed host is no longer wanted
+        serverSend_->close();
+        if (serverListen_->state() == LinkState::Connected) {
+            serverListen_->close();
+            requestReader_.reset();
+            StartServerListen();
+        }
+    } else {
+        dropAudience();
+    }
+}
+
+int SendingEnd::audienceConnected() const
+{
+    return int(std::count_if(audience_.begin(), audience_.end(),
+                             [](const auto& r) { return r->list->state() == LinkState::Connected; }));
+}
+
+void SendingEnd::welcome(qint64 requestId)
+{
+    if (int(audience_.size()) >= kMaxAudience)
+        return;  // the listener turns it away
+    std::unique_ptr<ILinkSocket> request = serverListen_->acceptAside(requestId);
+    if (!request)
+        return;
+    // a receiver that connects again from its address has left its old channel behind
+    const QString address = request->remoteHostIP();
+    const auto before =
+        std::find_if(audience_.begin(), audience_.end(), [&](const auto& r) { return r->address == address; });
+    if (before != audience_.end())
+        dropReceiver(before->get());
+    auto r = std::make_unique<Receiver>();
+    Receiver* raw = r.get();
+    r->address = address;
+    r->request = std::move(request);
+    r->list = sockets_.create();
+    r->reader = std::make_unique<MessageReader>(kMaxRequestBytes, &requestNames_);
+    connect(raw->request.get(), &ILinkSocket::dataArrival, this,
+            [raw](qint64) { raw->reader->feed(raw->request->getData()); });
+    connect(raw->request.get(), &ILinkSocket::closed, this, [this, raw] {
+        // a request that came just before the close is still a request
+        raw->reader->finish(raw->request->getData());
+        dropReceiver(raw);
+    });
+    connect(raw->reader.get(), &MessageReader::message, this, &SendingEnd::handleRequestMessage);
+    connect(raw->reader.get(), &MessageReader::overflow, this, [this, raw] { dropReceiver(raw); });
+    // each receiver gets the list as soon as its list channel is up
+    connect(raw->list.get(), &ILinkSocket::connected, this, [this, raw] {
+        Winsock_ServerSend_Connect();
+        raw->list->sendData(codec::encodeForLink(linkmsg::BuildTrackList(c_.FilmList.items())));
+    });
+    audience_.push_back(std::move(r));
+    c_.ConnectStatusServer.setText(QStringLiteral("Client (Remote) verbunden.."));
+    connectToAudience();
+}
+
+void SendingEnd::connectToAudience()
+{
+    bool searching = false;
+    for (const auto& r : audience_) {
+        const LinkState st = r->list->state();
+        if (st == LinkState::Connected || st == LinkState::Connecting)
+            continue;
+        if (st != LinkState::Closed)
+            r->list->close();
+        r->list->connectTo(r->address, ports_.list);
+        searching = searching || r->list->state() == LinkState::Connecting;
+    }
+    if (searching && audienceConnected() == 0)
+        c_.ConnectStatus.setText(QStringLiteral("Suche Client.."));
+}
+
+void SendingEnd::sendToAudience(const QByteArray& bytes)
+{
+    for (const auto& r : audience_)
+        r->list->sendData(bytes);
+}
+
+// A receiver that has gone: its sockets may be in the middle of their own events, so they are
+// deleted once those have returned.
+void SendingEnd::dropReceiver(Receiver* gone)
+{
+    const auto it = std::find_if(audience_.begin(), audience_.end(), [gone](const auto& r) { return r.get() == gone; });
+    if (it == audience_.end())
+        return;
+    std::unique_ptr<Receiver> r = std::move(*it);
+    audience_.erase(it);
+    for (QObject* o : {static_cast<QObject*>(r->request.get()), static_cast<QObject*>(r->list.get()),
+                       static_cast<QObject*>(r->reader.get())})
+        o->disconnect(this);
+    r->request->close();
+    r->list->close();
+    r->request.release()->deleteLater();
+    r->list.release()->deleteLater();
+    r->reader.release()->deleteLater();
+}
+
+void SendingEnd::dropAudience()
+{
+    while (!audience_.empty())
+        dropReceiver(audience_.back().get());
 }

@@ -9,14 +9,19 @@
 #include <QObject>
 
 #include <memory>
+#include <vector>
 
 class Control;
+class ILanNames;
 class ILinkSocketFactory;
 
 // The sending instance's end of the link: the list channel it opens to the receiver (port
 // 22355), on which it announces FilmList, and the request channel it listens on (port 22356),
 // on which the receiver asks for tracks. A track request moves the track to the top of FilmList
 // and asks, through restartRequested(), for the stream to start again.
+// Serving several receivers, it keeps the request channel listening and takes every receiver that
+// connects to it as one of its audience: it opens a list channel back to each, and each gets the
+// list. The messages on every channel are those of one receiver.
 class SendingEnd : public QObject {
     Q_OBJECT
 public:
@@ -27,7 +32,8 @@ public:
         Control& ConnectStatus;        // the list channel's state
         Control& ConnectStatusServer;  // the request channel's state
     };
-    SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, LinkPorts ports, QObject* parent = nullptr);
+    SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+               QObject* parent = nullptr);
     ~SendingEnd() override;
 
     // Listens for the receiver's request channel.
@@ -39,8 +45,18 @@ public:
     // The link timer in send mode: keeps both channels up and repeats the list every fifth tick.
     void tick();
     void closeListChannel();
-    // The program ends: both channels close.
+    // The program ends: every channel closes.
     void close();
+
+    // Serves every receiver that makes itself known instead of the one in TargetText.
+    void setSeveral(bool several);
+    bool several() const { return several_; }
+    // Where what the user typed into TargetText connects (a name found on the LAN, or the text).
+    QString targetAddress() const;
+    // The receivers known now, and how many of them have their list channel up.
+    int audienceSize() const { return int(audience_.size()); }
+    int audienceConnected() const;
+    static constexpr int kMaxAudience = 64;
 
     // Every start of the stream, asked for or not, holds one of these while it goes.
     RequestCoalescer& restarts() { return restarts_; }
@@ -59,8 +75,15 @@ private:
     void Winsock_ServerSend_Connect();
     void handleRequestMessage(const QByteArray& message);
     void closeRequestChannel();
+    struct Receiver;
+    void welcome(qint64 requestId);
+    void connectToAudience();
+    void sendToAudience(const QByteArray& bytes);
+    void dropReceiver(Receiver* r);
+    void dropAudience();
 
     Controls c_;
+    ILinkSocketFactory& sockets_;
     LinkPorts ports_;
     std::unique_ptr<ILinkSocket> serverListen_;  // Winsock_ServerListen: request channel
     std::unique_ptr<ILinkSocket> serverSend_;    // Winsock_ServerSend: list channel
@@ -68,4 +91,7 @@ private:
     MessageReader requestReader_;
     RequestCoalescer restarts_;
     qint16 sendCountdown = 0;  // the link timer's rhythm for repeating the track list
+    bool several_ = false;
+    std::vector<std::unique_ptr<Receiver>> audience_;
+    const ILanNames& names_;
 };

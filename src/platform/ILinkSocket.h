@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 enum class LinkState {
     Closed,
     Listening,
@@ -26,6 +28,9 @@ public:
     virtual void listen() = 0;
     // Inside connectionRequest: this socket becomes the connection to that peer.
     virtual void accept(qint64 requestId) = 0;
+    // Inside connectionRequest: a new socket becomes the connection to that peer while this one
+    // goes on listening, for a listener that serves several peers. nullptr when the peer has gone.
+    virtual std::unique_ptr<ILinkSocket> acceptAside(qint64 requestId) = 0;
     virtual void connectTo(const QString& host, quint16 port) = 0;
     // false when not connected; the bytes are then lost.
     virtual bool sendData(const QByteArray& bytes) = 0;

@@ -13,14 +13,14 @@ Command localPlayback(const QString& vlc, const QString& playlist)
     return {vlc, {playlist}};
 }
 
-Command receiving(const QString& vlc, const QString& protocol)
+Command receiving(const QString& vlc, const QString& protocol, const QString& group)
 {
-    return {vlc, {protocol + QStringLiteral("://@")}};
+    return {vlc, {protocol + QStringLiteral("://@") + group}};
 }
 
 Command sending(const QString& vlc, const QString& playlist, const QStringList& itemOptions)
 {
-    Command c{vlc, {playlist}};
+    Command c{vlc, {QStringLiteral("--sout-keep"), playlist}};
     for (const QString& line : itemOptions) {
         const QString option = line.startsWith(kOptionPrefix) ? line.mid(kOptionPrefix.size()) : line;
         if (!option.isEmpty())
@@ -37,6 +37,13 @@ QStringList streamItemOptions(const QString& soutSetting, const QString& ttlSett
     if (!ttlSetting.isEmpty())
         lines << ttlSetting;
     return lines;
+}
+
+QStringList groupStreamItemOptions(const QString& soutSetting, const QString& groupAndPort, int ttl,
+                                   const QString& protocol)
+{
+    return streamItemOptions(soutSetting, kOptionPrefix + QStringLiteral("ttl=") + QString::number(ttl), groupAndPort,
+                             protocol);
 }
 
 }  // namespace vlc

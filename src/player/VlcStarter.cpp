@@ -114,9 +114,9 @@ void VlcStarter::startLocal(const QString& playlist)
     start(vlc::localPlayback(vlcPath(), playlist));
 }
 
-void VlcStarter::startReceiving(const QString& protocol)
+void VlcStarter::startReceiving(const QString& protocol, const QString& group)
 {
-    start(vlc::receiving(vlcPath(), protocol));
+    start(vlc::receiving(vlcPath(), protocol, group));
 }
 
 // Two streams to one target would reach the receiver as a corrupted mix.

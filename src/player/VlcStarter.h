@@ -36,7 +36,8 @@ public:
     bool vlcFound() const;
 
     void startLocal(const QString& playlist);
-    void startReceiving(const QString& protocol);
+    // group: a multicast group and port to join; empty: whatever a sender addresses to this PC
+    void startReceiving(const QString& protocol, const QString& group = {});
     // Ends the sending VLC this program started, then starts the new one: at once where the old
     // one has gone, else from the event loop once it has.
     void startSending(const QString& playlist, const QStringList& itemOptions);

@@ -84,9 +84,12 @@ private slots:
         QTEST(w->FilmRemoteList.visible(), "remoteList");
         QTEST(w->ServerSendTimer.enabled(), "timer");
         for (Control* never :
-             {&w->ProtokollCombo, &w->Label1, &w->SendenUniCastCheck, &w->MultiCastCheck, &w->UniCastCheck,
-              &w->MulitCastCheck, &w->TargetTextClient, &w->SErverBtnTest, &w->ClientBtnTest, &w->ButtonServerSenden})
+             {&w->ProtokollCombo, &w->Label1, &w->SErverBtnTest, &w->ClientBtnTest, &w->ButtonServerSenden})
             QVERIFY2(!never->visible(), qPrintable(never->name()));
+        // the options for one or several receivers, and the sender to pick up from, are on their panels
+        for (Control* shown :
+             {&w->SendenUniCastCheck, &w->MultiCastCheck, &w->UniCastCheck, &w->MulitCastCheck, &w->TargetTextClient})
+            QVERIFY2(shown->visible(), qPrintable(shown->name()));
         if (panel == u"JetztAbspielenFrame")
             QVERIFY(w->Command2.visible() && w->Label8.rect().left == 3255 && w->Picture1.rect().left == 2640);
     }
@@ -137,6 +140,11 @@ private slots:
         w->AutoSaveCheck.setValue(QTest::currentDataTag() == QByteArray("box unchecked") ? 0 : 1);
         w->TargetText.setText(QStringLiteral("10.0.0.7"));
         w->CheckMinimize.setValue(0);
+        for (Control* several : {&w->MultiCastCheck, &w->MulitCastCheck}) {
+            several->setValue(1);
+            several->fire(ControlEvent::Click);
+        }
+        w->TargetTextClient.setText(QStringLiteral("wohnzimmer"));
         writeFile(w.kept(), "#EXTM3U\r\n/old.avi\r\n");
         w->ExitBtn_Click();
         QVERIFY(w.host.quits == 1 && w->ConnectStatus.text() == u"Closed");
@@ -148,6 +156,10 @@ private slots:
         QCOMPARE(w->FilmList.items(), kept ? entries : QStringList{});
         QVERIFY(w->AutoSaveCheck.value() == (kept ? 1 : 0) && w->CheckMinimize.value() == 0);
         QCOMPARE(w->TargetText.text(), QStringLiteral("10.0.0.7"));
+        // serving several and picking up from a sender come back
+        QVERIFY(w->MultiCastCheck.value() == 1 && w->SendenUniCastCheck.value() == 0 && !w->TargetText.enabled());
+        QVERIFY(w->MulitCastCheck.value() == 1 && w->UniCastCheck.value() == 0 && w->TargetTextClient.enabled());
+        QCOMPARE(w->TargetTextClient.text(), QStringLiteral("wohnzimmer"));
         QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(w->FilmList.count()));
     }
 

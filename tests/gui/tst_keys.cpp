@@ -48,10 +48,10 @@ private slots:
         QTest::newRow("local, Space") << "LokalStarteBtn" << int(Qt::Key_Space)
                                       << "ExitBtn Command2 FilmList" + tools + "SendenTabButton EmpfangenTabButton";
         QTest::newRow("send, Enter") << "SendenTabButton" << int(Qt::Key_Return)
-                                     << "ExitBtn RunVLCBtn TargetText FilmList" + tools +
-                                            "LokalStarteBtn EmpfangenTabButton";
+                                     << "ExitBtn RunVLCBtn TargetText SendenUniCastCheck MultiCastCheck FilmList" +
+                                            tools + "LokalStarteBtn EmpfangenTabButton";
         QTest::newRow("receive, Space") << "EmpfangenTabButton" << int(Qt::Key_Space)
-                                        << "ExitBtn StartClientBtn FilmRemoteList" + tools +
+                                        << "ExitBtn StartClientBtn UniCastCheck MulitCastCheck FilmRemoteList" + tools +
                                                "LokalStarteBtn SendenTabButton";
     }
     void tabWalksTheWindowInOrder()

@@ -147,7 +147,7 @@ private slots:
         const int W = laidOutAt.width(), H = laidOutAt.height();
         QCOMPARE(w.window()->size(), client(laidOutAt));
         QCOMPARE(m.Frame3.rect(), (TwipRect{0, H - 800, W - 100, 375}));
-        QCOMPARE(m.FilmList.rect(), (TwipRect{105, 1350, W - 300, H - 2900}));
+        QCOMPARE(m.FilmList.rect(), (TwipRect{105, 1620, W - 300, H - 3170}));
         QCOMPARE(m.VlcPath.rect().width, W - 1300);
         for (const Control* panel : {&m.JetztAbspielenFrame, &m.SendenFrame, &m.EmpfangenFrame})
             QCOMPARE(panel->rect().width, W - 100);

@@ -93,7 +93,8 @@ private slots:
         QTRY_COMPARE(sender->launcher.starts.size(), size_t(1));  // once the request's event has returned
         QCOMPARE(sender->launcher.starts[0].program, sender->folderPath + QStringLiteral("vlc"));
         QCOMPARE(sender->launcher.starts[0].arguments,
-                 (QStringList{sender->kept(), ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}", ":ttl=1"}));
+                 (QStringList{"--sout-keep", sender->kept(), ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}",
+                              ":ttl=1"}));
         QCOMPARE(readAll(sender->kept()).split('\n').value(4).trimmed(), QByteArray("/media/c d.mpg"));
         // the restart announces the new order at once
         QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);
@@ -157,13 +158,23 @@ private slots:
         w->RunVLCBtn_Click();
         const QString sout = QStringLiteral(":sout=#transcode{vcodec=h264}:standard{mux=ts,dst=pc 2\"x,access=udp:}");
         QCOMPARE(w.launcher.starts.size(), size_t(1));
-        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{w.kept(), sout, ":ttl=4"}));
+        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{"--sout-keep", w.kept(), sout, ":ttl=4"}));
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT" + sout.toUtf8() + "\r\n#EXTVLCOPT:ttl=4\r\n/m/a.avi\r\n"));
         // a hand edit of the settings file is seen by the next start
         set("EXTVLCOPT2", "#EXTVLCOPT:ttl=5");
         w->RunVLCBtn_Click();
         QCOMPARE(w.launcher.starts[1].arguments.last(), QStringLiteral(":ttl=5"));
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT:ttl=5\r\n/m/a.avi\r\n"));
+        // several receivers: one stream to a group; what is unusable in the settings counts as missing
+        set("MulticastGroup", " 239.1.2.3 ");
+        set("MulticastPort", "70000");
+        set("MulticastTtl", "4");
+        w->MultiCastCheck.setValue(1);
+        w->MultiCastCheck_Click();
+        w->RunVLCBtn_Click();
+        QCOMPARE(
+            w.launcher.starts[2].arguments.mid(2),
+            (QStringList{":sout=#transcode{vcodec=h264}:standard{mux=ts,dst=239.1.2.3:1234,access=udp:}", ":ttl=4"}));
     }
 
     void minimisesIntoTheTray()

@@ -35,11 +35,13 @@ private slots:
         QTest::addColumn<QString>("pathText");  // %1 = the player's path
         QTest::addColumn<QString>("protocol");  // "-" = local playback
         QTest::addColumn<QString>("argument");  // what the player gets; %1 = the temporary play list
+        QTest::addColumn<bool>("pickUp");       // from a sender serving several
         // clang-format off
-        QTest::newRow("local") << "my prog" << "%1" << "-" << "%1";
-        QTest::newRow("local, quoted path with blanks around") << "my prog" << "  \"%1\" " << "-" << "%1";
-        QTest::newRow("receive, protocol in capitals with blanks") << "my prog" << "%1" << " RTP " << "rtp://@";
-        QTest::newRow("receive, no protocol") << "prog" << "%1" << "" << "://@";
+        QTest::newRow("local") << "my prog" << "%1" << "-" << "%1" << false;
+        QTest::newRow("local, quoted path with blanks around") << "my prog" << "  \"%1\" " << "-" << "%1" << false;
+        QTest::newRow("receive, protocol in capitals with blanks") << "my prog" << "%1" << " RTP " << "rtp://@" << false;
+        QTest::newRow("receive, no protocol") << "prog" << "%1" << "" << "://@" << false;
+        QTest::newRow("pick up: the sender's group") << "prog" << "%1" << "udp" << "udp://@239.255.22.55:1234" << true;
         // clang-format on
     }
     void startsThePlayer()
@@ -60,6 +62,8 @@ private slots:
         w->ProtokollCombo.setText(protocol);
         w->FilmList.addItems({QStringLiteral("/m/a film.mkv"), QStringLiteral("/m/b.avi")});
 
+        QFETCH(bool, pickUp);
+        w->MulitCastCheck.setValue(pickUp ? 1 : 0);
         (protocol == u"-" ? w->Command2 : w->StartClientBtn).fire(ControlEvent::Click);
 
         const QString record = w.path(QStringLiteral("args.txt"));

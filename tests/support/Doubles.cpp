@@ -23,6 +23,7 @@ public:
     quint16 localPort() const override { return port_; }
     void listen() override {}
     void accept(qint64) override {}
+    std::unique_ptr<ILinkSocket> acceptAside(qint64) override { return nullptr; }
     void connectTo(const QString&, quint16) override
     {
         if (state_ == LinkState::Closed)
@@ -66,9 +67,10 @@ void TestWindow::create()
     env.commandLine = options.commandLine;
     env.installed = options.installed;
     env.configFolder = options.configFolder;
-    window = std::make_unique<MainWindow>(MainWindowServices{
-        options.processes ? *options.processes : launcher, dialogs, options.window ? *options.window : host, host,
-        clock, instance, progress, tray, options.sockets ? *options.sockets : offline, env, options.ports});
+    window = std::make_unique<MainWindow>(
+        MainWindowServices{options.processes ? *options.processes : launcher, dialogs,
+                           options.window ? *options.window : host, host, clock, instance, progress, tray,
+                           options.sockets ? *options.sockets : offline, env, options.ports, options.discovery});
 }
 
 void TestWindow::restart(const QString& commandLine)

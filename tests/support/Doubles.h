@@ -197,6 +197,7 @@ struct TestWindowOptions {
     IWindowHost* window = nullptr;
     ILinkSocketFactory* sockets = nullptr;
     LinkPorts ports = {};
+    IServiceDiscovery* discovery = nullptr;
     bool installed = false;
     QString configFolder = {};
 };

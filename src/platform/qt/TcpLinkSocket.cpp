@@ -102,6 +102,26 @@ void TcpLinkSocket::accept(qint64 requestId)
     }
     if (socket_)
         release(socket_);
+    adopt(s);
+}
+
+std::unique_ptr<ILinkSocket> TcpLinkSocket::acceptAside(qint64 requestId)
+{
+    auto it = pending_.find(requestId);
+    if (it == pending_.end() || !it->second)
+        return nullptr;
+    QTcpSocket* s = it->second;
+    pending_.erase(it);
+    auto link = std::make_unique<TcpLinkSocket>();
+    s->setParent(link.get());
+    link->adopt(s);
+    return link;
+}
+
+// An accepted connection becomes this socket's; one the peer has already closed reports that
+// from the event loop, as it would have done had it stayed open a moment longer.
+void TcpLinkSocket::adopt(QTcpSocket* s)
+{
     attach(s);
     remoteIp_ = dotted(s->peerAddress());
     if (s->state() == QAbstractSocket::ConnectedState) {

@@ -28,6 +28,7 @@ public:
     quint16 localPort() const override;
     void listen() override;
     void accept(qint64 requestId) override;
+    std::unique_ptr<ILinkSocket> acceptAside(qint64 requestId) override;
     void connectTo(const QString& host, quint16 port) override;
     bool sendData(const QByteArray& bytes) override;
     QByteArray getData() override;
@@ -37,6 +38,7 @@ public:
 private:
     void onNewConnections();
     void attach(QTcpSocket* s);
+    void adopt(QTcpSocket* s);
     void peerGone();
     static void release(QTcpSocket* s);
     static QString dotted(const QHostAddress& a);
