@@ -65,11 +65,13 @@ void SendingEnd::connectToReceiver()
 
 void SendingEnd::announceList()
 {
-    const QString message = linkmsg::BuildTrackList(c_.FilmList.items());
     const LinkState st = serverSend_->state();
     if (st != LinkState::Connected && st != LinkState::Connecting)
         connectToReceiver();
-    serverSend_->sendData(codec::encodeForLink(message));
+    // the socket sends only when connected: a list nobody can receive is not built at all
+    if (serverSend_->state() != LinkState::Connected)
+        return;
+    serverSend_->sendData(linkmsg::EncodeTrackList(c_.FilmList.items()));
 }
 
 void SendingEnd::tick()

@@ -1,6 +1,7 @@
 #include "platform/Codec.h"
 
 #include <array>
+#include <cstring>
 
 namespace codec {
 
@@ -22,6 +23,21 @@ int toByte(char16_t c)
     return -1;
 }
 
+// Index of the first byte at or above 0x80, or the size: eight bytes at a time over plain text.
+qsizetype asciiPrefix(const char* p, qsizetype n)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ULL)
+            break;
+    }
+    while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 }  // namespace
 
 bool isValidUtf8(QByteArrayView bytes)
@@ -30,6 +46,9 @@ bool isValidUtf8(QByteArrayView bytes)
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = p + bytes.size();
     while (p < end) {
+        p += asciiPrefix(reinterpret_cast<const char*>(p), end - p);
+        if (p == end)
+            break;
         const unsigned c = *p;
         if (c < 0x80) {
             ++p;
@@ -82,20 +101,24 @@ QString fromWindows1252(QByteArrayView bytes)
 
 QByteArray toWindows1252(QStringView text)
 {
-    QByteArray out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char* d = out.data();
+    const char16_t* s = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype w = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = s[i];
         const int b = toByte(c);
         if (b >= 0) {
-            out.append(static_cast<char>(b));
+            d[w++] = static_cast<char>(b);
         } else {
             // a surrogate pair is one character, and one '?'
-            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]))
                 ++i;
-            out.append('?');
+            d[w++] = '?';
         }
     }
+    out.truncate(w);
     return out;
 }
 
@@ -109,13 +132,7 @@ bool fitsWindows1252(QStringView text)
 
 QString decodeLine(QByteArrayView bytes)
 {
-    bool ascii = true;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii)
+    if (asciiPrefix(bytes.data(), bytes.size()) == bytes.size())
         return QString::fromLatin1(bytes);
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes);
@@ -131,9 +148,52 @@ QByteArray encodeForFile(QStringView text)
 #endif
 }
 
+void appendForFile(QByteArray& out, QStringView text)
+{
+    const qsizetype at = out.size();
+    const qsizetype n = text.size();
+    out.resize(at + n);
+    char* d = out.data() + at;
+    const char16_t* s = text.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (s[i] >= 0x80) {
+            // plain ASCII is the same in every narrow encoding; anything else takes the long way
+            out.truncate(at);
+            out += encodeForFile(text);
+            return;
+        }
+        d[i] = static_cast<char>(s[i]);
+    }
+}
+
+bool appendWindows1252(QByteArray& out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* d = out.data() + at;
+    const char16_t* s = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = s[i];
+        if (c < 0x80) {
+            d[i] = static_cast<char>(c);
+            continue;
+        }
+        const int b = toByte(c);
+        if (b < 0) {
+            out.truncate(at);
+            return false;
+        }
+        d[i] = static_cast<char>(b);
+    }
+    return true;
+}
+
 QByteArray encodeForLink(QStringView text)
 {
-    return fitsWindows1252(text) ? toWindows1252(text) : text.toUtf8();
+    // one pass: Windows-1252 until a character does not fit, then UTF-8 for the whole text
+    QByteArray out;
+    out.reserve(text.size());
+    return appendWindows1252(out, text) ? out : text.toUtf8();
 }
 
 QString decodeFromLink(QByteArrayView bytes)
