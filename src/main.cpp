@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "gui/AppIcon.h"
 #include "gui/WindowBinding.h"
 #include "platform/Installation.h"
 #include "platform/qt/EndRequests.h"
@@ -52,11 +53,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Mirovell"));
     QApplication::setOrganizationName(QStringLiteral("Mirovell"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    // bitmaps: Qt draws SVG icons only where its SVG plugin happens to be installed
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/mirovell-%1.png").arg(size), QSize(size, size));
-    QApplication::setWindowIcon(icon);
+    QApplication::setWindowIcon(appicon::icon());
     QGuiApplication::setDesktopFileName(QStringLiteral("de.mirovell.Mirovell"));
     // Qt's own dialogs (file dialog, standard buttons) speak German like the rest of the window
     QTranslator qtGerman;
