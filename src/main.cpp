@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Mirovell"));
     QApplication::setOrganizationName(QStringLiteral("Mirovell"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setWindowIcon(appicon::icon());
+    const QIcon appIcon = appicon::icon();
     QGuiApplication::setDesktopFileName(QStringLiteral("de.mirovell.Mirovell"));
     // Qt's own dialogs (file dialog, standard buttons) speak German like the rest of the window
     QTranslator qtGerman;
@@ -77,7 +77,7 @@ int main(int argc, char** argv)
     SystemClock clock;
     QtSingleInstance singleInstance(QCoreApplication::applicationFilePath());
     QtProgressDialog progress;
-    QtTrayIcon tray(QApplication::windowIcon());
+    QtTrayIcon tray(appIcon);
     TcpLinkSocketFactory sockets;
     MainWindow model({processes, dialogs, windowHost, events, clock, singleInstance, progress, tray, sockets, env});
     WindowBinding binding(model);
@@ -97,5 +97,8 @@ int main(int argc, char** argv)
     model.Form_Resize();
     binding.start();
     binding.window()->show();
+    // Only now: a window made while there is an application icon renders each of its sizes once
+    // for the window manager before it takes its own picture.
+    QApplication::setWindowIcon(appIcon);
     return QApplication::exec();
 }

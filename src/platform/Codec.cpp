@@ -3,6 +3,11 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define MIROVELL_SSE2 1
+#endif
+
 namespace codec {
 
 namespace {
@@ -39,6 +44,34 @@ qsizetype asciiPrefix(const char* p, qsizetype n)
 }
 
 }  // namespace
+
+qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAtBreaks)
+{
+    qsizetype i = 0;
+#ifdef MIROVELL_SSE2
+    // eight characters at a time: nearly every path and entry is plain ASCII
+    const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i cr = _mm_set1_epi16('\r');
+    const __m128i lf = _mm_set1_epi16('\n');
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= size; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        __m128i plain = _mm_cmpeq_epi16(_mm_and_si128(v, highBits), zero);
+        if (stopAtBreaks)
+            plain = _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)), plain);
+        if (_mm_movemask_epi8(plain) != 0xFFFF)
+            break;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, v));
+    }
+#endif
+    for (; i < size; ++i) {
+        const char16_t c = text[i];
+        if (c >= 0x80 || (stopAtBreaks && (c == u'\r' || c == u'\n')))
+            break;
+        out[i] = static_cast<char>(c);
+    }
+    return i;
+}
 
 bool isValidUtf8(QByteArrayView bytes)
 {
@@ -154,15 +187,10 @@ void appendForFile(QByteArray& out, QStringView text)
     const qsizetype n = text.size();
     out.resize(at + n);
     char* d = out.data() + at;
-    const char16_t* s = text.utf16();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (s[i] >= 0x80) {
-            // plain ASCII is the same in every narrow encoding; anything else takes the long way
-            out.truncate(at);
-            out += encodeForFile(text);
-            return;
-        }
-        d[i] = static_cast<char>(s[i]);
+    // plain ASCII is the same in every narrow encoding; anything else takes the long way
+    if (copyAscii(d, text.utf16(), n, false) < n) {
+        out.truncate(at);
+        out += encodeForFile(text);
     }
 }
 
@@ -172,7 +200,7 @@ bool appendWindows1252(QByteArray& out, QStringView text)
     out.resize(at + text.size());
     char* d = out.data() + at;
     const char16_t* s = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    for (qsizetype i = copyAscii(d, s, text.size(), false); i < text.size(); ++i) {
         const char16_t c = s[i];
         if (c < 0x80) {
             d[i] = static_cast<char>(c);

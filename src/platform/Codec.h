@@ -19,6 +19,9 @@ QString decodeLine(QByteArrayView bytes);
 
 // The platform's narrow encoding for files (UTF-8 on Linux, the ANSI code page elsewhere).
 QByteArray encodeForFile(QStringView text);
+// Copies the leading plain-ASCII characters of text to out as bytes, up to the first character
+// at or above 0x80 (or, with stopAtBreaks, the first CR or LF); returns how many it copied.
+qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAtBreaks);
 // encodeForFile(text) appended to out, without a buffer of its own for plain ASCII.
 void appendForFile(QByteArray& out, QStringView text);
 

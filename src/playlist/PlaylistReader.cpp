@@ -6,6 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtAlgorithms>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define MIROVELL_SSE2 1
+#endif
 
 #include <algorithm>
 #include <optional>
@@ -55,6 +61,24 @@ bool looksBinary(QByteArrayView bytes)
 
 enum class ScanEnd { Done, Stopped, Binary, Failed };
 
+// The first position from i on that holds a byte below 0x20 (a line end or a control byte), or n.
+qsizetype skipText(const unsigned char* bytes, qsizetype i, qsizetype n)
+{
+#ifdef MIROVELL_SSE2
+    const __m128i below = _mm_set1_epi8(0x1F);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        // max(v, 0x1F) == 0x1F exactly for the bytes up to 0x1F
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, below), below));
+        if (hits != 0)
+            return i + qCountTrailingZeroBits(unsigned(hits));
+    }
+#endif
+    while (i < n && bytes[i] >= 0x20)
+        ++i;
+    return i;
+}
+
 // Hands every line (CR LF, CR or LF end one) to onLine, reading the file piece by piece; stops
 // when onLine returns false. Lines longer than kMaxLineBytes are skipped whole. A piece with a
 // byte no text file holds makes the whole file binary, also after a stop within that piece.
@@ -102,9 +126,10 @@ template <typename OnLine> ScanEnd scanLines(QFile& file, OnLine&& onLine)
         qsizetype start = i;
         // one pass: line ends and binary bytes are both below 0x20
         for (; i < n; ++i) {
+            i = skipText(bytes, i, n);
+            if (i == n)
+                break;
             const unsigned char c = bytes[i];
-            if (c >= 0x20)
-                continue;
             if (c != '\r' && c != '\n') {
                 if (isBinaryByte(c))
                     return ScanEnd::Binary;

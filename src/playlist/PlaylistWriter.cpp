@@ -28,24 +28,22 @@ QString titleOf(const QString& entry)
     return title;
 }
 
-// asPlaylistLine(entry) as the file holds it, appended to out. Plain ASCII without line breaks,
-// nearly every entry, is copied in the same scan that looks for the breaks.
+// asPlaylistLine(entry) and its CR LF as the file holds them, appended to out. Plain ASCII
+// without line breaks, nearly every entry, is copied in the same scan that looks for the breaks.
 void appendPlaylistLine(QByteArray& out, const QString& entry)
 {
     const qsizetype at = out.size();
     const qsizetype n = entry.size();
-    out.resize(at + n);
+    out.resize(at + n + 2);
     char* d = out.data() + at;
-    const char16_t* s = QStringView(entry).utf16();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = s[i];
-        if (c >= 0x80 || c == u'\r' || c == u'\n') {
-            out.truncate(at);
-            codec::appendForFile(out, asPlaylistLine(entry));
-            return;
-        }
-        d[i] = static_cast<char>(c);
+    if (codec::copyAscii(d, QStringView(entry).utf16(), n, true) < n) {
+        out.truncate(at);
+        codec::appendForFile(out, asPlaylistLine(entry));
+        out.append("\r\n", 2);
+        return;
     }
+    d[n] = '\r';
+    d[n + 1] = '\n';
 }
 
 // titleOf(entry) as the file holds it, appended to out.
@@ -59,7 +57,7 @@ void appendTitle(QByteArray& out, const QString& entry)
     const qsizetype n = entry.size() - from;
     out.resize(at + n);
     char* d = out.data() + at;
-    for (qsizetype i = 0; i < n; ++i) {
+    for (qsizetype i = codec::copyAscii(d, s + from, n, true); i < n; ++i) {
         const char16_t c = s[from + i];
         if (c >= 0x80) {
             out.truncate(at);
@@ -108,7 +106,6 @@ bool PlaylistWriter::WritePlainPlaylist(const QStringList& entries, const QStrin
     bytes += "#EXTM3U\r\n";
     for (const QString& entry : entries) {
         appendPlaylistLine(bytes, entry);
-        bytes += "\r\n";
         ++entryCounter_;
     }
     return textfile::writeBytes(path, bytes);
@@ -138,7 +135,6 @@ bool PlaylistWriter::WriteStreamingPlaylist(const QStringList& entries, const QS
         bytes += "\r\n";
         bytes += options;
         appendPlaylistLine(bytes, entry);
-        bytes += "\r\n";
         ++entryCounter_;
     }
     return textfile::writeBytes(path, bytes);
