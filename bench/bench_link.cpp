@@ -59,7 +59,7 @@ qint64 linkRoad(const QStringList& entries)
         return -1;
     QElapsedTimer t;
     t.start();
-    sender.sendData(codec::encodeForLink(linkmsg::BuildTrackList(entries)));
+    sender.sendData(linkmsg::EncodeTrackList(entries));
     if (!waitFor([&] { return got; }))
         return -1;
     const qint64 ns = t.nsecsElapsed();

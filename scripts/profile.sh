@@ -43,7 +43,7 @@ grind() {
 timer='QElapsedTimer::nsecsElapsed*'
 grind playlist bench_playlist '*::LoadPlaylistFile(*)' '*::WritePlainPlaylist(*)' '*::WriteStreamingPlaylist(*)' "$timer"
 grind drop bench_drop '*::FilmList_OLEDragDrop(*)' "$timer"
-grind link bench_link '*BuildTrackList(*)' '*rawCopy(*)'
+grind link bench_link '*EncodeTrackList(*)' '*rawCopy(*)'
 
 # Each row: the calls [first:last] (Python slice, in the order the benchmark makes them) of the
 # dumps that begin with START and end with END; the median is printed and its dump kept as
@@ -88,7 +88,7 @@ rows = [
     ("drop of reversed.pls, 32,767 entries (bench_drop)", "drop", r"::FilmList_OLEDragDrop\(", timer, 5, 10,
      "drop-pls"),
     ("drop of relative.m3u, 32,767 entries", "drop", r"::FilmList_OLEDragDrop\(", timer, 0, 5, "drop-m3u"),
-    ("track list over the link, 32,767 entries (bench_link)", "link", r"BuildTrackList\(", r"rawCopy\(", -5, None,
+    ("track list over the link, 32,767 entries (bench_link)", "link", r"EncodeTrackList\(", r"rawCopy\(", -5, None,
      "link"),
 ]
 print("instructions per call (callgrind, build/prof), median of the calls at 32,767 entries:")

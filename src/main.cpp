@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "gui/AppIcon.h"
 #include "gui/WindowBinding.h"
 #include "platform/Installation.h"
 #include "platform/qt/AvahiServiceDiscovery.h"
@@ -52,11 +53,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Mirovell"));
     QApplication::setOrganizationName(QStringLiteral("Mirovell"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    // bitmaps: Qt draws SVG icons only where its SVG plugin happens to be installed
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/mirovell-%1.png").arg(size), QSize(size, size));
-    QApplication::setWindowIcon(icon);
+    const QIcon appIcon = appicon::icon();
     QGuiApplication::setDesktopFileName(QStringLiteral("de.mirovell.Mirovell"));
     const Translations language(QLocale::system());
 
@@ -76,7 +73,7 @@ int main(int argc, char** argv)
     SystemClock clock;
     QtSingleInstance singleInstance(QCoreApplication::applicationFilePath());
     QtProgressDialog progress;
-    QtTrayIcon tray(QApplication::windowIcon());
+    QtTrayIcon tray(appIcon);
     TcpLinkSocketFactory sockets;
     // other instances on the LAN, through the Avahi daemon where there is one; quietly none elsewhere
     AvahiServiceDiscovery discovery;
@@ -99,5 +96,8 @@ int main(int argc, char** argv)
     model.Form_Resize();
     binding.start();
     binding.window()->show();
+    // Only now: a window made while there is an application icon renders each of its sizes once
+    // for the window manager before it takes its own picture.
+    QApplication::setWindowIcon(appIcon);
     return QApplication::exec();
 }

@@ -144,6 +144,20 @@ QString ReadIniValue(const QString& section, const QString& key, const QString& 
     const QByteArray content = readWhole(ResolveFileName(fileName), &ok);
     if (!ok)
         return fallback;
+    return valueOr(content, section, key, fallback);
+}
+
+std::optional<QByteArray> ReadIniFile(const QString& fileName)
+{
+    if (!textfile::fileExists(fileName))
+        return std::nullopt;
+    bool ok = false;
+    QByteArray content = readWhole(ResolveFileName(fileName), &ok);
+    return ok ? std::optional<QByteArray>(std::move(content)) : std::nullopt;
+}
+
+QString valueOr(const QByteArray& content, const QString& section, const QString& key, const QString& fallback)
+{
     QString value = valueIn(content, section, key).value_or(QString()).left(kMaxValueLength).trimmed();
     if (value.endsWith(QChar(0)))
         value.chop(1);

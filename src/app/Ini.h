@@ -27,6 +27,12 @@ std::optional<QString> StoredIniValue(const QString& section, const QString& key
 QString ResolveFileName(const QString& fileName);
 void CreateEmptyFile(const QString& fileName);
 
+// The file's bytes; nullopt when it is missing or cannot be read.
+std::optional<QByteArray> ReadIniFile(const QString& fileName);
+
+// ReadIniValue's answer for content (what it read from the file).
+QString valueOr(const QByteArray& content, const QString& section, const QString& key, const QString& fallback);
+
 // The same on file contents, without touching the disk.
 std::optional<QString> valueIn(const QByteArray& content, const QString& section, const QString& key);
 QByteArray withValue(const QByteArray& content, const QString& section, const QString& key, const QString& value);

@@ -52,23 +52,49 @@ void Settings::InitSettingsFile(const ProgramEnvironment& env)
     }
 }
 
+Settings::OneRead::OneRead(const Settings& settings) : settings_(settings)
+{
+    settings_.held_ = true;
+}
+
+Settings::OneRead::~OneRead()
+{
+    settings_.held_ = false;
+    settings_.content_.reset();
+}
+
+const QByteArray* Settings::content() const
+{
+    if (!held_)
+        return nullptr;
+    if (!content_)
+        content_ = ini::ReadIniFile(settingsFile_);  // missing: the long way, which creates it
+    return content_ ? &*content_ : nullptr;
+}
+
 QString Settings::read(const QString& section, const QString& key, const QString& fallback) const
 {
+    if (const QByteArray* held = content())
+        return ini::valueOr(*held, section, key, fallback);
     return ini::ReadIniValue(section, key, settingsFile_, fallback, true);
 }
 
 void Settings::write(const QString& section, const QString& key, const QString& value) const
 {
     ini::WriteIniValue(section, key, value, settingsFile_, true);
+    content_.reset();
 }
 
 void Settings::write(const QString& section, const ini::KeyValues& values) const
 {
     ini::WriteIniValues(section, values, settingsFile_, true);
+    content_.reset();
 }
 
 std::optional<QString> Settings::stored(const QString& section, const QString& key) const
 {
+    if (const QByteArray* held = content())
+        return ini::valueIn(*held, section, key);
     return ini::StoredIniValue(section, key, settingsFile_);
 }
 

@@ -20,6 +20,19 @@ public:
     const QString& SettingsFilePath() const { return settingsFile_; }
     const QString& TempPlaylistPath() const { return tempPlaylist_; }
 
+    // While one is alive, reads and look-ups share one read of the file (a write reads it again):
+    // the dozen values of a start cost one read, not one each.
+    class OneRead {
+    public:
+        explicit OneRead(const Settings& settings);
+        ~OneRead();
+        OneRead(const OneRead&) = delete;
+        OneRead& operator=(const OneRead&) = delete;
+
+    private:
+        const Settings& settings_;
+    };
+
     // One value; an empty or missing one, or any failure, gives the fallback. A missing file is
     // created.
     QString read(const QString& section, const QString& key, const QString& fallback) const;
@@ -51,6 +64,10 @@ public:
     GroupStream groupStream() const;
 
 private:
+    const QByteArray* content() const;
+
     QString settingsFile_;
     QString tempPlaylist_;
+    mutable bool held_ = false;
+    mutable std::optional<QByteArray> content_;
 };

@@ -21,6 +21,7 @@ void MainWindow::Form_Load()
     }
 
     settings_.InitSettingsFile(environment_);
+    const Settings::OneRead once(settings_);
     LoadProtocolList();
     pin_.SetToTop();
 

@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmapCache>
 #include <QRadialGradient>
 
 #include <cmath>
@@ -228,12 +229,8 @@ QPixmap pin(bool down, QSize size, qreal dpr)
     return pm;
 }
 
-}  // namespace
-
-QPixmap picture(const QString& key, QSize size, qreal dpr)
+QPixmap draw(const QString& key, QSize size, qreal dpr)
 {
-    if (size.isEmpty())
-        size = QSize(16, 16);
     const bool disabled = key.endsWith(QLatin1String("-disabled"));
     const QString base = disabled ? key.left(key.size() - 9) : key;
     const QColor blue(46, 98, 166);
@@ -263,6 +260,23 @@ QPixmap picture(const QString& key, QSize size, qreal dpr)
     QPixmap empty(size);
     empty.fill(Qt::transparent);
     return empty;
+}
+
+}  // namespace
+
+QPixmap picture(const QString& key, QSize size, qreal dpr)
+{
+    if (size.isEmpty())
+        size = QSize(16, 16);
+    // drawn once per look and size: every repaint of a button is then a copy
+    const QString cacheKey =
+        QStringLiteral("mirovell-art/%1/%2x%3@%4").arg(key).arg(size.width()).arg(size.height()).arg(dpr);
+    QPixmap pm;
+    if (QPixmapCache::find(cacheKey, &pm))
+        return pm;
+    pm = draw(key, size, dpr);
+    QPixmapCache::insert(cacheKey, pm);
+    return pm;
 }
 
 }  // namespace artwork

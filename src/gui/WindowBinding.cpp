@@ -239,6 +239,9 @@ QWidget* WindowBinding::createList(Control* c, QWidget* parent)
     w->setEditTriggers(QAbstractItemView::NoEditTriggers);
     w->setDragDropMode(QAbstractItemView::DropOnly);
     w->setLayoutMode(QListView::Batched);
+    // rows are all one height and cheap to place: each batch costs a round of scroll-bar and
+    // geometry updates, so few large batches (the first covers what a window shows)
+    w->setBatchSize(4096);
     w->setModel(new ControlListModel(c, w));
     connect(w->selectionModel(), &QItemSelectionModel::currentRowChanged, c, [this, c](const QModelIndex& current) {
         if (syncing_)

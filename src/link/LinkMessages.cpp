@@ -40,6 +40,26 @@ QString BuildTrackList(const QStringList& entries)
     return m;
 }
 
+QByteArray EncodeTrackList(const QStringList& entries)
+{
+    qsizetype size = 32;
+    for (const QString& e : entries)
+        size += e.size() + 1;
+    QByteArray m;
+    m.reserve(size);
+    m += "1113";
+    m += kTrackList.toLatin1();
+    m += QByteArray::number(entries.size());
+    m += ';';
+    for (const QString& e : entries) {
+        // a character Windows-1252 lacks makes the whole message UTF-8
+        if (!codec::appendWindows1252(m, e))
+            return codec::encodeForLink(BuildTrackList(entries));
+        m += ';';
+    }
+    return m;
+}
+
 QString BuildTrackRequest(const QString& entry)
 {
     return QStringLiteral("1113") + kStartTrack + entry;
@@ -69,6 +89,12 @@ QStringList TrackListEntries(QByteArrayView message)
     if (p < 0)
         return out;
     const bool utf8 = codec::isValidUtf8(message);
+    // the count in front sizes the list; a count that lies only costs the guess
+    qsizetype digits = p;
+    while (digits > 0 && message[digits - 1] >= '0' && message[digits - 1] <= '9' && p - digits < 6)
+        --digits;
+    const qsizetype said = digits < p ? message.sliced(digits, p - digits).toLongLong() : 0;
+    out.reserve(std::min({said, qsizetype(kMaxEntries), message.size() - p}));
     ++p;
     for (qsizetype q; out.size() < kMaxEntries && (q = message.indexOf(';', p)) >= 0; p = q + 1)
         out << codec::decodeFromLink(message.sliced(p, q - p), utf8);
@@ -101,6 +127,15 @@ void Framer::append(QByteArrayView bytes)
         start_ = 0;
     }
     data_.append(bytes.data(), bytes.size());
+}
+
+void Framer::append(const QByteArray& bytes)
+{
+    // nothing buffered: the bytes are taken as they came, not copied
+    if (data_.isEmpty() && start_ == 0)
+        data_ = bytes;
+    else
+        append(QByteArrayView(bytes));
 }
 
 void Framer::clear()

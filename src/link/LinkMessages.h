@@ -22,6 +22,8 @@ inline const QString kResetPlaylist = QStringLiteral("RESETPLAYLIST:");
 
 // "1113TRACKLIST:" + count + ";" + every entry followed by ";".
 QString BuildTrackList(const QStringList& entries);
+// BuildTrackList as it goes on the wire (codec::encodeForLink), built straight into its bytes.
+QByteArray EncodeTrackList(const QStringList& entries);
 // "1113STARTTRACK:" + the entry.
 QString BuildTrackRequest(const QString& entry);
 
@@ -57,6 +59,7 @@ public:
     // name; without it a request ends only with the next message or a pause.
     explicit Framer(WholeNameIndex* names = nullptr) : names_(names) {}
     void append(QByteArrayView bytes);
+    void append(const QByteArray& bytes);
     std::optional<QByteArray> next();
     // At a long pause or at the end of the connection: the message begun so far, as it stands;
     // a bare or cut head is dropped.

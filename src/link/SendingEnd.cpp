@@ -85,16 +85,19 @@ void SendingEnd::connectToReceiver()
 
 void SendingEnd::announceList()
 {
-    const QString message = linkmsg::BuildTrackList(c_.FilmList.items());
     if (several_) {
         connectToAudience();
-        sendToAudience(codec::encodeForLink(message));
+        if (audienceConnected() > 0)
+            sendToAudience(linkmsg::EncodeTrackList(c_.FilmList.items()));
         return;
     }
     const LinkState st = serverSend_->state();
     if (st != LinkState::Connected && st != LinkState::Connecting)
         connectToReceiver();
-    serverSend_->sendData(codec::encodeForLink(message));
+    // the socket sends only when connected: a list nobody can receive is not built at all
+    if (serverSend_->state() != LinkState::Connected)
+        return;
+    serverSend_->sendData(linkmsg::EncodeTrackList(c_.FilmList.items()));
 }
 
 void SendingEnd::tick()

@@ -1,6 +1,12 @@
 #include "platform/Codec.h"
 
 #include <array>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define MIROVELL_SSE2 1
+#endif
 
 namespace codec {
 
@@ -22,7 +28,50 @@ int toByte(char16_t c)
     return -1;
 }
 
+// Index of the first byte at or above 0x80, or the size: eight bytes at a time over plain text.
+qsizetype asciiPrefix(const char* p, qsizetype n)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ULL)
+            break;
+    }
+    while (i < n && static_cast<unsigned char>(p[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 }  // namespace
+
+qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAtBreaks)
+{
+    qsizetype i = 0;
+#ifdef MIROVELL_SSE2
+    // eight characters at a time: nearly every path and entry is plain ASCII
+    const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i cr = _mm_set1_epi16('\r');
+    const __m128i lf = _mm_set1_epi16('\n');
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= size; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        __m128i plain = _mm_cmpeq_epi16(_mm_and_si128(v, highBits), zero);
+        if (stopAtBreaks)
+            plain = _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)), plain);
+        if (_mm_movemask_epi8(plain) != 0xFFFF)
+            break;
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, v));
+    }
+#endif
+    for (; i < size; ++i) {
+        const char16_t c = text[i];
+        if (c >= 0x80 || (stopAtBreaks && (c == u'\r' || c == u'\n')))
+            break;
+        out[i] = static_cast<char>(c);
+    }
+    return i;
+}
 
 bool isValidUtf8(QByteArrayView bytes)
 {
@@ -30,6 +79,9 @@ bool isValidUtf8(QByteArrayView bytes)
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* const end = p + bytes.size();
     while (p < end) {
+        p += asciiPrefix(reinterpret_cast<const char*>(p), end - p);
+        if (p == end)
+            break;
         const unsigned c = *p;
         if (c < 0x80) {
             ++p;
@@ -82,20 +134,24 @@ QString fromWindows1252(QByteArrayView bytes)
 
 QByteArray toWindows1252(QStringView text)
 {
-    QByteArray out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char* d = out.data();
+    const char16_t* s = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype w = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = s[i];
         const int b = toByte(c);
         if (b >= 0) {
-            out.append(static_cast<char>(b));
+            d[w++] = static_cast<char>(b);
         } else {
             // a surrogate pair is one character, and one '?'
-            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1]))
                 ++i;
-            out.append('?');
+            d[w++] = '?';
         }
     }
+    out.truncate(w);
     return out;
 }
 
@@ -109,13 +165,7 @@ bool fitsWindows1252(QStringView text)
 
 QString decodeLine(QByteArrayView bytes)
 {
-    bool ascii = true;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii)
+    if (asciiPrefix(bytes.data(), bytes.size()) == bytes.size())
         return QString::fromLatin1(bytes);
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes);
@@ -131,9 +181,47 @@ QByteArray encodeForFile(QStringView text)
 #endif
 }
 
+void appendForFile(QByteArray& out, QStringView text)
+{
+    const qsizetype at = out.size();
+    const qsizetype n = text.size();
+    out.resize(at + n);
+    char* d = out.data() + at;
+    // plain ASCII is the same in every narrow encoding; anything else takes the long way
+    if (copyAscii(d, text.utf16(), n, false) < n) {
+        out.truncate(at);
+        out += encodeForFile(text);
+    }
+}
+
+bool appendWindows1252(QByteArray& out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* d = out.data() + at;
+    const char16_t* s = text.utf16();
+    for (qsizetype i = copyAscii(d, s, text.size(), false); i < text.size(); ++i) {
+        const char16_t c = s[i];
+        if (c < 0x80) {
+            d[i] = static_cast<char>(c);
+            continue;
+        }
+        const int b = toByte(c);
+        if (b < 0) {
+            out.truncate(at);
+            return false;
+        }
+        d[i] = static_cast<char>(b);
+    }
+    return true;
+}
+
 QByteArray encodeForLink(QStringView text)
 {
-    return fitsWindows1252(text) ? toWindows1252(text) : text.toUtf8();
+    // one pass: Windows-1252 until a character does not fit, then UTF-8 for the whole text
+    QByteArray out;
+    out.reserve(text.size());
+    return appendWindows1252(out, text) ? out : text.toUtf8();
 }
 
 QString decodeFromLink(QByteArrayView bytes)

@@ -19,9 +19,16 @@ QString decodeLine(QByteArrayView bytes);
 
 // The platform's narrow encoding for files (UTF-8 on Linux, the ANSI code page elsewhere).
 QByteArray encodeForFile(QStringView text);
+// Copies the leading plain-ASCII characters of text to out as bytes, up to the first character
+// at or above 0x80 (or, with stopAtBreaks, the first CR or LF); returns how many it copied.
+qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAtBreaks);
+// encodeForFile(text) appended to out, without a buffer of its own for plain ASCII.
+void appendForFile(QByteArray& out, QStringView text);
 
 // Link messages: Windows-1252 when every character fits, otherwise UTF-8.
 QByteArray encodeForLink(QStringView text);
+// Appends text in Windows-1252; false, with out as it was, when a character does not fit.
+bool appendWindows1252(QByteArray& out, QStringView text);
 QString decodeFromLink(QByteArrayView bytes);
 // A part of a received message, read as the whole message reads (utf8: isValidUtf8 of the whole).
 QString decodeFromLink(QByteArrayView part, bool utf8);

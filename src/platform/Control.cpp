@@ -125,7 +125,10 @@ int Control::addItems(const QStringList& texts)
     if (n <= 0)
         return 0;
     const int first = count();
-    items_.append(texts.mid(0, n));
+    if (first == 0 && n == texts.size())
+        items_ = texts;  // shared, not copied entry by entry
+    else
+        items_.append(texts.mid(0, n));
     emit itemsInserted(first, first + n - 1);
     return n;
 }

@@ -8,7 +8,11 @@ namespace {
 
 qsizetype lastSeparator(const QString& path)
 {
-    return qMax(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
+    // one scan from the end for either separator
+    qsizetype i = path.size();
+    while (--i >= 0 && path[i] != u'/' && path[i] != u'\\') {
+    }
+    return i;
 }
 
 }  // namespace

@@ -43,6 +43,11 @@ private slots:
             entries << QStringLiteral("/srv/media/ein längerer Ordner/film number %1.mkv").arg(i);
         const QStringList got = TrackListEntries(codec::encodeForLink(BuildTrackList(entries)));
         QCOMPARE(got, entries.mid(0, kMaxEntries));
+        // the bytes built straight from the list are the text's bytes: single bytes until one entry,
+        // however late, needs UTF-8
+        for (const QStringList& list : {QStringList{}, QStringList{"€ Übung.avi", "a"}, entries,
+                                        QStringList{"a.avi", "b\u00FF", "日本.avi", "z"}})
+            QCOMPARE(EncodeTrackList(list), codec::encodeForLink(BuildTrackList(list)));
     }
 
     void parsesTheEdgeCases()

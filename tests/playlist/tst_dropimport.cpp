@@ -30,6 +30,12 @@ private slots:
                                      " \t%1/lead/rel.avi", "  http://lead/url"};
         // clang-format on
         QTest::newRow("m3u: relative resolved, URL and absolute kept") << "list.m3u" << m3u << "list.m3u" << m3uEntries;
+        // names (and a folder) that only look clean: the result is the cleaned path all the same
+        QTest::newRow("m3u: doubled, trailing and dotted separators")
+            << "l.m3u" << QByteArray("a//b.avi\nd/\n.h/...\nx/./y\nx/..\nb\\s.avi\n") << "l.m3u"
+            << QStringList{"%1/a/b.avi", "%1/d", "%1/.h/...", "%1/x/y", "%1", "%1/b\\s.avi"};
+        QTest::newRow("m3u in a dotted folder")
+            << "k.m3u" << QByteArray("k.avi\n") << "./k.m3u" << QStringList{"%1/k.avi"};
         QTest::newRow("upper-case .M3U8 with byte-order mark")
             << "LIST.M3U8" << QByteArray("\xEF\xBB\xBF#EXTM3U\nx.avi\n") << "LIST.M3U8" << QStringList{"%1/x.avi"};
         QTest::newRow("pls: FileN by number, gaps and disorder")

@@ -69,7 +69,13 @@ private slots:
         // clang-format off
         QTest::newRow("ends in separator") << "C:\\Filme\\" << QByteArray("#EXTINF:1,\r\n");
         QTest::newRow("web address") << "http://h/x/clip.mp4" << QByteArray("#EXTINF:1,clip.mp4\r\n");
-        QTest::newRow("line break in an entry") << "/m/a\n#EXTVLCOPT:sout=#evil\r\nb.avi" << QByteArray("#EXTINF:1,a #EXTVLCOPT:sout=#evil  b.avi\r\n#EXTVLCOPT:sout=#standard{mux=ts,dst=192.0.2.7,"
+        QTest::newRow("not ASCII") << "/m/Übung/Größe 日本.avi"
+                                   << QByteArray(
+                                          "#EXTINF:1,Größe 日本.avi\r\n#EXTVLCOPT:sout=#standard{mux=ts,dst="
+                                          "192.0.2.7,access=udp:}\r\n#EXTVLCOPT:ttl=1\r\n/m/Übung/Größe 日本.avi\r\n");
+        QTest::newRow("line break in an entry")
+            << "/m/a\n#EXTVLCOPT:sout=#evil\r\nb.avi"
+            << QByteArray("#EXTINF:1,a #EXTVLCOPT:sout=#evil  b.avi\r\n#EXTVLCOPT:sout=#standard{mux=ts,dst=192.0.2.7,"
                           "access=udp:}\r\n#EXTVLCOPT:ttl=1\r\nfile:///m/a%0A%23EXTVLCOPT:sout=%23evil%0D%0Ab.avi\r\n");
         // clang-format on
     }
