@@ -11,9 +11,9 @@
 
 namespace {
 
-const QString kIni = QStringLiteral("mirovell.ini");
-const QString kKept = QStringLiteral("mirovell_TmpPlst.m3u");
-const QStringList kTraced{QStringLiteral("-q")};  // strace with nothing injected
+const QString kIni = "mirovell.ini";
+const QString kKept = "mirovell_TmpPlst.m3u";
+const QStringList kTraced{"-q"};  // strace with nothing injected
 
 // a settings file that start-up has nothing to add to
 QByteArray settingsWith(const QByteArray& autoSave)
@@ -40,8 +40,8 @@ private:
     QString install()
     {
         const QString folder = dir_.filePath(QStringLiteral("app%1/").arg(++installs_));
-        QDir().mkpath(folder + QStringLiteral("runtime"));
-        QFile::copy(QStringLiteral(MIROVELL_EXE), folder + QStringLiteral("mirovell"));
+        QDir().mkpath(folder + "runtime");
+        QFile::copy(QStringLiteral(MIROVELL_EXE), folder + "mirovell");
         return folder;
     }
     bool start(const QString& folder, const QStringList& args, const QStringList& strace = {});
@@ -56,7 +56,7 @@ private:
     QList<QStringList> trace() const
     {
         QList<QStringList> parts(2);
-        const QRegularExpression ending(QStringLiteral("^\\d+ +--- SIG(TERM|HUP|INT) "));
+        const QRegularExpression ending("^\\d+ +--- SIG(TERM|HUP|INT) ");
         for (const QString& line : QString::fromUtf8(readAll(log_)).split(u'\n')) {
             if (ending.match(line).hasMatch())
                 parts[1] << QString();
@@ -71,7 +71,7 @@ private:
     {
         const auto count = [](const QStringList& calls, const QString& path) {
             return int(std::count_if(calls.begin(), calls.end(), [&path](const QString& c) {
-                return (c.startsWith(u"rename") && c.contains(QStringLiteral(", \"") + path + u'"')) ||
+                return (c.startsWith(u"rename") && c.contains(", \"" + path + u'"')) ||
                        (c.startsWith(u"openat") && c.contains(u'"' + path + u'"') && !c.contains(u"O_RDONLY"));
             }));
         };
@@ -90,27 +90,24 @@ private:
 // and, traced, once start-up is through (its log has stopped growing).
 bool EndingsTest::start(const QString& folder, const QStringList& args, const QStringList& strace)
 {
-    const QString runtime = folder + QStringLiteral("runtime");
+    const QString runtime = folder + "runtime";
     for (const QString& f : QDir(runtime).entryList(QDir::System | QDir::Files))
         QFile::remove(runtime + u'/' + f);  // a killed run leaves its socket behind
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile::setPermissions(folder + QStringLiteral("mirovell"), QFile::ReadOwner | QFile::ExeOwner);
+    QFile::setPermissions(folder + "mirovell", QFile::ReadOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_RUNTIME_DIR", runtime);
     // LeakSanitizer cannot work under a tracer
-    env.insert(QStringLiteral("ASAN_OPTIONS"),
-               env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+    env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":detect_leaks=0");
     process_.setProcessEnvironment(env);
-    log_ = folder + QStringLiteral("strace.log");
+    log_ = folder + "strace.log";
     QFile::remove(log_);
-    const QStringList traceArgs{QStringLiteral("-f"), QStringLiteral("-o"), log_, QStringLiteral("-e"),
-                                QStringLiteral("trace=openat,rename,unlink,fsync")};
+    const QStringList traceArgs{"-f", "-o", log_, "-e", "trace=openat,rename,unlink,fsync"};
     if (strace.isEmpty())
-        process_.start(folder + QStringLiteral("mirovell"), args);
+        process_.start(folder + "mirovell", args);
     else
-        process_.start(QStringLiteral("strace"),
-                       traceArgs + strace + QStringList{folder + QStringLiteral("mirovell")} + args);
+        process_.start("strace", traceArgs + strace + QStringList{folder + "mirovell"} + args);
     qint64 lastSize = -1;
     for (int i = 0, quiet = 0; i < 800 && process_.waitForStarted(10000); ++i, QTest::qWait(25)) {
         pid_ = process_.processId();
@@ -120,7 +117,7 @@ bool EndingsTest::start(const QString& folder, const QStringList& args, const QS
         }
         quiet = QFileInfo(log_).size() == lastSize ? quiet + 1 : 0;
         lastSize = QFileInfo(log_).size();
-        if (pid_ > 0 && !QDir(runtime).entryList({QStringLiteral("*.socket")}, QDir::System).isEmpty() &&
+        if (pid_ > 0 && !QDir(runtime).entryList({"*.socket"}, QDir::System).isEmpty() &&
             (strace.isEmpty() || quiet >= 20))
             return true;
     }
@@ -132,8 +129,8 @@ bool EndingsTest::start(const QString& folder, const QStringList& args, const QS
 void EndingsTest::signalsSaveOnce()
 {
     const QString folder = install();
-    const QString list = folder + QStringLiteral("meine listen/liste.m3u");
-    QDir().mkpath(folder + QStringLiteral("meine listen"));
+    const QString list = folder + "meine listen/liste.m3u";
+    QDir().mkpath(folder + "meine listen");
     writeFile(list, "#EXTM3U\r\n  /m/lead blanks.mp3\r\n  sub/relative.mp3\r\n  http://host/s\r\n/m/plain.avi\r\n");
     TestWindow exitButton({.commandLine = u'"' + list + u'"'});
     exitButton->Form_Load();
@@ -151,7 +148,7 @@ void EndingsTest::signalsSaveOnce()
     QCOMPARE(writes(folder), (QList<int>{2, 1, 1}));  // a first start: the new file, then the protocol keys
 
     // every rename takes 300 ms: the shut-down is still running when the next signals come
-    QVERIFY(start(folder, {}, {QStringLiteral("-e"), QStringLiteral("inject=rename:delay_enter=300000")}));
+    QVERIFY(start(folder, {}, {"-e", "inject=rename:delay_enter=300000"}));
     signal(SIGHUP);
     QTest::qWait(150);
     signal(SIGTERM);
@@ -177,11 +174,9 @@ void EndingsTest::killedAtEachWrite()
     QFETCH(QByteArray, settings);
     QFETCH(QByteArray, kept);
     QFETCH(bool, withList);
-    const QStringList decoys{QStringLiteral("mirovell.ini.backup"), QStringLiteral("mirovell.ini.part-abc"),
-                             QStringLiteral("Mirovell.ini.part-Abc123"),
-                             QStringLiteral("mirovell_TmpPlst.m3u.part-A_1234")};
-    const QStringList leftovers{QStringLiteral("mirovell.ini.part-Cut123"),
-                                QStringLiteral("mirovell_TmpPlst.m3u.part-x9Y8z7")};
+    const QStringList decoys{"mirovell.ini.backup", "mirovell.ini.part-abc", "Mirovell.ini.part-Abc123",
+                             "mirovell_TmpPlst.m3u.part-A_1234"};
+    const QStringList leftovers{"mirovell.ini.part-Cut123", "mirovell_TmpPlst.m3u.part-x9Y8z7"};
     const QByteArray cut = "[LastSettings]\r\nvlc.exe=/cu";
     QStringList args;
     const auto prepare = [&] {
@@ -189,10 +184,10 @@ void EndingsTest::killedAtEachWrite()
         writeFile(folder + kIni, settings);
         if (!kept.isEmpty())
             writeFile(folder + kKept, kept);
-        writeFile(folder + QStringLiteral("liste.m3u"), "/m/eins.avi\r\n/m/zwei.avi\r\n");
+        writeFile(folder + "liste.m3u", "/m/eins.avi\r\n/m/zwei.avi\r\n");
         for (const QString& name : decoys + leftovers)
             writeFile(folder + name, cut);
-        args = withList ? QStringList{folder + QStringLiteral("liste.m3u")} : QStringList{};
+        args = withList ? QStringList{folder + "liste.m3u"} : QStringList{};
         return folder;
     };
 
@@ -214,14 +209,14 @@ void EndingsTest::killedAtEachWrite()
             ++calls[call];
         if (line.isEmpty())  // the signal
             killPoints.clear();
-        else if (calls.contains(call) && !line.contains(QStringLiteral("/runtime/")))
+        else if (calls.contains(call) && !line.contains("/runtime/"))
             killPoints << QStringLiteral("inject=%1:signal=KILL:when=%2").arg(call).arg(calls[call]);
     }
     QCOMPARE(killPoints.size(), withList ? 4 : 3);  // both files synced and renamed, or the list deleted
 
     for (const QString& point : killPoints) {
         const QString folder = prepare();
-        QVERIFY(start(folder, args, {QStringLiteral("-e"), point}));
+        QVERIFY(start(folder, args, {"-e", point}));
         signal(SIGTERM);
         QVERIFY(process_.waitForFinished(20000));
         QVERIFY2(process_.exitStatus() == QProcess::CrashExit, qPrintable(point));

@@ -8,7 +8,7 @@
 class IniTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    const QString file_ = dir_.filePath(QStringLiteral("settings.ini"));
+    const QString file_ = dir_.filePath("settings.ini");
 
 private slots:
     void read_data()
@@ -37,7 +37,7 @@ private slots:
         QFETCH(QString, section);
         QFETCH(QString, key);
         writeFile(file_, content);
-        QTEST(ini::ReadIniValue(section, key, file_, QStringLiteral("<default>"), true), "expected");
+        QTEST(ini::ReadIniValue(section, key, file_, "<default>", true), "expected");
     }
 
     void write_data()
@@ -71,19 +71,17 @@ private slots:
 
     void missingFile()
     {
-        const QString file = dir_.filePath(QStringLiteral("missing.ini"));
-        const auto read = [](const QString& f, bool create) {
-            return ini::ReadIniValue(QStringLiteral("S"), QStringLiteral("k"), f, QStringLiteral("d"), create);
-        };
-        QCOMPARE(read(file, false), QStringLiteral("d"));
+        const QString file = dir_.filePath("missing.ini");
+        const auto read = [](const QString& f, bool create) { return ini::ReadIniValue("S", "k", f, "d", create); };
+        QCOMPARE(read(file, false), "d");
         QVERIFY(!QFile::exists(file));
-        QCOMPARE(read(file, true), QStringLiteral("d"));
+        QCOMPARE(read(file, true), "d");
         QVERIFY(QFile::exists(file) && readAll(file).isEmpty());
         // a folder where the file should be: nothing read, nothing written, nothing lost
-        const QString folder = dir_.filePath(QStringLiteral("folder.ini"));
+        const QString folder = dir_.filePath("folder.ini");
         QVERIFY(QDir().mkpath(folder));
-        QCOMPARE(read(folder, true), QStringLiteral("d"));
-        ini::WriteIniValue(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v"), folder, true);
+        QCOMPARE(read(folder, true), "d");
+        ini::WriteIniValue("S", "k", "v", folder, true);
         QVERIFY(QFileInfo(folder).isDir());
     }
 };

@@ -9,8 +9,7 @@ namespace {
 
 QString setting(const TestWindow& w, const char* section, const char* key)
 {
-    return ini::ReadIniValue(QLatin1String(section), QLatin1String(key), w.path(QStringLiteral("mirovell.ini")),
-                             QStringLiteral("<none>"), false);
+    return ini::ReadIniValue(QLatin1String(section), QLatin1String(key), w.path("mirovell.ini"), "<none>", false);
 }
 
 }  // namespace
@@ -22,16 +21,16 @@ private slots:
     {
         TestWindow w;
         w->Form_Load();
-        QCOMPARE(w->Form.text(), QStringLiteral("VLC- Drag&Drop - Mirovell   V. 0.5"));
-        QCOMPARE(w->Label9.text(), QStringLiteral("13:14:15"));
+        QCOMPARE(w->Form.text(), "VLC- Drag&Drop - Mirovell   V. 0.5");
+        QCOMPARE(w->Label9.text(), "13:14:15");
         QVERIFY(
-            readAll(w.path(QStringLiteral("mirovell.ini")))
+            readAll(w.path("mirovell.ini"))
                 .startsWith("[LastSettings]\r\n\r\n\r\n[Settings]\r\nProtocol1=UDP\r\nProtocol2=\r\nProtocol3=\r\n"));
-        writeFile(w.path(QStringLiteral("mirovell.ini")), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
+        writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
         w.restart();
         w->Form_Load();
         QVERIFY(w->AutoSaveCheck.value() == 1 && w->CheckMinimize.value() == 1);
-        QCOMPARE(w->List_Count.text() + w->ProtokollCombo.text(), QStringLiteral("Dateien: 0UDP"));
+        QCOMPARE(w->List_Count.text() + w->ProtokollCombo.text(), "Dateien: 0UDP");
         // start state: local panel on the send panel's place, no start button, no tab disabled, no link
         QVERIFY(w->JetztAbspielenFrame.visible() && !w->SendenFrame.visible() && !w->EmpfangenFrame.visible());
         QCOMPARE(w->JetztAbspielenFrame.rect(), w->SendenFrame.rect());
@@ -40,13 +39,13 @@ private slots:
         QVERIFY(w->ConnectStatus.text().isEmpty() && w->ConnectStatusServer.text().isEmpty());
         // no VLC at the stored path nor beside the program: the path row is closed, the field marked red
         QVERIFY(!w->VlcPath.visible() && !w->VLC_Browse.visible() && !w->Label4.visible());
-        QCOMPARE(w->Label2.text(), QStringLiteral("Vlc >"));
+        QCOMPARE(w->Label2.text(), "Vlc >");
         QCOMPARE(w->VlcPath.foreColor(), BgrColor(0x0000FF));
         // a VLC beside the program is found
-        writeFile(w.path(QStringLiteral("vlc")), "#!/bin/sh\n");
+        writeFile(w.path("vlc"), "#!/bin/sh\n");
         w.restart();
         w->Form_Load();
-        QCOMPARE(w->VlcPath.text(), w.path(QStringLiteral("vlc")));
+        QCOMPARE(w->VlcPath.text(), w.path("vlc"));
         QCOMPARE(w->VlcPath.foreColor(), kDefaultColor);
     }
 
@@ -112,7 +111,7 @@ private slots:
         QFETCH(QByteArray, settings);
         QFETCH(QString, text);
         TestWindow w;
-        writeFile(w.path(QStringLiteral("mirovell.ini")), settings);
+        writeFile(w.path("mirovell.ini"), settings);
         w->Form_Load();
         QTEST(w->ProtokollCombo.items(), "items");
         QCOMPARE(w->ProtokollCombo.text(), text);
@@ -138,28 +137,28 @@ private slots:
         w->Form_Load();
         w->FilmList.addItems(entries);
         w->AutoSaveCheck.setValue(QTest::currentDataTag() == QByteArray("box unchecked") ? 0 : 1);
-        w->TargetText.setText(QStringLiteral("10.0.0.7"));
+        w->TargetText.setText("10.0.0.7");
         w->CheckMinimize.setValue(0);
         for (Control* several : {&w->MultiCastCheck, &w->MulitCastCheck}) {
             several->setValue(1);
             several->fire(ControlEvent::Click);
         }
-        w->TargetTextClient.setText(QStringLiteral("wohnzimmer"));
+        w->TargetTextClient.setText("wohnzimmer");
         writeFile(w.kept(), "#EXTM3U\r\n/old.avi\r\n");
         w->ExitBtn_Click();
         QVERIFY(w.host.quits == 1 && w->ConnectStatus.text() == u"Closed");
-        QCOMPARE(setting(w, "LastSettings", "AutoSavePlaylist"), kept ? QStringLiteral("1") : QStringLiteral("0"));
+        QCOMPARE(setting(w, "LastSettings", "AutoSavePlaylist"), kept ? "1" : "0");
         QCOMPARE(QFile::exists(w.kept()), kept);
 
         w.restart();
         w->Form_Load();
         QCOMPARE(w->FilmList.items(), kept ? entries : QStringList{});
         QVERIFY(w->AutoSaveCheck.value() == (kept ? 1 : 0) && w->CheckMinimize.value() == 0);
-        QCOMPARE(w->TargetText.text(), QStringLiteral("10.0.0.7"));
+        QCOMPARE(w->TargetText.text(), "10.0.0.7");
         // serving several and picking up from a sender come back
         QVERIFY(w->MultiCastCheck.value() == 1 && w->SendenUniCastCheck.value() == 0 && !w->TargetText.enabled());
         QVERIFY(w->MulitCastCheck.value() == 1 && w->UniCastCheck.value() == 0 && w->TargetTextClient.enabled());
-        QCOMPARE(w->TargetTextClient.text(), QStringLiteral("wohnzimmer"));
+        QCOMPARE(w->TargetTextClient.text(), "wohnzimmer");
         QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(w->FilmList.count()));
     }
 
@@ -180,9 +179,9 @@ private slots:
         QFETCH(QStringList, expected);
         TestWindow w;
         // LF line endings and an M3U header: written on Linux
-        writeFile(w.path(QStringLiteral("my list.m3u")), "#EXTM3U\n#EXTINF:1,one\n/a/one.avi\n\n/a/two.avi\n");
+        writeFile(w.path("my list.m3u"), "#EXTM3U\n#EXTINF:1,one\n/a/one.avi\n\n/a/two.avi\n");
         writeFile(w.kept(), "#EXTM3U\r\n/kept.avi\r\n");
-        writeFile(w.path(QStringLiteral("mirovell.ini")), "[LastSettings]\r\nAutoSavePlaylist=0\r\n");
+        writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nAutoSavePlaylist=0\r\n");
         w.restart(argument.contains(u'%') ? argument.arg(w.folderPath.chopped(1)) : argument);
         w->Form_Load();
         QCOMPARE(w->FilmList.items(), expected);
@@ -206,18 +205,18 @@ private slots:
     {
         QFETCH(QByteArray, content);
         TestWindow w;
-        writeFile(w.path(QStringLiteral("mirovell.ini")), content);
+        writeFile(w.path("mirovell.ini"), content);
         w->Form_Load();
-        QCOMPARE(w->ProtokollCombo.items(), QStringList{QStringLiteral("UDP")});
-        w->FilmList.addItem(QStringLiteral("/x.avi"));
+        QCOMPARE(w->ProtokollCombo.items(), QStringList{"UDP"});
+        w->FilmList.addItem("/x.avi");
         w->ExitBtn_Click();
-        const QByteArray after = readAll(w.path(QStringLiteral("mirovell.ini")));
+        const QByteArray after = readAll(w.path("mirovell.ini"));
         for (QByteArrayView line : codec::splitLines(content))
             if (!line.startsWith("vlc.exe="))
                 QVERIFY(after.contains(line));
         w.restart();
         w->Form_Load();
-        QCOMPARE(w->FilmList.items(), QStringList{QStringLiteral("/x.avi")});
+        QCOMPARE(w->FilmList.items(), QStringList{"/x.avi"});
     }
 
     void unreadablePlaylist()
@@ -228,8 +227,8 @@ private slots:
         QByteArray binary(200000, '\0');
         for (int i = 0; i < binary.size(); ++i)
             binary[i] = char((i * 2654435761u) >> 24);
-        writeFile(w.path(QStringLiteral("bin.m3u")), binary);
-        for (const QString& start : {QString(), w.path(QStringLiteral("bin.m3u"))}) {
+        writeFile(w.path("bin.m3u"), binary);
+        for (const QString& start : {QString(), w.path("bin.m3u")}) {
             w.restart(start);
             w->Form_Load();
             QCOMPARE(w->FilmList.count(), 0);
@@ -242,14 +241,14 @@ private slots:
     {
         for (bool installed : {false, true}) {  // a copy in a folder of its own, and an installed copy
             QTemporaryDir home, program;
-            const QString config = home.path() + QStringLiteral("/config/Mirovell");
-            const QString kept = (installed ? config : program.path()) + QStringLiteral("/mirovell");
-            const QStringList entries{QStringLiteral("/m/a.avi")};
+            const QString config = home.path() + "/config/Mirovell";
+            const QString kept = (installed ? config : program.path()) + "/mirovell";
+            const QStringList entries{"/m/a.avi"};
             for (const QStringList& add : {entries, QStringList()}) {  // the second start finds what the first one kept
                 TestWindow w({.folder = program.path(), .installed = installed, .configFolder = config});
                 w->Form_Load();
-                QCOMPARE(w->settings().SettingsFilePath(), kept + QStringLiteral(".ini"));
-                QCOMPARE(w->settings().TempPlaylistPath(), kept + QStringLiteral("_TmpPlst.m3u"));
+                QCOMPARE(w->settings().SettingsFilePath(), kept + ".ini");
+                QCOMPARE(w->settings().TempPlaylistPath(), kept + "_TmpPlst.m3u");
                 w->FilmList.addItems(add);
                 QCOMPARE(w->FilmList.items(), entries);
                 w->ExitBtn_Click();

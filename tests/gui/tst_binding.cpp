@@ -19,14 +19,14 @@ private slots:
     void clicksReachTheModel()
     {
         TestWindow w;
-        writeFile(w.path(QStringLiteral("mirovell.ini")), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
+        writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
         WindowBinding binding(*w);
         w->Form_Load();
         binding.window()->show();
         QVERIFY(QTest::qWaitForWindowExposed(binding.window()));
         QCOMPARE(binding.window()->size(), QSize(691, 407));
         const auto widget = [&](const char* name) { return binding.widgetFor(QString::fromLatin1(name)); };
-        QCOMPARE(binding.window()->windowTitle(), QStringLiteral("VLC- Drag&Drop - Mirovell   V. 0.5"));
+        QCOMPARE(binding.window()->windowTitle(), "VLC- Drag&Drop - Mirovell   V. 0.5");
 
         QTest::mouseClick(widget("SendenTabButton"), Qt::LeftButton);
         QVERIFY(widget("SendenFrame")->isVisible() && !widget("JetztAbspielenFrame")->isVisible());
@@ -36,21 +36,21 @@ private slots:
         QVERIFY(!path->isVisible());
         QTest::mouseClick(widget("Label2"), Qt::LeftButton);
         QVERIFY(path->isVisible());
-        QCOMPARE(path->selectedText(), QStringLiteral("/nowhere/vlc"));
-        QCOMPARE(qobject_cast<QAbstractButton*>(widget("Label2"))->text(), QStringLiteral("< Vlc"));
-        QTest::keyClicks(path, QStringLiteral("/usr/bin/vlc"));  // typing reaches the model
-        QCOMPARE(w->VlcPath.text(), QStringLiteral("/usr/bin/vlc"));
+        QCOMPARE(path->selectedText(), "/nowhere/vlc");
+        QCOMPARE(qobject_cast<QAbstractButton*>(widget("Label2"))->text(), "< Vlc");
+        QTest::keyClicks(path, "/usr/bin/vlc");  // typing reaches the model
+        QCOMPARE(w->VlcPath.text(), "/usr/bin/vlc");
 
         w->FilmList.addItems({"a", "b", "c"});
         w->UpdateFileCount();
         auto* list = qobject_cast<QListView*>(widget("FilmList"));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
         QCOMPARE(w->FilmList.listIndex(), 1);
-        QCOMPARE(list->toolTip(), QStringLiteral("b"));
+        QCOMPARE(list->toolTip(), "b");
         QTest::mouseClick(widget("UpBtn"), Qt::LeftButton);
         QCOMPARE(w->FilmList.items(), (QStringList{"a", "c", "b"}));
         QCOMPARE(list->currentIndex().row(), 2);
-        QCOMPARE(qobject_cast<QLabel*>(widget("List_Count"))->text(), QStringLiteral("Dateien: 3"));
+        QCOMPARE(qobject_cast<QLabel*>(widget("List_Count"))->text(), "Dateien: 3");
     }
 
     // The window's own endings write what the exit button writes (signals: tests/app/tst_endings).
@@ -65,8 +65,8 @@ private slots:
         QFETCH(QString, ending);
         const auto prepare = [](TestWindow& w) {
             w->Form_Load();
-            w->TargetText.setText(QStringLiteral("10.1.2.3"));
-            w->FilmList.addItems({QStringLiteral("  /m/a.avi"), QStringLiteral("/m/b.avi")});
+            w->TargetText.setText("10.1.2.3");
+            w->FilmList.addItems({"  /m/a.avi", "/m/b.avi"});
         };
         TestWindow exitButton;
         prepare(exitButton);

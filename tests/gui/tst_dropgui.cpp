@@ -69,8 +69,8 @@ private slots:
         QFETCH(bool, taken);
         QFETCH(bool, files);
         TestWindow w;
-        writeFile(w.path(QStringLiteral("mirovell.ini")), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
-        writeFile(w.path(QStringLiteral("two.m3u")), "#EXTM3U\r\n/m/a.avi\r\nb.avi\r\n");
+        writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
+        writeFile(w.path("two.m3u"), "#EXTM3U\r\n/m/a.avi\r\nb.avi\r\n");
         WindowBinding binding(*w);
         w->Form_Load();
         if (receiveMode)
@@ -82,20 +82,19 @@ private slots:
         const QPoint at = pointOn(window, binding.widgetFor(target));
         QVERIFY2(at.x() >= 0, "no visible point of the target");
         QMimeData data;
-        const QString media = w.path(QStringLiteral("film one.mkv"));
-        const QString list = w.path(QStringLiteral("two.m3u"));
-        const QUrl web(QStringLiteral("https://x.org/a.m3u"));
+        const QString media = w.path("film one.mkv");
+        const QString list = w.path("two.m3u");
+        const QUrl web("https://x.org/a.m3u");
         data.setUrls(files ? QList<QUrl>{QUrl::fromLocalFile(media), QUrl::fromLocalFile(list), web}
                            : QList<QUrl>{web});
-        data.setText(QStringLiteral("dragged text is not a file"));
+        data.setText("dragged text is not a file");
         const QStringList before = w->FilmList.items();
 
         const Qt::DropAction action = drop(window, at, data);
 
         QStringList expected = before;
         if (taken)
-            expected << media
-                     << (expanded ? QStringList{"/m/a.avi", w.path(QStringLiteral("b.avi"))} : QStringList{list});
+            expected << media << (expanded ? QStringList{"/m/a.avi", w.path("b.avi")} : QStringList{list});
         QCOMPARE(w->FilmList.items(), expected);
         QCOMPARE(action, taken ? Qt::CopyAction : Qt::IgnoreAction);
     }

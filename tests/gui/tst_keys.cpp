@@ -15,12 +15,12 @@ namespace {
 
 // A shown window with three entries and the VLC row folded, in the language of the locale.
 struct Shown {
-    explicit Shown(const QString& locale = QStringLiteral("de_DE")) : language(QLocale(locale))
+    explicit Shown(const QString& locale = "de_DE") : language(QLocale(locale))
     {
         w->Form_Load();
         if (w->VlcPath.visible())
             w->Label2_Click();
-        w->FilmList.setItems({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+        w->FilmList.setItems({"A", "B", "C"});
         w->UpdateFileCount();
         binding.window()->show();
         QApplication::setActiveWindow(binding.window());
@@ -137,7 +137,7 @@ private slots:
         QFETCH(QString, locale);
         Shown s(locale);
         s.w->Command1_Click();
-        s.w.dialogs.answerInput(QStringLiteral("/tmp/x.m3u"));
+        s.w.dialogs.answerInput("/tmp/x.m3u");
         s.w->SaveBtn_Click();  // an empty list is not saved
         QString yes;
         QTimer::singleShot(0, [&yes] {
@@ -145,7 +145,7 @@ private slots:
             yes = box->button(QMessageBox::Yes)->text();
             box->button(QMessageBox::No)->click();
         });
-        QtDialogs().message(QStringLiteral("?"), QString(), MessageIcon::Question, MessageButtons::YesNo);
+        QtDialogs().message("?", QString(), MessageIcon::Question, MessageButtons::YesNo);
         const QStringList texts{s.w->Label6.text(),
                                 s.w->SaveBtn.text(),
                                 s.w->List_Count.text(),

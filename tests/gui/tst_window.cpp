@@ -54,8 +54,8 @@ private slots:
         RealWindow w;
         QWidget* pin = w.widget("AlwaysOnTop1");
         QCOMPARE(pin->size(), QSize(21, 20));
-        QCOMPARE(pin->toolTip(), QStringLiteral("Always on top"));
-        QCOMPARE(w.model().AlwaysOnTop1.picture(), QStringLiteral("pin-down"));
+        QCOMPARE(pin->toolTip(), "Always on top");
+        QCOMPARE(w.model().AlwaysOnTop1.picture(), "pin-down");
         for (bool on : {false, true}) {  // start-up switched it on; each click toggles
             QTest::mouseClick(pin, Qt::LeftButton, {}, QPoint(10, 10));
             QCOMPARE(w.model().alwaysOnTop().GetIsOnTop(), on);
@@ -67,7 +67,7 @@ private slots:
         TestWindow wayland;
         wayland.host.stayOnTop = false;
         wayland.restart();
-        QVERIFY(wayland->AlwaysOnTop1.toolTip().startsWith(QStringLiteral("Always on top (")));
+        QVERIFY(wayland->AlwaysOnTop1.toolTip().startsWith("Always on top ("));
         wayland->Form_Load();
         QVERIFY(wayland->alwaysOnTop().GetIsOnTop());
     }
@@ -78,9 +78,9 @@ private slots:
         using sendkeys::KeyStroke;
         const QList<KeyStroke> strokes{{'A', Qt::ControlModifier, {}},
                                        {'B', Qt::ControlModifier, {}},
-                                       {'+', Qt::NoModifier, QStringLiteral("+")},
+                                       {'+', Qt::NoModifier, "+"},
                                        {Qt::Key_Return, Qt::NoModifier, {}}};
-        QVERIFY(sendkeys::parse(QStringLiteral("^(ab){+}~")) == strokes);
+        QVERIFY(sendkeys::parse("^(ab){+}~") == strokes);
         for (const char* bad : {"{ENTER", "{NOPE}", "(ab", "a+", "{a 100000}"})
             QVERIFY2(!sendkeys::parse(QString::fromLatin1(bad)), bad);
     }
@@ -92,21 +92,19 @@ private slots:
         QTRY_VERIFY(w.window()->isMinimized());
         w.model().Label2_Click();  // the path row opens with its field focused
         // a later start asks, from its socket's event: the window comes forward once that has returned
-        emit w.doubles.instance.activationRequested(QStringLiteral("^a/opt/vlc/vlc"),
-                                                    QStringLiteral("{LEFT 3}+{HOME}{DEL}x"));
+        emit w.doubles.instance.activationRequested("^a/opt/vlc/vlc", "{LEFT 3}+{HOME}{DEL}x");
         QVERIFY(w.window()->isMinimized());
         QTRY_VERIFY(!w.window()->isMinimized() && w.window()->isVisible());
         QVERIFY(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint);  // the pin keeps its word
-        QCOMPARE(w.model().VlcPath.text(), QStringLiteral("xvlc"));
-        w.host.sendKeys(QStringLiteral("{NOPE}"));  // notation it cannot read types nothing
-        QCOMPARE(w.model().VlcPath.text(), QStringLiteral("xvlc"));
+        QCOMPARE(w.model().VlcPath.text(), "xvlc");
+        w.host.sendKeys("{NOPE}");  // notation it cannot read types nothing
+        QCOMPARE(w.model().VlcPath.text(), "xvlc");
     }
 
     void playListStillSelectsAndDoubleClicks()
     {
         RealWindow w;
-        w.model().FilmList.addItems(
-            {QStringLiteral("eins.mp4"), QStringLiteral("zwei.mp4"), QStringLiteral("drei.mp4")});
+        w.model().FilmList.addItems({"eins.mp4", "zwei.mp4", "drei.mp4"});
         auto* list = qobject_cast<QListView*>(w.widget("FilmList"));
         const auto row = [&](int i) { return list->visualRect(list->model()->index(i, 0)).center(); };
         const QPoint before = w.window()->pos();

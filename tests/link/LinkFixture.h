@@ -22,13 +22,13 @@ inline LinkPorts freeLinkPorts()
 
 // A started main window in a temporary program folder, with real link sockets on the given ports.
 struct LinkWindow : TestWindow {
-    explicit LinkWindow(LinkPorts ports, const QString& target = QStringLiteral("127.0.0.1"))
+    explicit LinkWindow(LinkPorts ports, const QString& target = "127.0.0.1")
         : TestWindow({.sockets = &tcp, .ports = ports})
     {
-        writeFile(path(QStringLiteral("vlc")), "#!/bin/sh\n");
-        writeFile(path(QStringLiteral("mirovell.ini")),
-                  "[LastSettings]\r\nLastConnection=" + target.toUtf8() + "\r\nvlc.exe=" + folderPath.toUtf8() +
-                      "vlc\r\nMinimizeOnStart=0\r\nAutoSavePlaylist=0\r\n\r\n[Settings]\r\n");
+        writeFile(path("vlc"), "#!/bin/sh\n");
+        writeFile(path("mirovell.ini"), "[LastSettings]\r\nLastConnection=" + target.toUtf8() +
+                                            "\r\nvlc.exe=" + folderPath.toUtf8() +
+                                            "vlc\r\nMinimizeOnStart=0\r\nAutoSavePlaylist=0\r\n\r\n[Settings]\r\n");
         window->Form_Load();
     }
     void tick() { window->ServerSendTimer.fire(ControlEvent::Timer); }

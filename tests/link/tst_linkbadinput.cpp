@@ -17,7 +17,7 @@ constexpr int kQuiet = 1600;
 
 qint64 residentKiB()
 {
-    const QByteArray status = readAll(QStringLiteral("/proc/self/status"));
+    const QByteArray status = readAll("/proc/self/status");
     return status.mid(status.indexOf("VmRSS:") + 6).trimmed().split(' ').value(0).toLongLong();
 }
 
@@ -90,7 +90,7 @@ private slots:
     {
         QTcpSocket peer;
         QVERIFY(connectPeer(peer));
-        QCOMPARE((*w)->ConnectStatusServer.text(), QStringLiteral("Client (Remote) verbunden.."));
+        QCOMPARE((*w)->ConnectStatusServer.text(), "Client (Remote) verbunden..");
         w->tick();
         for (const char* m : {"1113STARTTRACK:", "1113STARTTRACK:/etc/passwd\r\n#EXTVLCOPT:sout=#file{dst=/x}",
                               " 1113STARTTRACK:/media/b"}) {
@@ -99,11 +99,11 @@ private slots:
         }
         listUnchangedAndNothingStarted();
         peer.write("1113STARTTRACK:/media/b");
-        QTRY_COMPARE((*w)->FilmList.item(0), QStringLiteral("/media/b.mkv"));
+        QTRY_COMPARE((*w)->FilmList.item(0), "/media/b.mkv");
         (*w)->FilmList.setItems(kList);
         peer.write("1113STARTTRA");
         peer.disconnectFromHost();
-        QTRY_COMPARE((*w)->ConnectStatusServer.text(), QStringLiteral("Warte auf Remote.."));
+        QTRY_COMPARE((*w)->ConnectStatusServer.text(), "Warte auf Remote..");
         QCOMPARE((*w)->FilmList.items(), kList);
     }
 
@@ -131,7 +131,7 @@ private slots:
             hard ? reset(peer) : peer.disconnectFromHost();
             QTRY_COMPARE(w->requestSocket().state(), LinkState::Listening);
             QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
-            QTRY_COMPARE((*w)->FilmList.item(0), QStringLiteral("/media/c.mpg"));
+            QTRY_COMPARE((*w)->FilmList.item(0), "/media/c.mpg");
         }
         QTRY_VERIFY(!w->launcher.starts.empty());
         QCOMPARE(w->launcher.running(), 1);
@@ -207,7 +207,7 @@ private slots:
             QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
         if (toReceiver) {
             QCOMPARE((*r)->FilmRemoteList.count(), 32767);
-            QCOMPARE((*r)->FilmRemoteList.item(32766), QStringLiteral("a"));
+            QCOMPARE((*r)->FilmRemoteList.item(32766), "a");
             QCOMPARE(r->remoteListSocket().state(), LinkState::Listening);
             return;
         }
@@ -215,7 +215,7 @@ private slots:
         if (dropped)
             QVERIFY(connectPeer(peer));  // the sender listens again
         peer.write("1113STARTTRACK:/media/c.mpg");
-        QTRY_COMPARE((*w)->FilmList.item(0), QStringLiteral("/media/c.mpg"));
+        QTRY_COMPARE((*w)->FilmList.item(0), "/media/c.mpg");
     }
 
     void receiverThatNeverReads()
@@ -226,7 +226,7 @@ private slots:
         const int window = 64 * 1024;
         setsockopt(int(fake.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
         (*w)->SErverBtnTest_Click();
-        QTRY_COMPARE((*w)->ConnectStatus.text(), QStringLiteral("Client gefunden"));
+        QTRY_COMPARE((*w)->ConnectStatus.text(), "Client gefunden");
         QStringList big;
         for (int i = 0; i < 32767; ++i)
             big << QStringLiteral("/srv/media/a long folder name/film %1.mkv").arg(i);
@@ -258,7 +258,7 @@ private slots:
         w->dialogs.answerOpenFile(QString());
         (*w)->RunVLCBtn_Click();
         QCOMPARE(w->launcher.starts.size(), size_t(0));
-        (*w)->VlcPath.setText(w->path(QStringLiteral("vlc")));
+        (*w)->VlcPath.setText(w->path("vlc"));
         QTcpSocket peer;
         QVERIFY(connectPeer(peer));
         peer.write("1113STARTTRACK:/media/c.mpg");
@@ -276,7 +276,7 @@ private slots:
             QTest::qWait(20);
         }
         QTest::qWait(kQuiet);
-        QCOMPARE((*w)->FilmList.item(0), QStringLiteral("/media/a.avi"));
+        QCOMPARE((*w)->FilmList.item(0), "/media/a.avi");
         QStringList sorted = (*w)->FilmList.items();
         std::sort(sorted.begin(), sorted.end());
         QCOMPARE(sorted, kList);

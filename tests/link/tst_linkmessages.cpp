@@ -29,14 +29,13 @@ class TestLinkMessages : public QObject {
 private slots:
     void buildsTheWireFormat()
     {
-        QCOMPARE(BuildTrackList({}), QStringLiteral("1113TRACKLIST:0;"));
-        QCOMPARE(BuildTrackList({QStringLiteral("a.avi"), QStringLiteral("b.mpg")}),
-                 QStringLiteral("1113TRACKLIST:2;a.avi;b.mpg;"));
+        QCOMPARE(BuildTrackList({}), "1113TRACKLIST:0;");
+        QCOMPARE(BuildTrackList({"a.avi", "b.mpg"}), "1113TRACKLIST:2;a.avi;b.mpg;");
         // German names go out as single bytes, others as UTF-8
-        QCOMPARE(codec::encodeForLink(BuildTrackRequest(QStringLiteral("Übung.avi"))), QByteArray("1113STARTTRACK:\xDC"
-                                                                                                  "bung.avi"));
+        QCOMPARE(codec::encodeForLink(BuildTrackRequest("Übung.avi")), QByteArray("1113STARTTRACK:\xDC"
+                                                                                  "bung.avi"));
         QCOMPARE(codec::decodeFromLink(codec::encodeForLink(QStringLiteral("1113STARTTRACK:日本.avi"))),
-                 QStringLiteral("1113STARTTRACK:日本.avi"));
+                 "1113STARTTRACK:日本.avi");
         // a full list of long paths comes back whole; one entry more is cut off
         QStringList entries;
         for (int i = 0; i < 32768; ++i)
@@ -52,19 +51,19 @@ private slots:
 
     void parsesTheEdgeCases()
     {
-        QCOMPARE(Parse(QStringLiteral("111")).typeCode, 111);
+        QCOMPARE(Parse("111").typeCode, 111);
         // junk in front shifts the type code, so the message is not understood
-        const Parsed shifted = Parse(QStringLiteral(" 1113TRACKLIST:1;a;"));
+        const Parsed shifted = Parse(" 1113TRACKLIST:1;a;");
         QCOMPARE(shifted.typeCode, 111);
-        QCOMPARE(shifted.body, QStringLiteral("3TRACKLIST:1;a;"));
+        QCOMPARE(shifted.body, "3TRACKLIST:1;a;");
         QCOMPARE(TrackListEntries("1113TRACKLIST:"), QStringList());
         QCOMPARE(TrackListEntries("1113TRACKLIST:3;a;;b;c"), (QStringList{"a", "", "b"}));
         // every entry is read as the whole message reads
         QCOMPARE(TrackListEntries("1113TRACKLIST:2;\xC3\x9C;\xE4;"), (QStringList{"Ãœ", "ä"}));
         QCOMPARE(TrackListEntries("1113TRACKLIST:1;\xC3\x9C;"), QStringList{"Ü"});
         // the entry equal to the request wins, else the last one containing it; empty matches nothing
-        QCOMPARE(FindRequestedEntry({"film.avi", "C:\\y\\film.avi"}, QStringLiteral("film.avi")), 0);
-        QCOMPARE(FindRequestedEntry({"C:\\x\\film.avi", "C:\\y\\film.avi"}, QStringLiteral("film.avi")), 1);
+        QCOMPARE(FindRequestedEntry({"film.avi", "C:\\y\\film.avi"}, "film.avi"), 0);
+        QCOMPARE(FindRequestedEntry({"C:\\x\\film.avi", "C:\\y\\film.avi"}, "film.avi"), 1);
         QCOMPARE(FindRequestedEntry({"C:\\a.avi"}, QString()), -1);
     }
 

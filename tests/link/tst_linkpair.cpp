@@ -5,7 +5,7 @@
 
 namespace {
 
-const QString kWaiting = QStringLiteral("Warte auf Playlist ...");
+const QString kWaiting = "Warte auf Playlist ...";
 const QStringList kList{"/media/a.avi", "/media/b.mkv", "/media/c d.mpg"};
 
 }  // namespace
@@ -27,17 +27,17 @@ class TestLinkPair : public QObject {
         QTRY_COMPARE(receiver->listSocket().state(), LinkState::Error);
 
         (*receiver)->EmpfangenTabButton_Click();
-        QCOMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Warte auf Server.."));
+        QCOMPARE((*receiver)->ConnectStatus.text(), "Warte auf Server..");
         // a receiver keeps off the request port, or on one machine it would be asked for its own tracks
         receiver->tick();
         QCOMPARE(receiver->requestSocket().state(), LinkState::Closed);
 
         (*sender)->FilmList.setItems(kList);
         (*sender)->SendenTabButton_Click();
-        QCOMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Warte auf Remote.."));
-        QTRY_COMPARE((*sender)->ConnectStatus.text(), QStringLiteral("Client gefunden"));
-        QTRY_COMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Client verbunden"));
-        QCOMPARE((*receiver)->SenderLabel.text(), QStringLiteral("Sender:\r127.0.0.1"));
+        QCOMPARE((*sender)->ConnectStatusServer.text(), "Warte auf Remote..");
+        QTRY_COMPARE((*sender)->ConnectStatus.text(), "Client gefunden");
+        QTRY_COMPARE((*receiver)->ConnectStatus.text(), "Client verbunden");
+        QCOMPARE((*receiver)->SenderLabel.text(), "Sender:\r127.0.0.1");
 
         // the first connected tick only starts the rhythm; the second sends the list
         sender->tick();
@@ -45,14 +45,14 @@ class TestLinkPair : public QObject {
         QCOMPARE((*receiver)->FilmRemoteList.items(), QStringList{kWaiting});
         sender->tick();
         QTRY_COMPARE((*receiver)->FilmRemoteList.items(), kList);
-        QCOMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Verbunden.."));
-        QCOMPARE((*receiver)->List_Count.text(), QStringLiteral("Dateien: 3"));
+        QCOMPARE((*receiver)->ConnectStatus.text(), "Verbunden..");
+        QCOMPARE((*receiver)->List_Count.text(), "Dateien: 3");
 
         // one tick of the receiver opens the request channel back to the sender
         receiver->tick();
-        QCOMPARE((*receiver)->ConnectStatusServer.text(), QStringLiteral("Client connected to Server "));
-        QTRY_COMPARE((*receiver)->ConnectStatusServer.text(), QStringLiteral("Verbunden.."));
-        QTRY_COMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Client (Remote) verbunden.."));
+        QCOMPARE((*receiver)->ConnectStatusServer.text(), "Client connected to Server ");
+        QTRY_COMPARE((*receiver)->ConnectStatusServer.text(), "Verbunden..");
+        QTRY_COMPARE((*sender)->ConnectStatusServer.text(), "Client (Remote) verbunden..");
     }
 
     void request(const QString& entry)
@@ -69,9 +69,8 @@ private slots:
     void noOtherMachineReachable()
     {
         for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
-            QVERIFY2(
-                !(i.flags() & QNetworkInterface::IsUp) || (i.flags() & QNetworkInterface::IsLoopBack),
-                qPrintable(i.name() + QStringLiteral(" is up: run the tests in a network namespace of their own")));
+            QVERIFY2(!(i.flags() & QNetworkInterface::IsUp) || (i.flags() & QNetworkInterface::IsLoopBack),
+                     qPrintable(i.name() + " is up: run the tests in a network namespace of their own"));
     }
 
     void cleanup()
@@ -85,13 +84,13 @@ private slots:
         link();
         if (QTest::currentTestFailed())
             return;
-        request(QStringLiteral("/media/c d.mpg"));
+        request("/media/c d.mpg");
         QTRY_COMPARE((*receiver)->ConnectStatusServer.text(), QString());
         const QStringList moved{"/media/c d.mpg", "/media/a.avi", "/media/b.mkv"};
         QTRY_COMPARE((*sender)->FilmList.items(), moved);
-        QCOMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Playing:/media/c d.mpg"));
+        QCOMPARE((*sender)->ConnectStatusServer.text(), "Playing:/media/c d.mpg");
         QTRY_COMPARE(sender->launcher.starts.size(), size_t(1));  // once the request's event has returned
-        QCOMPARE(sender->launcher.starts[0].program, sender->folderPath + QStringLiteral("vlc"));
+        QCOMPARE(sender->launcher.starts[0].program, sender->folderPath + "vlc");
         QCOMPARE(sender->launcher.starts[0].arguments,
                  (QStringList{"--sout-keep", sender->kept(), ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}",
                               ":ttl=1"}));
@@ -100,10 +99,10 @@ private slots:
         QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);
 
         // the next request ends the first stream before the second starts
-        request(QStringLiteral("/media/b.mkv"));
+        request("/media/b.mkv");
         QTRY_COMPARE(sender->launcher.starts.size(), size_t(2));
         QCOMPARE(sender->launcher.terminated, std::vector<qint64>{1001});
-        QCOMPARE((*sender)->FilmList.item(0), QStringLiteral("/media/b.mkv"));
+        QCOMPARE((*sender)->FilmList.item(0), "/media/b.mkv");
         QCOMPARE((*sender)->vlcStarter().sendingVlcProcess(), qint64(1002));
     }
 
@@ -121,10 +120,10 @@ private slots:
             return;
         if (senderExits) {
             (*sender)->Form_QueryUnload();
-            QCOMPARE((*sender)->ConnectStatus.text(), QStringLiteral("Closed"));
-            QTRY_COMPARE((*receiver)->SenderLabel.text(), QStringLiteral("Sender:\rnicht gefunden"));
+            QCOMPARE((*sender)->ConnectStatus.text(), "Closed");
+            QTRY_COMPARE((*receiver)->SenderLabel.text(), "Sender:\rnicht gefunden");
             QCOMPARE((*receiver)->FilmRemoteList.items(), QStringList{kWaiting});
-            QCOMPARE((*receiver)->ConnectStatus.text(), QStringLiteral("Warte auf Server.."));
+            QCOMPARE((*receiver)->ConnectStatus.text(), "Warte auf Server..");
             QCOMPARE(receiver->remoteListSocket().state(), LinkState::Listening);
             // the waiting line is no track: a double-click on it asks for nothing
             (*receiver)->FilmRemoteList.setListIndex(0);
@@ -132,38 +131,37 @@ private slots:
             QCOMPARE((*receiver)->FilmRemoteList.items(), QStringList{kWaiting});
         } else {
             (*receiver)->Form_QueryUnload();
-            QTRY_COMPARE((*sender)->ConnectStatusServer.text(), QStringLiteral("Warte auf Remote.."));
+            QTRY_COMPARE((*sender)->ConnectStatusServer.text(), "Warte auf Remote..");
             QCOMPARE(sender->requestSocket().state(), LinkState::Listening);
             // the list channel stays closed until the list changes, then the sender looks again
             QTRY_COMPARE(sender->listSocket().state(), LinkState::Closing);
             sender->tick();
             QCOMPARE(sender->listSocket().state(), LinkState::Closing);
-            (*sender)->FilmList.addItem(QStringLiteral("/media/e.avi"));
+            (*sender)->FilmList.addItem("/media/e.avi");
             (*sender)->UpdateFileCount();
-            QCOMPARE((*sender)->ConnectStatus.text(), QStringLiteral("Suche Client.."));
+            QCOMPARE((*sender)->ConnectStatus.text(), "Suche Client..");
         }
     }
 
     // The stream output goes on the command line, one argument each, from the user's own settings.
     void sendCommandLineFollowsTheSettings()
     {
-        LinkWindow w(freeLinkPorts(), QStringLiteral("pc 2\"x"));
+        LinkWindow w(freeLinkPorts(), "pc 2\"x");
         const auto set = [&w](const char* key, const char* value) {
-            ini::WriteIniValue(QStringLiteral("Settings"), QLatin1String(key), QString::fromUtf8(value),
-                               w.path(QStringLiteral("mirovell.ini")), false);
+            ini::WriteIniValue("Settings", QLatin1String(key), QString::fromUtf8(value), w.path("mirovell.ini"), false);
         };
         set("EXTVLCOPT1", "#EXTVLCOPT:sout=#transcode{vcodec=h264}:standard{mux=ts,");
         set("EXTVLCOPT2", "#EXTVLCOPT:ttl=4");
-        w->FilmList.setItems({QStringLiteral("/m/a.avi")});
+        w->FilmList.setItems({"/m/a.avi"});
         w->RunVLCBtn_Click();
-        const QString sout = QStringLiteral(":sout=#transcode{vcodec=h264}:standard{mux=ts,dst=pc 2\"x,access=udp:}");
+        const QString sout = ":sout=#transcode{vcodec=h264}:standard{mux=ts,dst=pc 2\"x,access=udp:}";
         QCOMPARE(w.launcher.starts.size(), size_t(1));
         QCOMPARE(w.launcher.starts[0].arguments, (QStringList{"--sout-keep", w.kept(), sout, ":ttl=4"}));
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT" + sout.toUtf8() + "\r\n#EXTVLCOPT:ttl=4\r\n/m/a.avi\r\n"));
         // a hand edit of the settings file is seen by the next start
         set("EXTVLCOPT2", "#EXTVLCOPT:ttl=5");
         w->RunVLCBtn_Click();
-        QCOMPARE(w.launcher.starts[1].arguments.last(), QStringLiteral(":ttl=5"));
+        QCOMPARE(w.launcher.starts[1].arguments.last(), ":ttl=5");
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT:ttl=5\r\n/m/a.avi\r\n"));
         // several receivers: one stream to a group; what is unusable in the settings counts as missing
         set("MulticastGroup", " 239.1.2.3 ");

@@ -17,7 +17,7 @@ struct LanDouble : IServiceDiscovery {
     {
         QList<DiscoveredPeer> found;
         for (const QString& name : names)
-            found.append({name, QStringLiteral("127.0.0.1"), 1, role, name, {}});
+            found.append({name, "127.0.0.1", 1, role, name, {}});
         peersChanged_(found);
     }
     std::optional<std::pair<PeerRole, quint16>> offered;
@@ -40,13 +40,13 @@ private slots:
         sender->MultiCastCheck.setValue(1);
         sender->MultiCastCheck_Click();
         receiver->EmpfangenTabButton_Click();
-        receiver->TargetTextClient.setText(QStringLiteral("127.0.0.1"));
+        receiver->TargetTextClient.setText("127.0.0.1");
         receiver->MulitCastCheck.setValue(1);
         receiver->MulitCastCheck_Click();
         QTRY_COMPARE(receiver->FilmRemoteList.items(), kList);
 
         QTcpSocket other;  // a receiver from another address that only asks
-        other.bind(QHostAddress(QStringLiteral("127.0.0.2")));
+        other.bind(QHostAddress("127.0.0.2"));
         other.connectToHost(QHostAddress::LocalHost, ports.request);
         QTRY_COMPARE(sender->sendingEnd().audienceSize(), 2);
         other.write("1113STARTTRACK:/media/c d.mpg");
@@ -54,7 +54,7 @@ private slots:
         QTRY_COMPARE(receiver->FilmRemoteList.items(), moved);
         receiver->FilmRemoteList.setListIndex(2);
         receiver->FilmRemoteList.fire(ControlEvent::DblClick);
-        QTRY_COMPARE(sender->FilmList.item(0), QStringLiteral("/media/b.mkv"));
+        QTRY_COMPARE(sender->FilmList.item(0), "/media/b.mkv");
         other.write("1113STARTTRACK:/media/a.avi");  // the last request wins
         QTRY_COMPARE(receiver->FilmRemoteList.items(), (QStringList{"/media/a.avi", "/media/b.mkv", "/media/c d.mpg"}));
 
@@ -70,7 +70,7 @@ private slots:
     {
         const LinkPorts ports = freeLinkPorts();
         LanDouble senderLan, receiverLan;
-        LinkWindow receiver(ports), sender(ports, QStringLiteral("192.0.2.1"));  // a target nobody answers
+        LinkWindow receiver(ports), sender(ports, "192.0.2.1");  // a target nobody answers
         for (auto [w, lan] : {std::pair{&receiver, &receiverLan}, {&sender, &senderLan}}) {
             w->options.discovery = lan;
             w->restart();
@@ -84,12 +84,12 @@ private slots:
                 senderLan.browsing == PeerRole::Receiver);
         senderLan.show({"buero", "wohnzimmer"}, PeerRole::Receiver);
         QCOMPARE(sender->TargetText.items(), (QStringList{"buero", "wohnzimmer"}));
-        sender->TargetText.setText(QStringLiteral("Wohnzimmer.local"));
+        sender->TargetText.setText("Wohnzimmer.local");
         sender->TargetText_LostFocus();
         sender->UpdateFileCount();
-        QTRY_COMPARE(receiver->ConnectStatus.text(), QStringLiteral("Client verbunden"));
+        QTRY_COMPARE(receiver->ConnectStatus.text(), "Client verbunden");
         receiverLan.show({"arbeitszimmer"}, PeerRole::Sender);
-        QCOMPARE(receiver->SenderLabel.text(), QStringLiteral("Sender:\rarbeitszimmer"));
+        QCOMPARE(receiver->SenderLabel.text(), "Sender:\rarbeitszimmer");
         sender->LokalStarteBtn_Click();
         receiver->Form_QueryUnload();
         QVERIFY(!senderLan.offered && !senderLan.browsing && sender->TargetText.items().isEmpty());

@@ -15,8 +15,8 @@
 
 namespace {
 
-const QString kBrowser = QStringLiteral("org.freedesktop.Avahi.ServiceBrowser");
-const QString kBrowserPath = QStringLiteral("/Client1/ServiceBrowser1");
+const QString kBrowser = "org.freedesktop.Avahi.ServiceBrowser";
+const QString kBrowserPath = "/Client1/ServiceBrowser1";
 
 // A D-Bus bus of the test's own: nothing here reaches the machine's system bus.
 struct PrivateBus {
@@ -26,13 +26,12 @@ struct PrivateBus {
 
     bool start()
     {
-        const QString config = dir.filePath(QStringLiteral("bus.conf"));
+        const QString config = dir.filePath("bus.conf");
         writeFile(config, "<busconfig><listen>unix:path=" + QFile::encodeName(dir.path()) +
                               "/bus</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
                               "<allow own=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
                               "</policy></busconfig>");
-        process.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config,
-                                                      QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
+        process.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--nopidfile"});
         address = QStringLiteral("unix:path=%1/bus").arg(dir.path());
         return process.waitForStarted() && QTest::qWaitFor([this] { return QFile::exists(dir.filePath("bus")); });
     }
@@ -53,12 +52,11 @@ public:
 
 public slots:
     int GetState() { return 2; }
-    QString GetHostNameFqdn() { return QStringLiteral("wohnzimmer.local"); }
+    QString GetHostNameFqdn() { return "wohnzimmer.local"; }
     QDBusObjectPath ServiceBrowserNew(int, int, const QString& type, const QString&, uint)
     {
-        QDBusMessage item =
-            QDBusMessage::createTargetedSignal(message().service(), kBrowserPath, kBrowser, QStringLiteral("ItemNew"));
-        item << 2 << 0 << QStringLiteral("Mirovell Empfänger auf kueche") << type << QStringLiteral("local") << 0u;
+        QDBusMessage item = QDBusMessage::createTargetedSignal(message().service(), kBrowserPath, kBrowser, "ItemNew");
+        item << 2 << 0 << "Mirovell Empfänger auf kueche" << type << "local" << 0u;
         bus_.send(item);
         return QDBusObjectPath(kBrowserPath);
     }
@@ -67,9 +65,8 @@ public slots:
     {
         setDelayedReply(true);
         const QList<QByteArray> txt{"role=receiver", "v=1"};
-        bus_.send(message().createReply({interface, protocol, name, type, domain, QStringLiteral("kueche.local"), 0,
-                                         QStringLiteral("10.1.2.3"), QVariant::fromValue(quint16(22355)),
-                                         QVariant::fromValue(txt), 0u}));
+        bus_.send(message().createReply({interface, protocol, name, type, domain, "kueche.local", 0, "10.1.2.3",
+                                         QVariant::fromValue(quint16(22355)), QVariant::fromValue(txt), 0u}));
     }
 
 private:
@@ -110,7 +107,7 @@ void DiscoveryTest::quietlyOff()
 {
     QFETCH(bool, privateBus);
     QFETCH(AvahiServiceDiscovery::State, expected);
-    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    QTest::failOnWarning(QRegularExpression(".*"));
     PrivateBus bus;
     AvahiServiceDiscovery::Options options;
     if (privateBus) {
@@ -141,10 +138,10 @@ void DiscoveryTest::oldDaemon()
 {
     PrivateBus bus;
     QVERIFY2(bus.start(), "no private bus: dbus-daemon is missing (scripts/deps.sh installs it)");
-    QDBusConnection daemonBus = QDBusConnection::connectToBus(bus.address, QStringLiteral("old-avahi"));
+    QDBusConnection daemonBus = QDBusConnection::connectToBus(bus.address, "old-avahi");
     OldAvahi daemon(daemonBus);
-    QVERIFY(daemonBus.registerObject(QStringLiteral("/"), &daemon, QDBusConnection::ExportAllSlots));
-    QVERIFY(daemonBus.registerService(QStringLiteral("org.freedesktop.Avahi")));
+    QVERIFY(daemonBus.registerObject("/", &daemon, QDBusConnection::ExportAllSlots));
+    QVERIFY(daemonBus.registerService("org.freedesktop.Avahi"));
 
     QList<QList<DiscoveredPeer>> changes;
     AvahiServiceDiscovery::Options options;
@@ -152,29 +149,26 @@ void DiscoveryTest::oldDaemon()
     AvahiServiceDiscovery discovery(options);
     discovery.setPeersChanged([&changes](const QList<DiscoveredPeer>& peers) { changes << peers; });
     discovery.browse(PeerRole::Receiver);
-    const DiscoveredPeer kueche{QStringLiteral("kueche"),
-                                QStringLiteral("10.1.2.3"),
-                                22355,
-                                PeerRole::Receiver,
-                                QStringLiteral("Mirovell Empfänger auf kueche"),
-                                {{QStringLiteral("v"), "1"}}};
+    const DiscoveredPeer kueche{"kueche",    "10.1.2.3", 22355, PeerRole::Receiver, "Mirovell Empfänger auf kueche",
+                                {{"v", "1"}}};
     QTRY_COMPARE(changes, QList<QList<DiscoveredPeer>>{{kueche}});
 
     // anyone else on the bus may send the daemon's signals: they change nothing
-    QDBusConnection other = QDBusConnection::connectToBus(bus.address, QStringLiteral("other"));
-    QDBusMessage remove = QDBusMessage::createSignal(kBrowserPath, kBrowser, QStringLiteral("ItemRemove"));
-    remove << 2 << 0 << kueche.serviceName << QStringLiteral("_mirovell._tcp") << QStringLiteral("local") << 0u;
+    QDBusConnection other = QDBusConnection::connectToBus(bus.address, "other");
+    QDBusMessage remove = QDBusMessage::createSignal(kBrowserPath, kBrowser, "ItemRemove");
+    remove << 2 << 0 << kueche.serviceName << "_mirovell._tcp"
+           << "local" << 0u;
     QVERIFY(other.send(remove));
     QTest::qWait(200);
     QCOMPARE(discovery.peers(), QList<DiscoveredPeer>{kueche});
 
     // the daemon ends: what it found goes with it
-    QVERIFY(daemonBus.unregisterService(QStringLiteral("org.freedesktop.Avahi")));
+    QVERIFY(daemonBus.unregisterService("org.freedesktop.Avahi"));
     QTRY_COMPARE(discovery.state(), AvahiServiceDiscovery::State::NoDaemon);
     QTRY_COMPARE(changes.size(), 2);
     QCOMPARE(changes.last(), QList<DiscoveredPeer>{});
-    QDBusConnection::disconnectFromBus(QStringLiteral("old-avahi"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("other"));
+    QDBusConnection::disconnectFromBus("old-avahi");
+    QDBusConnection::disconnectFromBus("other");
 }
 
 void DiscoveryTest::serviceNames_data()
@@ -182,7 +176,7 @@ void DiscoveryTest::serviceNames_data()
     QTest::addColumn<PeerRole>("role");
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("expected");
-    const QString receiver = QStringLiteral("Mirovell Empfänger");  // 18 characters, 19 bytes
+    const QString receiver = "Mirovell Empfänger";  // 18 characters, 19 bytes
     // clang-format off
     QTest::newRow("host") << PeerRole::Receiver << "wohnzimmer" << receiver + " auf wohnzimmer";
     QTest::newRow("domain dropped") << PeerRole::Sender << "pc.example.org" << "Mirovell Sender auf pc";
@@ -207,10 +201,10 @@ void DiscoveryTest::records_data()
     QTest::addColumn<bool>("known");
     QTest::addColumn<PeerRole>("role");
     QTest::addColumn<Attributes>("attributes");
-    const QString group = QStringLiteral("239.255.22.55:1234");
+    const QString group = "239.255.22.55:1234";
     const QMap<QString, QString> oversized{{"role", "receiver"}, {"v", "9"}, {"big", QString(300, u'x')}};
     // clang-format off
-    QTest::newRow("ours") << avahi::txtRecords(PeerRole::Receiver, {{QStringLiteral("Group"), group}}) << true << PeerRole::Receiver << Attributes{{"group", group}, {"v", "1"}};
+    QTest::newRow("ours") << avahi::txtRecords(PeerRole::Receiver, {{"Group", group}}) << true << PeerRole::Receiver << Attributes{{"group", group}, {"v", "1"}};
     QTest::newRow("reserved and oversized keys left out") << avahi::txtRecords(PeerRole::Sender, oversized) << true << PeerRole::Sender << Attributes{{"v", "1"}};
     QTest::newRow("first of each key, any case") << QList<QByteArray>{"ROLE=Sender", "role=receiver", "V=2", "v=3"} << true << PeerRole::Sender << Attributes{{"v", "2"}};
     QTest::newRow("junk around") << QList<QByteArray>{"", "=x", "flag", "role=receiver", "name=K\xc3\xbc" "che"} << true << PeerRole::Receiver << Attributes{{"flag", ""}, {"name", "Küche"}};

@@ -33,14 +33,14 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QString, separated);
         QTemporaryDir dir;
-        QFile(dir.filePath(QStringLiteral("vlc"))).open(QIODevice::WriteOnly);
-        const auto at = [&dir](QString t) { return t.replace(QStringLiteral("%1"), dir.path()); };
+        QFile(dir.filePath("vlc")).open(QIODevice::WriteOnly);
+        const auto at = [&dir](QString t) { return t.replace("%1", dir.path()); };
         const QString before = QDir::currentPath();
         QDir::setCurrent(dir.path());
         const QString found = paths::FolderOf(at(path));
         QDir::setCurrent(before);
         QCOMPARE(found, at(folder));
-        QCOMPARE(paths::AddTrailingSeparator(at(path)).value_or(QStringLiteral("-")), at(separated));
+        QCOMPARE(paths::AddTrailingSeparator(at(path)).value_or("-"), at(separated));
     }
 
     void installedCopy_data()
@@ -62,13 +62,13 @@ private slots:
         QFETCH(QString, programFolder);
         QFETCH(QString, installFolder);
         QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bin")));
-        QVERIFY(QFile::link(dir.path() + QStringLiteral("/bin"), dir.path() + QStringLiteral("/link")));
+        QVERIFY(QDir(dir.path()).mkdir("bin"));
+        QVERIFY(QFile::link(dir.path() + "/bin", dir.path() + "/link"));
         const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
         QTEST(installation::isInstalledCopy(at(programFolder), at(installFolder)), "installed");
         // one folder level in the XDG configuration home
         qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-        QCOMPARE(installation::userConfigFolder(), dir.path() + QStringLiteral("/Mirovell"));
+        QCOMPARE(installation::userConfigFolder(), dir.path() + "/Mirovell");
     }
 };
 

@@ -61,8 +61,8 @@ private slots:
     void init()
     {
         dir_ = std::make_unique<QTemporaryDir>();
-        folder_ = dir_->filePath(QStringLiteral("run"));
-        program_ = dir_->filePath(QStringLiteral("mirovell"));
+        folder_ = dir_->filePath("run");
+        program_ = dir_->filePath("mirovell");
         QFile(program_).open(QIODevice::WriteOnly);
     }
 
@@ -89,12 +89,11 @@ private slots:
         QFETCH(QString, spoil);
         QFETCH(bool, found);
         QFETCH(bool, reached);
-        const QString bad = dir_->filePath(QStringLiteral("bad"));
+        const QString bad = dir_->filePath("bad");
         QStringList folders{folder_};
         if (spoil.startsWith(u"blocked")) {
             QFile(bad).open(QIODevice::WriteOnly);  // not even root makes a folder below a file
-            folders = spoil.endsWith(u"fallback") ? QStringList{bad + QStringLiteral("/run"), folder_}
-                                                  : QStringList{bad + QStringLiteral("/run")};
+            folders = spoil.endsWith(u"fallback") ? QStringList{bad + "/run", folder_} : QStringList{bad + "/run"};
         } else if (spoil == u"read-only") {
             if (::geteuid() == 0)
                 QSKIP("root writes anywhere");
@@ -107,10 +106,10 @@ private slots:
             QFile garbage(second.lockPath());
             QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("\x01\x02garbage") > 0);
         } else if (spoil == u"socket taken") {
-            QDir().mkpath(second.socketPath() + QStringLiteral("/keep"));
+            QDir().mkpath(second.socketPath() + "/keep");
         } else if (spoil == u"killed") {
             QProcess gone;  // a process id nobody has now
-            gone.start(QStringLiteral("true"));
+            gone.start("true");
             QVERIFY(gone.waitForStarted());
             const qint64 pid = gone.processId();
             QVERIFY(gone.waitForFinished());
@@ -135,11 +134,11 @@ private slots:
         }
         QCOMPARE(second.lockPath().isEmpty(), !found);
         QCOMPARE(second.anotherInstanceRunning(), found);
-        QCOMPARE(second.activateRunning(QStringLiteral("^o"), QStringLiteral("{ENTER}\nx")), reached);
+        QCOMPARE(second.activateRunning("^o", "{ENTER}\nx"), reached);
         if (first)
-            QCOMPARE(first->requests(), reached ? QStringList{QStringLiteral("^o|{ENTER}\nx")} : QStringList());
+            QCOMPARE(first->requests(), reached ? QStringList{"^o|{ENTER}\nx"} : QStringList());
         // a copy in another folder is another program
-        QVERIFY(!QtSingleInstance(dir_->filePath(QStringLiteral("copy/mirovell")), folders).anotherInstanceRunning());
+        QVERIFY(!QtSingleInstance(dir_->filePath("copy/mirovell"), folders).anotherInstanceRunning());
         QFile::setPermissions(bad, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 

@@ -21,12 +21,12 @@ private slots:
         const QString root = xdg_.path();
         for (const char* sub : {"config", "data/applications", "sys", "my bin"})
             QVERIFY(QDir().mkpath(root + u'/' + QLatin1String(sub)));
-        QVERIFY(QFile::link(QStringLiteral("/usr/share/mime"), root + QStringLiteral("/sys/mime")));
+        QVERIFY(QFile::link("/usr/share/mime", root + "/sys/mime"));
         // programs that write their arguments to args.txt, and their desktop entries
         for (auto [program, name, exec] : {std::tuple{&browser_, "browser", "%u"},
                                            {&player_, "player", "--play %F"},
                                            {&editor_, "editor", "--edit %F"}}) {
-            *program = root + QStringLiteral("/my bin/") + QLatin1String(name);
+            *program = root + "/my bin/" + QLatin1String(name);
             writeProgram(*program, kArgsRecorder);
             writeFile(root + QStringLiteral("/data/applications/test%1.desktop").arg(QLatin1String(name)),
                       "[Desktop Entry]\nType=Application\nName=Test\nExec=\"" + program->toUtf8() + "\" " + exec +
@@ -37,7 +37,7 @@ private slots:
                                    {"XDG_DATA_HOME", "data"},
                                    {"XDG_DATA_DIRS", "sys"}})
             qputenv(name, (root + u'/' + QLatin1String(value)).toUtf8());
-        writeFile(root + QStringLiteral("/config/mimeapps.list"), mimeapps_);
+        writeFile(root + "/config/mimeapps.list", mimeapps_);
     }
 
     // Existing files are asked about directly, missing ones through a short-lived probe file.
@@ -66,7 +66,7 @@ private slots:
         QFETCH(int, answer);
         QFETCH(QString, program);
         QTemporaryDir dir;
-        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("a"))));
+        QVERIFY(QDir().mkpath(dir.filePath("a")));
         const QString file = dir.filePath(path);
         if (exists)
             writeFile(file, " \r\n");
@@ -80,13 +80,13 @@ private slots:
         QCOMPARE(QDir::currentPath(), cwd);
         QCOMPARE(QFile::exists(file), exists);  // a file made for the look-up is gone again
         if (answer >= 0)
-            QCOMPARE(dialogs.messages.at(0).text, QStringLiteral("x*y.htmlEnthält ungültige Zeichen Abbrechen?"));
+            QCOMPARE(dialogs.messages.at(0).text, "x*y.htmlEnthält ungültige Zeichen Abbrechen?");
     }
 
     // The kept list opens in the desktop's plain-text handler, never in the play list's own (the player).
     void openKeptListInEditor()
     {
-        writeFile(xdg_.filePath(QStringLiteral("config/mimeapps.list")),
+        writeFile(xdg_.filePath("config/mimeapps.list"),
                   mimeapps_ + "text/plain=testeditor.desktop\naudio/x-mpegurl=testplayer.desktop\n");
         TestWindow w;
         w->Form_Load();
@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(QStringList{w.launcher.starts[0].program} + w.launcher.starts[0].arguments,
                  (QStringList{editor_, "--edit", w.kept()}));
         // no editor anywhere: the user is told, nothing ends
-        writeFile(xdg_.filePath(QStringLiteral("config/mimeapps.list")), mimeapps_);
+        writeFile(xdg_.filePath("config/mimeapps.list"), mimeapps_);
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", xdg_.path().toLocal8Bit());
         w->List_Count.fire(ControlEvent::Click);
@@ -107,15 +107,15 @@ private slots:
 
     void openInBrowser()
     {
-        const QString address = QStringLiteral("https://example.org/seite?a=1&b=%20x");
+        const QString address = "https://example.org/seite?a=1&b=%20x";
         QtProcessLauncher launcher;
         QVERIFY(runfile::OpenInBrowser(launcher, address, WindowStyle::NormalFocus) > 0);
-        const QString record = QFileInfo(browser_).path() + QStringLiteral("/args.txt");
+        const QString record = QFileInfo(browser_).path() + "/args.txt";
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
         QCOMPARE(readAll(record), address.toUtf8() + '\n');
 
         // no browser: the desktop's URL opener
-        writeFile(xdg_.filePath(QStringLiteral("config/mimeapps.list")), "[Default Applications]\n");
+        writeFile(xdg_.filePath("config/mimeapps.list"), "[Default Applications]\n");
         RecordingLauncher opener;
         QVERIFY(runfile::OpenInBrowser(opener, address, WindowStyle::NormalFocus) > 0);
         QCOMPARE(opener.starts.at(0).program + u' ' + opener.starts.at(0).arguments.join(u' '), "xdg-open " + address);

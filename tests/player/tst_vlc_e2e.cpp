@@ -35,38 +35,37 @@ class VlcEndToEndTest : public QObject {
 private slots:
     void initTestCase()
     {
-        cvlc_ = QStandardPaths::findExecutable(QStringLiteral("cvlc"));
+        cvlc_ = QStandardPaths::findExecutable("cvlc");
         REQUIRE(!cvlc_.isEmpty(), "cvlc is not installed (packages vlc-bin, vlc-plugin-base)");
-        REQUIRE(!QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty(), "ffmpeg is not installed");
+        REQUIRE(!QStandardPaths::findExecutable("ffmpeg").isEmpty(), "ffmpeg is not installed");
         if (::geteuid() == 0) {
             // VLC refuses to run as root
             REQUIRE(::getpwnam(kTestUser) != nullptr,
                     "the ordinary user mirovell-test is missing (scripts/test.sh makes it)");
-            runAs_ = QStringLiteral("runuser -u ") + QLatin1String(kTestUser) + QStringLiteral(" -- ");
+            runAs_ = "runuser -u " + QLatin1String(kTestUser) + " -- ";
         }
     }
 
     void listPlaysToTheEnd()
     {
         QTemporaryDir dir;
-        const QString films = dir.filePath(QStringLiteral("my films"));
-        const QString program = dir.filePath(QStringLiteral("program folder"));
-        const QString home = dir.filePath(QStringLiteral("home"));
+        const QString films = dir.filePath("my films");
+        const QString program = dir.filePath("program folder");
+        const QString home = dir.filePath("home");
         for (const QString& f : {dir.path(), films, program, home})
             QVERIFY(QDir().mkpath(f) && QFile::setPermissions(f, kOpenToAll));
-        const QString clip = films + QStringLiteral("/clip one.mkv");
+        const QString clip = films + "/clip one.mkv";
         QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"),
-                     {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                      "testsrc=duration=3:size=160x120:rate=15", "-f", "lavfi", "-i", "sine=frequency=440:duration=3",
-                      "-c:v", "mpeg4", "-c:a", "mp2", "-shortest", clip});
+        ffmpeg.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                "testsrc=duration=3:size=160x120:rate=15", "-f", "lavfi", "-i",
+                                "sine=frequency=440:duration=3", "-c:v", "mpeg4", "-c:a", "mp2", "-shortest", clip});
         QVERIFY(ffmpeg.waitForFinished(30000));
         QCOMPARE(ffmpeg.exitCode(), 0);
         QFile::setPermissions(clip, kOpenToAll);
 
         // the program starts this as its VLC; it hands every argument on to the real player
-        const QString log = dir.filePath(QStringLiteral("vlc.log"));
-        const QString player = dir.filePath(QStringLiteral("vlc"));
+        const QString log = dir.filePath("vlc.log");
+        const QString player = dir.filePath("vlc");
         writeProgram(player, QStringLiteral("#!/bin/sh\nexport HOME='%1'\nexec %2'%3' --play-and-exit -vv --vout dummy "
                                             "--aout dummy \"$@\" > '%4' 2>&1\n")
                                  .arg(home, runAs_, cvlc_, log)
@@ -82,8 +81,7 @@ private slots:
         w.Command2.fire(ControlEvent::Click);
 
         QString out;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (out = QString::fromUtf8(readAll(log))).contains(QStringLiteral("end of playlist, exiting")), 25000);
+        QTRY_VERIFY_WITH_TIMEOUT((out = QString::fromUtf8(readAll(log))).contains("end of playlist, exiting"), 25000);
         const auto opened = [&](const QString& path) {
             return out.indexOf(
                 QStringLiteral("`%1' successfully opened").arg(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)));
@@ -91,10 +89,9 @@ private slots:
         const qsizetype listOpened = opened(doubles.kept()), filmOpened = opened(clip);
         QVERIFY2(listOpened >= 0, qPrintable(out.right(3000)));
         QVERIFY2(filmOpened > listOpened, qPrintable(out.right(3000)));
-        QVERIFY2(out.contains(QStringLiteral("using video decoder module")), "no video decoded");
-        QVERIFY2(out.contains(QStringLiteral("using audio decoder module")), "no audio decoded");
-        QVERIFY2(out.indexOf(QStringLiteral("EOF reached"), filmOpened) > filmOpened,
-                 "the clip did not play to its end");
+        QVERIFY2(out.contains("using video decoder module"), "no video decoded");
+        QVERIFY2(out.contains("using audio decoder module"), "no audio decoded");
+        QVERIFY2(out.indexOf("EOF reached", filmOpened) > filmOpened, "the clip did not play to its end");
         QVERIFY(doubles.dialogs.messages.empty());
     }
 

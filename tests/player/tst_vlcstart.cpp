@@ -52,21 +52,21 @@ private slots:
         QFETCH(QString, argument);
         QTemporaryDir dir;
         QVERIFY(QDir().mkpath(dir.filePath(folder)));
-        writeProgram(dir.filePath(folder + QStringLiteral("/vlc")), kArgsRecorder);
-        writeFile(dir.filePath(folder + QStringLiteral("/mirovell.ini")),
+        writeProgram(dir.filePath(folder + "/vlc"), kArgsRecorder);
+        writeFile(dir.filePath(folder + "/mirovell.ini"),
                   "[LastSettings]\r\nMinimizeOnStart=1\r\nAutoSavePlaylist=0\r\n");
         QtProcessLauncher launcher;
         TestWindow w({.folder = dir.filePath(folder), .processes = &launcher});
         w->Form_Load();
-        w->VlcPath.setText(pathText.arg(w.path(QStringLiteral("vlc"))));
+        w->VlcPath.setText(pathText.arg(w.path("vlc")));
         w->ProtokollCombo.setText(protocol);
-        w->FilmList.addItems({QStringLiteral("/m/a film.mkv"), QStringLiteral("/m/b.avi")});
+        w->FilmList.addItems({"/m/a film.mkv", "/m/b.avi"});
 
         QFETCH(bool, pickUp);
         w->MulitCastCheck.setValue(pickUp ? 1 : 0);
         (protocol == u"-" ? w->Command2 : w->StartClientBtn).fire(ControlEvent::Click);
 
-        const QString record = w.path(QStringLiteral("args.txt"));
+        const QString record = w.path("args.txt");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
         QCOMPARE(QString::fromUtf8(readAll(record)), (protocol == u"-" ? argument.arg(w.kept()) : argument) + u'\n');
         QVERIFY(w.host.minimized && w.dialogs.messages.empty());
@@ -100,11 +100,11 @@ private slots:
         QFETCH(QString, startedWith);
         QFETCH(QString, dialogStart);
         TestWindow w;
-        const auto at = [root = w.folderPath.chopped(1)](QString t) { return t.replace(QStringLiteral("%1"), root); };
-        writeFile(w.path(QStringLiteral("vlc")), "#!/bin/sh\n");
-        QDir().mkpath(w.path(QStringLiteral("empty")));
+        const auto at = [root = w.folderPath.chopped(1)](QString t) { return t.replace("%1", root); };
+        writeFile(w.path("vlc"), "#!/bin/sh\n");
+        QDir().mkpath(w.path("empty"));
         w->Form_Load();
-        w->FilmList.addItem(QStringLiteral("/m/a.avi"));
+        w->FilmList.addItem("/m/a.avi");
         w->VlcPath.setText(at(pathText));
         w->VlcPath.fire(ControlEvent::GotFocus);
         QCOMPARE(w->VlcPath.foreColor(), kSystemWindowText);
@@ -119,7 +119,7 @@ private slots:
 
         QCOMPARE(w.dialogs.messages.size(), size_t(answer == u"-" ? 0 : 1));
         if (answer != u"-") {
-            QCOMPARE(w.dialogs.messages[0].title, QStringLiteral("VLC.exe nicht gefunden"));
+            QCOMPARE(w.dialogs.messages[0].title, "VLC.exe nicht gefunden");
             QCOMPARE(w.dialogs.messages[0].text, "VLC.exe konnte in diesem Pfad nicht gefunden werden: \r'" +
                                                      at(pathText) + "'\r\rBitte den Pfad auswählen");
             QCOMPARE(w.dialogs.openFileCalls, QStringList{"VLC.EXE wurde nicht gefunden|" + at(dialogStart) +
@@ -146,14 +146,14 @@ private slots:
     {
         QFETCH(QByteArray, onTerm);
         QTemporaryDir dir;
-        const QString player = dir.filePath(QStringLiteral("vlc")), list = dir.filePath(QStringLiteral("list.m3u"));
+        const QString player = dir.filePath("vlc"), list = dir.filePath("list.m3u");
         writeProgram(player, "#!/bin/sh\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done\n");
-        Control path(QStringLiteral("VlcPath"), ControlKind::TextBox, nullptr, {}, player);
+        Control path("VlcPath", ControlKind::TextBox, nullptr, {}, player);
         CheckingLauncher launcher;
         ScriptedDialogs dialogs;
         const int grace = 1500;
         VlcStarter starter(path, launcher, dialogs, grace);
-        const QStringList options{QStringLiteral("#EXTVLCOPT:sout=#standard{dst=h}")};
+        const QStringList options{"#EXTVLCOPT:sout=#standard{dst=h}"};
         starter.startSending(list, options);
         QCOMPARE(launcher.pids.size(), size_t(1));
         const qint64 first = starter.sendingVlcProcess();

@@ -72,11 +72,11 @@ private slots:
         else if (!name.isEmpty())
             writeFile(w.path(name), content);
         w->Form_Load();
-        w->FilmList.addItem(QStringLiteral("/before.avi"));
+        w->FilmList.addItem("/before.avi");
 
         w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(dropped)}});
 
-        QStringList expected{QStringLiteral("/before.avi")};
+        QStringList expected{"/before.avi"};
         for (const QString& a : added) {  // resolved entries are cleaned paths
             const qsizetype at = a.indexOf(u"%1");
             expected << (at < 0 ? a : a.left(at) + QDir::cleanPath(a.mid(at).arg(root)));
@@ -95,28 +95,28 @@ private slots:
         QByteArray big;
         for (int i = 0; i < 40000; ++i)
             big += "/f/" + QByteArray::number(i) + ".avi\n";
-        writeFile(w.path(QStringLiteral("big.m3u")), big);
+        writeFile(w.path("big.m3u"), big);
         QByteArray pls = "[playlist]\n";
         for (int i = 40000; i > 0; --i)
             pls += "File" + QByteArray::number(i) + "=/p/" + QByteArray::number(i) + ".mp3\n";
-        writeFile(w.path(QStringLiteral("big.pls")), pls);
+        writeFile(w.path("big.pls"), pls);
         // 50 MB of noise named like a play list, and one without any line break
         QByteArray noise(50 << 20, '\0');
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
-        writeFile(w.path(QStringLiteral("noise.m3u")), noise);
-        writeFile(w.path(QStringLiteral("oneline.lst")), QByteArray(20 << 20, 'a'));
+        writeFile(w.path("noise.m3u"), noise);
+        writeFile(w.path("oneline.lst"), QByteArray(20 << 20, 'a'));
 
-        w->FilmList.addItem(QStringLiteral("/first.avi"));
-        w->FilmList_OLEDragDrop({w.path(QStringLiteral("noise.m3u")), w.path(QStringLiteral("oneline.lst"))});
-        QCOMPARE(w->FilmList.items(), QStringList{QStringLiteral("/first.avi")});
+        w->FilmList.addItem("/first.avi");
+        w->FilmList_OLEDragDrop({w.path("noise.m3u"), w.path("oneline.lst")});
+        QCOMPARE(w->FilmList.items(), QStringList{"/first.avi"});
 
-        w->FilmList_OLEDragDrop({w.path(QStringLiteral("big.m3u"))});
+        w->FilmList_OLEDragDrop({w.path("big.m3u")});
         QCOMPARE(w->FilmList.count(), Control::kMaxItems);
-        QCOMPARE(w->FilmList.item(Control::kMaxItems - 1), QStringLiteral("/f/32765.avi"));
+        QCOMPARE(w->FilmList.item(Control::kMaxItems - 1), "/f/32765.avi");
 
-        const playlist::ReadResult read = playlist::readPlaylist(w.path(QStringLiteral("big.pls")), 3);
+        const playlist::ReadResult read = playlist::readPlaylist(w.path("big.pls"), 3);
         QCOMPARE(read.entries, (QStringList{"/p/1.mp3", "/p/2.mp3", "/p/3.mp3"}));
-        QVERIFY(playlist::readEntries(w.path(QStringLiteral("noise.m3u")), 10).binary);
+        QVERIFY(playlist::readEntries(w.path("noise.m3u"), 10).binary);
     }
 
     void lineBreakAcrossReadPieces()
@@ -132,8 +132,8 @@ private slots:
         bytes += QByteArray(piece - 1 - (bytes.size() - piece), '#');
         bytes += "\r\n/b.avi";
         QCOMPARE(bytes.indexOf("\r\n/b.avi"), 2 * piece - 1);
-        writeFile(w.path(QStringLiteral("edge.m3u")), bytes);
-        const QStringList entries = playlist::readEntries(w.path(QStringLiteral("edge.m3u")), 100).entries;
+        writeFile(w.path("edge.m3u"), bytes);
+        const QStringList entries = playlist::readEntries(w.path("edge.m3u"), 100).entries;
         QCOMPARE(entries, (QStringList{"/a.avi", "/spanning.avi", "/b.avi"}));
     }
 };

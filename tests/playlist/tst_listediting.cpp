@@ -50,17 +50,17 @@ private slots:
         w->FilmList.setListIndex(3);
         w->FilmList.fire(ControlEvent::DblClick);
         QCOMPARE(w->FilmList.items(), (QStringList{"1", "2", "3", "5"}));
-        QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: 4"));
+        QCOMPARE(w->List_Count.text(), "Dateien: 4");
         w->FilmList.fire(ControlEvent::DblClick);  // nothing selected now
         QCOMPARE(w->FilmList.count(), 4);
         w->Command1.fire(ControlEvent::Click);
-        QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: 0"));
+        QCOMPARE(w->List_Count.text(), "Dateien: 0");
         QVERIFY(!w->UpBtn.enabled() && !w->DownBtn.enabled() && !w->SaveBtn.enabled());
         // in receive mode the count is the remote list's; the buttons still follow the local list
         w->EmpfangenTabButton_Click();
         w->FilmRemoteList.setItems({"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"});
         w->UpdateFileCount();
-        QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: 12"));
+        QCOMPARE(w->List_Count.text(), "Dateien: 12");
         QVERIFY(!w->UpBtn.enabled() && !w->SaveBtn.enabled());
     }
 };

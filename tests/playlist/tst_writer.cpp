@@ -9,22 +9,20 @@
 namespace {
 
 const QStringList kOptions =
-    vlc::streamItemOptions(QStringLiteral("#EXTVLCOPT:sout=#standard{mux=ts,"), QStringLiteral("#EXTVLCOPT:ttl=1"),
-                           QStringLiteral("192.0.2.7"), QStringLiteral("udp"));
+    vlc::streamItemOptions("#EXTVLCOPT:sout=#standard{mux=ts,", "#EXTVLCOPT:ttl=1", "192.0.2.7", "udp");
 
 }  // namespace
 
 class WriterTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
-    const QString file_ = dir_.filePath(QStringLiteral("out.m3u"));
+    const QString file_ = dir_.filePath("out.m3u");
 
 private slots:
     void exactBytes()
     {
         PlaylistWriter w;
-        const QStringList entries{QStringLiteral("C:\\Filme\\Urlaub Teil 1.avi"),
-                                  QStringLiteral("D:\\Musik\\lied.mp3")};
+        const QStringList entries{"C:\\Filme\\Urlaub Teil 1.avi", "D:\\Musik\\lied.mp3"};
         QVERIFY(w.WriteStreamingPlaylist(entries, kOptions, file_));
         QCOMPARE(readAll(file_), QByteArray("#EXTM3U\r\n"
                                             "#EXTINF:1,Urlaub Teil 1.avi\r\n"
@@ -116,9 +114,8 @@ private slots:
         const QString path = answer.contains(u'%') ? answer.arg(w.folderPath.chopped(1)) : answer;
         w.dialogs.answerInput(path);
         w->SaveBtn_Click();  // the button itself is disabled while the list is empty
-        QCOMPARE(w.dialogs.prompts,
-                 QStringList{QStringLiteral("Zielpfad eingeben|Zielpfad eingeben (incl.: ' .m3u ' )!|") +
-                             QDir::currentPath() + QStringLiteral("/playlist.m3u")});
+        QCOMPARE(w.dialogs.prompts, QStringList{"Zielpfad eingeben|Zielpfad eingeben (incl.: ' .m3u ' )!|" +
+                                                QDir::currentPath() + "/playlist.m3u"});
         QCOMPARE(QFileInfo(path).isFile(), !entries.isEmpty() && message.isEmpty() && !path.isEmpty());
         if (QFileInfo(path).isFile())
             QCOMPARE(readAll(path), QByteArray("#EXTM3U\r\n/a.avi\r\n/b.avi\r\n"));

@@ -63,7 +63,7 @@ void TestWindow::create()
 {
     ProgramEnvironment env;
     env.programFolder = folderPath;
-    env.exeBaseName = QStringLiteral("mirovell");
+    env.exeBaseName = "mirovell";
     env.commandLine = options.commandLine;
     env.installed = options.installed;
     env.configFolder = options.configFolder;

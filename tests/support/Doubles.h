@@ -38,18 +38,18 @@ public:
         messages.push_back({text, title, icon, buttons});
         if (buttons == MessageButtons::Ok && answers_.empty())
             return MessageAnswer::Ok;  // an OK box needs no scripted answer
-        return next(answers_, QStringLiteral("question: ") + text, MessageAnswer::No);
+        return next(answers_, "question: " + text, MessageAnswer::No);
     }
     QString input(const QString& prompt, const QString& title, const QString& proposal) override
     {
         prompts << title + u'|' + prompt + u'|' + proposal;
-        return next(inputs_, QStringLiteral("input dialog: ") + prompt, QString());
+        return next(inputs_, "input dialog: " + prompt, QString());
     }
     QString openFile(const QString& initialFolder, const QString& title, const QString& fileName,
                      const QString& filters) override
     {
         openFileCalls << title + u'|' + initialFolder + u'|' + fileName + u'|' + filters;
-        return next(files_, QStringLiteral("file dialog: ") + title, QString());
+        return next(files_, "file dialog: " + title, QString());
     }
 
     std::vector<Message> messages;
@@ -61,7 +61,7 @@ private:
     template <typename T> static T next(std::deque<T>& answers, const QString& what, T none)
     {
         if (answers.empty()) {
-            fail(QStringLiteral("unexpected ") + what);
+            fail("unexpected " + what);
             return none;
         }
         T a = answers.front();
@@ -211,7 +211,7 @@ struct TestWindow {
     MainWindow& operator*() { return *window; }
     MainWindow* operator->() { return window.get(); }
     QString path(const QString& name) const { return folderPath + name; }
-    QString kept() const { return path(QStringLiteral("mirovell_TmpPlst.m3u")); }
+    QString kept() const { return path("mirovell_TmpPlst.m3u"); }
     // a second window on the same folder, as the next start of the program
     void restart(const QString& commandLine = {});
 
