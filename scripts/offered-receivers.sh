@@ -5,7 +5,8 @@
 # "Empfänger:" field offers the receiver's host name once the receiver is in receive mode; the name
 # picked there reaches the receiver (there is no DNS here: only the address found on the LAN does);
 # the receiver names its sender; the offer is gone within a few seconds after the receiver leaves
-# receive mode; and the settings file keeps the name. Prints the times it measures.
+# receive mode, and when it is killed; and the settings file keeps the name. Prints the times it
+# measures.
 # Needs root and the user mirovell-test; skipped without them, unless CI is set.
 # Usage: scripts/offered-receivers.sh [path/to/mirovell]   (OFFERED_SHOTS=folder keeps the screenshots)
 set -uo pipefail
@@ -122,6 +123,7 @@ offered() {
 not_offered() { ! offered; }
 row_shown() { [[ $(import -window "${win[2]}" -crop 400x10+12+$((95 + 17 * $1)) +repage png:- | identify -format %k -) -gt 1 ]]; }
 browsed() { avahi_lab_user 1 avahi-browse -rtp _mirovell._tcp 2>/dev/null | grep -q '^=.*wohnzimmer\.local;10\.231\.10\.2;22355;.*role=receiver'; }
+not_browsed() { ! browsed; }
 
 TAB_LOCAL="78 21"; TAB_SEND="230 21"; TAB_RECEIVE="383 21"; EXIT="505 21"; TARGET="464 64"
 
@@ -156,6 +158,14 @@ click_in 2 $TAB_LOCAL
 t0=$(now)
 check "the offer is gone within a few seconds" wait_for 6 not_offered
 echo "        gone $(($(now) - t0)) ms after the receiver left receive mode"
+
+echo "offered receivers: the receiver comes back, and is killed"
+click_in 2 $TAB_RECEIVE
+check "back in receive mode, it is published again" wait_for 10 browsed
+kill -9 "$(program_of 2)"
+t0=$(now)
+check "a killed receiver is gone from the LAN within a few seconds" wait_for 6 not_browsed
+echo "        gone $(($(now) - t0)) ms after it was killed"
 xdotool key Escape
 click_in 1 $EXIT
 check "the sender ends" wait_for 10 bash -c "[[ -z \"\$(pgrep -u mirovell-test -f -- '^$(home 1)/mirovell( |\$)')\" ]]"

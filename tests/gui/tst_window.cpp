@@ -3,7 +3,6 @@
 #include "Doubles.h"
 #include "gui/WindowBinding.h"
 #include "platform/qt/QtWindowHost.h"
-#include "platform/qt/SendKeys.h"
 
 #include <QListView>
 #include <QTest>
@@ -72,19 +71,6 @@ private slots:
         QVERIFY(wayland->alwaysOnTop().GetIsOnTop());
     }
 
-    // comesForwardAndTypes types modifiers, names and repeats; here groups, escapes and bad notation.
-    void keyNotation()
-    {
-        using sendkeys::KeyStroke;
-        const QList<KeyStroke> strokes{{'A', Qt::ControlModifier, {}},
-                                       {'B', Qt::ControlModifier, {}},
-                                       {'+', Qt::NoModifier, "+"},
-                                       {Qt::Key_Return, Qt::NoModifier, {}}};
-        QVERIFY(sendkeys::parse("^(ab){+}~") == strokes);
-        for (const char* bad : {"{ENTER", "{NOPE}", "(ab", "a+", "{a 100000}"})
-            QVERIFY2(!sendkeys::parse(QString::fromLatin1(bad)), bad);
-    }
-
     void comesForwardAndTypes()
     {
         RealWindow w;
@@ -97,7 +83,8 @@ private slots:
         QTRY_VERIFY(!w.window()->isMinimized() && w.window()->isVisible());
         QVERIFY(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint);  // the pin keeps its word
         QCOMPARE(w.model().VlcPath.text(), "xvlc");
-        w.host.sendKeys("{NOPE}");  // notation it cannot read types nothing
+        for (const char* bad : {"{NOPE}", "{ENTER", "(ab", "a+", "{a 100000}"})
+            w.host.sendKeys(QString::fromLatin1(bad));  // notation it cannot read types nothing
         QCOMPARE(w.model().VlcPath.text(), "xvlc");
     }
 

@@ -1,5 +1,5 @@
 // Discovery where the system offers none, with a daemon before Avahi 0.8, and the records it reads
-// and writes. Between real daemons on two PCs: scripts/discovery-lab.sh.
+// and writes. Between real daemons on two PCs, with the real program: scripts/offered-receivers.sh.
 #include "Doubles.h"
 #include "platform/qt/AvahiServiceDiscovery.h"
 
