@@ -263,10 +263,10 @@ void SendingEnd::welcome(qint64 requestId)
     // each receiver gets the list as soon as its list channel is up
     connect(raw->list.get(), &ILinkSocket::connected, this, [this, raw] {
         Winsock_ServerSend_Connect();
-        raw->list->sendData(codec::encodeForLink(linkmsg::BuildTrackList(c_.FilmList.items())));
+        raw->list->sendData(linkmsg::EncodeTrackList(c_.FilmList.items()));
     });
     audience_.push_back(std::move(r));
-    c_.ConnectStatusServer.setText(QStringLiteral("Client (Remote) verbunden.."));
+    c_.ConnectStatusServer.setText(tr("Client (Remote) verbunden.."));
     connectToAudience();
 }
 
@@ -283,7 +283,7 @@ void SendingEnd::connectToAudience()
         searching = searching || r->list->state() == LinkState::Connecting;
     }
     if (searching && audienceConnected() == 0)
-        c_.ConnectStatus.setText(QStringLiteral("Suche Client.."));
+        c_.ConnectStatus.setText(tr("Suche Client.."));
 }
 
 void SendingEnd::sendToAudience(const QByteArray& bytes)
