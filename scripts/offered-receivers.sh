@@ -49,25 +49,7 @@ work=$NETLAB_DIR
 mkdir -p "$work/shots"
 
 passed=0
-check() {   # check "what" command...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "  ok    $what"
-    else
-        failed=$((failed + 1))
-        echo "  FAIL  $what"
-    fi
-}
-wait_for() {   # wait_for seconds command...
-    local until=$((SECONDS + $1))
-    shift
-    while ! "$@"; do
-        ((SECONDS >= until)) && return 1
-        sleep 0.2
-    done
-}
+source scripts/lib/checks.sh
 now() { date +%s%3N; }
 
 exec 3>"$work/display"

@@ -36,25 +36,7 @@ chmod 755 "$work"
 
 passed=0
 failed=0
-check() {   # check "what" command...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "  ok    $what"
-    else
-        failed=$((failed + 1))
-        echo "  FAIL  $what"
-    fi
-}
-wait_for() {   # wait_for seconds command...
-    local until=$((SECONDS + $1))
-    shift
-    while ! "$@"; do
-        ((SECONDS >= until)) && return 1
-        sleep 0.2
-    done
-}
+source scripts/lib/checks.sh
 running() { kill -0 "$1" 2>/dev/null; }
 ended() { ! kill -0 "$1" 2>/dev/null; }
 same() { [[ "$1" == "$2" ]] || { echo "        '$1' is not '$2'"; return 1; }; }

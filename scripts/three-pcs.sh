@@ -52,26 +52,7 @@ shots=$work/shots
 mkdir -p "$shots"
 
 passed=0
-check() {   # check "what" command...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "  ok    $what"
-    else
-        failed=$((failed + 1))
-        echo "  FAIL  $what"
-    fi
-}
-not() { ! "$@"; }
-wait_for() {   # wait_for seconds command...
-    local until=$((SECONDS + $1))
-    shift
-    while ! "$@"; do
-        ((SECONDS >= until)) && return 1
-        sleep 0.2
-    done
-}
+source scripts/lib/checks.sh
 
 # ---- one display for all three; its socket file reaches every namespace
 exec 3>"$work/display"

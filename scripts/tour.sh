@@ -25,27 +25,9 @@ mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 
 passed=0
 failed=0
-check() {   # check "what" command...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "  ok    $what"
-    else
-        failed=$((failed + 1))
-        echo "  FAIL  $what"
-    fi
-}
+source scripts/lib/checks.sh
 shot() { import -window root "$shots/$1.png" 2>/dev/null; }
 window_id() { xdotool search --sync --onlyvisible --name "VLC- Drag&Drop - Mirovell" 2>/dev/null | head -n1; }
-wait_for() {   # wait_for seconds command...
-    local until=$((SECONDS + $1))
-    shift
-    while ! "$@"; do
-        ((SECONDS >= until)) && return 1
-        sleep 0.2
-    done
-}
 # Clicks at a point of the window's client area, in pixels.
 click() {
     local win

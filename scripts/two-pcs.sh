@@ -54,26 +54,7 @@ trap cleanup EXIT
 
 passed=0
 failed=0
-check() {   # check "what" command...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "  ok    $what"
-    else
-        failed=$((failed + 1))
-        echo "  FAIL  $what"
-    fi
-}
-not() { ! "$@"; }
-wait_for() {   # wait_for seconds command...
-    local until=$((SECONDS + $1))
-    shift
-    while ! "$@"; do
-        ((SECONDS >= until)) && return 1
-        sleep 0.2
-    done
-}
+source scripts/lib/checks.sh
 
 # ---- the two PCs: a network namespace each, held open by a sleeping process, one cable between
 unshare --net sleep infinity &
