@@ -2,10 +2,7 @@
 // it. strace counts its writes and kills it at each write of its shut-down in turn.
 #include "Doubles.h"
 
-#include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTest>
 
 #include <csignal>
 

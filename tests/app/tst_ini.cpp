@@ -1,10 +1,6 @@
 #include "Doubles.h"
 #include "app/Ini.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <QTest>
-
 class IniTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;

@@ -2,9 +2,6 @@
 #include "app/Ini.h"
 #include "platform/Codec.h"
 
-#include <QDir>
-#include <QTest>
-
 namespace {
 
 QString setting(const TestWindow& w, const char* section, const char* key)
@@ -235,28 +232,6 @@ private slots:
         }
         w->ExitBtn_Click();
         QVERIFY(QFileInfo(w.kept()).isDir());
-    }
-
-    void settingsFolder()
-    {
-        for (bool installed : {false, true}) {  // a copy in a folder of its own, and an installed copy
-            QTemporaryDir home, program;
-            const QString config = home.path() + "/config/Mirovell";
-            const QString kept = (installed ? config : program.path()) + "/mirovell";
-            const QStringList entries{"/m/a.avi"};
-            for (const QStringList& add : {entries, QStringList()}) {  // the second start finds what the first one kept
-                TestWindow w({.folder = program.path(), .installed = installed, .configFolder = config});
-                w->Form_Load();
-                QCOMPARE(w->settings().SettingsFilePath(), kept + ".ini");
-                QCOMPARE(w->settings().TempPlaylistPath(), kept + "_TmpPlst.m3u");
-                w->FilmList.addItems(add);
-                QCOMPARE(w->FilmList.items(), entries);
-                w->ExitBtn_Click();
-            }
-            // nothing of an installed copy beside the program, and no settings in the user's folder for the other
-            QCOMPARE(QDir(program.path()).isEmpty(), installed);
-            QCOMPARE(QFileInfo::exists(config), installed);
-        }
     }
 };
 

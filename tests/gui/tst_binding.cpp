@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QSessionManager>
-#include <QTest>
 #include <QTimer>
 
 class BindingTest : public QObject {

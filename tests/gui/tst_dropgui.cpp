@@ -4,7 +4,6 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QMimeData>
-#include <QTest>
 #include <QUrl>
 #include <QWindow>
 

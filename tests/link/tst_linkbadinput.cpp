@@ -2,8 +2,6 @@
 #include "link/LinkMessages.h"
 #include "platform/Codec.h"
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QTcpSocket>
 
 #include <algorithm>

@@ -1,6 +1,5 @@
 #include "LinkFixture.h"
 
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 

@@ -7,11 +7,7 @@
 #include <QDBusContext>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 

@@ -3,14 +3,10 @@
 #include "Doubles.h"
 #include "platform/qt/QtSingleInstance.h"
 
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QProcess>
 #include <QSysInfo>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
 #include <optional>

@@ -2,10 +2,6 @@
 #include "platform/qt/QtProcessLauncher.h"
 #include "player/RunFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTest>
-
 // The desktop's associations come from a desktop of our own: mimeapps.list and desktop entries in
 // temporary XDG folders, with the system's MIME types but none of its applications.
 class RunFileTest : public QObject {

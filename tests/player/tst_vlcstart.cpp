@@ -2,11 +2,6 @@
 #include "platform/qt/QtProcessLauncher.h"
 #include "player/VlcStarter.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTest>
-
 namespace {
 
 // Real processes; counts the starts made while a process started before still runs.

@@ -2,9 +2,7 @@
 #include "player/VlcCommand.h"
 #include "playlist/PlaylistWriter.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QTest>
 
 namespace {
 

@@ -1,19 +1,5 @@
 #include "Doubles.h"
 
-#include <QFile>
-#include <QTest>
-
-ScriptedDialogs::~ScriptedDialogs()
-{
-    if (!inputs_.empty() || !answers_.empty() || !files_.empty())
-        QTest::qFail("a scripted dialog answer was left unused", __FILE__, __LINE__);
-}
-
-void ScriptedDialogs::fail(const QString& what)
-{
-    QTest::qFail(qPrintable(what), __FILE__, __LINE__);
-}
-
 namespace {
 
 class OfflineSocket : public ILinkSocket {

@@ -4,13 +4,8 @@
 #include "update/UpdateAddresses.h"
 #include "update/UpdateCheck.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDir>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <unistd.h>
 
