@@ -63,11 +63,10 @@ private slots:
     }
     void modes()
     {
-        QFETCH(QStringList, clicks);
         QFETCH(QString, panel);
         TestWindow w;
         w->Form_Load();
-        for (const QString& tab : clicks)
+        for (const QString& tab : row<QStringList>("clicks"))
             w->control(tab)->fire(ControlEvent::Click);
         const QStringList panels{"JetztAbspielenFrame", "SendenFrame", "EmpfangenFrame"};
         const QStringList tabs{"LokalStarteBtn", "SendenTabButton", "EmpfangenTabButton"};
@@ -105,10 +104,9 @@ private slots:
     }
     void protocolList()
     {
-        QFETCH(QByteArray, settings);
         QFETCH(QString, text);
         TestWindow w;
-        writeFile(w.path("mirovell.ini"), settings);
+        writeFile(w.path("mirovell.ini"), row<QByteArray>("settings"));
         w->Form_Load();
         QTEST(w->ProtokollCombo.items(), "items");
         QCOMPARE(w->ProtokollCombo.text(), text);

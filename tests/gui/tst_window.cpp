@@ -62,13 +62,11 @@ private slots:
     }
     void pinEvents()
     {
-        QFETCH(QString, events);
-        QFETCH(int, picture);
         QFETCH(bool, onTop);
         TestWindow w;
-        for (QChar e : events)
+        for (QChar e : row<QString>("events"))
             w->AlwaysOnTop1.fire(e == u'h' ? ControlEvent::MouseMove : ControlEvent::Click);
-        QCOMPARE(int(w->alwaysOnTop().visiblePicture()), picture);
+        QCOMPARE(int(w->alwaysOnTop().visiblePicture()), row<int>("picture"));
         QCOMPARE(w->alwaysOnTop().GetIsOnTop(), onTop);
         QCOMPARE(w.host.topmost, onTop);
         QCOMPARE(w->AlwaysOnTop1.value(), onTop ? 1 : 0);
@@ -186,7 +184,6 @@ private slots:
     }
     void layout()
     {
-        QFETCH(QSize, outer);
         QFETCH(QSize, laidOutAt);
         RealWindow w;
         w.model().EmpfangenTabButton_Click();  // the remote list is shown
@@ -194,7 +191,7 @@ private slots:
             return QSize(WindowBinding::toPixels(s.width() - WindowLayout::kFrameWidth),
                          WindowBinding::toPixels(s.height() - WindowLayout::kFrameHeight));
         };
-        w.window()->resize(client(outer));
+        w.window()->resize(client(row<QSize>("outer")));
         QSize last;  // the resize events run until the window keeps its size
         for (int i = 0; i < 100 && (i <= 5 || w.window()->size() != last); ++i) {
             last = w.window()->size();

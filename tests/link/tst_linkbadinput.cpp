@@ -118,15 +118,13 @@ private slots:
     }
     void requestsThenGone()
     {
-        QFETCH(QByteArray, requests);
-        QFETCH(bool, hard);
         for (int round = 0; round < 10; ++round) {
             (*w)->FilmList.setItems(kList);
             QTcpSocket peer;
             QVERIFY(connectPeer(peer));
-            peer.write(requests);
+            peer.write(row<QByteArray>("requests"));
             peer.flush();
-            hard ? reset(peer) : peer.disconnectFromHost();
+            row<bool>("hard") ? reset(peer) : peer.disconnectFromHost();
             QTRY_COMPARE(w->requestSocket().state(), LinkState::Listening);
             QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
             QTRY_COMPARE((*w)->FilmList.item(0), "/media/c.mpg");
@@ -149,17 +147,15 @@ private slots:
     }
     void piecesJoinedAcrossPauses()
     {
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(int, pauseMs);
         QFETCH(bool, toReceiver);
         QFETCH(QStringList, expected);
         QTcpSocket peer;
         std::unique_ptr<LinkWindow> r = toReceiver ? receiver(peer) : nullptr;
         QVERIFY(toReceiver ? bool(r) : connectPeer(peer));
         LinkWindow& target = r ? *r : *w;
-        for (const QByteArray& p : pieces) {
+        for (const QByteArray& p : row<QList<QByteArray>>("pieces")) {
             peer.write(p);
-            QTest::qWait(pauseMs);
+            QTest::qWait(row<int>("pauseMs"));
         }
         Control& list = r ? target->FilmRemoteList : target->FilmList;
         QTRY_COMPARE(list.items(), expected);
@@ -188,7 +184,6 @@ private slots:
     void floods()
     {
         QFETCH(QByteArray, head);
-        QFETCH(QByteArray, chunk);
         QFETCH(bool, dropped);
         const bool toReceiver = head.startsWith("1113TRACKLIST");
         QTcpSocket peer;
@@ -196,7 +191,7 @@ private slots:
         QVERIFY(toReceiver ? bool(r) : connectPeer(peer));
         [[maybe_unused]] const qint64 before = residentKiB();
         peer.write(head);
-        sendPaced(peer, chunk, 16);
+        sendPaced(peer, row<QByteArray>("chunk"), 16);
         QTest::qWait(200);
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer keeps freed memory in quarantine
         QVERIFY2(residentKiB() - before < 64 * 1024, qPrintable(QString::number(residentKiB() - before)));

@@ -104,11 +104,10 @@ private slots:
     }
     void closingOneSideRestoresTheOthersWaitingTexts()
     {
-        QFETCH(bool, senderExits);
         link();
         if (QTest::currentTestFailed())
             return;
-        if (senderExits) {
+        if (row<bool>("senderExits")) {
             (*sender)->Form_QueryUnload();
             QCOMPARE((*sender)->ConnectStatus.text(), "Closed");
             QTRY_COMPARE((*receiver)->SenderLabel.text(), "Sender:\rnicht gefunden");

@@ -101,12 +101,11 @@ void DiscoveryTest::quietlyOff_data()
 
 void DiscoveryTest::quietlyOff()
 {
-    QFETCH(bool, privateBus);
     QFETCH(AvahiServiceDiscovery::State, expected);
     QTest::failOnWarning(QRegularExpression(".*"));
     PrivateBus bus;
     AvahiServiceDiscovery::Options options;
-    if (privateBus) {
+    if (row<bool>("privateBus")) {
         QVERIFY2(bus.start(), "no private bus: dbus-daemon is missing (scripts/deps.sh installs it)");
         options.busAddress = bus.address;
     }
@@ -185,9 +184,7 @@ void DiscoveryTest::serviceNames_data()
 
 void DiscoveryTest::serviceNames()
 {
-    QFETCH(PeerRole, role);
-    QFETCH(QString, host);
-    QTEST(avahi::serviceName(role, host), "expected");
+    QTEST(avahi::serviceName(row<PeerRole>("role"), row<QString>("host")), "expected");
 }
 
 void DiscoveryTest::records_data()
@@ -212,10 +209,9 @@ void DiscoveryTest::records_data()
 void DiscoveryTest::records()
 {
     using Attributes = QMap<QString, QString>;
-    QFETCH(QList<QByteArray>, txt);
     PeerRole read = PeerRole::Receiver;  // left as it is when unknown
     Attributes readAttributes;
-    QTEST(avahi::readTxt(txt, &read, &readAttributes), "known");
+    QTEST(avahi::readTxt(row<QList<QByteArray>>("txt"), &read, &readAttributes), "known");
     QTEST(read, "role");
     QTEST(readAttributes, "attributes");
 }

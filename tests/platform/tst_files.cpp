@@ -23,11 +23,7 @@ private slots:
         QTest::newRow("truncated utf-8 falls back") << QByteArray("a\xC3") << QStringLiteral("aÃ");
         QTest::newRow("overlong utf-8 falls back") << QByteArray("\xC0\xAF") << QStringLiteral("À¯");
     }
-    void decodeLine()
-    {
-        QFETCH(QByteArray, bytes);
-        QTEST(codec::decodeLine(bytes), "text");
-    }
+    void decodeLine() { QTEST(codec::decodeLine(row<QByteArray>("bytes")), "text"); }
 
     void windows1252RoundTrip()
     {
@@ -89,8 +85,6 @@ private slots:
     void folders()
     {
         QFETCH(QString, path);
-        QFETCH(QString, folder);
-        QFETCH(QString, separated);
         QTemporaryDir dir;
         QFile(dir.filePath("vlc")).open(QIODevice::WriteOnly);
         const auto at = [&dir](QString t) { return t.replace("%1", dir.path()); };
@@ -98,8 +92,8 @@ private slots:
         QDir::setCurrent(dir.path());
         const QString found = paths::FolderOf(at(path));
         QDir::setCurrent(before);
-        QCOMPARE(found, at(folder));
-        QCOMPARE(paths::AddTrailingSeparator(at(path)).value_or("-"), at(separated));
+        QCOMPARE(found, at(row<QString>("folder")));
+        QCOMPARE(paths::AddTrailingSeparator(at(path)).value_or("-"), at(row<QString>("separated")));
     }
 
     void installedCopy_data()
@@ -118,13 +112,12 @@ private slots:
     }
     void installedCopy()
     {
-        QFETCH(QString, programFolder);
-        QFETCH(QString, installFolder);
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("bin"));
         QVERIFY(QFile::link(dir.path() + "/bin", dir.path() + "/link"));
         const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
-        QTEST(installation::isInstalledCopy(at(programFolder), at(installFolder)), "installed");
+        QTEST(installation::isInstalledCopy(at(row<QString>("programFolder")), at(row<QString>("installFolder"))),
+              "installed");
         // one folder level in the XDG configuration home
         qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
         QCOMPARE(installation::userConfigFolder(), dir.path() + "/Mirovell");

@@ -57,13 +57,12 @@ private slots:
     }
     void findAssociatedProgram()
     {
-        QFETCH(QString, path);
         QFETCH(bool, exists);
         QFETCH(int, answer);
         QFETCH(QString, program);
         QTemporaryDir dir;
         QVERIFY(QDir().mkpath(dir.filePath("a")));
-        const QString file = dir.filePath(path);
+        const QString file = dir.filePath(row<QString>("path"));
         if (exists)
             writeFile(file, " \r\n");
         ScriptedDialogs dialogs;

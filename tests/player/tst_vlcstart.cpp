@@ -42,7 +42,6 @@ private slots:
     void startsThePlayer()
     {
         QFETCH(QString, folder);
-        QFETCH(QString, pathText);
         QFETCH(QString, protocol);
         QFETCH(QString, argument);
         QTemporaryDir dir;
@@ -53,12 +52,11 @@ private slots:
         QtProcessLauncher launcher;
         TestWindow w({.folder = dir.filePath(folder), .processes = &launcher});
         w->Form_Load();
-        w->VlcPath.setText(pathText.arg(w.path("vlc")));
+        w->VlcPath.setText(row<QString>("pathText").arg(w.path("vlc")));
         w->ProtokollCombo.setText(protocol);
         w->FilmList.addItems({"/m/a film.mkv", "/m/b.avi"});
 
-        QFETCH(bool, pickUp);
-        w->MulitCastCheck.setValue(pickUp ? 1 : 0);
+        w->MulitCastCheck.setValue(row<bool>("pickUp") ? 1 : 0);
         (protocol == u"-" ? w->Command2 : w->StartClientBtn).fire(ControlEvent::Click);
 
         const QString record = w.path("args.txt");
@@ -93,7 +91,6 @@ private slots:
         QFETCH(QString, pathText);
         QFETCH(QString, answer);
         QFETCH(QString, startedWith);
-        QFETCH(QString, dialogStart);
         TestWindow w;
         const auto at = [root = w.folderPath.chopped(1)](QString t) { return t.replace("%1", root); };
         writeFile(w.path("vlc"), "#!/bin/sh\n");
@@ -104,8 +101,7 @@ private slots:
         w->VlcPath.fire(ControlEvent::GotFocus);
         QCOMPARE(w->VlcPath.foreColor(), kSystemWindowText);
         w->VlcPath.fire(ControlEvent::LostFocus);
-        QFETCH(bool, green);
-        QCOMPARE(w->VlcPath.foreColor(), green ? qint64(0x008000) : qint64(0x0000FF));
+        QCOMPARE(w->VlcPath.foreColor(), row<bool>("green") ? qint64(0x008000) : qint64(0x0000FF));
         QCOMPARE(w->VlcPath.backColor(), qint64(0xFFFFFF));
         if (answer != u"-")
             w.dialogs.answerOpenFile(at(answer));
@@ -117,8 +113,9 @@ private slots:
             QCOMPARE(w.dialogs.messages[0].title, "VLC.exe nicht gefunden");
             QCOMPARE(w.dialogs.messages[0].text, "VLC.exe konnte in diesem Pfad nicht gefunden werden: \r'" +
                                                      at(pathText) + "'\r\rBitte den Pfad auswählen");
-            QCOMPARE(w.dialogs.openFileCalls, QStringList{"VLC.EXE wurde nicht gefunden|" + at(dialogStart) +
-                                                          "|vlc|vlc*|vlc*|Alle Dateien|*.*"});
+            QCOMPARE(w.dialogs.openFileCalls,
+                     QStringList{"VLC.EXE wurde nicht gefunden|" + at(row<QString>("dialogStart")) +
+                                 "|vlc|vlc*|vlc*|Alle Dateien|*.*"});
         }
         QCOMPARE(w.launcher.starts.size(), size_t(startedWith.isEmpty() ? 0 : 1));
         if (send)  // nor is the streaming list written
@@ -139,10 +136,10 @@ private slots:
     }
     void sendingVlcEndsBeforeTheNextStarts()
     {
-        QFETCH(QByteArray, onTerm);
         QTemporaryDir dir;
         const QString player = dir.filePath("vlc"), list = dir.filePath("list.m3u");
-        writeProgram(player, "#!/bin/sh\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done\n");
+        writeProgram(player,
+                     "#!/bin/sh\ntrap '" + row<QByteArray>("onTerm") + "' TERM\nwhile :; do sleep 0.05; done\n");
         Control path("VlcPath", ControlKind::TextBox, nullptr, {}, player);
         CheckingLauncher launcher;
         ScriptedDialogs dialogs;

@@ -59,8 +59,6 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
-        QFETCH(QString, dropped);
-        QFETCH(QStringList, added);
         TestWindow w;
         const QString root = w.folderPath.chopped(1);
         if (content == "<dir>")
@@ -72,10 +70,10 @@ private slots:
         w->Form_Load();
         w->FilmList.addItem("/before.avi");
 
-        w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(dropped)}});
+        w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(row<QString>("dropped"))}});
 
         QStringList expected{"/before.avi"};
-        for (const QString& a : added) {  // resolved entries are cleaned paths
+        for (const QString& a : row<QStringList>("added")) {  // resolved entries are cleaned paths
             const qsizetype at = a.indexOf(u"%1");
             expected << (at < 0 ? a : a.left(at) + QDir::cleanPath(a.mid(at).arg(root)));
         }
@@ -157,14 +155,12 @@ private slots:
     void moves()
     {
         QFETCH(QStringList, entries);
-        QFETCH(int, selected);
-        QFETCH(QString, button);
         TestWindow w;
         w->Form_Load();
         w->FilmList.addItems(entries);
         w->UpdateFileCount();
-        w->FilmList.setListIndex(selected);
-        w->control(button)->fire(ControlEvent::Click);
+        w->FilmList.setListIndex(row<int>("selected"));
+        w->control(row<QString>("button"))->fire(ControlEvent::Click);
         QTEST(w->FilmList.items(), "after");
         QTEST(w->FilmList.listIndex(), "selectedAfter");
         const bool any = !entries.isEmpty();

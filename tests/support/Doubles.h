@@ -223,6 +223,12 @@ private:
     void create();
 };
 
+// the current data row's value in a column, for a value used once
+template <typename T> const T& row(const char* column)
+{
+    return *static_cast<const T*>(QTest::qData(column, qMetaTypeId<T>()));
+}
+
 QByteArray readAll(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
 // an executable script
