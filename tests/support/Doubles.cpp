@@ -43,8 +43,6 @@ TestWindow::TestWindow(const Options& o) : options(o)
     create();
 }
 
-TestWindow::~TestWindow() = default;
-
 void TestWindow::create()
 {
     ProgramEnvironment env;

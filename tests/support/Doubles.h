@@ -198,7 +198,6 @@ struct TestWindowOptions {
 struct TestWindow {
     using Options = TestWindowOptions;
     explicit TestWindow(const Options& options = {});
-    ~TestWindow();
     MainWindow& operator*() { return *window; }
     MainWindow* operator->() { return window.get(); }
     QString path(const QString& name) const { return folderPath + name; }
