@@ -18,7 +18,6 @@ private slots:
     {
         TestWindow w;
         w->Form_Load();
-        QCOMPARE(w->Form.text(), "VLC- Drag&Drop - Mirovell   V. 0.5");
         QCOMPARE(w->Label9.text(), "13:14:15");
         QVERIFY(
             readAll(w.path("mirovell.ini"))

@@ -67,7 +67,6 @@ private slots:
         for (QChar e : row<QString>("events"))
             w->AlwaysOnTop1.fire(e == u'h' ? ControlEvent::MouseMove : ControlEvent::Click);
         QCOMPARE(int(w->alwaysOnTop().visiblePicture()), row<int>("picture"));
-        QCOMPARE(w->alwaysOnTop().GetIsOnTop(), onTop);
         QCOMPARE(w.host.topmost, onTop);
         QCOMPARE(w->AlwaysOnTop1.value(), onTop ? 1 : 0);
     }

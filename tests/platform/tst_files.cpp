@@ -118,9 +118,6 @@ private slots:
         const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
         QTEST(installation::isInstalledCopy(at(row<QString>("programFolder")), at(row<QString>("installFolder"))),
               "installed");
-        // one folder level in the XDG configuration home
-        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-        QCOMPARE(installation::userConfigFolder(), dir.path() + "/Mirovell");
     }
 };
 
