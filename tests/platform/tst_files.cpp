@@ -1,8 +1,5 @@
-// Where text meets bytes, files replaced whole or not at all, and the path helpers on the forms paths
-// take in play lists and in the VLC path field. Line splitting and the choice of Windows-1252 or
-// UTF-8 on the link meet their cases in the settings file, the drop import and the link messages;
-// StripQuotes, FileNameOf and LeadingPath in the VLC location check, the command line, the writer's
-// titles and the drop import.
+// Where text meets bytes, files replaced whole or not at all, and the path helpers; their other cases
+// are met where the settings file, the drop import, the link messages and the VLC path use them.
 #include "Doubles.h"
 #include "platform/Codec.h"
 #include "platform/Installation.h"

@@ -125,6 +125,7 @@ private slots:
         } else {
             first.emplace(program_, folders);
             QVERIFY(!first->otherFound);
+            QCOMPARE(first->holdsLock, found);
             if (found)
                 QCOMPARE(first->listening, reached);
         }
