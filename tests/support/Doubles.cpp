@@ -49,8 +49,6 @@ void TestWindow::create()
     env.programFolder = folderPath;
     env.exeBaseName = "mirovell";
     env.commandLine = options.commandLine;
-    env.installed = options.installed;
-    env.configFolder = options.configFolder;
     window = std::make_unique<MainWindow>(
         MainWindowServices{options.processes ? *options.processes : launcher, dialogs,
                            options.window ? *options.window : host, host, clock, instance, progress, tray,

@@ -189,8 +189,6 @@ struct TestWindowOptions {
     ILinkSocketFactory* sockets = nullptr;
     LinkPorts ports = {};
     IServiceDiscovery* discovery = nullptr;
-    bool installed = false;
-    QString configFolder = {};
 };
 
 // A main window in its own program folder, with every service a double unless the options hand
