@@ -14,7 +14,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 if [[ "${1:-}" != --isolated ]]; then
     bash scripts/deps.sh || exit 1
-    # VLC refuses to run as root: the tests that start the real player run it as this ordinary user.
+    # VLC refuses to run as root: the stages that start the real player run it as this ordinary user.
     if [[ $(id -u) -eq 0 ]] && ! id -u mirovell-test >/dev/null 2>&1; then
         useradd --system --no-create-home --shell /usr/sbin/nologin mirovell-test
     fi

@@ -75,6 +75,7 @@ click $EXIT
 check "the exit button ends the program" wait_for 10 ended $first
 check "the list is kept for the next start" bash -c "[[ \"\$(cat '$home/mirovell_TmpPlst.m3u')\" == \"\$1\" ]]" _ "$expected"
 check "the settings are written" grep -q "AutoSavePlaylist=1" "$home/mirovell.ini"
+check "a copy in its own folder writes nothing to the user's settings folder" test ! -e "$XDG_CONFIG_HOME/Mirovell"
 cp "$home/mirovell.ini" "$home/settings-after-first-run.ini"
 
 echo "tour: second start finds the same list"

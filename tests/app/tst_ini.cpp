@@ -1,10 +1,6 @@
 #include "Doubles.h"
 #include "app/Ini.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <QTest>
-
 class IniTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
@@ -33,11 +29,8 @@ private slots:
     }
     void read()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        writeFile(file_, content);
-        QTEST(ini::ReadIniValue(section, key, file_, "<default>", true), "expected");
+        writeFile(file_, row<QByteArray>("content"));
+        QTEST(ini::ReadIniValue(row<QString>("section"), row<QString>("key"), file_, "<default>", true), "expected");
     }
 
     void write_data()
@@ -60,12 +53,8 @@ private slots:
     }
     void write()
     {
-        QFETCH(QByteArray, before);
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        writeFile(file_, before);
-        ini::WriteIniValue(section, key, value, file_, true);
+        writeFile(file_, row<QByteArray>("before"));
+        ini::WriteIniValue(row<QString>("section"), row<QString>("key"), row<QString>("value"), file_, true);
         QTEST(readAll(file_), "after");
     }
 

@@ -4,7 +4,6 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QMimeData>
-#include <QTest>
 #include <QUrl>
 #include <QWindow>
 
@@ -63,30 +62,26 @@ private slots:
 
     void dropOnWidget()
     {
-        QFETCH(QString, target);
-        QFETCH(bool, receiveMode);
-        QFETCH(bool, expanded);
         QFETCH(bool, taken);
-        QFETCH(bool, files);
         TestWindow w;
         writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
         writeFile(w.path("two.m3u"), "#EXTM3U\r\n/m/a.avi\r\nb.avi\r\n");
         WindowBinding binding(*w);
         w->Form_Load();
-        if (receiveMode)
+        if (row<bool>("receiveMode"))
             w->EmpfangenTabButton_Click();
         QWidget* window = binding.window();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
 
-        const QPoint at = pointOn(window, binding.widgetFor(target));
+        const QPoint at = pointOn(window, binding.widgetFor(row<QString>("target")));
         QVERIFY2(at.x() >= 0, "no visible point of the target");
         QMimeData data;
         const QString media = w.path("film one.mkv");
         const QString list = w.path("two.m3u");
         const QUrl web("https://x.org/a.m3u");
-        data.setUrls(files ? QList<QUrl>{QUrl::fromLocalFile(media), QUrl::fromLocalFile(list), web}
-                           : QList<QUrl>{web});
+        data.setUrls(row<bool>("files") ? QList<QUrl>{QUrl::fromLocalFile(media), QUrl::fromLocalFile(list), web}
+                                        : QList<QUrl>{web});
         data.setText("dragged text is not a file");
         const QStringList before = w->FilmList.items();
 
@@ -94,7 +89,7 @@ private slots:
 
         QStringList expected = before;
         if (taken)
-            expected << media << (expanded ? QStringList{"/m/a.avi", w.path("b.avi")} : QStringList{list});
+            expected << media << (row<bool>("expanded") ? QStringList{"/m/a.avi", w.path("b.avi")} : QStringList{list});
         QCOMPARE(w->FilmList.items(), expected);
         QCOMPARE(action, taken ? Qt::CopyAction : Qt::IgnoreAction);
     }

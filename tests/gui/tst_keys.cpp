@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -57,10 +56,9 @@ private slots:
     void tabWalksTheWindowInOrder()
     {
         QFETCH(QString, tab);
-        QFETCH(int, key);
         Shown s;
         if (!tab.isEmpty())
-            QTest::keyClick(s.at(tab), Qt::Key(key));
+            QTest::keyClick(s.at(tab), Qt::Key(row<int>("key")));
         s.at("ExitBtn")->setFocus(Qt::TabFocusReason);
         QStringList seen;
         do {
@@ -85,10 +83,9 @@ private slots:
     }
     void keysOnTheList()
     {
-        QFETCH(int, selected);
         QFETCH(int, key);
         Shown s;
-        s.w->FilmList.setListIndex(selected);
+        s.w->FilmList.setListIndex(row<int>("selected"));
         s.at("FilmList")->setFocus(Qt::TabFocusReason);
         QTest::keyClick(s.at("FilmList"), Qt::Key(key & ~Qt::KeyboardModifierMask),
                         Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
@@ -134,8 +131,7 @@ private slots:
     }
     void languageFollowsTheLocale()
     {
-        QFETCH(QString, locale);
-        Shown s(locale);
+        Shown s(row<QString>("locale"));
         s.w->Command1_Click();
         s.w.dialogs.answerInput("/tmp/x.m3u");
         s.w->SaveBtn_Click();  // an empty list is not saved

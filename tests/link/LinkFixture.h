@@ -9,7 +9,10 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+
+#include <sys/socket.h>
 
 // Two ports nobody listens on right now, so parallel tests do not meet.
 inline LinkPorts freeLinkPorts()
@@ -18,6 +21,14 @@ inline LinkPorts freeLinkPorts()
     if (!a.listen(QHostAddress::Any, 0) || !b.listen(QHostAddress::Any, 0))
         return {};
     return {a.serverPort(), b.serverPort()};
+}
+
+// Ends the connection with a reset instead of a close.
+inline void reset(QTcpSocket& peer)
+{
+    const linger hard{1, 0};
+    setsockopt(int(peer.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    peer.abort();
 }
 
 // A started main window in a temporary program folder, with real link sockets on the given ports.

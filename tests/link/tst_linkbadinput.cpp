@@ -2,12 +2,7 @@
 #include "link/LinkMessages.h"
 #include "platform/Codec.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTcpSocket>
-
 #include <algorithm>
-#include <sys/socket.h>
 
 namespace {
 
@@ -31,14 +26,6 @@ void sendPaced(QTcpSocket& peer, const QByteArray& chunk, int times)
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-}
-
-// Ends the connection with a reset instead of a close.
-void reset(QTcpSocket& peer)
-{
-    const linger hard{1, 0};
-    setsockopt(int(peer.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    peer.abort();
 }
 
 }  // namespace
@@ -120,15 +107,13 @@ private slots:
     }
     void requestsThenGone()
     {
-        QFETCH(QByteArray, requests);
-        QFETCH(bool, hard);
         for (int round = 0; round < 10; ++round) {
             (*w)->FilmList.setItems(kList);
             QTcpSocket peer;
             QVERIFY(connectPeer(peer));
-            peer.write(requests);
+            peer.write(row<QByteArray>("requests"));
             peer.flush();
-            hard ? reset(peer) : peer.disconnectFromHost();
+            row<bool>("hard") ? reset(peer) : peer.disconnectFromHost();
             QTRY_COMPARE(w->requestSocket().state(), LinkState::Listening);
             QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
             QTRY_COMPARE((*w)->FilmList.item(0), "/media/c.mpg");
@@ -141,27 +126,24 @@ private slots:
     void piecesJoinedAcrossPauses_data()
     {
         QTest::addColumn<QList<QByteArray>>("pieces");
-        QTest::addColumn<int>("pauseMs");
         QTest::addColumn<bool>("toReceiver");
         QTest::addColumn<QStringList>("expected");  // the receiver's list, or the sender's
         // clang-format off
-        QTest::newRow("request") << QList<QByteArray>{"1113STARTTRA", "CK:/media/c.mpg"} << 400 << false << QStringList{"/media/c.mpg", "/media/a.avi", "/media/b.mkv"};
-        QTest::newRow("list") << QList<QByteArray>{"1113TRACKLIST:3;/srv/a.avi;", "/srv/b.avi;/srv/c", ".avi;"} << 300 << true << QStringList{"/srv/a.avi", "/srv/b.avi", "/srv/c.avi"};
+        QTest::newRow("request") << QList<QByteArray>{"1113STARTTRA", "CK:/media/c.mpg"} << false << QStringList{"/media/c.mpg", "/media/a.avi", "/media/b.mkv"};
+        QTest::newRow("list") << QList<QByteArray>{"1113TRACKLIST:3;/srv/a.avi;", "/srv/b.avi;/srv/c", ".avi;"} << true << QStringList{"/srv/a.avi", "/srv/b.avi", "/srv/c.avi"};
         // clang-format on
     }
     void piecesJoinedAcrossPauses()
     {
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(int, pauseMs);
         QFETCH(bool, toReceiver);
         QFETCH(QStringList, expected);
         QTcpSocket peer;
         std::unique_ptr<LinkWindow> r = toReceiver ? receiver(peer) : nullptr;
         QVERIFY(toReceiver ? bool(r) : connectPeer(peer));
         LinkWindow& target = r ? *r : *w;
-        for (const QByteArray& p : pieces) {
+        for (const QByteArray& p : row<QList<QByteArray>>("pieces")) {
             peer.write(p);
-            QTest::qWait(pauseMs);
+            QTest::qWait(400);
         }
         Control& list = r ? target->FilmRemoteList : target->FilmList;
         QTRY_COMPARE(list.items(), expected);
@@ -190,7 +172,6 @@ private slots:
     void floods()
     {
         QFETCH(QByteArray, head);
-        QFETCH(QByteArray, chunk);
         QFETCH(bool, dropped);
         const bool toReceiver = head.startsWith("1113TRACKLIST");
         QTcpSocket peer;
@@ -198,7 +179,7 @@ private slots:
         QVERIFY(toReceiver ? bool(r) : connectPeer(peer));
         [[maybe_unused]] const qint64 before = residentKiB();
         peer.write(head);
-        sendPaced(peer, chunk, 16);
+        sendPaced(peer, row<QByteArray>("chunk"), 16);
         QTest::qWait(200);
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer keeps freed memory in quarantine
         QVERIFY2(residentKiB() - before < 64 * 1024, qPrintable(QString::number(residentKiB() - before)));

@@ -1,11 +1,8 @@
 #include "LinkFixture.h"
 
-#include <QElapsedTimer>
 #include <QRandomGenerator>
-#include <QTcpSocket>
 
 #include <algorithm>
-#include <sys/socket.h>
 
 namespace {
 
@@ -87,13 +84,7 @@ private slots:
                                        : "1113STARTTRACK:" + QByteArray(rnd.bounded(1, 3) << 20, 'n');
                 break;
             case 4: {  // gone, with a close or a reset
-                if (rnd.bounded(2)) {
-                    const linger hard{1, 0};
-                    setsockopt(int(peer.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-                    peer.abort();
-                } else {
-                    peer.disconnectFromHost();
-                }
+                rnd.bounded(2) ? reset(peer) : peer.disconnectFromHost();
                 break;
             }
             default:  // the windows' own timers

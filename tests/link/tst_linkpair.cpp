@@ -79,7 +79,9 @@ private slots:
         receiver.reset();
     }
 
-    void doubleClickRestartsTheStreamWithThatTrackFirst()
+    // The command line and the one running VLC: sendCommandLineFollowsTheSettings, tst_vlcstart;
+    // the real stream restarted from a receiver's double-click: scripts/two-pcs.sh.
+    void doubleClickPutsThatTrackFirst()
     {
         link();
         if (QTest::currentTestFailed())
@@ -90,20 +92,8 @@ private slots:
         QTRY_COMPARE((*sender)->FilmList.items(), moved);
         QCOMPARE((*sender)->ConnectStatusServer.text(), "Playing:/media/c d.mpg");
         QTRY_COMPARE(sender->launcher.starts.size(), size_t(1));  // once the request's event has returned
-        QCOMPARE(sender->launcher.starts[0].program, sender->folderPath + "vlc");
-        QCOMPARE(sender->launcher.starts[0].arguments,
-                 (QStringList{"--sout-keep", sender->kept(), ":sout=#standard{mux=ts,dst=127.0.0.1,access=udp:}",
-                              ":ttl=1"}));
         QCOMPARE(readAll(sender->kept()).split('\n').value(4).trimmed(), QByteArray("/media/c d.mpg"));
-        // the restart announces the new order at once
-        QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);
-
-        // the next request ends the first stream before the second starts
-        request("/media/b.mkv");
-        QTRY_COMPARE(sender->launcher.starts.size(), size_t(2));
-        QCOMPARE(sender->launcher.terminated, std::vector<qint64>{1001});
-        QCOMPARE((*sender)->FilmList.item(0), "/media/b.mkv");
-        QCOMPARE((*sender)->vlcStarter().sendingVlcProcess(), qint64(1002));
+        QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);  // the restart announces the new order at once
     }
 
     void closingOneSideRestoresTheOthersWaitingTexts_data()
@@ -114,11 +104,10 @@ private slots:
     }
     void closingOneSideRestoresTheOthersWaitingTexts()
     {
-        QFETCH(bool, senderExits);
         link();
         if (QTest::currentTestFailed())
             return;
-        if (senderExits) {
+        if (row<bool>("senderExits")) {
             (*sender)->Form_QueryUnload();
             QCOMPARE((*sender)->ConnectStatus.text(), "Closed");
             QTRY_COMPARE((*receiver)->SenderLabel.text(), "Sender:\rnicht gefunden");

@@ -3,14 +3,10 @@
 #include "Doubles.h"
 #include "platform/qt/QtSingleInstance.h"
 
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QProcess>
 #include <QSysInfo>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
 #include <optional>
@@ -129,6 +125,7 @@ private slots:
         } else {
             first.emplace(program_, folders);
             QVERIFY(!first->otherFound);
+            QCOMPARE(first->holdsLock, found);
             if (found)
                 QCOMPARE(first->listening, reached);
         }

@@ -2,10 +2,6 @@
 #include "platform/qt/QtProcessLauncher.h"
 #include "player/RunFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTest>
-
 // The desktop's associations come from a desktop of our own: mimeapps.list and desktop entries in
 // temporary XDG folders, with the system's MIME types but none of its applications.
 class RunFileTest : public QObject {
@@ -61,13 +57,12 @@ private slots:
     }
     void findAssociatedProgram()
     {
-        QFETCH(QString, path);
         QFETCH(bool, exists);
         QFETCH(int, answer);
         QFETCH(QString, program);
         QTemporaryDir dir;
         QVERIFY(QDir().mkpath(dir.filePath("a")));
-        const QString file = dir.filePath(path);
+        const QString file = dir.filePath(row<QString>("path"));
         if (exists)
             writeFile(file, " \r\n");
         ScriptedDialogs dialogs;

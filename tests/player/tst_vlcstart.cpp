@@ -2,11 +2,6 @@
 #include "platform/qt/QtProcessLauncher.h"
 #include "player/VlcStarter.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QTest>
-
 namespace {
 
 // Real processes; counts the starts made while a process started before still runs.
@@ -32,22 +27,19 @@ private slots:
     void startsThePlayer_data()
     {
         QTest::addColumn<QString>("folder");    // below the test folder: the player and the program
-        QTest::addColumn<QString>("pathText");  // %1 = the player's path
         QTest::addColumn<QString>("protocol");  // "-" = local playback
         QTest::addColumn<QString>("argument");  // what the player gets; %1 = the temporary play list
         QTest::addColumn<bool>("pickUp");       // from a sender serving several
         // clang-format off
-        QTest::newRow("local") << "my prog" << "%1" << "-" << "%1" << false;
-        QTest::newRow("local, quoted path with blanks around") << "my prog" << "  \"%1\" " << "-" << "%1" << false;
-        QTest::newRow("receive, protocol in capitals with blanks") << "my prog" << "%1" << " RTP " << "rtp://@" << false;
-        QTest::newRow("receive, no protocol") << "prog" << "%1" << "" << "://@" << false;
-        QTest::newRow("pick up: the sender's group") << "prog" << "%1" << "udp" << "udp://@239.255.22.55:1234" << true;
+        QTest::newRow("local") << "my prog" << "-" << "%1" << false;
+        QTest::newRow("receive, protocol in capitals with blanks") << "my prog" << " RTP " << "rtp://@" << false;
+        QTest::newRow("receive, no protocol") << "prog" << "" << "://@" << false;
+        QTest::newRow("pick up: the sender's group") << "prog" << "udp" << "udp://@239.255.22.55:1234" << true;
         // clang-format on
     }
     void startsThePlayer()
     {
         QFETCH(QString, folder);
-        QFETCH(QString, pathText);
         QFETCH(QString, protocol);
         QFETCH(QString, argument);
         QTemporaryDir dir;
@@ -58,12 +50,11 @@ private slots:
         QtProcessLauncher launcher;
         TestWindow w({.folder = dir.filePath(folder), .processes = &launcher});
         w->Form_Load();
-        w->VlcPath.setText(pathText.arg(w.path("vlc")));
+        w->VlcPath.setText(w.path("vlc"));
         w->ProtokollCombo.setText(protocol);
         w->FilmList.addItems({"/m/a film.mkv", "/m/b.avi"});
 
-        QFETCH(bool, pickUp);
-        w->MulitCastCheck.setValue(pickUp ? 1 : 0);
+        w->MulitCastCheck.setValue(row<bool>("pickUp") ? 1 : 0);
         (protocol == u"-" ? w->Command2 : w->StartClientBtn).fire(ControlEvent::Click);
 
         const QString record = w.path("args.txt");
@@ -98,7 +89,6 @@ private slots:
         QFETCH(QString, pathText);
         QFETCH(QString, answer);
         QFETCH(QString, startedWith);
-        QFETCH(QString, dialogStart);
         TestWindow w;
         const auto at = [root = w.folderPath.chopped(1)](QString t) { return t.replace("%1", root); };
         writeFile(w.path("vlc"), "#!/bin/sh\n");
@@ -109,8 +99,7 @@ private slots:
         w->VlcPath.fire(ControlEvent::GotFocus);
         QCOMPARE(w->VlcPath.foreColor(), kSystemWindowText);
         w->VlcPath.fire(ControlEvent::LostFocus);
-        QFETCH(bool, green);
-        QCOMPARE(w->VlcPath.foreColor(), green ? qint64(0x008000) : qint64(0x0000FF));
+        QCOMPARE(w->VlcPath.foreColor(), row<bool>("green") ? qint64(0x008000) : qint64(0x0000FF));
         QCOMPARE(w->VlcPath.backColor(), qint64(0xFFFFFF));
         if (answer != u"-")
             w.dialogs.answerOpenFile(at(answer));
@@ -122,8 +111,9 @@ private slots:
             QCOMPARE(w.dialogs.messages[0].title, "VLC.exe nicht gefunden");
             QCOMPARE(w.dialogs.messages[0].text, "VLC.exe konnte in diesem Pfad nicht gefunden werden: \r'" +
                                                      at(pathText) + "'\r\rBitte den Pfad auswählen");
-            QCOMPARE(w.dialogs.openFileCalls, QStringList{"VLC.EXE wurde nicht gefunden|" + at(dialogStart) +
-                                                          "|vlc|vlc*|vlc*|Alle Dateien|*.*"});
+            QCOMPARE(w.dialogs.openFileCalls,
+                     QStringList{"VLC.EXE wurde nicht gefunden|" + at(row<QString>("dialogStart")) +
+                                 "|vlc|vlc*|vlc*|Alle Dateien|*.*"});
         }
         QCOMPARE(w.launcher.starts.size(), size_t(startedWith.isEmpty() ? 0 : 1));
         if (send)  // nor is the streaming list written
@@ -144,10 +134,10 @@ private slots:
     }
     void sendingVlcEndsBeforeTheNextStarts()
     {
-        QFETCH(QByteArray, onTerm);
         QTemporaryDir dir;
         const QString player = dir.filePath("vlc"), list = dir.filePath("list.m3u");
-        writeProgram(player, "#!/bin/sh\ntrap '" + onTerm + "' TERM\nwhile :; do sleep 0.05; done\n");
+        writeProgram(player,
+                     "#!/bin/sh\ntrap '" + row<QByteArray>("onTerm") + "' TERM\nwhile :; do sleep 0.05; done\n");
         Control path("VlcPath", ControlKind::TextBox, nullptr, {}, player);
         CheckingLauncher launcher;
         ScriptedDialogs dialogs;

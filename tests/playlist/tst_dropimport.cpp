@@ -1,13 +1,11 @@
 #include "Doubles.h"
 #include "playlist/PlaylistReader.h"
 
-#include <QDir>
 #include <QRandomGenerator>
-#include <QTest>
 
 #include <sys/stat.h>
 
-// Drops reach the four handlers with real files in a temporary folder.
+// Drops reach the four handlers with real files in a temporary folder; the buttons edit the list.
 class DropImportTest : public QObject {
     Q_OBJECT
 private slots:
@@ -61,8 +59,6 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
-        QFETCH(QString, dropped);
-        QFETCH(QStringList, added);
         TestWindow w;
         const QString root = w.folderPath.chopped(1);
         if (content == "<dir>")
@@ -74,10 +70,10 @@ private slots:
         w->Form_Load();
         w->FilmList.addItem("/before.avi");
 
-        w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(dropped)}});
+        w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(row<QString>("dropped"))}});
 
         QStringList expected{"/before.avi"};
-        for (const QString& a : added) {  // resolved entries are cleaned paths
+        for (const QString& a : row<QStringList>("added")) {  // resolved entries are cleaned paths
             const qsizetype at = a.indexOf(u"%1");
             expected << (at < 0 ? a : a.left(at) + QDir::cleanPath(a.mid(at).arg(root)));
         }
@@ -135,6 +131,62 @@ private slots:
         writeFile(w.path("edge.m3u"), bytes);
         const QStringList entries = playlist::readEntries(w.path("edge.m3u"), 100).entries;
         QCOMPARE(entries, (QStringList{"/a.avi", "/spanning.avi", "/b.avi"}));
+    }
+
+    void moves_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<int>("selectedAfter");
+        const QStringList abc{"A", "B", "C"};
+        // clang-format off
+        QTest::newRow("< middle") << abc << 1 << "UpBtn" << QStringList{"A", "C", "B"} << 2;
+        QTest::newRow("> middle") << QStringList{"A", "C", "B"} << 2 << "DownBtn" << abc << 1;
+        QTest::newRow("< nothing selected moves the first") << abc << -1 << "UpBtn" << QStringList{"B", "A", "C"} << 1;
+        QTest::newRow("> nothing selected") << abc << -1 << "DownBtn" << abc << -1;
+        QTest::newRow("< last") << abc << 2 << "UpBtn" << abc << 2;
+        QTest::newRow("> first") << abc << 0 << "DownBtn" << abc << 0;
+        QTest::newRow("< single") << QStringList{"A"} << -1 << "UpBtn" << QStringList{"A"} << 0;
+        QTest::newRow("< empty") << QStringList{} << -1 << "UpBtn" << QStringList{} << -1;
+        // clang-format on
+    }
+    void moves()
+    {
+        QFETCH(QStringList, entries);
+        TestWindow w;
+        w->Form_Load();
+        w->FilmList.addItems(entries);
+        w->UpdateFileCount();
+        w->FilmList.setListIndex(row<int>("selected"));
+        w->control(row<QString>("button"))->fire(ControlEvent::Click);
+        QTEST(w->FilmList.items(), "after");
+        QTEST(w->FilmList.listIndex(), "selectedAfter");
+        const bool any = !entries.isEmpty();
+        QVERIFY(w->UpBtn.enabled() == any && w->DownBtn.enabled() == any && w->SaveBtn.enabled() == any);
+    }
+
+    void clearAndRemove()
+    {
+        TestWindow w;
+        w->Form_Load();
+        w->FilmList.addItems({"1", "2", "3", "4", "5"});
+        w->FilmList.setListIndex(3);
+        w->FilmList.fire(ControlEvent::DblClick);
+        QCOMPARE(w->FilmList.items(), (QStringList{"1", "2", "3", "5"}));
+        QCOMPARE(w->List_Count.text(), "Dateien: 4");
+        w->FilmList.fire(ControlEvent::DblClick);  // nothing selected now
+        QCOMPARE(w->FilmList.count(), 4);
+        w->Command1.fire(ControlEvent::Click);
+        QCOMPARE(w->List_Count.text(), "Dateien: 0");
+        QVERIFY(!w->UpBtn.enabled() && !w->DownBtn.enabled() && !w->SaveBtn.enabled());
+        // in receive mode the count is the remote list's; the buttons still follow the local list
+        w->EmpfangenTabButton_Click();
+        w->FilmRemoteList.setItems({"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"});
+        w->UpdateFileCount();
+        QCOMPARE(w->List_Count.text(), "Dateien: 12");
+        QVERIFY(!w->UpBtn.enabled() && !w->SaveBtn.enabled());
     }
 };
 

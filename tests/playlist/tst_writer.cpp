@@ -2,9 +2,7 @@
 #include "player/VlcCommand.h"
 #include "playlist/PlaylistWriter.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QTest>
 
 namespace {
 
@@ -79,11 +77,9 @@ private slots:
     }
     void titles()
     {
-        QFETCH(QString, entry);
-        QFETCH(QByteArray, firstLines);
         PlaylistWriter w;
-        w.WriteStreamingPlaylist({entry}, kOptions, file_);
-        QVERIFY2(readAll(file_).contains(firstLines), readAll(file_).constData());
+        w.WriteStreamingPlaylist({row<QString>("entry")}, kOptions, file_);
+        QVERIFY2(readAll(file_).contains(row<QByteArray>("firstLines")), readAll(file_).constData());
         QCOMPARE(readAll(file_).count("\r\n"), 5);
     }
 

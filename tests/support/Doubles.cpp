@@ -1,19 +1,5 @@
 #include "Doubles.h"
 
-#include <QFile>
-#include <QTest>
-
-ScriptedDialogs::~ScriptedDialogs()
-{
-    if (!inputs_.empty() || !answers_.empty() || !files_.empty())
-        QTest::qFail("a scripted dialog answer was left unused", __FILE__, __LINE__);
-}
-
-void ScriptedDialogs::fail(const QString& what)
-{
-    QTest::qFail(qPrintable(what), __FILE__, __LINE__);
-}
-
 namespace {
 
 class OfflineSocket : public ILinkSocket {
@@ -57,16 +43,12 @@ TestWindow::TestWindow(const Options& o) : options(o)
     create();
 }
 
-TestWindow::~TestWindow() = default;
-
 void TestWindow::create()
 {
     ProgramEnvironment env;
     env.programFolder = folderPath;
     env.exeBaseName = "mirovell";
     env.commandLine = options.commandLine;
-    env.installed = options.installed;
-    env.configFolder = options.configFolder;
     window = std::make_unique<MainWindow>(
         MainWindowServices{options.processes ? *options.processes : launcher, dialogs,
                            options.window ? *options.window : host, host, clock, instance, progress, tray,

@@ -11,13 +11,18 @@
 #include "platform/ITrayIcon.h"
 #include "platform/IWindowHost.h"
 
+// what nearly every test uses
 #include <QCoreApplication>
-#include <QStringList>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
-#include <algorithm>
 #include <deque>
 #include <memory>
+#include <set>
 #include <vector>
 
 // Dialog answers given in advance; asking with none left, or leaving one unused, fails the test.
@@ -28,7 +33,11 @@ public:
         MessageIcon icon;
         MessageButtons buttons;
     };
-    ~ScriptedDialogs() override;
+    ~ScriptedDialogs() override
+    {
+        if (!inputs_.empty() || !answers_.empty() || !files_.empty())
+            QTest::qFail("a scripted dialog answer was left unused", __FILE__, __LINE__);
+    }
     void answerInput(const QString& text) { inputs_.push_back(text); }
     void answerMessage(MessageAnswer a) { answers_.push_back(a); }
     void answerOpenFile(const QString& path) { files_.push_back(path); }
@@ -45,10 +54,9 @@ public:
         prompts << title + u'|' + prompt + u'|' + proposal;
         return next(inputs_, "input dialog: " + prompt, QString());
     }
-    QString openFile(const QString& initialFolder, const QString& title, const QString& fileName,
-                     const QString& filters) override
+    QString openFile(const QString& folder, const QString& title, const QString& name, const QString& filters) override
     {
-        openFileCalls << title + u'|' + initialFolder + u'|' + fileName + u'|' + filters;
+        openFileCalls << title + u'|' + folder + u'|' + name + u'|' + filters;
         return next(files_, "file dialog: " + title, QString());
     }
 
@@ -57,18 +65,16 @@ public:
     QStringList openFileCalls;  // "title|initialFolder|fileName|filters"
 
 private:
-    // the next scripted answer; asking with none left fails the test
     template <typename T> static T next(std::deque<T>& answers, const QString& what, T none)
     {
         if (answers.empty()) {
-            fail("unexpected " + what);
+            QTest::qFail(qPrintable("unexpected " + what), __FILE__, __LINE__);
             return none;
         }
         T a = answers.front();
         answers.pop_front();
         return a;
     }
-    static void fail(const QString& what);
     std::deque<QString> inputs_;
     std::deque<MessageAnswer> answers_;
     std::deque<QString> files_;
@@ -86,33 +92,18 @@ public:
     qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override
     {
         starts.push_back({program, arguments, style});
-        running_.push_back(true);
         return qint64(1000 + starts.size());
     }
     bool isRunning(qint64 pid) override
     {
-        return pid > 1000 && pid <= 1000 + qint64(running_.size()) && running_[size_t(pid - 1001)];
+        return pid > 1000 && pid <= 1000 + qint64(starts.size()) && !ended.count(pid);
     }
-    bool terminate(qint64 pid) override
-    {
-        if (isRunning(pid))
-            terminated.push_back(pid);
-        return kill(pid);
-    }
-    bool kill(qint64 pid) override
-    {
-        const bool was = isRunning(pid);
-        if (was)
-            running_[size_t(pid - 1001)] = false;
-        return was;
-    }
-    int running() const { return int(std::count(running_.begin(), running_.end(), true)); }
+    bool terminate(qint64 pid) override { return kill(pid); }
+    bool kill(qint64 pid) override { return isRunning(pid) && ended.insert(pid).second; }
+    int running() const { return int(starts.size() - ended.size()); }
 
     std::vector<Start> starts;
-    std::vector<qint64> terminated;
-
-private:
-    std::vector<bool> running_;
+    std::set<qint64> ended;
 };
 
 // The window as the window system sees it; it really runs the events that wait, as the window
@@ -198,8 +189,6 @@ struct TestWindowOptions {
     ILinkSocketFactory* sockets = nullptr;
     LinkPorts ports = {};
     IServiceDiscovery* discovery = nullptr;
-    bool installed = false;
-    QString configFolder = {};
 };
 
 // A main window in its own program folder, with every service a double unless the options hand
@@ -207,7 +196,6 @@ struct TestWindowOptions {
 struct TestWindow {
     using Options = TestWindowOptions;
     explicit TestWindow(const Options& options = {});
-    ~TestWindow();
     MainWindow& operator*() { return *window; }
     MainWindow* operator->() { return window.get(); }
     QString path(const QString& name) const { return folderPath + name; }
@@ -231,6 +219,12 @@ struct TestWindow {
 private:
     void create();
 };
+
+// the current data row's value in a column, for a value used once
+template <typename T> const T& row(const char* column)
+{
+    return *static_cast<const T*>(QTest::qData(column, qMetaTypeId<T>()));
+}
 
 QByteArray readAll(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);

@@ -2,10 +2,7 @@
 #include "HttpTestServer.h"
 #include "update/Download.h"
 
-#include <QDir>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 using download::Error;
