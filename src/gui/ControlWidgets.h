@@ -13,6 +13,11 @@ class ControlListModel : public QAbstractListModel {
 public:
     ControlListModel(Control* c, QObject* parent);
     int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : c_->count(); }
+    // the view's layout asks for every row's index: without the two virtual calls of hasIndex
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override
+    {
+        return column == 0 && !parent.isValid() && row >= 0 && row < c_->count() ? createIndex(row, 0) : QModelIndex();
+    }
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:

@@ -191,13 +191,21 @@ QWidget* WindowBinding::createInput(Control* c, QWidget* parent)
             c->fire(ControlEvent::Change);
         };
         connect(w, &QLineEdit::textEdited, c, edited);
-        // the field's items (the peers found on the LAN) drop down below it; typing still works
-        auto* offers = new QCompleter(new ControlListModel(c, w), w);
-        offers->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
-        offers->setCaseSensitivity(Qt::CaseInsensitive);
-        offers->setCompletionRole(Qt::DisplayRole);  // the items' text, as the list shows it
-        w->setCompleter(offers);
-        connect(offers, qOverload<const QString&>(&QCompleter::activated), c, edited);
+        // the field's items (the peers found on the LAN) drop down below it; typing still works.
+        // Made with the first item: most fields never get one, and each costs a view and a model.
+        const auto makeOffers = [c, w, edited] {
+            if (w->completer() || c->count() == 0)
+                return;
+            auto* offers = new QCompleter(new ControlListModel(c, w), w);
+            offers->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+            offers->setCaseSensitivity(Qt::CaseInsensitive);
+            offers->setCompletionRole(Qt::DisplayRole);  // the items' text, as the list shows it
+            w->setCompleter(offers);
+            connect(offers, qOverload<const QString&>(&QCompleter::activated), c, edited);
+        };
+        connect(c, &Control::itemsInserted, w, makeOffers);
+        connect(c, &Control::itemsReset, w, makeOffers);
+        makeOffers();
         return w;
     }
     case ControlKind::CheckBox:
@@ -320,10 +328,14 @@ bool WindowBinding::key(Control* c, QWidget* watched, QKeyEvent* e)
     return true;
 }
 
+// Place first and showing last: a widget shown before it has a place measures its contents to
+// size itself, which costs a text layout per button for a size that is then replaced.
 void WindowBinding::syncAll(Control* c)
 {
-    for (int p = 0; p <= int(Control::Property::ListIndex); ++p)
-        sync(c, p);
+    using P = Control::Property;
+    for (P p : {P::Colors, P::Geometry, P::Text, P::Font, P::Value, P::ToolTip, P::Enabled, P::Picture, P::Selection,
+                P::ListIndex, P::Visible})
+        sync(c, int(p));
 }
 
 void WindowBinding::sync(Control* c, int property)

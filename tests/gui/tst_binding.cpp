@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -29,6 +30,9 @@ private slots:
         QTest::mouseClick(widget("SendenTabButton"), Qt::LeftButton);
         QVERIFY(widget("SendenFrame")->isVisible() && !widget("JetztAbspielenFrame")->isVisible());
         QVERIFY(!widget("SendenTabButton")->isEnabled());
+        w->TargetText.setItems({"alpha", "beta"});  // receivers found after the start drop down below the field
+        const QCompleter* offers = qobject_cast<QLineEdit*>(widget("TargetText"))->completer();
+        QVERIFY(offers && offers->model()->rowCount() == 2);
 
         auto* path = qobject_cast<QLineEdit*>(widget("VlcPath"));
         QVERIFY(!path->isVisible());
