@@ -86,8 +86,8 @@ public:
     qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override
     {
         starts.push_back({program, arguments, style});
-        running_.push_back(true);
-        return qint64(1000 + starts.size());
+        running_.push_back(!refuseStarts);
+        return refuseStarts ? 0 : qint64(1000 + starts.size());
     }
     bool isRunning(qint64 pid) override
     {
@@ -108,8 +108,9 @@ public:
     }
     int running() const { return int(std::count(running_.begin(), running_.end(), true)); }
 
-    std::vector<Start> starts;
+    std::vector<Start> starts;  // attempted ones too
     std::vector<qint64> terminated;
+    bool refuseStarts = false;  // every start fails, as for a file that is no program
 
 private:
     std::vector<bool> running_;

@@ -112,17 +112,23 @@ private slots:
     {
         QTest::addColumn<bool>("updaterThere");
         QTest::addColumn<Answers>("answers");  // none: the installed copy, which only says how it is updated
-        QTest::newRow("no update") << true << Answers{MessageAnswer::No};
-        QTest::newRow("updater there: started at once") << true << Answers{MessageAnswer::Yes};
-        QTest::newRow("updater missing, not fetched") << false << Answers{MessageAnswer::Yes, MessageAnswer::No};
-        QTest::newRow("installed copy") << false << Answers{};
+        QTest::addColumn<bool>("startable");
+        QTest::newRow("no update") << true << Answers{MessageAnswer::No} << true;
+        QTest::newRow("updater there: started at once") << true << Answers{MessageAnswer::Yes} << true;
+        QTest::newRow("updater there, does not start") << true << Answers{MessageAnswer::Yes} << false;
+        QTest::newRow("updater missing, not fetched")
+            << false << Answers{MessageAnswer::Yes, MessageAnswer::No} << true;
+        QTest::newRow("installed copy") << false << Answers{} << true;
     }
     void updateCaption()
     {
         QFETCH(bool, updaterThere);
         QFETCH(Answers, answers);
-        const bool started = answers == Answers{MessageAnswer::Yes};
+        QFETCH(bool, startable);
+        const bool tried = answers == Answers{MessageAnswer::Yes};
+        const bool started = tried && startable;
         UpdateWindow w(app_, answers.isEmpty());
+        w.launcher.refuseStarts = !startable;
         if (updaterThere)
             writeFile(updater(), "#!/bin/sh\n");
         for (MessageAnswer a : answers)
@@ -147,7 +153,7 @@ private slots:
         }
         QCOMPARE(QFile::exists(updater()), updaterThere);
         QVERIFY(server_->requestedPaths.isEmpty());
-        QCOMPARE(w.launcher.starts.size(), size_t(started));
+        QCOMPARE(w.launcher.starts.size(), size_t(tried));
         QCOMPARE(w.host.quits, int(started));
         QCOMPARE(w->UpdateCaption.visible(), !started);
         QCOMPARE(w->hasEnded(), started);
