@@ -68,7 +68,6 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
 {
     const bool created = !textfile::fileExists(file) && textfile::createEmptyFile(file);
     const QString separator = file.contains(u'/') ? QStringLiteral("/") : QStringLiteral("\\");
-    const QString currentFolder = QDir::currentPath();
 
     const qsizetype cut = file.lastIndexOf(separator);
     const QString folderPart = cut >= 0 ? file.left(cut + 1) : QString();
@@ -77,7 +76,6 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
     auto finish = [&](const QString& program) {
         if (created)
             textfile::removeFile(file);
-        QDir::setCurrent(currentFolder);
         return program;
     };
 
