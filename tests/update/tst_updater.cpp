@@ -136,7 +136,7 @@ private slots:
 
         w->UpdateCaption.fire(ControlEvent::Click);
 
-        QCOMPARE(w.dialogs.messages.size(), size_t(std::max<qsizetype>(1, answers.size())));
+        QCOMPARE(w.dialogs.messages.size(), size_t(std::max<qsizetype>(1, answers.size()) + (tried && !startable)));
         QCOMPARE(shown(w.dialogs.messages.front()),
                  answers.isEmpty()
                      ? shown({"Diese Installation wird über die Paketverwaltung des Systems aktualisiert.\r\r"
@@ -151,6 +151,8 @@ private slots:
                                                          "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
                                                          updater());
         }
+        if (tried && !startable)
+            QCOMPARE(w.dialogs.messages.back().text, updater() + "\r\rDer Updater ließ sich nicht starten.");
         QCOMPARE(QFile::exists(updater()), updaterThere);
         QVERIFY(server_->requestedPaths.isEmpty());
         QCOMPARE(w.launcher.starts.size(), size_t(tried));
