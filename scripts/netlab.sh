@@ -18,6 +18,8 @@
 # NETLAB_SNOOPING (IGMP snooping, kernel default 1) and NETLAB_QUERIER (0).
 # netlab_user runs as NETLAB_USER (mirovell-test, made by scripts/test.sh) with HOME set to a
 # folder of its own under $NETLAB_DIR, which the caller may use for files (readable by the user).
+# NETLAB_TAG, where set, goes in front of every name (TAG-mytest-1), so that runs of several people
+# on one machine never clear each other's namespaces.
 
 NETLAB_USER=${NETLAB_USER:-mirovell-test}
 NETLAB_PREFIX=
@@ -111,7 +113,7 @@ _netlab_trap() {
 }
 
 netlab_up() {   # netlab_up prefix address/len...
-    local prefix=$1
+    local prefix=${NETLAB_TAG:+$NETLAB_TAG-}$1
     shift
     if [[ -n "$NETLAB_PREFIX" ]]; then
         echo "netlab: $NETLAB_PREFIX is still up" >&2

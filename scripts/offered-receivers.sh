@@ -13,12 +13,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 program=$(realpath "${1:-build/test/mirovell}")
 
-in_ci() { [[ -n "${CI:-}" && "${CI:-}" != false && "${CI:-}" != 0 ]]; }
-skip() {
-    in_ci && { echo "offered receivers: FAIL: $1"; exit 1; }
-    echo "offered receivers: skipped: $1"
-    exit 0
-}
+stage="offered receivers"
+source scripts/lib/checks.sh
 [[ -x "$program" ]] || skip "no program at $program"
 [[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
 for tool in Xvfb xdotool import identify avahi-daemon avahi-browse dbus-daemon busctl ip unshare runuser pgrep; do
@@ -49,7 +45,6 @@ work=$NETLAB_DIR
 mkdir -p "$work/shots"
 
 passed=0
-source scripts/lib/checks.sh
 now() { date +%s%3N; }
 
 exec 3>"$work/display"

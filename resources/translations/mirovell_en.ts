@@ -310,6 +310,10 @@
         <source>VLC suchen</source>
         <translation>Find VLC</translation>
     </message>
+    <message>
+        <source>Der Updater ließ sich nicht starten.</source>
+        <translation>The updater could not be started.</translation>
+    </message>
 </context>
 <context>
     <name>ReceivingEnd</name>

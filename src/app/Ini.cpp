@@ -3,7 +3,6 @@
 #include "platform/Codec.h"
 #include "platform/TextFile.h"
 
-#include <QDir>
 #include <QFile>
 
 namespace ini {
@@ -116,32 +115,16 @@ QByteArray withValue(const QByteArray& content, const QString& section, const QS
     return out;
 }
 
-QString ResolveFileName(const QString& fileName)
-{
-    if (fileName.contains(u':') || QDir::isAbsolutePath(fileName))
-        return fileName;
-    QString dir = QDir::currentPath();
-    if (!dir.endsWith(u'/') && !dir.endsWith(u'\\'))
-        dir += u'/';
-    const QString joined = dir + fileName;
-    return textfile::fileExists(joined) ? joined : fileName;
-}
-
-void CreateEmptyFile(const QString& fileName)
-{
-    textfile::createEmptyFile(fileName);
-}
-
 QString ReadIniValue(const QString& section, const QString& key, const QString& fileName, const QString& fallback,
                      bool createIfMissing)
 {
     if (!textfile::fileExists(fileName)) {
         if (createIfMissing && !fileName.isEmpty() && !QFile::exists(fileName))
-            CreateEmptyFile(fileName);
+            textfile::createEmptyFile(fileName);
         return fallback;
     }
     bool ok = false;
-    const QByteArray content = readWhole(ResolveFileName(fileName), &ok);
+    const QByteArray content = readWhole(fileName, &ok);
     if (!ok)
         return fallback;
     return valueOr(content, section, key, fallback);
@@ -152,7 +135,7 @@ std::optional<QByteArray> ReadIniFile(const QString& fileName)
     if (!textfile::fileExists(fileName))
         return std::nullopt;
     bool ok = false;
-    QByteArray content = readWhole(ResolveFileName(fileName), &ok);
+    QByteArray content = readWhole(fileName, &ok);
     return ok ? std::optional<QByteArray>(std::move(content)) : std::nullopt;
 }
 
@@ -177,23 +160,21 @@ void WriteIniValues(const QString& section, const KeyValues& values, const QStri
     if (!textfile::fileExists(fileName)) {
         if (!createIfMissing || QFile::exists(fileName))
             return;
-        CreateEmptyFile(fileName);
+        textfile::createEmptyFile(fileName);
     }
-    const QString path = ResolveFileName(fileName);
     bool ok = false;
-    QByteArray content = readWhole(path, &ok);
+    QByteArray content = readWhole(fileName, &ok);
     if (!ok)
         return;
     for (const auto& [key, value] : values)
         content = withValue(content, section, key, value);
-    textfile::writeBytes(path, content);
+    textfile::writeBytes(fileName, content);
 }
 
 std::optional<QString> StoredIniValue(const QString& section, const QString& key, const QString& fileName)
 {
     bool ok = false;
-    const QByteArray content =
-        textfile::fileExists(fileName) ? readWhole(ResolveFileName(fileName), &ok) : QByteArray();
+    const QByteArray content = textfile::fileExists(fileName) ? readWhole(fileName, &ok) : QByteArray();
     return ok ? valueIn(content, section, key) : std::nullopt;
 }
 

@@ -24,8 +24,6 @@ using KeyValues = QList<std::pair<QString, QString>>;
 void WriteIniValues(const QString& section, const KeyValues& values, const QString& fileName, bool createIfMissing);
 // The key's value as it stands, "" for an empty one; nullopt when the key or the file is missing.
 std::optional<QString> StoredIniValue(const QString& section, const QString& key, const QString& fileName);
-QString ResolveFileName(const QString& fileName);
-void CreateEmptyFile(const QString& fileName);
 
 // The file's bytes; nullopt when it is missing or cannot be read.
 std::optional<QByteArray> ReadIniFile(const QString& fileName);

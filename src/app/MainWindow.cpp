@@ -7,12 +7,6 @@
 
 namespace {
 
-constexpr BgrColor kGrey = 0xC0C0C0;
-constexpr BgrColor kPanelGrey = 0x808080;
-constexpr BgrColor kLightGrey = 0xE0E0E0;
-constexpr BgrColor kWhite = 0xFFFFFF;
-constexpr BgrColor kLightYellow = 0xC0FFFF;
-
 QString startTip()
 {
     return MainWindow::tr("Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)");

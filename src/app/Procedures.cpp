@@ -10,13 +10,6 @@
 #include "playlist/PlaylistReader.h"
 #include "update/UpdateAddresses.h"
 
-namespace {
-
-constexpr BgrColor kWhite = 0xFFFFFF;
-constexpr BgrColor kLightGrey = 0xE0E0E0;
-
-}  // namespace
-
 // ---- modes, clock, the VLC path row ----
 
 void MainWindow::LokalStarteBtn_Click()
@@ -310,11 +303,13 @@ void MainWindow::RunVLCBtn_Click()
         return;
     const Settings::StreamOptions stream = settings_.streamOptions();
     // several receivers: one stream to a group they all join; one: to the receiver's address
-    const QStringList options =
-        sending_.several()
-            ? vlc::groupStreamItemOptions(stream.sout, settings_.groupStream().groupAndPort(),
-                                          settings_.groupStream().ttl, SelectedProtocol())
-            : vlc::streamItemOptions(stream.sout, stream.ttl, sending_.targetAddress(), SelectedProtocol());
+    QStringList options;
+    if (sending_.several()) {
+        const Settings::GroupStream group = settings_.groupStream();
+        options = vlc::groupStreamItemOptions(stream.sout, group.groupAndPort(), group.ttl, SelectedProtocol());
+    } else {
+        options = vlc::streamItemOptions(stream.sout, stream.ttl, sending_.targetAddress(), SelectedProtocol());
+    }
     playlist_.WriteStreamingPlaylist(settings_.TempPlaylistPath(), options);
     events_.processPendingEvents();
     if (CheckMinimize.value() == 1) {

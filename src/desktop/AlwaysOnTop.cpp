@@ -21,11 +21,6 @@ AlwaysOnTop::AlwaysOnTop(Control& pin, IWindowHost& window) : pin_(pin), window_
     });
 }
 
-void AlwaysOnTop::SetToTop()
-{
-    MakeTopmost();
-}
-
 void AlwaysOnTop::pointerOverPicture()
 {
     if (visible_ == Picture::Disabled)
@@ -37,10 +32,10 @@ void AlwaysOnTop::clickPicture()
     if (visible_ == Picture::Enabled)
         MakeNotTopmost();
     else
-        MakeTopmost();
+        SetToTop();
 }
 
-void AlwaysOnTop::MakeTopmost()
+void AlwaysOnTop::SetToTop()
 {
     isOnTop_ = true;
     show(Picture::Enabled);

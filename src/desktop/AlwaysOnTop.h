@@ -27,7 +27,6 @@ public:
     void clickPicture();        // a click on the visible picture
 
 private:
-    void MakeTopmost();
     void MakeNotTopmost();
     void show(Picture p);
     void keepSize();

@@ -11,10 +11,7 @@ bool ActivatePrevInstance(ISingleInstance& instance, const QString& keys1, const
     if (!instance.anotherInstanceRunning())
         return true;
     // keys2 only ever follows keys1
-    if (keys1.isEmpty())
-        instance.activateRunning(QString(), QString());
-    else
-        instance.activateRunning(keys1, keys2);
+    instance.activateRunning(keys1, keys1.isEmpty() ? QString() : keys2);
     // reached or not, a second instance ends here
     return false;
 }

@@ -3,7 +3,6 @@
 #include "gui/ControlWidgets.h"
 
 #include <QAccessibleWidget>
-#include <QCoreApplication>
 
 const std::vector<ActingControl>& actingControls()
 {

@@ -70,6 +70,14 @@ enum class TextAlign { Left, Center };
 using BgrColor = qint64;
 constexpr BgrColor kDefaultColor = -1;
 constexpr BgrColor kSystemWindowText = -2;
+// The window's own colours.
+constexpr BgrColor kWhite = 0xFFFFFF;
+constexpr BgrColor kGrey = 0xC0C0C0;
+constexpr BgrColor kLightGrey = 0xE0E0E0;
+constexpr BgrColor kPanelGrey = 0x808080;
+constexpr BgrColor kLightYellow = 0xC0FFFF;
+constexpr BgrColor kRed = 0x0000FF;
+constexpr BgrColor kGreen = 0x008000;
 
 // One named control of the main window: the properties the logic touches, and a change signal.
 class Control : public QObject {

@@ -2,7 +2,6 @@
 
 #include "platform/TextFile.h"
 
-#include <QDir>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
@@ -90,7 +89,8 @@ Command expandExec(const QString& exec, const QString& file)
             cmd.arguments << file;
             placed = true;
         } else if (part == u"%u" || part == u"%U") {
-            cmd.arguments << QUrl::fromLocalFile(file).toString();
+            // a web address goes in as it is; a drive letter is no scheme
+            cmd.arguments << (QUrl(file).scheme().size() > 1 ? file : QUrl::fromLocalFile(file).toString());
             placed = true;
         } else if (part.size() == 2 && part.startsWith(u'%')) {
             continue;  // %i %c %k and the deprecated codes carry nothing we need

@@ -68,7 +68,6 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
 {
     const bool created = !textfile::fileExists(file) && textfile::createEmptyFile(file);
     const QString separator = file.contains(u'/') ? QStringLiteral("/") : QStringLiteral("\\");
-    const QString currentFolder = QDir::currentPath();
 
     const qsizetype cut = file.lastIndexOf(separator);
     const QString folderPart = cut >= 0 ? file.left(cut + 1) : QString();
@@ -77,7 +76,6 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
     auto finish = [&](const QString& program) {
         if (created)
             textfile::removeFile(file);
-        QDir::setCurrent(currentFolder);
         return program;
     };
 
@@ -105,21 +103,22 @@ QString FindAssociatedProgram(IDialogs* dialogs, const QString& file)
 
 qint64 OpenInBrowser(IProcessLauncher& launcher, const QString& address, WindowStyle style)
 {
+#ifdef Q_OS_WIN
     QString program;
     {
         const Probe page(QStringLiteral("ZepX00001.html"), QByteArrayLiteral(" \r\n"));
         if (!page.path().isEmpty())
             program = FindAssociatedProgram(nullptr, page.path());
     }
-    if (program.isEmpty()) {
-        // no browser recorded for web pages: let the desktop's own opener choose
-#ifdef Q_OS_WIN
-        program = QStringLiteral("explorer.exe");
+    // no browser recorded for web pages: let the desktop's own opener choose
+    return launcher.start(program.isEmpty() ? QStringLiteral("explorer.exe") : program, {address}, style);
 #else
-        program = QStringLiteral("xdg-open");
+    // the whole Exec line: a browser packaged as "flatpak run ... %u" is no program of its own
+    desktopapps::Command browser = desktopapps::defaultCommandFor(QStringLiteral("text/html"), address);
+    if (!browser.isValid())
+        browser = {QStringLiteral("xdg-open"), {address}};  // no browser recorded: the desktop's opener chooses
+    return launcher.start(browser.program, browser.arguments, style);
 #endif
-    }
-    return launcher.start(program, {address}, style);
 }
 
 qint64 OpenInTextEditor(IProcessLauncher& launcher, const QString& file)

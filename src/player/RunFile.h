@@ -11,8 +11,9 @@ namespace runfile {
 
 // The program registered for this file's type; "" when there is none.
 QString FindExecutableFor(const QString& file);
-// Full path of the program that opens this file, or "". Creates short-lived probe files in the
-// temporary folder when the file itself cannot be asked about; the current folder is kept.
+// Full path of the program that opens this file, or "". A missing file is made, empty, for the
+// look-up and removed again; where it cannot be, short-lived probe files in the temporary folder
+// stand in for it.
 // dialogs may be null: the question about a "*" in the name is then answered "go on".
 QString FindAssociatedProgram(IDialogs* dialogs, const QString& file);
 // Starts the desktop's web browser on the address; the process id, 0 when nothing started.

@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr BgrColor kWhite = 0xFFFFFF;
-constexpr BgrColor kRed = 0x0000FF;
-constexpr BgrColor kGreen = 0x008000;
 constexpr int kPollMs = 20;
 
 // The check before a start: the folder of the path (the path itself when it names a folder or

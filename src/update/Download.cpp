@@ -191,16 +191,16 @@ private:
     {
         if (reason_ != Error::None)
             return failure(reason_, code_, message_);
-        const int status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (status >= 400)
-            return failure(Error::Http, status,
+        const int code = status();
+        if (code >= 400)
+            return failure(Error::Http, code,
                            QStringLiteral("Server antwortet %1 %2")
-                               .arg(status)
+                               .arg(code)
                                .arg(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
         if (reply_->error() != QNetworkReply::NoError)
             return failure(Error::Network, int(reply_->error()), reply_->errorString());
-        if (status < 200 || status >= 300)
-            return failure(Error::Http, status, QStringLiteral("unerwartete Antwort %1").arg(status));
+        if (code < 200 || code >= 300)
+            return failure(Error::Http, code, QStringLiteral("unerwartete Antwort %1").arg(code));
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() != written_)
             return failure(Error::Incomplete, 0,

@@ -106,9 +106,15 @@ bool UpdateCheck::StartUpdater(const QString& programAddress, const QString& pro
         return false;  // the program was ended during the download: nothing new starts
     // The arguments go to the updater as they are; a blank in a path cannot split them.
     // The process id lets the updater wait until this program has really ended.
-    processes_.start(updaterFile,
-                     {QStringLiteral("[URL]") + programAddress, QStringLiteral("[PATH]") + programFile,
-                      QStringLiteral("[PID]") + QString::number(QCoreApplication::applicationPid())},
-                     WindowStyle::NormalFocus);
-    return true;
+    const qint64 updater =
+        processes_.start(updaterFile,
+                         {QStringLiteral("[URL]") + programAddress, QStringLiteral("[PATH]") + programFile,
+                          QStringLiteral("[PID]") + QString::number(QCoreApplication::applicationPid())},
+                         WindowStyle::NormalFocus);
+    // one that does not start (no execute right, not a program) replaces nothing: the program stays
+    if (updater == 0)
+        dialogs_.message(updaterFile + u'\r' + u'\r' +
+                             QCoreApplication::translate("Mirovell", "Der Updater ließ sich nicht starten."),
+                         QString(), MessageIcon::None, MessageButtons::Ok);
+    return updater != 0;
 }

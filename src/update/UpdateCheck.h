@@ -19,7 +19,7 @@ public:
 
     // The click on "Update"; true when the updater was started and the program must end now.
     bool UpdateCaption_Click();
-    // true when the updater was started
+    // true when the updater was started, false when it was not (refused, not fetched, not startable)
     bool StartUpdater(const QString& programAddress, const QString& programFile, const QString& updaterFile,
                       const QString& updaterAddress);
     // The program has ended (during a dialog or the download, say): nothing new starts.

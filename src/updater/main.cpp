@@ -91,8 +91,9 @@ QString stripQuotes(QString text)
     return text;
 }
 
-// The program starts us as one line: "[URL]<address> [PATH]<file>", unquoted, so a path with a
-// blank may arrive split over several arguments. Join them and cut at the markers.
+// The markers, not the argument boundaries, delimit the values: a caller that gives the whole
+// command as one unquoted line splits a path with a blank over several arguments. Join them and cut
+// at the markers.
 std::optional<Request> parseCommandLine(QStringList args)
 {
     Request request;

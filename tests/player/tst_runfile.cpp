@@ -19,7 +19,7 @@ private slots:
             QVERIFY(QDir().mkpath(root + u'/' + QLatin1String(sub)));
         QVERIFY(QFile::link("/usr/share/mime", root + "/sys/mime"));
         // programs that write their arguments to args.txt, and their desktop entries
-        for (auto [program, name, exec] : {std::tuple{&browser_, "browser", "%u"},
+        for (auto [program, name, exec] : {std::tuple{&browser_, "browser", "--new-window %u"},
                                            {&player_, "player", "--play %F"},
                                            {&editor_, "editor", "--edit %F"}}) {
             *program = root + "/my bin/" + QLatin1String(name);
@@ -107,7 +107,7 @@ private slots:
         QVERIFY(runfile::OpenInBrowser(launcher, address, WindowStyle::NormalFocus) > 0);
         const QString record = QFileInfo(browser_).path() + "/args.txt";
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 10000);
-        QCOMPARE(readAll(record), address.toUtf8() + '\n');
+        QCOMPARE(readAll(record), "--new-window\n" + address.toUtf8() + '\n');  // the whole Exec line
 
         // no browser: the desktop's URL opener
         writeFile(xdg_.filePath("config/mimeapps.list"), "[Default Applications]\n");

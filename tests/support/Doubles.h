@@ -92,7 +92,10 @@ public:
     qint64 start(const QString& program, const QStringList& arguments, WindowStyle style) override
     {
         starts.push_back({program, arguments, style});
-        return qint64(1000 + starts.size());
+        const qint64 pid = 1000 + qint64(starts.size());
+        if (refuseStarts)
+            ended.insert(pid);  // never ran
+        return refuseStarts ? 0 : pid;
     }
     bool isRunning(qint64 pid) override
     {
@@ -102,8 +105,9 @@ public:
     bool kill(qint64 pid) override { return isRunning(pid) && ended.insert(pid).second; }
     int running() const { return int(starts.size() - ended.size()); }
 
-    std::vector<Start> starts;
+    std::vector<Start> starts;  // attempted ones too
     std::set<qint64> ended;
+    bool refuseStarts = false;  // every start fails, as for a file that is no program
 };
 
 // The window as the window system sees it; it really runs the events that wait, as the window

@@ -104,26 +104,31 @@ private slots:
 
     void updateCaption_data()
     {
-        QTest::addColumn<bool>("updaterThere");
-        QTest::addColumn<Answers>("answers");  // the installed copy's message: scripts/package-test.sh
-        QTest::newRow("no update") << true << Answers{MessageAnswer::No};
-        QTest::newRow("updater there: started at once") << true << Answers{MessageAnswer::Yes};
-        QTest::newRow("updater missing, not fetched") << false << Answers{MessageAnswer::Yes, MessageAnswer::No};
+        QTest::addColumn<int>("updaterState");  // 0 missing, 1 there, 2 there but it does not start
+        QTest::addColumn<Answers>("answers");   // the installed copy's message: scripts/package-test.sh
+        QTest::newRow("no update") << 1 << Answers{MessageAnswer::No};
+        QTest::newRow("updater there: started at once") << 1 << Answers{MessageAnswer::Yes};
+        QTest::newRow("updater there, does not start: said, the program stays") << 2 << Answers{MessageAnswer::Yes};
+        QTest::newRow("updater missing, not fetched") << 0 << Answers{MessageAnswer::Yes, MessageAnswer::No};
     }
     void updateCaption()
     {
-        QFETCH(bool, updaterThere);
+        QFETCH(int, updaterState);
         QFETCH(Answers, answers);
-        const bool started = answers == Answers{MessageAnswer::Yes};
+        const bool tried = answers == Answers{MessageAnswer::Yes};
+        const bool started = tried && updaterState == 1;
         UpdateWindow w(app_);
-        if (updaterThere)
+        w.launcher.refuseStarts = updaterState == 2;
+        if (updaterState > 0)
             writeFile(updater(), "#!/bin/sh\n");
         for (MessageAnswer a : answers)
             w.dialogs.answerMessage(a);
 
         w->UpdateCaption.fire(ControlEvent::Click);
 
-        QCOMPARE(w.dialogs.messages.size(), size_t(answers.size()));
+        QCOMPARE(w.dialogs.messages.size(), size_t(answers.size() + (tried && !started)));
+        if (tried && !started)
+            QCOMPARE(w.dialogs.messages.back().text, updater() + "\r\rDer Updater ließ sich nicht starten.");
         QCOMPARE(shown(w.dialogs.messages.front()),
                  shown({"Mirovell auf Update überprüfen?\r\rDies ist Version:  0.5\r", "Auf Programmupdate überprüfen?",
                         MessageIcon::Question, MessageButtons::YesNo}));
@@ -134,9 +139,9 @@ private slots:
                                                          "Soll es jetzt heruntergeladen werden?\r\rZielpfad:" +
                                                          updater());
         }
-        QCOMPARE(QFile::exists(updater()), updaterThere);
+        QCOMPARE(QFile::exists(updater()), updaterState > 0);
         QVERIFY(server_->requestedPaths.isEmpty());
-        QCOMPARE(w.launcher.starts.size(), size_t(started));
+        QCOMPARE(w.launcher.starts.size(), size_t(tried));
         QCOMPARE(w.host.quits, int(started));
         QCOMPARE(w->UpdateCaption.visible(), !started);
         QCOMPARE(w->hasEnded(), started);
