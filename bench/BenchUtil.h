@@ -6,11 +6,13 @@
 #include <functional>
 #include <vector>
 
-// Median wall time of a few runs, in milliseconds.
-inline double medianMs(const std::function<void()>& run, int repeats = 7)
+// Median wall time of a few runs, in milliseconds; before, if given, runs untimed ahead of each.
+inline double medianMs(const std::function<void()>& run, int repeats = 7, const std::function<void()>& before = {})
 {
     std::vector<double> times;
     for (int i = 0; i < repeats; ++i) {
+        if (before)
+            before();
         QElapsedTimer t;
         t.start();
         run();

@@ -1,5 +1,7 @@
 #include "platform/Codec.h"
 
+#include <QtAlgorithms>
+
 #include <array>
 #include <cstring>
 
@@ -32,6 +34,17 @@ int toByte(char16_t c)
 qsizetype asciiPrefix(const char* p, qsizetype n)
 {
     qsizetype i = 0;
+#ifdef MIROVELL_SSE2
+    for (; i + 16 <= n; i += 16) {
+        const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+        if (high != 0)
+            return i + qCountTrailingZeroBits(unsigned(high));
+    }
+    if (i < n && n >= 16) {  // the last sixteen, overlapping bytes already known to be plain
+        const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16)));
+        return high != 0 ? n - 16 + qCountTrailingZeroBits(unsigned(high)) : n;
+    }
+#endif
     for (; i + 8 <= n; i += 8) {
         quint64 word;
         std::memcpy(&word, p + i, 8);
@@ -49,11 +62,32 @@ qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAt
 {
     qsizetype i = 0;
 #ifdef MIROVELL_SSE2
-    // eight characters at a time: nearly every path and entry is plain ASCII
+    // nearly every path and entry is plain ASCII: sixteen characters at a time, packed to bytes,
+    // where a line break is one compare; a character at or above 0x80 is seen before the pack,
+    // which would fold it into a byte
     const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
     const __m128i cr = _mm_set1_epi16('\r');
     const __m128i lf = _mm_set1_epi16('\n');
     const __m128i zero = _mm_setzero_si128();
+    const __m128i crBytes = _mm_set1_epi8('\r');
+    const __m128i lfBytes = _mm_set1_epi8('\n');
+    const auto copy16 = [&](qsizetype at) {
+        const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+        const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + 8));
+        const __m128i bytes = _mm_packus_epi16(v0, v1);
+        int stop = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(_mm_or_si128(v0, v1), highBits), zero)) ^ 0xFFFF;
+        if (stopAtBreaks)
+            stop |= _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, crBytes), _mm_cmpeq_epi8(bytes, lfBytes)));
+        if (stop != 0)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), bytes);
+        return true;
+    };
+    while (i + 16 <= size && copy16(i))
+        i += 16;
+    // the last sixteen again, overlapping what is copied, rather than one at a time
+    if (i + 16 > size && i < size && size >= 16 && copy16(size - 16))
+        return size;
     for (; i + 8 <= size; i += 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
         __m128i plain = _mm_cmpeq_epi16(_mm_and_si128(v, highBits), zero);
@@ -69,6 +103,41 @@ qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAt
         if (c >= 0x80 || (stopAtBreaks && (c == u'\r' || c == u'\n')))
             break;
         out[i] = static_cast<char>(c);
+    }
+    return i;
+}
+
+qsizetype widenAscii(char16_t* out, const char* bytes, qsizetype size)
+{
+    qsizetype i = 0;
+#ifdef MIROVELL_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    const auto widen16 = [&](qsizetype at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+        if (_mm_movemask_epi8(v) != 0)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at + 8), _mm_unpackhi_epi8(v, zero));
+        return true;
+    };
+    while (i + 16 <= size && widen16(i))
+        i += 16;
+    // the last sixteen again, overlapping what is written, rather than one at a time
+    if (i + 16 > size && i < size && size >= 16 && widen16(size - 16))
+        return size;
+    if (i + 8 <= size) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + i));
+        if (_mm_movemask_epi8(v) == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(v, zero));
+            i += 8;
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x80)
+            break;
+        out[i] = c;
     }
     return i;
 }
@@ -163,9 +232,14 @@ bool fitsWindows1252(QStringView text)
     return true;
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    return asciiPrefix(bytes.data(), bytes.size()) == bytes.size();
+}
+
 QString decodeLine(QByteArrayView bytes)
 {
-    if (asciiPrefix(bytes.data(), bytes.size()) == bytes.size())
+    if (isAscii(bytes))
         return QString::fromLatin1(bytes);
     if (isValidUtf8(bytes))
         return QString::fromUtf8(bytes);

@@ -14,6 +14,8 @@ QString fromWindows1252(QByteArrayView bytes);
 QByteArray toWindows1252(QStringView text);
 bool fitsWindows1252(QStringView text);
 
+// True when every byte is below 0x80: such bytes read the same in every encoding here.
+bool isAscii(QByteArrayView bytes);
 // Valid UTF-8 is read as UTF-8, anything else as Windows-1252.
 QString decodeLine(QByteArrayView bytes);
 
@@ -22,6 +24,9 @@ QByteArray encodeForFile(QStringView text);
 // Copies the leading plain-ASCII characters of text to out as bytes, up to the first character
 // at or above 0x80 (or, with stopAtBreaks, the first CR or LF); returns how many it copied.
 qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAtBreaks);
+// Widens the leading plain-ASCII bytes of bytes to out, up to the first byte at or above 0x80;
+// returns how many it wrote.
+qsizetype widenAscii(char16_t* out, const char* bytes, qsizetype size);
 // encodeForFile(text) appended to out, without a buffer of its own for plain ASCII.
 void appendForFile(QByteArray& out, QStringView text);
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtAlgorithms>
+#include <QtEndian>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -14,7 +15,11 @@
 #endif
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace playlist {
@@ -103,7 +108,8 @@ template <typename OnLine> ScanEnd scanLines(QFile& file, OnLine&& onLine)
             }
         }
         first = false;
-        partial.clear();
+        if (!partial.isEmpty())
+            partial.clear();
         overlong = false;
         return go;
     };
@@ -195,68 +201,141 @@ bool endsWithNoCase(const QString& text, QLatin1StringView suffix)
     return text.endsWith(suffix, Qt::CaseInsensitive);
 }
 
+bool isAsciiSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // "File12=value" (any case, blanks around the key and the "=") gives 12 and value.
 bool plsFileKey(QByteArrayView line, int& number, QByteArrayView& value)
 {
-    qsizetype i = 0;
+    const char* const s = line.data();
     const qsizetype n = line.size();
-    while (i < n && (line[i] == ' ' || line[i] == '\t'))
+    qsizetype i = 0;
+    while (i < n && (s[i] == ' ' || s[i] == '\t'))
         ++i;
-    if (n - i < 5 || QByteArrayView(line).sliced(i, 4).compare("file", Qt::CaseInsensitive) != 0)
+    if (n - i < 5)
+        return false;
+    // "file" in any letter case: such bytes differ from "file" in the case bit at most
+    constexpr quint32 kFile = 'f' | 'i' << 8 | 'l' << 16 | quint32('e') << 24;
+    if ((qFromLittleEndian<quint32>(s + i) | 0x20202020u) != kFile)
         return false;
     i += 4;
     qint64 v = 0;
     const qsizetype digits = i;
-    while (i < n && line[i] >= '0' && line[i] <= '9') {
-        v = v * 10 + (line[i] - '0');
+    while (i < n && s[i] >= '0' && s[i] <= '9') {
+        v = v * 10 + (s[i] - '0');
         if (v > 999999999)
             return false;
         ++i;
     }
     if (i == digits)
         return false;
-    while (i < n && (line[i] == ' ' || line[i] == '\t'))
+    while (i < n && (s[i] == ' ' || s[i] == '\t'))
         ++i;
-    if (i >= n || line[i] != '=')
+    if (i >= n || s[i] != '=')
         return false;
+    qsizetype end = n;
+    ++i;
+    while (i < end && isAsciiSpace(s[i]))
+        ++i;
+    while (end > i && isAsciiSpace(s[end - 1]))
+        --end;
     number = int(v);
-    value = line.sliced(i + 1).trimmed();
+    value = line.sliced(i, end - i);
     return true;
 }
 
-// The scheme of "scheme://...": ASCII letters, digits, "+", "-" and ".", after a letter.
-bool isUrlView(QStringView entry)
+bool isLetter(char c)
 {
-    qsizetype i = 0;
-    const qsizetype n = entry.size();
-    for (; i < n; ++i) {
-        const char16_t c = entry[i].unicode();
-        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'+' ||
-              c == u'-' || c == u'.'))
-            break;
-    }
-    if (i < 1 || !entry.sliced(i).startsWith(u"://"))
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isLetter(char16_t c)
+{
+    return QChar::isLetter(c);
+}
+
+// Letters, digits, "+", "-" and ".": the characters of a URL's scheme.
+constexpr std::array<bool, 128> kSchemeChars = [] {
+    std::array<bool, 128> chars{};
+    for (int c = 0; c < 128; ++c)
+        chars[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
+                   c == '.';
+    return chars;
+}();
+
+template <typename Ch> bool isSchemeChar(Ch c)
+{
+    const auto u = std::make_unsigned_t<Ch>(c);
+    return u < 128 && kSchemeChars[u];
+}
+
+// The scheme of "scheme://...", after a letter. Ch is char for plain-ASCII bytes, char16_t for text.
+template <typename Ch> bool isUrlChars(const Ch* s, qsizetype n)
+{
+    if (n == 0 || !((s[0] >= 'a' && s[0] <= 'z') || (s[0] >= 'A' && s[0] <= 'Z')))
         return false;
-    const char16_t first = entry[0].unicode();
-    return (first >= u'a' && first <= u'z') || (first >= u'A' && first <= u'Z');
+    qsizetype i = 1;
+    while (i < n && isSchemeChar(s[i]))
+        ++i;
+    return n - i >= 3 && s[i] == ':' && s[i + 1] == '/' && s[i + 2] == '/';
+}
+
+// "/x", "\x", "\\server\x", "C:\x" and "C:/x" are absolute on one system or another.
+template <typename Ch> bool isAbsoluteChars(const Ch* s, qsizetype n)
+{
+    if (n > 0 && (s[0] == '/' || s[0] == '\\'))
+        return true;
+    return n >= 3 && isLetter(s[0]) && s[1] == ':' && (s[2] == '\\' || s[2] == '/');
+}
+
+// The first "/" or "\" from i on, or n.
+qsizetype nextSeparator(const char* s, qsizetype i, qsizetype n)
+{
+#ifdef MIROVELL_SSE2
+    const __m128i slash = _mm_set1_epi8('/');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, slash), _mm_cmpeq_epi8(v, backslash)));
+        if (hits != 0)
+            return i + qCountTrailingZeroBits(unsigned(hits));
+    }
+    if (i < n && n >= 16) {  // the last sixteen, overlapping what was searched
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
+        const unsigned hits =
+            unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, slash), _mm_cmpeq_epi8(v, backslash)))) &
+            (~0u << (i - (n - 16)));
+        return hits != 0 ? n - 16 + qCountTrailingZeroBits(hits) : n;
+    }
+#endif
+    while (i < n && s[i] != '/' && s[i] != '\\')
+        ++i;
+    return i;
+}
+
+qsizetype nextSeparator(const char16_t* s, qsizetype i, qsizetype n)
+{
+    while (i < n && s[i] != u'/' && s[i] != u'\\')
+        ++i;
+    return i;
 }
 
 // No ".", ".." or empty part and no backslash: joining it to a clean folder gives a clean path.
-bool isCleanName(QStringView name)
+template <typename Ch> bool isCleanName(const Ch* s, qsizetype n)
 {
-    qsizetype part = 0;
-    const qsizetype n = name.size();
-    for (qsizetype i = 0; i <= n; ++i) {
-        if (i < n && name[i] == u'\\')
+    for (qsizetype part = 0;;) {
+        const qsizetype i = nextSeparator(s, part, n);
+        if (i < n && s[i] == '\\')
             return false;
-        if (i < n && name[i] != u'/')
-            continue;
         const qsizetype len = i - part;
-        if (len == 0 || (name[part] == u'.' && (len == 1 || (len == 2 && name[part + 1] == u'.'))))
+        if (len == 0 || (s[part] == '.' && (len == 1 || (len == 2 && s[part + 1] == '.'))))
             return false;
+        if (i == n)
+            return true;
         part = i + 1;
     }
-    return true;
 }
 
 // Resolves the entries of one play list; what the folder allows is worked out once.
@@ -269,35 +348,77 @@ public:
 
     QString resolve(const QString& entry) const
     {
-        // Blanks in front do not change what an entry names, and the entry keeps them.
-        qsizetype start = 0;
-        while (start < entry.size() && (entry.at(start) == u' ' || entry.at(start) == u'\t'))
-            ++start;
-        const QStringView name = QStringView(entry).sliced(start);
-        if (name.isEmpty() || isUrlView(name))
-            return entry;
-        // "/x", "\x", "\\server\x", "C:\x" and "C:/x" are absolute on one system or another
-        if (name.startsWith(u'/') || name.startsWith(u'\\'))
-            return entry;
-        if (name.size() >= 3 && name.at(0).isLetter() && name.at(1) == u':' &&
-            (name.at(2) == u'\\' || name.at(2) == u'/'))
-            return entry;
-        if (!known_)
-            return entry;  // a bare play-list name: its folder is not known
-        if (cleanFolder() && isCleanName(name)) {
-            QString joined;
-            joined.reserve(entry.size() + folder_.size());
-            joined.append(QStringView(entry).first(start)).append(folder_).append(name);
-            return joined;
+        const char16_t* const s = QStringView(entry).utf16();
+        const qsizetype start = blanks(s, entry.size());
+        switch (kindOf(s + start, entry.size() - start)) {
+        case Kind::AsItStands: return entry;
+        case Kind::Join:
+            return joined(entry.size() + folder_.size(), start,
+                          [&](char16_t* d) { std::copy(s, s + entry.size(), d); });
+        case Kind::Clean: break;
         }
+        const QString name = entry.sliced(start);
 #ifdef Q_OS_WIN
-        return entry.left(start) + QDir::toNativeSeparators(QDir::cleanPath(folder_ + name.toString()));
+        return entry.left(start) + QDir::toNativeSeparators(QDir::cleanPath(folder_ + name));
 #else
-        return entry.left(start) + QDir::cleanPath(folder_ + name.toString());
+        return entry.left(start) + QDir::cleanPath(folder_ + name);
 #endif
     }
 
+    // The entry a line of the play list names, resolved. Plain ASCII is resolved on its bytes and
+    // built straight into its one string; any other line is decoded first, and isEntry(text) says
+    // whether it is an entry at all (a null string when not).
+    template <typename IsEntry> QString fromBytes(QByteArrayView line, IsEntry isEntry) const
+    {
+        if (!codec::isAscii(line)) {
+            const QString text = codec::decodeLine(line);
+            return isEntry(text) ? resolve(text) : QString();
+        }
+        const char* const s = line.data();
+        const qsizetype start = blanks(s, line.size());
+        switch (kindOf(s + start, line.size() - start)) {
+        case Kind::AsItStands: return QString::fromLatin1(line);
+        case Kind::Join:
+            return joined(line.size() + folder_.size(), start,
+                          [&](char16_t* d) { codec::widenAscii(d, s, line.size()); });
+        case Kind::Clean: break;
+        }
+        return resolve(QString::fromLatin1(line));
+    }
+
 private:
+    enum class Kind { AsItStands, Join, Clean };
+
+    // Blanks in front do not change what an entry names, and the entry keeps them.
+    template <typename Ch> static qsizetype blanks(const Ch* s, qsizetype n)
+    {
+        qsizetype i = 0;
+        while (i < n && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
+        return i;
+    }
+
+    template <typename Ch> Kind kindOf(const Ch* name, qsizetype n) const
+    {
+        if (n == 0 || isUrlChars(name, n) || isAbsoluteChars(name, n) || !known_)
+            return Kind::AsItStands;  // without known_, a bare play-list name: its folder is not known
+        return cleanFolder() && isCleanName(name, n) ? Kind::Join : Kind::Clean;
+    }
+
+    // The blanks of the entry, the folder and the name, in one string of the final size; copy
+    // writes the whole entry, and its name is then moved behind the folder.
+    template <typename Copy> QString joined(qsizetype size, qsizetype start, Copy copy) const
+    {
+        QString out(size, Qt::Uninitialized);
+        auto* const d = reinterpret_cast<char16_t*>(out.data());
+        const qsizetype folder = folder_.size();
+        copy(d + folder);
+        std::copy(d + folder, d + folder + start, d);
+        const char16_t* const f = QStringView(folder_).utf16();
+        std::copy(f, f + folder, d + start);
+        return out;
+    }
+
     bool cleanFolder() const
     {
 #ifdef Q_OS_WIN
@@ -321,71 +442,116 @@ struct PlsValue {
     qsizetype size;
 };
 
-// The lowest keep numbers in order, each with its first value; values_ is packed again.
-void keepLowest(std::vector<PlsValue>& files, QByteArray& values, size_t keep)
+// The values of a .pls one after another: one buffer for all, no allocation per key.
+class PlsValues {
+public:
+    void reserve(qsizetype size)
+    {
+        if (size > capacity_)
+            moveTo(size);
+    }
+    qsizetype add(QByteArrayView value)
+    {
+        if (used_ + value.size() > capacity_)
+            moveTo(std::max({2 * capacity_, used_ + value.size(), qsizetype(4096)}));
+        const qsizetype at = used_;
+        std::memcpy(bytes_.get() + used_, value.data(), size_t(value.size()));
+        used_ += value.size();
+        return at;
+    }
+    QByteArrayView at(const PlsValue& f) const { return QByteArrayView(bytes_.get() + f.at, f.size); }
+    // Keeps only the values of files, packed, and updates where they are.
+    void pack(std::vector<PlsValue>& files)
+    {
+        std::unique_ptr<char[]> packed(new char[size_t(capacity_)]);
+        used_ = 0;
+        for (PlsValue& f : files) {
+            std::memcpy(packed.get() + used_, bytes_.get() + f.at, size_t(f.size));
+            f.at = used_;
+            used_ += f.size;
+        }
+        bytes_ = std::move(packed);
+    }
+
+private:
+    void moveTo(qsizetype capacity)
+    {
+        std::unique_ptr<char[]> bytes(new char[size_t(capacity)]);  // not zeroed: only what add wrote is read
+        if (used_ > 0)
+            std::memcpy(bytes.get(), bytes_.get(), size_t(used_));
+        bytes_ = std::move(bytes);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> bytes_;
+    qsizetype capacity_ = 0;
+    qsizetype used_ = 0;
+};
+
+// The lowest keep numbers in order, each with its first value.
+void keepLowest(std::vector<PlsValue>& files, size_t keep)
 {
-    const auto byNumber = [](const PlsValue& a, const PlsValue& b) { return a.number < b.number; };
+    const auto sameNumber = [](const PlsValue& a, const PlsValue& b) { return a.number == b.number; };
     const auto descending = [](const PlsValue& a, const PlsValue& b) { return a.number > b.number; };
+    const auto ascending = [](const PlsValue& a, const PlsValue& b) { return a.number < b.number; };
     // lists are numbered up or down: those need no sort
     if (std::is_sorted(files.begin(), files.end(), descending) &&
-        std::adjacent_find(files.begin(), files.end(),
-                           [](const PlsValue& a, const PlsValue& b) { return a.number == b.number; }) == files.end())
+        std::adjacent_find(files.begin(), files.end(), sameNumber) == files.end())
         std::reverse(files.begin(), files.end());
-    else
-        std::stable_sort(files.begin(), files.end(), byNumber);  // the first value of a key stays first
-    files.erase(std::unique(files.begin(), files.end(),
-                            [](const PlsValue& a, const PlsValue& b) { return a.number == b.number; }),
-                files.end());
+    else if (!std::is_sorted(files.begin(), files.end(), ascending))
+        std::stable_sort(files.begin(), files.end(), ascending);  // the first value of a key stays first
+    files.erase(std::unique(files.begin(), files.end(), sameNumber), files.end());
     if (files.size() > keep)
         files.resize(keep);
-    QByteArray packed;
-    qsizetype total = 0;
-    for (const PlsValue& f : files)
-        total += f.size;
-    packed.reserve(total);
-    for (PlsValue& f : files) {
-        const qsizetype at = packed.size();
-        packed.append(values.constData() + f.at, f.size);
-        f.at = at;
-    }
-    values = std::move(packed);
 }
 
 ReadResult readPls(const QString& path, int maxEntries)
 {
     const size_t keep = size_t(std::max(maxEntries, 0));
     std::vector<PlsValue> files;
-    QByteArray values;  // the values one after another, no buffer per key
-    ReadResult result = scanFile(path, [&](QByteArrayView line) {
-        int number = 0;
-        QByteArrayView value;
-        if (!plsFileKey(line, number, value) || value.isEmpty())
+    PlsValues values;
+    qint64 size = 0;
+    ReadResult result = scanFile(
+        path,
+        [&](QByteArrayView line) {
+            int number = 0;
+            QByteArrayView value;
+            if (!plsFileKey(line, number, value) || value.isEmpty())
+                return true;
+            if (files.capacity() == 0) {  // a guess from the size: "FileN=" and a title line for each value
+                files.reserve(std::min<size_t>(2 * keep + 1024, size_t(size / 48 + 16)));
+                values.reserve(qsizetype(std::min<qint64>(size, 64 << 20)));
+            }
+            files.push_back({number, values.add(value), value.size()});
+            // far more keys than fit: only the lowest numbers can end up in the list
+            if (files.size() >= 2 * keep + 1024) {
+                keepLowest(files, keep);
+                values.pack(files);
+            }
             return true;
-        files.push_back({number, values.size(), value.size()});
-        values.append(value);
-        // far more keys than fit: only the lowest numbers can end up in the list
-        if (files.size() >= 2 * keep + 1024)
-            keepLowest(files, values, keep);
-        return true;
-    });
+        },
+        &size);
     if (result.status != textfile::ReadStatus::Ok)
         return result;
-    keepLowest(files, values, keep);
+    keepLowest(files, keep);
     const QString folder = paths::LeadingPath(path);
     const EntryResolver resolver(folder);
-    result.entries.reserve(qsizetype(files.size()));
+    // each kept value becomes its entry in place; a stray byte-order mark decodes to nothing
+    QStringList entries(qsizetype(files.size()));
+    QString* out = entries.data();
     for (const PlsValue& f : files) {
-        // a stray byte-order mark decodes to nothing
-        const QString text = codec::decodeLine(QByteArrayView(values).sliced(f.at, f.size));
-        if (!text.trimmed().isEmpty())
-            result.entries.append(resolver.resolve(text));
+        *out = resolver.fromBytes(values.at(f), [](const QString& text) { return !text.trimmed().isEmpty(); });
+        if (!out->isNull())
+            ++out;
     }
+    entries.resize(out - entries.constData());
+    result.entries = std::move(entries);
     return result;
 }
 
-}  // namespace
-
-ReadResult readEntries(const QString& path, int maxEntries)
+// The entry lines of a file, up to maxEntries, each made into an entry by entryOf (a null string:
+// no entry after all).
+template <typename EntryOf> ReadResult readEntryLines(const QString& path, int maxEntries, EntryOf entryOf)
 {
     QStringList entries;
     qint64 size = 0;
@@ -397,10 +563,9 @@ ReadResult readEntries(const QString& path, int maxEntries)
             if (entries.capacity() == 0)
                 entries.reserve(qsizetype(qMin<qint64>(maxEntries, size / 16 + 16)));  // a guess from the size
             if (isEntryLine(line)) {
-                // decoding drops a byte-order mark, which may leave a blank or a directive
-                QString text = codec::decodeLine(line);
-                if (isEntry(text))
-                    entries.append(std::move(text));
+                QString entry = entryOf(line);
+                if (!entry.isNull())
+                    entries.append(std::move(entry));
             }
             return true;
         },
@@ -410,16 +575,24 @@ ReadResult readEntries(const QString& path, int maxEntries)
     return result;
 }
 
+}  // namespace
+
+ReadResult readEntries(const QString& path, int maxEntries)
+{
+    return readEntryLines(path, maxEntries, [](QByteArrayView line) {
+        // decoding drops a byte-order mark, which may leave a blank or a directive
+        QString text = codec::decodeLine(line);
+        return isEntry(text) ? text : QString();
+    });
+}
+
 ReadResult readPlaylist(const QString& path, int maxEntries)
 {
     if (endsWithNoCase(path, QLatin1StringView(".pls")))
         return readPls(path, maxEntries);
-    ReadResult result = readEntries(path, maxEntries);
     const QString folder = paths::LeadingPath(path);
     const EntryResolver resolver(folder);
-    for (QString& entry : result.entries)
-        entry = resolver.resolve(entry);
-    return result;
+    return readEntryLines(path, maxEntries, [&](QByteArrayView line) { return resolver.fromBytes(line, isEntry); });
 }
 
 bool isPlaylistName(const QString& path)
@@ -432,7 +605,7 @@ bool isPlaylistName(const QString& path)
 
 bool isUrl(const QString& entry)
 {
-    return isUrlView(entry);
+    return isUrlChars(QStringView(entry).utf16(), entry.size());
 }
 
 QString resolveEntry(const QString& entry, const QString& folder)

@@ -41,6 +41,14 @@ private slots:
             << QByteArray("[playlist]\nNumberOfEntries=3\nFile10=ten.mp3\nTitle10=T\nfile2 = two.mp3\n"
                           "Length2=-1\nFile5=rtp://239.0.0.1\nFile2=ignored.mp3\nVersion=2\nFilex=no\n")
             << "radio.pls" << QStringList{"%1/two.mp3", "rtp://239.0.0.1", "%1/ten.mp3"};
+        // plain-ASCII values are resolved on their bytes, others decoded first; a value that decodes to
+        // nothing still takes its key
+        QTest::newRow("pls: key case and blanks, names beyond ASCII")
+            << "mixed.pls"
+            << QByteArray("FILE1=\xC3\x9C"
+                          "bung/a.mp3\r\n fIlE2 \t= ./x/../y.mp3 \f\r\nFile3=\xEF\xBB\xBF\r\n"
+                          "File3=late.mp3\r\nFile4=caf\xE9.mp3\r\nFile5=/abs/\xC3\xA4.mp3\r\n")
+            << "mixed.pls" << QStringList{"%1/Übung/a.mp3", "%1/y.mp3", "%1/café.mp3", "/abs/ä.mp3"};
         QTest::newRow("lst in CR-only lines")
             << "a.lst" << QByteArray("/one.avi\r/two.avi\r") << "a.lst" << QStringList{"/one.avi", "/two.avi"};
         QTest::newRow("media file is added, not read")

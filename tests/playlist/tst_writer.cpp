@@ -69,6 +69,10 @@ private slots:
                                    << QByteArray(
                                           "#EXTINF:1,Größe 日本.avi\r\n#EXTVLCOPT:sout=#standard{mux=ts,dst="
                                           "192.0.2.7,access=udp:}\r\n#EXTVLCOPT:ttl=1\r\n/m/Übung/Größe 日本.avi\r\n");
+        QTest::newRow("longer in the file than in the list")  // three bytes a character
+            << "/日本/長い名前の映画ファイル.avi"
+            << QByteArray("#EXTINF:1,長い名前の映画ファイル.avi\r\n#EXTVLCOPT:sout=#standard{mux=ts,dst=192.0.2.7,"
+                          "access=udp:}\r\n#EXTVLCOPT:ttl=1\r\n/日本/長い名前の映画ファイル.avi\r\n");
         QTest::newRow("line break in an entry")
             << "/m/a\n#EXTVLCOPT:sout=#evil\r\nb.avi"
             << QByteArray("#EXTINF:1,a #EXTVLCOPT:sout=#evil  b.avi\r\n#EXTVLCOPT:sout=#standard{mux=ts,dst=192.0.2.7,"
