@@ -28,6 +28,14 @@ int toByte(char16_t c)
     return -1;
 }
 
+void widenWindows1252(char16_t* out, const char* in, qsizetype size)
+{
+    for (qsizetype i = widenAscii(out, in, size); i < size; ++i) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        out[i] = (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : b;
+    }
+}
+
 // Index of the first byte at or above 0x80, or the size: eight bytes at a time over plain text.
 qsizetype asciiPrefix(const char* p, qsizetype n)
 {
@@ -49,19 +57,30 @@ qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAt
 {
     qsizetype i = 0;
 #ifdef MIROVELL_SSE2
-    // eight characters at a time: nearly every path and entry is plain ASCII
+    // sixteen characters at a time: nearly every path and entry is plain ASCII
     const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
     const __m128i cr = _mm_set1_epi16('\r');
     const __m128i lf = _mm_set1_epi16('\n');
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 8 <= size; i += 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        __m128i plain = _mm_cmpeq_epi16(_mm_and_si128(v, highBits), zero);
+    const auto plain = [&](__m128i v) {
+        __m128i ok = _mm_cmpeq_epi16(_mm_and_si128(v, highBits), zero);
         if (stopAtBreaks)
-            plain = _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)), plain);
-        if (_mm_movemask_epi8(plain) != 0xFFFF)
+            ok = _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)), ok);
+        return _mm_movemask_epi8(ok) == 0xFFFF;
+    };
+    for (; i + 16 <= size; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8));
+        if (!plain(a) || !plain(b))
             break;
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(a, b));
+    }
+    if (i + 8 <= size) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        if (plain(v)) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, v));
+            i += 8;
+        }
     }
 #endif
     for (; i < size; ++i) {
@@ -69,6 +88,35 @@ qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAt
         if (c >= 0x80 || (stopAtBreaks && (c == u'\r' || c == u'\n')))
             break;
         out[i] = static_cast<char>(c);
+    }
+    return i;
+}
+
+qsizetype widenAscii(char16_t* out, const char* in, qsizetype size)
+{
+    qsizetype i = 0;
+#ifdef MIROVELL_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        if (_mm_movemask_epi8(v) != 0)
+            break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(v, zero));
+    }
+    if (i + 8 <= size) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i));
+        if ((_mm_movemask_epi8(v) & 0xFF) == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(v, zero));
+            i += 8;
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        if (b >= 0x80)
+            break;
+        out[i] = b;
     }
     return i;
 }
@@ -116,19 +164,25 @@ bool isValidUtf8(QByteArrayView bytes)
     return true;
 }
 
-QString decodeFromLink(QByteArrayView part, bool utf8)
+qsizetype decodeFromLink(char16_t* out, QByteArrayView part, QByteArrayView whole, int& wholeIsUtf8)
 {
-    return utf8 ? QString::fromUtf8(part) : fromWindows1252(part);
+    const qsizetype n = part.size();
+    const qsizetype ascii = widenAscii(out, part.data(), n);
+    if (ascii == n)
+        return n;
+    if (wholeIsUtf8 < 0)
+        wholeIsUtf8 = isValidUtf8(whole) ? 1 : 0;
+    if (wholeIsUtf8 == 1)
+        return -1;
+    widenWindows1252(out + ascii, part.data() + ascii, n - ascii);
+    return n;
 }
 
 QString fromWindows1252(QByteArrayView bytes)
 {
     QString out(bytes.size(), Qt::Uninitialized);
-    QChar* d = out.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        d[i] = (b >= 0x80 && b < 0xA0) ? QChar(kHigh[b - 0x80]) : QChar(b);
-    }
+    if (!bytes.isEmpty())
+        widenWindows1252(reinterpret_cast<char16_t*>(out.data()), bytes.data(), bytes.size());
     return out;
 }
 
@@ -194,26 +248,26 @@ void appendForFile(QByteArray& out, QStringView text)
     }
 }
 
+bool writeWindows1252(char* out, QStringView text)
+{
+    const char16_t* s = text.utf16();
+    for (qsizetype i = copyAscii(out, s, text.size(), false); i < text.size(); ++i) {
+        const int b = toByte(s[i]);
+        if (b < 0)
+            return false;
+        out[i] = static_cast<char>(b);
+    }
+    return true;
+}
+
 bool appendWindows1252(QByteArray& out, QStringView text)
 {
     const qsizetype at = out.size();
     out.resize(at + text.size());
-    char* d = out.data() + at;
-    const char16_t* s = text.utf16();
-    for (qsizetype i = copyAscii(d, s, text.size(), false); i < text.size(); ++i) {
-        const char16_t c = s[i];
-        if (c < 0x80) {
-            d[i] = static_cast<char>(c);
-            continue;
-        }
-        const int b = toByte(c);
-        if (b < 0) {
-            out.truncate(at);
-            return false;
-        }
-        d[i] = static_cast<char>(b);
-    }
-    return true;
+    if (writeWindows1252(out.data() + at, text))
+        return true;
+    out.truncate(at);
+    return false;
 }
 
 QByteArray encodeForLink(QStringView text)

@@ -25,13 +25,24 @@ qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAt
 // encodeForFile(text) appended to out, without a buffer of its own for plain ASCII.
 void appendForFile(QByteArray& out, QStringView text);
 
+// Copies the leading plain-ASCII bytes of in to out as characters, up to the first byte at or
+// above 0x80; returns how many it copied.
+qsizetype widenAscii(char16_t* out, const char* in, qsizetype size);
+
 // Link messages: Windows-1252 when every character fits, otherwise UTF-8.
 QByteArray encodeForLink(QStringView text);
 // Appends text in Windows-1252; false, with out as it was, when a character does not fit.
 bool appendWindows1252(QByteArray& out, QStringView text);
+// Writes text in Windows-1252 to out, one byte per character (text.size() bytes); false when a
+// character does not fit, with out partly written.
+bool writeWindows1252(char* out, QStringView text);
 QString decodeFromLink(QByteArrayView bytes);
-// A part of a received message, read as the whole message reads (utf8: isValidUtf8 of the whole).
-QString decodeFromLink(QByteArrayView part, bool utf8);
+// Reads a part of a received message into out (room for part.size() characters) as the whole
+// message reads, and returns how many characters it wrote; -1 for a part that is UTF-8 beyond
+// plain ASCII, which QString::fromUtf8 reads (out then holds its plain start). wholeIsUtf8 caches
+// isValidUtf8(whole) across the parts of one message: -1 until a part that is not plain ASCII
+// needs it (plain ASCII reads the same either way).
+qsizetype decodeFromLink(char16_t* out, QByteArrayView part, QByteArrayView whole, int& wholeIsUtf8);
 
 bool isValidUtf8(QByteArrayView bytes);
 
