@@ -53,25 +53,27 @@ qsizetype asciiPrefix(const char* p, qsizetype n)
 
 }  // namespace
 
-qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAtBreaks)
+namespace {
+
+template <bool stopAtBreaks> qsizetype copyAsciiUntil(char* out, const char16_t* text, qsizetype size)
 {
     qsizetype i = 0;
 #ifdef MIROVELL_SSE2
     // sixteen characters at a time: nearly every path and entry is plain ASCII
     const __m128i highBits = _mm_set1_epi16(static_cast<short>(0xFF80));
-    const __m128i cr = _mm_set1_epi16('\r');
-    const __m128i lf = _mm_set1_epi16('\n');
     const __m128i zero = _mm_setzero_si128();
     const auto plain = [&](__m128i v) {
         __m128i ok = _mm_cmpeq_epi16(_mm_and_si128(v, highBits), zero);
-        if (stopAtBreaks)
-            ok = _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi16(v, cr), _mm_cmpeq_epi16(v, lf)), ok);
+        if constexpr (stopAtBreaks)
+            ok = _mm_andnot_si128(
+                _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('\r')), _mm_cmpeq_epi16(v, _mm_set1_epi16('\n'))), ok);
         return _mm_movemask_epi8(ok) == 0xFFFF;
     };
     for (; i + 16 <= size; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 8));
-        if (!plain(a) || !plain(b))
+        // without breaks to find, one test of both halves does
+        if (stopAtBreaks ? !plain(a) || !plain(b) : !plain(_mm_or_si128(a, b)))
             break;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(a, b));
     }
@@ -90,6 +92,13 @@ qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAt
         out[i] = static_cast<char>(c);
     }
     return i;
+}
+
+}  // namespace
+
+qsizetype copyAscii(char* out, const char16_t* text, qsizetype size, bool stopAtBreaks)
+{
+    return stopAtBreaks ? copyAsciiUntil<true>(out, text, size) : copyAsciiUntil<false>(out, text, size);
 }
 
 qsizetype widenAscii(char16_t* out, const char* in, qsizetype size)
