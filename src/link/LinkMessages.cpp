@@ -146,50 +146,45 @@ QStringList TrackListEntries(QByteArrayView message)
         --digits;
     const qsizetype said = digits < first ? message.sliced(digits, first - digits).toLongLong() : 0;
     out.reserve(std::min({said, qsizetype(kMaxEntries), message.size() - first}));
-    // The entries share one block of characters, each a piece of it followed by a '\0' as every
-    // string's text is: one allocation for the whole list instead of one per entry, which was most
-    // of the receiver's work. Changing an entry copies it out first, as for any shared string; the
-    // block goes with the last entry that uses it. An entry and its ';' take as many bytes as the
-    // entry and its '\0' take characters, or more.
-    const auto block = QTypedArrayData<char16_t>::allocate(last - first);
-    Q_CHECK_PTR(block.first);
-    const QString::DataPointer owner(block);  // until the entries hold it
-    const auto add = [&](char16_t* text, qsizetype size) {
-        if (size == 0) {
-            out.emplace_back(size, Qt::Uninitialized);
-            return;
-        }
-        text[size] = u'\0';
-        // nobody else sees the block yet: no atomic step needed per entry
-        block.first->ref_.storeRelaxed(block.first->ref_.loadRelaxed() + 1);
-        out.emplace_back(QString::DataPointer(block.first, text, size));
-    };
+    // The entries share blocks of characters, each entry a piece of a block followed by a '\0' as
+    // every string's text is: an allocation per block instead of one per entry, which was most of
+    // the receiver's work. Changing an entry copies it out first, as for any shared string; a block
+    // goes with the last entry that uses it. Blocks are small enough for the heap to reuse them
+    // (larger ones would be mapped afresh for every list) and to keep little alive for an entry
+    // kept on its own.
+    constexpr qsizetype kBlockChars = 32 * 1024;
+    QString::DataPointer block;
+    char16_t* at = nullptr;
+    qsizetype room = 0;
     int utf8 = -1;  // how the whole message reads, learnt when an entry is not plain ASCII
-    // Plain ASCII and Windows-1252 give a character a byte: the whole list is decoded in one pass,
-    // each ';' becoming the '\0' of the entry before it.
-    const QByteArrayView all = message.sliced(first + 1, last - first);
-    if (codec::decodeFromLink(block.second, all, message, utf8) >= 0) {
-        qsizetype p = 0;
-        forEachByte(all, 0, ';', [&](qsizetype q) {
-            add(block.second + p, q - p);
-            p = q + 1;
-            return out.size() < kMaxEntries;
-        });
-        return out;
-    }
-    // UTF-8: an entry beyond plain ASCII is decoded on its own
-    char16_t* at = block.second;
     qsizetype p = first + 1;
-    for (qsizetype q; out.size() < kMaxEntries && (q = indexOfByte(message, ';', p)) >= 0; p = q + 1) {
+    forEachByte(message, p, ';', [&](qsizetype q) {
         const QByteArrayView part = message.sliced(p, q - p);
+        p = q + 1;
+        if (part.isEmpty()) {
+            out.emplace_back(qsizetype(0), Qt::Uninitialized);
+            return out.size() < kMaxEntries;
+        }
+        if (room < part.size() + 1) {
+            // an entry takes no more characters than bytes, and its '\0' the place of its ';'
+            room = std::max(std::min(kBlockChars, last + 1 - q + part.size()), part.size() + 1);
+            block = QString::DataPointer(QTypedArrayData<char16_t>::allocate(room));
+            Q_CHECK_PTR(block.data());
+            at = block.data();
+        }
         const qsizetype n = codec::decodeFromLink(at, part, message, utf8);
         if (n < 0) {
             out.emplace_back(QString::fromUtf8(part));
-        } else {
-            add(at, n);
-            at += n + 1;
+            return out.size() < kMaxEntries;
         }
-    }
+        at[n] = u'\0';
+        // nobody else sees the block yet: no atomic step needed per entry
+        block.d_ptr()->ref_.storeRelaxed(block.d_ptr()->ref_.loadRelaxed() + 1);
+        out.emplace_back(QString::DataPointer(block.d_ptr(), at, n));
+        at += n + 1;
+        room -= n + 1;
+        return out.size() < kMaxEntries;
+    });
     return out;
 }
 
