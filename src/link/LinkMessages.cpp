@@ -4,8 +4,15 @@
 #include "platform/Codec.h"
 
 #include <QStringView>
+#include <QtAlgorithms>
 
 #include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define MIROVELL_SSE2 1
+#endif
 
 namespace linkmsg {
 
@@ -18,6 +25,50 @@ constexpr qsizetype kLongestHead = 4 + 14;
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
+}
+
+// Index of the first c in bytes at or after from, -1 when none.
+qsizetype indexOfByte(QByteArrayView bytes, char c, qsizetype from)
+{
+    if (from >= bytes.size())
+        return -1;
+    const void* hit = std::memchr(bytes.data() + from, c, size_t(bytes.size() - from));
+    return hit ? static_cast<const char*>(hit) - bytes.data() : -1;
+}
+
+// Calls f(i) for each i from from on where bytes[i] == c, in order, while f returns true.
+template <typename F> void forEachByte(QByteArrayView bytes, qsizetype from, char c, F&& f)
+{
+    const char* const d = bytes.data();
+    const qsizetype n = bytes.size();
+    qsizetype i = from;
+#ifdef MIROVELL_SSE2
+    // sixteen bytes at a time: a list of short entries has a separator every few dozen bytes
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted))); mask != 0; mask &= mask - 1)
+            if (!f(i + qCountTrailingZeroBits(mask)))
+                return;
+    }
+#endif
+    for (; i < n; ++i)
+        if (d[i] == c && !f(i))
+            return;
+}
+
+// Passes over whole entries (each ended by ';') from pos, at most limit of them, while the entry
+// after each can be no message head, as it does not begin with '1'; returns how many it passed,
+// with pos after the last of them. It stops after an entry followed by '1' or by nothing yet.
+qsizetype passEntries(QByteArrayView bytes, qsizetype& pos, qsizetype limit)
+{
+    qsizetype passed = 0;
+    forEachByte(bytes, pos, ';', [&](qsizetype semi) {
+        ++passed;
+        pos = semi + 1;
+        return passed < limit && pos < bytes.size() && bytes[pos] != '1';
+    });
+    return passed;
 }
 
 }  // namespace
@@ -42,20 +93,20 @@ QString BuildTrackList(const QStringList& entries)
 
 QByteArray EncodeTrackList(const QStringList& entries)
 {
-    qsizetype size = 32;
+    const QByteArray head = "1113" + kTrackList.toLatin1() + QByteArray::number(entries.size()) + ';';
+    qsizetype size = head.size();
     for (const QString& e : entries)
         size += e.size() + 1;
-    QByteArray m;
-    m.reserve(size);
-    m += "1113";
-    m += kTrackList.toLatin1();
-    m += QByteArray::number(entries.size());
-    m += ';';
+    // Windows-1252 has one byte per character, so the message is sized exactly before it is written
+    QByteArray m(size, Qt::Uninitialized);
+    char* d = m.data();
+    std::memcpy(d, head.constData(), size_t(head.size()));
+    d += head.size();
     for (const QString& e : entries) {
-        // a character Windows-1252 lacks makes the whole message UTF-8
-        if (!codec::appendWindows1252(m, e))
-            return codec::encodeForLink(BuildTrackList(entries));
-        m += ';';
+        if (!codec::writeWindows1252(d, e))
+            return BuildTrackList(entries).toUtf8();  // a character Windows-1252 lacks
+        d += e.size();
+        *d++ = ';';
     }
     return m;
 }
@@ -85,19 +136,55 @@ Parsed Parse(const QString& message)
 QStringList TrackListEntries(QByteArrayView message)
 {
     QStringList out;
-    qsizetype p = message.indexOf(';');
-    if (p < 0)
+    const qsizetype first = indexOfByte(message, ';', 0);
+    const qsizetype last = message.lastIndexOf(';');
+    if (first < 0 || last == first)
         return out;
-    const bool utf8 = codec::isValidUtf8(message);
     // the count in front sizes the list; a count that lies only costs the guess
-    qsizetype digits = p;
-    while (digits > 0 && message[digits - 1] >= '0' && message[digits - 1] <= '9' && p - digits < 6)
+    qsizetype digits = first;
+    while (digits > 0 && message[digits - 1] >= '0' && message[digits - 1] <= '9' && first - digits < 6)
         --digits;
-    const qsizetype said = digits < p ? message.sliced(digits, p - digits).toLongLong() : 0;
-    out.reserve(std::min({said, qsizetype(kMaxEntries), message.size() - p}));
-    ++p;
-    for (qsizetype q; out.size() < kMaxEntries && (q = message.indexOf(';', p)) >= 0; p = q + 1)
-        out << codec::decodeFromLink(message.sliced(p, q - p), utf8);
+    const qsizetype said = digits < first ? message.sliced(digits, first - digits).toLongLong() : 0;
+    out.reserve(std::min({said, qsizetype(kMaxEntries), message.size() - first}));
+    // The entries share blocks of characters, each entry a piece of a block followed by a '\0' as
+    // every string's text is: an allocation per block instead of one per entry, which was most of
+    // the receiver's work. Changing an entry copies it out first, as for any shared string; a block
+    // goes with the last entry that uses it. Blocks are small enough for the heap to reuse them
+    // (larger ones would be mapped afresh for every list) and to keep little alive for an entry
+    // kept on its own.
+    constexpr qsizetype kBlockChars = 32 * 1024;
+    QString::DataPointer block;
+    char16_t* at = nullptr;
+    qsizetype room = 0;
+    int utf8 = -1;  // how the whole message reads, learnt when an entry is not plain ASCII
+    qsizetype p = first + 1;
+    forEachByte(message, p, ';', [&](qsizetype q) {
+        const QByteArrayView part = message.sliced(p, q - p);
+        p = q + 1;
+        if (part.isEmpty()) {
+            out.emplace_back(qsizetype(0), Qt::Uninitialized);
+            return out.size() < kMaxEntries;
+        }
+        if (room < part.size() + 1) {
+            // an entry takes no more characters than bytes, and its '\0' the place of its ';'
+            room = std::max(std::min(kBlockChars, last + 1 - q + part.size()), part.size() + 1);
+            block = QString::DataPointer(QTypedArrayData<char16_t>::allocate(room));
+            Q_CHECK_PTR(block.data());
+            at = block.data();
+        }
+        const qsizetype n = codec::decodeFromLink(at, part, message, utf8);
+        if (n < 0) {
+            out.emplace_back(QString::fromUtf8(part));
+            return out.size() < kMaxEntries;
+        }
+        at[n] = u'\0';
+        // nobody else sees the block yet: no atomic step needed per entry
+        block.d_ptr()->ref_.storeRelaxed(block.d_ptr()->ref_.loadRelaxed() + 1);
+        out.emplace_back(QString::DataPointer(block.d_ptr(), at, n));
+        at += n + 1;
+        room -= n + 1;
+        return out.size() < kMaxEntries;
+    });
     return out;
 }
 
@@ -226,7 +313,7 @@ qsizetype Framer::trackListEnd()
     if (scanPos_ < 0)
         scanPos_ = semiFrom_ = countAt;
     if (!countRead_) {
-        const qsizetype semi = all.indexOf(';', semiFrom_);
+        const qsizetype semi = indexOfByte(all, ';', semiFrom_);
         if (semi < 0) {
             const qsizetype h = findHead(scanPos_);
             if (h >= 0)
@@ -251,26 +338,29 @@ qsizetype Framer::trackListEnd()
         }
         if (scanPos_ >= n)
             return -1;
-        const Head h = headAt(scanPos_, true);
+        // every head begins with '1': most entries are passed over at their first byte
+        const Head h = all[scanPos_] == '1' ? headAt(scanPos_, true) : Head::None;
         if (h != Head::None && h != Head::Partial)
             return scanPos_;  // the next message begins before the announced count is reached
         if (h == Head::Partial && n - scanPos_ < kLongestHead)
             return -1;
-        const qsizetype semi = all.indexOf(';', std::max(scanPos_, semiFrom_));
-        if (semi < 0) {
+        const qint64 wanted = announced_ < 0 ? kMaxEntries : std::min<qint64>(announced_, kMaxEntries);
+        qsizetype pos = std::max(scanPos_, semiFrom_);  // no separator lies before semiFrom_
+        const qsizetype passed = passEntries(all, pos, qsizetype(wanted - entriesSeen_));
+        if (passed == 0) {
             semiFrom_ = n;
             return -1;  // an entry in flight
         }
-        ++entriesSeen_;
-        scanPos_ = semiFrom_ = semi + 1;
+        entriesSeen_ += passed;
+        scanPos_ = semiFrom_ = pos;
     }
     // an entry holding ";" makes more separators than announced: keep what follows at once
-    while (scanPos_ < n && headAt(scanPos_, false) == Head::None) {
+    while (scanPos_ < n && (all[scanPos_] != '1' || headAt(scanPos_, false) == Head::None)) {
         if (entriesSeen_ >= kMaxEntries) {
             capped_ = true;
             break;
         }
-        const qsizetype semi = all.indexOf(';', scanPos_);
+        const qsizetype semi = indexOfByte(all, ';', scanPos_);
         if (semi < 0)
             break;
         ++entriesSeen_;

@@ -30,6 +30,14 @@ int toByte(char16_t c)
     return -1;
 }
 
+void widenWindows1252(char16_t* out, const char* in, qsizetype size)
+{
+    for (qsizetype i = widenAscii(out, in, size); i < size; ++i) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        out[i] = (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : b;
+    }
+}
+
 // Index of the first byte at or above 0x80, or the size: eight bytes at a time over plain text.
 qsizetype asciiPrefix(const char* p, qsizetype n)
 {
@@ -185,19 +193,25 @@ bool isValidUtf8(QByteArrayView bytes)
     return true;
 }
 
-QString decodeFromLink(QByteArrayView part, bool utf8)
+qsizetype decodeFromLink(char16_t* out, QByteArrayView part, QByteArrayView whole, int& wholeIsUtf8)
 {
-    return utf8 ? QString::fromUtf8(part) : fromWindows1252(part);
+    const qsizetype n = part.size();
+    const qsizetype ascii = widenAscii(out, part.data(), n);
+    if (ascii == n)
+        return n;
+    if (wholeIsUtf8 < 0)
+        wholeIsUtf8 = isValidUtf8(whole) ? 1 : 0;
+    if (wholeIsUtf8 == 1)
+        return -1;
+    widenWindows1252(out + ascii, part.data() + ascii, n - ascii);
+    return n;
 }
 
 QString fromWindows1252(QByteArrayView bytes)
 {
     QString out(bytes.size(), Qt::Uninitialized);
-    QChar* d = out.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        d[i] = (b >= 0x80 && b < 0xA0) ? QChar(kHigh[b - 0x80]) : QChar(b);
-    }
+    if (!bytes.isEmpty())
+        widenWindows1252(reinterpret_cast<char16_t*>(out.data()), bytes.data(), bytes.size());
     return out;
 }
 
@@ -268,26 +282,26 @@ void appendForFile(QByteArray& out, QStringView text)
     }
 }
 
+bool writeWindows1252(char* out, QStringView text)
+{
+    const char16_t* s = text.utf16();
+    for (qsizetype i = copyAscii(out, s, text.size(), false); i < text.size(); ++i) {
+        const int b = toByte(s[i]);
+        if (b < 0)
+            return false;
+        out[i] = static_cast<char>(b);
+    }
+    return true;
+}
+
 bool appendWindows1252(QByteArray& out, QStringView text)
 {
     const qsizetype at = out.size();
     out.resize(at + text.size());
-    char* d = out.data() + at;
-    const char16_t* s = text.utf16();
-    for (qsizetype i = copyAscii(d, s, text.size(), false); i < text.size(); ++i) {
-        const char16_t c = s[i];
-        if (c < 0x80) {
-            d[i] = static_cast<char>(c);
-            continue;
-        }
-        const int b = toByte(c);
-        if (b < 0) {
-            out.truncate(at);
-            return false;
-        }
-        d[i] = static_cast<char>(b);
-    }
-    return true;
+    if (writeWindows1252(out.data() + at, text))
+        return true;
+    out.truncate(at);
+    return false;
 }
 
 QByteArray encodeForLink(QStringView text)

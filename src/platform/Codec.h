@@ -34,9 +34,16 @@ void appendForFile(QByteArray& out, QStringView text);
 QByteArray encodeForLink(QStringView text);
 // Appends text in Windows-1252; false, with out as it was, when a character does not fit.
 bool appendWindows1252(QByteArray& out, QStringView text);
+// Writes text in Windows-1252 to out, one byte per character (text.size() bytes); false when a
+// character does not fit, with out partly written.
+bool writeWindows1252(char* out, QStringView text);
 QString decodeFromLink(QByteArrayView bytes);
-// A part of a received message, read as the whole message reads (utf8: isValidUtf8 of the whole).
-QString decodeFromLink(QByteArrayView part, bool utf8);
+// Reads a part of a received message into out (room for part.size() characters) as the whole
+// message reads, and returns how many characters it wrote; -1 for a part that is UTF-8 beyond
+// plain ASCII, which QString::fromUtf8 reads (out then holds its plain start). wholeIsUtf8 caches
+// isValidUtf8(whole) across the parts of one message: -1 until a part that is not plain ASCII
+// needs it (plain ASCII reads the same either way).
+qsizetype decodeFromLink(char16_t* out, QByteArrayView part, QByteArrayView whole, int& wholeIsUtf8);
 
 bool isValidUtf8(QByteArrayView bytes);
 

@@ -44,8 +44,10 @@ private slots:
         QCOMPARE(got, entries.mid(0, kMaxEntries));
         // the bytes built straight from the list are the text's bytes: single bytes until one entry,
         // however late, needs UTF-8
-        for (const QStringList& list : {QStringList{}, QStringList{"€ Übung.avi", "a"}, entries,
-                                        QStringList{"a.avi", "b\u00FF", "日本.avi", "z"}})
+        const QString lone[] = {QString(QChar(0xD800)), QString(QChar(0xDC00))};  // halves of a pair
+        for (const QStringList& list :
+             {QStringList{}, QStringList{"€ Übung.avi", "a"}, entries, QStringList{"a.avi", "b\u00FF", "日本.avi", "z"},
+              QStringList{"x" + lone[0], lone[1] + "y", lone[0], "😀"}})
             QCOMPARE(EncodeTrackList(list), codec::encodeForLink(BuildTrackList(list)));
     }
 
@@ -61,6 +63,18 @@ private slots:
         // every entry is read as the whole message reads
         QCOMPARE(TrackListEntries("1113TRACKLIST:2;\xC3\x9C;\xE4;"), (QStringList{"Ãœ", "ä"}));
         QCOMPARE(TrackListEntries("1113TRACKLIST:1;\xC3\x9C;"), QStringList{"Ü"});
+        // a byte after the last entry decides too, and a long plain start is kept before the rest
+        QCOMPARE(TrackListEntries("1113TRACKLIST:2;\xC3\x9C;/srv/ein langer Ordner/\xE4\x80x;\xE4"),
+                 (QStringList{"Ãœ", "/srv/ein langer Ordner/ä€x"}));
+        // entries read from one message stay apart: ended by '\0', changed alone, outliving the list
+        QStringList got = TrackListEntries("1113TRACKLIST:3;abc;de;f;");
+        QVERIFY(std::all_of(got.begin(), got.end(), [](const QString& e) { return e.utf16()[e.size()] == 0; }));
+        QString kept = got[1];
+        got[0] += u'x';
+        got[1][0] = u'D';
+        QCOMPARE(got, (QStringList{"abcx", "De", "f"}));
+        got.clear();
+        QCOMPARE(kept += "zz", "dezz");
         // the entry equal to the request wins, else the last one containing it; empty matches nothing
         QCOMPARE(FindRequestedEntry({"film.avi", "C:\\y\\film.avi"}, "film.avi"), 0);
         QCOMPARE(FindRequestedEntry({"C:\\x\\film.avi", "C:\\y\\film.avi"}, "film.avi"), 1);
