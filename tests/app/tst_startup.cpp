@@ -115,7 +115,7 @@ private slots:
         w->Form_Load();
         QVERIFY(w->AutoSaveCheck.value() == 1 && w->CheckMinimize.value() == 1);
         QCOMPARE(w->List_Count.text() + w->ProtokollCombo.text(), "Dateien: 0UDP");
-        // start state: the local panel without its start button, no link (the tabs: tst_keys' tab walk)
+        // start state: the local panel without its start button, no link (the tabs: tst_window's tab walk)
         QVERIFY(w->JetztAbspielenFrame.visible() && !w->SendenFrame.visible() && !w->EmpfangenFrame.visible());
         QVERIFY(!w->Command2.visible() && !w->ServerSendTimer.enabled());
         QVERIFY(w->ConnectStatus.text().isEmpty() && w->ConnectStatusServer.text().isEmpty());

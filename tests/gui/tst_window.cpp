@@ -30,25 +30,6 @@ using Pic = AlwaysOnTop::Picture;
 
 namespace {
 
-struct RealWindow {
-    RealWindow() : doubles({.window = &host})
-    {
-        binding = std::make_unique<WindowBinding>(*doubles);
-        host.setWidget(window());
-        doubles->Form_Load();
-        doubles->Form_Resize();
-        window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window()));
-    }
-    MainWindow& model() { return *doubles; }
-    QWidget* window() const { return binding->window(); }
-    QWidget* widget(const char* name) const { return binding->widgetFor(QString::fromLatin1(name)); }
-    QRect px(const char* name) const { return widget(name)->geometry(); }
-    QtWindowHost host;
-    TestWindow doubles;
-    std::unique_ptr<WindowBinding> binding;
-};
-
 // Presses, moves with the button held, and releases as a hand does: the pointer keeps its place
 // on the screen while the window moves under it.
 void dragBy(QWidget* w, QPoint at, QPoint delta, Qt::MouseButton button)
@@ -63,23 +44,28 @@ void dragBy(QWidget* w, QPoint at, QPoint delta, Qt::MouseButton button)
     QTest::qWait(50);
 }
 
-// A shown window with three entries, in the language of the locale; its stored VLC is not there,
-// so the VLC row is folded.
+// A shown window with three entries, in the language of the locale, on the real window host; its
+// stored VLC is not there, so the VLC row is folded.
 struct Shown {
     explicit Shown(const QString& locale = "de_DE") : language(QLocale(locale))
     {
+        host.setWidget(window());
         writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
         w->Form_Load();
+        w->Form_Resize();
         w->FilmList.setItems({"A", "B", "C"});
         w->UpdateFileCount();
         window()->show();
         QApplication::setActiveWindow(window());
         QVERIFY(QTest::qWaitForWindowExposed(window()));
     }
+    MainWindow& model() { return *w; }
     QWidget* window() const { return binding.window(); }
     QWidget* at(const QString& name) const { return binding.widgetFor(name); }
+    QRect px(const char* name) const { return at(QString::fromLatin1(name))->geometry(); }
     Translations language;
-    TestWindow w;
+    QtWindowHost host;
+    TestWindow w{{.window = &host}};
     WindowBinding binding{*w};
 };
 
@@ -189,8 +175,8 @@ private slots:
 
     void pinOnTheRealWindow()
     {
-        RealWindow w;
-        QWidget* pin = w.widget("AlwaysOnTop1");
+        Shown w;
+        QWidget* pin = w.at("AlwaysOnTop1");
         QCOMPARE(pin->size(), QSize(21, 20));
         QCOMPARE(pin->toolTip(), "Always on top");
         QCOMPARE(w.model().AlwaysOnTop1.picture(), "pin-down");
@@ -212,12 +198,12 @@ private slots:
 
     void comesForwardAndTypes()
     {
-        RealWindow w;
+        Shown w;
         w.window()->showMinimized();
         QTRY_VERIFY(w.window()->isMinimized());
         w.model().Label2_Click();  // the path row opens with its field focused
         // a later start asks, from its socket's event: the window comes forward once that has returned
-        emit w.doubles.instance.activationRequested("^a/opt/vlc/vlc", "{LEFT 3}+{HOME}{DEL}x");
+        emit w.w.instance.activationRequested("^a/opt/vlc/vlc", "{LEFT 3}+{HOME}{DEL}x");
         QVERIFY(w.window()->isMinimized());
         QTRY_VERIFY(!w.window()->isMinimized() && w.window()->isVisible());
         QVERIFY(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint);  // the pin keeps its word
@@ -229,9 +215,9 @@ private slots:
 
     void playListStillSelectsAndDoubleClicks()
     {
-        RealWindow w;
-        w.model().FilmList.addItems({"eins.mp4", "zwei.mp4", "drei.mp4"});
-        auto* list = qobject_cast<QListView*>(w.widget("FilmList"));
+        Shown w;
+        w.model().FilmList.setItems({"eins.mp4", "zwei.mp4", "drei.mp4"});
+        auto* list = qobject_cast<QListView*>(w.at("FilmList"));
         const auto row = [&](int i) { return list->visualRect(list->model()->index(i, 0)).center(); };
         const QPoint before = w.window()->pos();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row(1));
@@ -254,7 +240,7 @@ private slots:
     void layout()
     {
         QFETCH(QSize, laidOutAt);
-        RealWindow w;
+        Shown w;
         w.model().EmpfangenTabButton_Click();  // the remote list is shown
         const auto client = [](QSize s) {
             return QSize(WindowBinding::toPixels(s.width() - WindowLayout::kFrameWidth),
@@ -275,7 +261,7 @@ private slots:
         for (const Control* panel : {&m.JetztAbspielenFrame, &m.SendenFrame, &m.EmpfangenFrame})
             QCOMPARE(panel->rect().width, W - 100);
         // and on the screen
-        QVERIFY(w.widget("FilmRemoteList")->isVisible());
+        QVERIFY(w.at("FilmRemoteList")->isVisible());
         QCOMPARE(w.px("FilmRemoteList"), w.px("FilmList"));
         QCOMPARE(w.px("VLC_Browse").left(), w.px("VlcPath").right() + 1);
         QVERIFY(w.px("Frame3").bottom() < w.window()->height() && w.px("Frame3").bottom() >= w.window()->height() - 2);
