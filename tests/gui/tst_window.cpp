@@ -1,35 +1,34 @@
 // The desktop behaviour: the pin, moving the window by its grips and the layout after resizes on the
 // window model; on the real widgets the pin, a later start's request to come forward and type keys,
-// moving the window while the play list still takes clicks, and the layout.
+// moving the window while the play list still takes clicks, and the layout. Then the window from the
+// keyboard, through a screen reader's interface, and in English and German; what a click, a key or a
+// drop on the widgets does to the model; and the ways the window's own ending reaches the shut-down.
 #include "Doubles.h"
 #include "gui/WindowBinding.h"
+#include "platform/qt/EndRequests.h"
+#include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtWindowHost.h"
+#include "platform/qt/Translations.h"
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QAccessible>
+#include <QApplication>
+#include <QCompleter>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSessionManager>
+#include <QTimer>
+#include <QUrl>
 #include <QWindow>
 
 using Pic = AlwaysOnTop::Picture;
 
 namespace {
-
-struct RealWindow {
-    RealWindow() : doubles({.window = &host})
-    {
-        binding = std::make_unique<WindowBinding>(*doubles);
-        host.setWidget(window());
-        doubles->Form_Load();
-        doubles->Form_Resize();
-        window()->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window()));
-    }
-    MainWindow& model() { return *doubles; }
-    QWidget* window() const { return binding->window(); }
-    QWidget* widget(const char* name) const { return binding->widgetFor(QString::fromLatin1(name)); }
-    QRect px(const char* name) const { return widget(name)->geometry(); }
-    QtWindowHost host;
-    TestWindow doubles;
-    std::unique_ptr<WindowBinding> binding;
-};
 
 // Presses, moves with the button held, and releases as a hand does: the pointer keeps its place
 // on the screen while the window moves under it.
@@ -45,10 +44,67 @@ void dragBy(QWidget* w, QPoint at, QPoint delta, Qt::MouseButton button)
     QTest::qWait(50);
 }
 
+// A shown window with three entries, in the language of the locale, on the real window host; its
+// stored VLC is not there, so the VLC row is folded.
+struct Shown {
+    explicit Shown(const QString& locale = "de_DE") : language(QLocale(locale))
+    {
+        host.setWidget(window());
+        writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
+        w->Form_Load();
+        w->Form_Resize();
+        w->FilmList.setItems({"A", "B", "C"});
+        w->UpdateFileCount();
+        window()->show();
+        QApplication::setActiveWindow(window());
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+    }
+    MainWindow& model() { return *w; }
+    QWidget* window() const { return binding.window(); }
+    QWidget* at(const QString& name) const { return binding.widgetFor(name); }
+    QRect px(const char* name) const { return at(QString::fromLatin1(name))->geometry(); }
+    Translations language;
+    QtWindowHost host;
+    TestWindow w{{.window = &host}};
+    WindowBinding binding{*w};
+};
+
 }  // namespace
 
-class TestWindowOnScreen : public QObject {
+class WindowTest : public QObject {
     Q_OBJECT
+    // Drags go to the real top-level window, which picks the widget under the point the way
+    // the window system's drag and drop does.
+    static QPoint pointOn(QWidget* window, QWidget* target)
+    {
+        auto* area = qobject_cast<QAbstractScrollArea*>(target);
+        const QRect r(target->mapTo(window, QPoint(0, 0)), target->size());
+        for (int y = r.top(); y <= r.bottom(); y += 2)
+            for (int x = r.left(); x <= r.right(); x += 2) {
+                QWidget* hit = window->childAt(QPoint(x, y));
+                if (hit == target || (area && hit == area->viewport()) || (!hit && target == window))
+                    return {x, y};
+            }
+        return {-1, -1};
+    }
+
+    static Qt::DropAction drop(QWidget* window, QPoint at, const QMimeData& data)
+    {
+        QWindow* handle = window->windowHandle();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &move);
+        if (!move.isAccepted() || move.dropAction() == Qt::IgnoreAction) {
+            QDragLeaveEvent leave;
+            QCoreApplication::sendEvent(handle, &leave);
+            return Qt::IgnoreAction;
+        }
+        QDropEvent dropEvent(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(handle, &dropEvent);
+        return dropEvent.isAccepted() ? dropEvent.dropAction() : Qt::IgnoreAction;
+    }
+
 private slots:
     void pinEvents_data()
     {
@@ -119,8 +175,8 @@ private slots:
 
     void pinOnTheRealWindow()
     {
-        RealWindow w;
-        QWidget* pin = w.widget("AlwaysOnTop1");
+        Shown w;
+        QWidget* pin = w.at("AlwaysOnTop1");
         QCOMPARE(pin->size(), QSize(21, 20));
         QCOMPARE(pin->toolTip(), "Always on top");
         QCOMPARE(w.model().AlwaysOnTop1.picture(), "pin-down");
@@ -142,12 +198,12 @@ private slots:
 
     void comesForwardAndTypes()
     {
-        RealWindow w;
+        Shown w;
         w.window()->showMinimized();
         QTRY_VERIFY(w.window()->isMinimized());
         w.model().Label2_Click();  // the path row opens with its field focused
         // a later start asks, from its socket's event: the window comes forward once that has returned
-        emit w.doubles.instance.activationRequested("^a/opt/vlc/vlc", "{LEFT 3}+{HOME}{DEL}x");
+        emit w.w.instance.activationRequested("^a/opt/vlc/vlc", "{LEFT 3}+{HOME}{DEL}x");
         QVERIFY(w.window()->isMinimized());
         QTRY_VERIFY(!w.window()->isMinimized() && w.window()->isVisible());
         QVERIFY(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint);  // the pin keeps its word
@@ -159,9 +215,9 @@ private slots:
 
     void playListStillSelectsAndDoubleClicks()
     {
-        RealWindow w;
-        w.model().FilmList.addItems({"eins.mp4", "zwei.mp4", "drei.mp4"});
-        auto* list = qobject_cast<QListView*>(w.widget("FilmList"));
+        Shown w;
+        w.model().FilmList.setItems({"eins.mp4", "zwei.mp4", "drei.mp4"});
+        auto* list = qobject_cast<QListView*>(w.at("FilmList"));
         const auto row = [&](int i) { return list->visualRect(list->model()->index(i, 0)).center(); };
         const QPoint before = w.window()->pos();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row(1));
@@ -184,7 +240,7 @@ private slots:
     void layout()
     {
         QFETCH(QSize, laidOutAt);
-        RealWindow w;
+        Shown w;
         w.model().EmpfangenTabButton_Click();  // the remote list is shown
         const auto client = [](QSize s) {
             return QSize(WindowBinding::toPixels(s.width() - WindowLayout::kFrameWidth),
@@ -205,13 +261,251 @@ private slots:
         for (const Control* panel : {&m.JetztAbspielenFrame, &m.SendenFrame, &m.EmpfangenFrame})
             QCOMPARE(panel->rect().width, W - 100);
         // and on the screen
-        QVERIFY(w.widget("FilmRemoteList")->isVisible());
+        QVERIFY(w.at("FilmRemoteList")->isVisible());
         QCOMPARE(w.px("FilmRemoteList"), w.px("FilmList"));
         QCOMPARE(w.px("VLC_Browse").left(), w.px("VlcPath").right() + 1);
         QVERIFY(w.px("Frame3").bottom() < w.window()->height() && w.px("Frame3").bottom() >= w.window()->height() - 2);
         QCOMPARE(w.px("Frame1").bottom() + 1, w.px("Frame3").top());
     }
+
+    void tabWalksTheWindowInOrder_data()
+    {
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("walk");
+        const QString tools = " UpBtn DownBtn SaveBtn Command1 List_Count Label2 AutoSaveCheck CheckMinimize Label3 "
+                              "UpdateCaption AlwaysOnTop1 ";
+        QTest::newRow("start") << "" << 0
+                               << "ExitBtn FilmList" + tools + "LokalStarteBtn SendenTabButton EmpfangenTabButton";
+        QTest::newRow("local, Space") << "LokalStarteBtn" << int(Qt::Key_Space)
+                                      << "ExitBtn Command2 FilmList" + tools + "SendenTabButton EmpfangenTabButton";
+        QTest::newRow("send, Enter") << "SendenTabButton" << int(Qt::Key_Return)
+                                     << "ExitBtn RunVLCBtn TargetText SendenUniCastCheck MultiCastCheck FilmList" +
+                                            tools + "LokalStarteBtn EmpfangenTabButton";
+        QTest::newRow("receive, Space") << "EmpfangenTabButton" << int(Qt::Key_Space)
+                                        << "ExitBtn StartClientBtn UniCastCheck MulitCastCheck FilmRemoteList" + tools +
+                                               "LokalStarteBtn SendenTabButton";
+    }
+    void tabWalksTheWindowInOrder()
+    {
+        QFETCH(QString, tab);
+        Shown s;
+        if (!tab.isEmpty())
+            QTest::keyClick(s.at(tab), Qt::Key(row<int>("key")));
+        s.at("ExitBtn")->setFocus(Qt::TabFocusReason);
+        QStringList seen;
+        do {
+            seen << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        } while (QApplication::focusWidget() != s.at("ExitBtn") && seen.size() < 40);
+        QTEST(seen.join(u' '), "walk");
+    }
+
+    void keysOnTheList_data()
+    {
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<int>("after");
+        QTest::newRow("Alt+Up as <") << 1 << (Qt::ALT | Qt::Key_Up).toCombined() << "A C B" << 2;
+        QTest::newRow("Alt+Down as >") << 1 << (Qt::ALT | Qt::Key_Down).toCombined() << "B A C" << 0;
+        QTest::newRow("Down alone selects") << 1 << int(Qt::Key_Down) << "A B C" << 2;
+        QTest::newRow("Enter as a double-click") << 1 << int(Qt::Key_Return) << "A C" << 0;
+        QTest::newRow("Delete, the next selected") << 1 << int(Qt::Key_Delete) << "A C" << 1;
+        QTest::newRow("Delete, none selected") << -1 << int(Qt::Key_Delete) << "A B C" << -1;
+    }
+    void keysOnTheList()
+    {
+        QFETCH(int, key);
+        Shown s;
+        s.w->FilmList.setListIndex(row<int>("selected"));
+        s.at("FilmList")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(s.at("FilmList"), Qt::Key(key & ~Qt::KeyboardModifierMask),
+                        Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+        QTEST(s.w->FilmList.items().join(u' '), "list");
+        QTEST(s.w->FilmList.listIndex(), "after");
+        QCOMPARE(s.w->List_Count.text(), QStringLiteral("Dateien: %1").arg(s.w->FilmList.count()));
+    }
+
+    void screenReadersHearNameAndRole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("role");
+        QTest::newRow("LokalStarteBtn") << "Abspielen" << int(QAccessible::PageTab);
+        QTest::newRow("ExitBtn") << "Ende" << int(QAccessible::Button);
+        QTest::newRow("AlwaysOnTop1") << "Always on top" << int(QAccessible::CheckBox);
+        QTest::newRow("FilmRemoteList") << "Playlist des Senders" << int(QAccessible::List);
+        QTest::newRow("TargetText") << "Empfänger" << int(QAccessible::EditableText);
+        QTest::newRow("UpBtn") << "nach unten verschieben" << int(QAccessible::Button);
+        QTest::newRow("List_Count") << "Dateien: 3" << int(QAccessible::Button);
+        QTest::newRow("UpdateCaption") << "Update" << int(QAccessible::Link);
+    }
+    void screenReadersHearNameAndRole()
+    {
+        Shown s;
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(s.at(QTest::currentDataTag()));
+        QTEST(iface->text(QAccessible::Name), "name");
+        QTEST(int(iface->role()), "role");
+        iface = QAccessible::queryAccessibleInterface(s.at("SendenTabButton"));  // a press works the tab
+        iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(s.w->SendenFrame.visible());
+    }
+
+    void languageFollowsTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("texts");
+        const char* german = "Senden|Speichern als..|Dateien: 0|Ende|Keine Titel in der Liste|&Ja";
+        QTest::newRow("English") << "en_US"
+                                 << "Send|Save as..|Files: 0|Exit|No titles in the list|&Yes";
+        QTest::newRow("German") << "de_DE" << german;
+        QTest::newRow("no locale") << "C" << german;
+        QTest::newRow("French") << "fr_FR" << german;
+    }
+    void languageFollowsTheLocale()
+    {
+        Shown s(row<QString>("locale"));
+        s.w->Command1_Click();
+        s.w.dialogs.answerInput("/tmp/x.m3u");
+        s.w->SaveBtn_Click();  // an empty list is not saved
+        QString yes;
+        QTimer::singleShot(0, [&yes] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            yes = box->button(QMessageBox::Yes)->text();
+            box->button(QMessageBox::No)->click();
+        });
+        QtDialogs().message("?", QString(), MessageIcon::Question, MessageButtons::YesNo);
+        const QStringList texts{s.w->Label6.text(),
+                                s.w->SaveBtn.text(),
+                                s.w->List_Count.text(),
+                                s.at("ExitBtn")->accessibleName(),
+                                s.w.dialogs.messages.at(0).text,
+                                yes};
+        QTEST(texts.join(u'|'), "texts");
+    }
+
+    void clicksReachTheModel()
+    {
+        Shown s;
+        TestWindow& w = s.w;
+        QCOMPARE(s.window()->size(), QSize(691, 407));
+
+        QTest::mouseClick(s.at("SendenTabButton"), Qt::LeftButton);
+        QVERIFY(s.at("SendenFrame")->isVisible() && !s.at("JetztAbspielenFrame")->isVisible());
+        QVERIFY(!s.at("SendenTabButton")->isEnabled());
+        w->TargetText.setItems({"alpha", "beta"});  // receivers found after the start drop down below the field
+        const QCompleter* offers = qobject_cast<QLineEdit*>(s.at("TargetText"))->completer();
+        QVERIFY(offers && offers->model()->rowCount() == 2);
+
+        auto* path = qobject_cast<QLineEdit*>(s.at("VlcPath"));
+        QVERIFY(!path->isVisible());
+        QTest::mouseClick(s.at("Label2"), Qt::LeftButton);
+        QVERIFY(path->isVisible());
+        QCOMPARE(path->selectedText(), "/nowhere/vlc");
+        QCOMPARE(qobject_cast<QAbstractButton*>(s.at("Label2"))->text(), "< Vlc");
+        QTest::keyClicks(path, "/usr/bin/vlc");  // typing reaches the model
+        QCOMPARE(w->VlcPath.text(), "/usr/bin/vlc");
+
+        w->FilmList.setItems({"a", "b", "c"});
+        w->UpdateFileCount();
+        auto* list = qobject_cast<QListView*>(s.at("FilmList"));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
+        QCOMPARE(w->FilmList.listIndex(), 1);
+        QCOMPARE(list->toolTip(), "b");
+        QTest::mouseClick(s.at("UpBtn"), Qt::LeftButton);
+        QCOMPARE(w->FilmList.items(), (QStringList{"a", "c", "b"}));
+        QCOMPARE(list->currentIndex().row(), 2);
+        QCOMPARE(qobject_cast<QLabel*>(s.at("List_Count"))->text(), "Dateien: 3");
+    }
+
+    // The window's own endings write what the exit button writes (signals: tests/app/tst_startup).
+    void endingsSaveOnce_data()
+    {
+        QTest::addColumn<QString>("ending");
+        for (const char* e : {"close box", "session asks to save", "application quits"})
+            QTest::newRow(e) << e;
+    }
+    void endingsSaveOnce()
+    {
+        QFETCH(QString, ending);
+        const auto prepare = [](TestWindow& w) {
+            w->Form_Load();
+            w->TargetText.setText("10.1.2.3");
+            w->FilmList.addItems({"  /m/a.avi", "/m/b.avi"});
+        };
+        TestWindow exitButton;
+        prepare(exitButton);
+        exitButton->ExitBtn_Click();
+
+        TestWindow w;
+        WindowBinding binding(*w);
+        prepare(w);
+        binding.window()->show();
+        EndRequests requests(*qApp, [&] { w->Form_QueryUnload(); });
+        if (ending == u"close box") {
+            binding.window()->close();
+        } else if (ending == u"session asks to save") {
+            auto* manager = qApp->findChild<QSessionManager*>();
+            QVERIFY(manager);
+            QMetaObject::invokeMethod(qApp, "commitDataRequest", Qt::DirectConnection,
+                                      Q_ARG(QSessionManager&, *manager));
+        } else {
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            QCoreApplication::exec();
+        }
+        QVERIFY(w->hasEnded());
+        for (const char* file : {"mirovell.ini", "mirovell_TmpPlst.m3u"})
+            QCOMPARE(readAll(w.path(QLatin1String(file))), readAll(exitButton.path(QLatin1String(file))));
+    }
+
+    void dropOnWidget_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("receiveMode");
+        QTest::addColumn<bool>("expanded");  // the play list's entries instead of its path
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<bool>("files");  // false: only a web address and text are dragged
+        QTest::newRow("FilmList") << "FilmList" << false << true << true << true;
+        QTest::newRow("Form") << "Form" << false << false << true << true;
+        QTest::newRow("Frame1") << "Frame1" << false << false << true << true;
+        QTest::newRow("Frame2") << "Frame2" << false << false << true << true;
+        QTest::newRow("Frame2 while receiving") << "Frame2" << true << false << true << true;
+        QTest::newRow("FilmRemoteList") << "FilmRemoteList" << true << false << false << true;
+        QTest::newRow("mode panel") << "JetztAbspielenFrame" << false << false << false << true;
+        QTest::newRow("label in the settings strip") << "List_Count" << false << false << false << true;
+        QTest::newRow("FilmList, no local files") << "FilmList" << false << false << false << false;
+    }
+
+    void dropOnWidget()
+    {
+        QFETCH(bool, taken);
+        Shown s;
+        TestWindow& w = s.w;
+        writeFile(w.path("two.m3u"), "#EXTM3U\r\n/m/a.avi\r\nb.avi\r\n");
+        if (row<bool>("receiveMode"))
+            w->EmpfangenTabButton_Click();
+        QWidget* window = s.window();
+
+        const QPoint at = pointOn(window, s.binding.widgetFor(row<QString>("target")));
+        QVERIFY2(at.x() >= 0, "no visible point of the target");
+        QMimeData data;
+        const QString media = w.path("film one.mkv");
+        const QString list = w.path("two.m3u");
+        const QUrl web("https://x.org/a.m3u");
+        data.setUrls(row<bool>("files") ? QList<QUrl>{QUrl::fromLocalFile(media), QUrl::fromLocalFile(list), web}
+                                        : QList<QUrl>{web});
+        data.setText("dragged text is not a file");
+        const QStringList before = w->FilmList.items();
+
+        const Qt::DropAction action = drop(window, at, data);
+
+        QStringList expected = before;
+        if (taken)
+            expected << media << (row<bool>("expanded") ? QStringList{"/m/a.avi", w.path("b.avi")} : QStringList{list});
+        QCOMPARE(w->FilmList.items(), expected);
+        QCOMPARE(action, taken ? Qt::CopyAction : Qt::IgnoreAction);
+    }
 };
 
-QTEST_MAIN(TestWindowOnScreen)
+QTEST_MAIN(WindowTest)
 #include "tst_window.moc"

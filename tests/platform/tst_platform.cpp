@@ -1,0 +1,493 @@
+// The lock and the socket for real: a running instance on its own thread, later starts from
+// the test's thread, and the ways a lock folder or a socket name can be spoiled. Then where text
+// meets bytes, files replaced whole or not at all, and the path helpers; their other cases are met
+// where the settings file, the drop import, the link messages and the VLC path use them.
+// Discovery where the system offers none, with a daemon before Avahi 0.8, and the records it reads
+// and writes. Between real daemons on two PCs, with the real program: scripts/offered-receivers.sh.
+#include "Doubles.h"
+#include "platform/Codec.h"
+#include "platform/Installation.h"
+#include "platform/PathHelpers.h"
+#include "platform/TextFile.h"
+#include "platform/qt/AvahiServiceDiscovery.h"
+#include "platform/qt/QtSingleInstance.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <QThread>
+
+#include <optional>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// An instance that runs its own event loop, as the first start of the program does.
+struct Running {
+    Running(const QString& program, const QStringList& folders) : instance(new QtSingleInstance(program, folders))
+    {
+        instance->moveToThread(&thread);
+        thread.start();
+        run([this] {
+            QObject::connect(instance, &ISingleInstance::activationRequested, instance,
+                             [this](const QString& k1, const QString& k2) { requests_ << k1 + u'|' + k2; });
+            otherFound = instance->anotherInstanceRunning();
+            holdsLock = instance->holdsLock();
+            listening = instance->isListening();
+        });
+    }
+    ~Running()
+    {
+        run([this] { delete instance; });
+        thread.quit();
+        thread.wait();
+    }
+    void run(const std::function<void()>& f) { QMetaObject::invokeMethod(instance, f, Qt::BlockingQueuedConnection); }
+    QStringList requests()
+    {
+        QStringList copy;
+        run([&] { copy = requests_; });
+        return copy;
+    }
+    QThread thread;
+    QtSingleInstance* instance;
+    QStringList requests_;
+    bool otherFound = false, holdsLock = false, listening = false;
+};
+
+const QString kBrowser = "org.freedesktop.Avahi.ServiceBrowser";
+const QString kBrowserPath = "/Client1/ServiceBrowser1";
+
+// A D-Bus bus of the test's own: nothing here reaches the machine's system bus.
+struct PrivateBus {
+    QTemporaryDir dir;
+    QProcess process;
+    QString address;
+
+    bool start()
+    {
+        const QString config = dir.filePath("bus.conf");
+        writeFile(config, "<busconfig><listen>unix:path=" + QFile::encodeName(dir.path()) +
+                              "/bus</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+                              "<allow own=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
+                              "</policy></busconfig>");
+        process.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--nopidfile"});
+        address = QStringLiteral("unix:path=%1/bus").arg(dir.path());
+        return process.waitForStarted() && QTest::qWaitFor([this] { return QFile::exists(dir.filePath("bus")); });
+    }
+    ~PrivateBus()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+};
+
+// The daemon as one before Avahi 0.8 behaves at its worst: without ServiceBrowserPrepare, and
+// with the first sighting sent before the answer that names the browser.
+class OldAvahi : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Avahi.Server")
+public:
+    explicit OldAvahi(const QDBusConnection& bus) : bus_(bus) {}
+
+public slots:
+    int GetState() { return 2; }
+    QString GetHostNameFqdn() { return "wohnzimmer.local"; }
+    QDBusObjectPath ServiceBrowserNew(int, int, const QString& type, const QString&, uint)
+    {
+        QDBusMessage item = QDBusMessage::createTargetedSignal(message().service(), kBrowserPath, kBrowser, "ItemNew");
+        item << 2 << 0 << "Mirovell Empfänger auf kueche" << type << "local" << 0u;
+        bus_.send(item);
+        return QDBusObjectPath(kBrowserPath);
+    }
+    void ResolveService(int interface, int protocol, const QString& name, const QString& type, const QString& domain,
+                        int, uint)
+    {
+        setDelayedReply(true);
+        const QList<QByteArray> txt{"role=receiver", "v=1"};
+        bus_.send(message().createReply({interface, protocol, name, type, domain, "kueche.local", 0, "10.1.2.3",
+                                         QVariant::fromValue(quint16(22355)), QVariant::fromValue(txt), 0u}));
+    }
+
+private:
+    QDBusConnection bus_;
+};
+
+}  // namespace
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        dir_ = std::make_unique<QTemporaryDir>();
+        folder_ = dir_->filePath("run");
+        program_ = dir_->filePath("mirovell");
+        QFile(program_).open(QIODevice::WriteOnly);
+    }
+
+    // Whatever spoils the lock folder or the socket's name, or a killed instance left behind, the
+    // first start runs, and a later start reaches it or ends without hanging. The built program
+    // handing over to itself is met in scripts/tour.sh.
+    void spoiled_data()
+    {
+        QTest::addColumn<QString>("spoil");
+        QTest::addColumn<bool>("found");    // the later start sees a running instance
+        QTest::addColumn<bool>("reached");  // and its request arrives
+        QTest::newRow("garbage lock") << "garbage lock" << true << true;
+        QTest::newRow("lock and socket of a killed instance") << "killed" << true << true;
+        QTest::newRow("lock folder cannot be made") << "blocked" << false << false;
+        QTest::newRow("lock folder refuses files") << "read-only" << false << false;
+        QTest::newRow("first folder unusable, the next one works") << "blocked, fallback" << true << true;
+        QTest::newRow("socket name taken by what is no socket and cannot be removed")
+            << "socket taken" << true << false;
+        QTest::newRow("instance too busy to read") << "busy" << true << false;
+    }
+
+    void spoiled()
+    {
+        QFETCH(QString, spoil);
+        QFETCH(bool, found);
+        QFETCH(bool, reached);
+        const QString bad = dir_->filePath("bad");
+        QStringList folders{folder_};
+        if (spoil.startsWith(u"blocked")) {
+            QFile(bad).open(QIODevice::WriteOnly);  // not even root makes a folder below a file
+            folders = spoil.endsWith(u"fallback") ? QStringList{bad + "/run", folder_} : QStringList{bad + "/run"};
+        } else if (spoil == u"read-only") {
+            if (::geteuid() == 0)
+                QSKIP("root writes anywhere");
+            QDir().mkpath(bad);
+            QFile::setPermissions(bad, QFile::ReadOwner | QFile::ExeOwner);
+            folders = {bad};
+        }
+        QtSingleInstance second(program_, folders);
+        if (spoil == u"garbage lock") {
+            QFile garbage(second.lockPath());
+            QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("\x01\x02garbage") > 0);
+        } else if (spoil == u"socket taken") {
+            QDir().mkpath(second.socketPath() + "/keep");
+        } else if (spoil == u"killed") {
+            QProcess gone;  // a process id nobody has now
+            gone.start("true");
+            QVERIFY(gone.waitForStarted());
+            const qint64 pid = gone.processId();
+            QVERIFY(gone.waitForFinished());
+            writeFile(second.lockPath(),
+                      QByteArray::number(pid) + "\ntrue\n" + QSysInfo::machineHostName().toUtf8() + '\n');
+            sockaddr_un address{};  // a socket file nobody listens on any more
+            address.sun_family = AF_UNIX;
+            qstrncpy(address.sun_path, QFile::encodeName(second.socketPath()).constData(), sizeof address.sun_path);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::close(fd) == 0);
+        }
+        QLockFile lock(second.lockPath());
+        QLocalServer busy;  // takes the connection, nobody reads
+        std::optional<Running> first;
+        if (spoil == u"busy") {
+            QVERIFY(lock.tryLock(0) && busy.listen(second.socketPath()));
+        } else {
+            first.emplace(program_, folders);
+            QVERIFY(!first->otherFound);
+            QCOMPARE(first->holdsLock, found);
+            if (found)
+                QCOMPARE(first->listening, reached);
+        }
+        QCOMPARE(second.lockPath().isEmpty(), !found);
+        QCOMPARE(second.anotherInstanceRunning(), found);
+        QCOMPARE(second.activateRunning("^o", "{ENTER}\nx"), reached);
+        if (first)
+            QCOMPARE(first->requests(), reached ? QStringList{"^o|{ENTER}\nx"} : QStringList());
+        // a copy in another folder is another program
+        QVERIFY(!QtSingleInstance(dir_->filePath("copy/mirovell"), folders).anotherInstanceRunning());
+        QFile::setPermissions(bad, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void filesOfAnotherUser()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a file to another user");
+        QtSingleInstance second(program_, {folder_});
+        QLocalServer foreign;
+        QVERIFY(foreign.listen(second.socketPath()));
+        // and a lock file of that user, naming a live process (this one)
+        {
+            QFile lock(second.lockPath());
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                       QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
+                       QSysInfo::machineHostName().toUtf8() + '\n');
+        }
+        for (const QString& f : {second.socketPath(), second.lockPath()})
+            QVERIFY(::chown(QFile::encodeName(f).constData(), 65534, 65534) == 0);
+
+        Running first(program_, {folder_});
+        QVERIFY(!first.otherFound);  // another user's lock does not stop us
+        QVERIFY(!first.listening);   // and another user's socket is left alone
+        QVERIFY(QFileInfo::exists(second.socketPath()));
+        QVERIFY(!second.activateRunning(QString(), QString()));  // never talks to it
+        QVERIFY(!foreign.hasPendingConnections());
+    }
+
+    void garbageOnTheSocket()
+    {
+        Running first(program_, {folder_});
+        QtSingleInstance second(program_, {folder_});
+        for (const QByteArray& junk : {QByteArray("HELLO\n\n\n"), QByteArray(20000, 'x')}) {
+            QLocalSocket s;
+            s.connectToServer(second.socketPath());
+            QVERIFY(s.waitForConnected(2000));
+            s.write(junk);
+            s.waitForBytesWritten(2000);
+            s.waitForDisconnected(8000);  // the running instance hangs up
+            QCOMPARE(s.state(), QLocalSocket::UnconnectedState);
+        }
+        QVERIFY(first.requests().isEmpty());
+        QVERIFY(second.activateRunning(QString(), QString()));  // it still serves real requests
+        QCOMPARE(first.requests().size(), 1);
+    }
+
+    void decodeLine_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("utf-8") << QByteArray("Empf\xC3\xA4nger") << QStringLiteral("Empfänger");
+        QTest::newRow("windows-1252 euro and quotes") << QByteArray("\x80 \x93x\x94") << QStringLiteral("€ “x”");
+        QTest::newRow("truncated utf-8 falls back") << QByteArray("a\xC3") << QStringLiteral("aÃ");
+        QTest::newRow("overlong utf-8 falls back") << QByteArray("\xC0\xAF") << QStringLiteral("À¯");
+    }
+    void decodeLine() { QTEST(codec::decodeLine(row<QByteArray>("bytes")), "text"); }
+
+    void windows1252RoundTrip()
+    {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        QCOMPARE(codec::toWindows1252(codec::fromWindows1252(all)), all);
+        QCOMPARE(codec::toWindows1252(QStringLiteral("日本 😀")), QByteArray("?? ?"));
+        // lines end at CR LF, CR or LF; LF CR is two breaks
+        QCOMPARE(codec::splitLines("a\n\rb\r\nc\r").size(), 4);
+    }
+
+    void failedWriteKeepsOldFile()
+    {
+        const QString dir = dir_->filePath("ro");
+        QVERIFY(QDir().mkpath(dir));
+        const QString file = dir + "/keep.m3u";
+        writeFile(file, "old");
+        // the temporary file cannot be created beside the target: the old file stays whole
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+        const bool rootCanWrite = QFile(dir + "/probe").open(QIODevice::WriteOnly);
+        QFile::remove(dir + "/probe");
+        const bool ok = textfile::writeLines(file, {"new"});
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(ok, rootCanWrite);
+        QCOMPARE(readAll(file), rootCanWrite ? QByteArray("new\r\n") : QByteArray("old"));
+        QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{"keep.m3u"});
+    }
+
+    void replacedThroughALink()
+    {
+        // a file kept elsewhere and linked here stays a link to a file of the same mode
+        const QString real = dir_->filePath("real.m3u"), link = dir_->filePath("link.m3u");
+        writeFile(real, "old");
+        QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner);
+        const QFile::Permissions mode = QFile::permissions(real);
+        QVERIFY(QFile::link(real, link) && textfile::writeLines(link, {"new"}));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readAll(real), QByteArray("new\r\n"));
+        QCOMPARE(QFile::permissions(real), mode);
+    }
+
+    void folders_data()
+    {
+        QTest::addColumn<QString>("path");       // relative names are looked up in a folder holding the file "vlc"
+        QTest::addColumn<QString>("folder");     // FolderOf; %1 = that folder
+        QTest::addColumn<QString>("separated");  // AddTrailingSeparator; "-" = refused
+        // clang-format off
+        QTest::newRow("existing file") << "%1/vlc" << "%1/" << "%1/vlc/";
+        QTest::newRow("existing file, no separator") << "vlc" << "" << "vlc";
+        QTest::newRow("existing folder") << "%1" << "%1" << "%1/";
+        QTest::newRow("missing file is itself") << "C:\\x\\vlc.exe" << "C:\\x\\vlc.exe" << "C:\\x\\vlc.exe\\";
+        QTest::newRow("ends in its separator") << "C:\\a\\" << "C:\\a\\" << "C:\\a\\";
+        QTest::newRow("quoted") << "\"C:\\a\"" << "\"C:\\a\"" << "\"C:\\a\\\"";
+        QTest::newRow("mixed: the backslash decides") << "/a\\b" << "/a\\b" << "/a\\b\\";
+        QTest::newRow("empty") << "" << "" << "-";
+        // clang-format on
+    }
+    void folders()
+    {
+        QFETCH(QString, path);
+        QTemporaryDir dir;
+        QFile(dir.filePath("vlc")).open(QIODevice::WriteOnly);
+        const auto at = [&dir](QString t) { return t.replace("%1", dir.path()); };
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const QString found = paths::FolderOf(at(path));
+        QDir::setCurrent(before);
+        QCOMPARE(found, at(row<QString>("folder")));
+        QCOMPARE(paths::AddTrailingSeparator(at(path)).value_or("-"), at(row<QString>("separated")));
+    }
+
+    void installedCopy_data()
+    {
+        // folders inside a temporary folder that holds bin/ and link -> bin; "" for none
+        QTest::addColumn<QString>("programFolder");
+        QTest::addColumn<QString>("installFolder");
+        QTest::addColumn<bool>("installed");
+        // clang-format off
+        QTest::newRow("the install folder") << "bin/" << "bin" << true;
+        QTest::newRow("reached through a link") << "link/" << "bin" << true;
+        QTest::newRow("another folder") << "/" << "bin" << false;
+        QTest::newRow("install folder missing") << "bin/" << "nowhere" << false;
+        QTest::newRow("no install folder") << "bin/" << "" << false;
+        // clang-format on
+    }
+    void installedCopy()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("bin"));
+        QVERIFY(QFile::link(dir.path() + "/bin", dir.path() + "/link"));
+        const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
+        QTEST(installation::isInstalledCopy(at(row<QString>("programFolder")), at(row<QString>("installFolder"))),
+              "installed");
+    }
+
+    void initTestCase()
+    {
+        // before the first connection: no test here may reach this machine's own bus and daemon
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket");
+        qDBusRegisterMetaType<QList<QByteArray>>();
+    }
+    void quietlyOff_data()
+    {
+        QTest::addColumn<bool>("privateBus");
+        QTest::addColumn<AvahiServiceDiscovery::State>("expected");
+        QTest::newRow("no system bus") << false << AvahiServiceDiscovery::State::NoBus;
+        QTest::newRow("a bus without the daemon") << true << AvahiServiceDiscovery::State::NoDaemon;
+    }
+    void quietlyOff()
+    {
+        QFETCH(AvahiServiceDiscovery::State, expected);
+        QTest::failOnWarning(QRegularExpression(".*"));
+        PrivateBus bus;
+        AvahiServiceDiscovery::Options options;
+        if (row<bool>("privateBus")) {
+            QVERIFY2(bus.start(), "no private bus: dbus-daemon is missing (scripts/deps.sh installs it)");
+            options.busAddress = bus.address;
+        }
+        int changes = 0;
+        {
+            AvahiServiceDiscovery discovery(options);
+            discovery.setPeersChanged([&changes](const QList<DiscoveredPeer>&) { ++changes; });
+            discovery.publish(PeerRole::Receiver, 22355);
+            discovery.browse(PeerRole::Sender);
+            QCOMPARE(discovery.state(), AvahiServiceDiscovery::State::Connecting);  // the bus is asked later
+            QTRY_COMPARE(discovery.state(), expected);
+            discovery.publish(PeerRole::Sender, 22356);
+            discovery.browse(PeerRole::Receiver);
+            QTest::qWait(300);
+            QCOMPARE(discovery.state(), expected);
+            QVERIFY(discovery.peers().isEmpty());
+            QCOMPARE(discovery.publishedName(), QString());
+            discovery.withdraw();
+            discovery.stopBrowsing();
+        }
+        QCOMPARE(changes, 0);
+    }
+    void oldDaemon()
+    {
+        PrivateBus bus;
+        QVERIFY2(bus.start(), "no private bus: dbus-daemon is missing (scripts/deps.sh installs it)");
+        QDBusConnection daemonBus = QDBusConnection::connectToBus(bus.address, "old-avahi");
+        OldAvahi daemon(daemonBus);
+        QVERIFY(daemonBus.registerObject("/", &daemon, QDBusConnection::ExportAllSlots));
+        QVERIFY(daemonBus.registerService("org.freedesktop.Avahi"));
+
+        QList<QList<DiscoveredPeer>> changes;
+        AvahiServiceDiscovery::Options options;
+        options.busAddress = bus.address;
+        AvahiServiceDiscovery discovery(options);
+        discovery.setPeersChanged([&changes](const QList<DiscoveredPeer>& peers) { changes << peers; });
+        discovery.browse(PeerRole::Receiver);
+        const DiscoveredPeer kueche{"kueche",    "10.1.2.3", 22355, PeerRole::Receiver, "Mirovell Empfänger auf kueche",
+                                    {{"v", "1"}}};
+        QTRY_COMPARE(changes, QList<QList<DiscoveredPeer>>{{kueche}});
+
+        // anyone else on the bus may send the daemon's signals: they change nothing
+        QDBusConnection other = QDBusConnection::connectToBus(bus.address, "other");
+        QDBusMessage remove = QDBusMessage::createSignal(kBrowserPath, kBrowser, "ItemRemove");
+        remove << 2 << 0 << kueche.serviceName << "_mirovell._tcp"
+               << "local" << 0u;
+        QVERIFY(other.send(remove));
+        QTest::qWait(200);
+        QCOMPARE(discovery.peers(), QList<DiscoveredPeer>{kueche});
+
+        // the daemon ends: what it found goes with it
+        QVERIFY(daemonBus.unregisterService("org.freedesktop.Avahi"));
+        QTRY_COMPARE(discovery.state(), AvahiServiceDiscovery::State::NoDaemon);
+        QTRY_COMPARE(changes.size(), 2);
+        QCOMPARE(changes.last(), QList<DiscoveredPeer>{});
+        QDBusConnection::disconnectFromBus("old-avahi");
+        QDBusConnection::disconnectFromBus("other");
+    }
+    void serviceNames_data()
+    {
+        QTest::addColumn<PeerRole>("role");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("expected");
+        const QString receiver = "Mirovell Empfänger";  // 18 characters, 19 bytes
+        // clang-format off
+        QTest::newRow("host") << PeerRole::Receiver << "wohnzimmer" << receiver + " auf wohnzimmer";
+        QTest::newRow("domain dropped") << PeerRole::Sender << "pc.example.org" << "Mirovell Sender auf pc";
+        QTest::newRow("no host") << PeerRole::Receiver << "" << receiver;
+        // 63 bytes at most, 5 kept for the daemon's " #12": 34 bytes for the host, whole characters
+        QTest::newRow("two-byte characters") << PeerRole::Receiver << QString(40, u'ä') << receiver + " auf " + QString(17, u'ä');
+        QTest::newRow("four-byte characters") << PeerRole::Receiver << QStringLiteral("😀").repeated(20) << receiver + " auf " + QStringLiteral("😀").repeated(8);
+        // clang-format on
+    }
+    void serviceNames() { QTEST(avahi::serviceName(row<PeerRole>("role"), row<QString>("host")), "expected"); }
+    void records_data()
+    {
+        using Attributes = QMap<QString, QString>;
+        QTest::addColumn<QList<QByteArray>>("txt");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<PeerRole>("role");
+        QTest::addColumn<Attributes>("attributes");
+        const QString group = "239.255.22.55:1234";
+        const QMap<QString, QString> oversized{{"role", "receiver"}, {"v", "9"}, {"big", QString(300, u'x')}};
+        // clang-format off
+        QTest::newRow("ours") << avahi::txtRecords(PeerRole::Receiver, {{"Group", group}}) << true << PeerRole::Receiver << Attributes{{"group", group}, {"v", "1"}};
+        QTest::newRow("reserved and oversized keys left out") << avahi::txtRecords(PeerRole::Sender, oversized) << true << PeerRole::Sender << Attributes{{"v", "1"}};
+        QTest::newRow("first of each key, any case") << QList<QByteArray>{"ROLE=Sender", "role=receiver", "V=2", "v=3"} << true << PeerRole::Sender << Attributes{{"v", "2"}};
+        QTest::newRow("junk around") << QList<QByteArray>{"", "=x", "flag", "role=receiver", "name=K\xc3\xbc" "che"} << true << PeerRole::Receiver << Attributes{{"flag", ""}, {"name", "Küche"}};
+        QTest::newRow("unknown role") << QList<QByteArray>{"role=mixer", "v=1"} << false << PeerRole::Receiver << Attributes{{"v", "1"}};
+        QTest::newRow("no role") << QList<QByteArray>{"v=1"} << false << PeerRole::Receiver << Attributes{{"v", "1"}};
+        // clang-format on
+    }
+    void records()
+    {
+        using Attributes = QMap<QString, QString>;
+        PeerRole read = PeerRole::Receiver;  // left as it is when unknown
+        Attributes readAttributes;
+        QTEST(avahi::readTxt(row<QList<QByteArray>>("txt"), &read, &readAttributes), "known");
+        QTEST(read, "role");
+        QTEST(readAttributes, "attributes");
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString folder_, program_;
+};
+
+QTEST_GUILESS_MAIN(PlatformTest)
+#include "tst_platform.moc"
