@@ -418,7 +418,7 @@ private slots:
         QCOMPARE(qobject_cast<QLabel*>(s.at("List_Count"))->text(), "Dateien: 3");
     }
 
-    // The window's own endings write what the exit button writes (signals: tests/app/tst_startup).
+    // The window's own endings write what the exit button writes (signals: tests/app/tst_app).
     void endingsSaveOnce_data()
     {
         QTest::addColumn<QString>("ending");

@@ -79,7 +79,7 @@ private slots:
         receiver.reset();
     }
 
-    // The command line and the one running VLC: sendCommandLineFollowsTheSettings, tst_vlcstart;
+    // The command line and the one running VLC: sendCommandLineFollowsTheSettings, tst_player;
     // the real stream restarted from a receiver's double-click: scripts/two-pcs.sh.
     void doubleClickPutsThatTrackFirst()
     {

@@ -393,4 +393,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(UpdaterTest)
-#include "tst_updater.moc"
+#include "tst_update.moc"

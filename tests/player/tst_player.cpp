@@ -276,4 +276,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(PlayerTest)
-#include "tst_vlcstart.moc"
+#include "tst_player.moc"

@@ -518,4 +518,4 @@ private:
 };
 
 QTEST_GUILESS_MAIN(StartupTest)
-#include "tst_startup.moc"
+#include "tst_app.moc"
