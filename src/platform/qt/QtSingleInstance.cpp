@@ -27,7 +27,7 @@ const QByteArray kPing = "MIROVELL-PING 1";
 const QByteArray kAnswer = "OK";
 constexpr qint64 kMaxRequest = 8192;
 constexpr int kIdleMs = 5000;
-// how long a three-line request waits for a fourth, the file, that came in the same write
+// how long a three-line request waits for a fourth line, the file: older starts send none
 constexpr int kFileLineWaitMs = 250;
 
 QString userId()
@@ -275,15 +275,14 @@ bool QtSingleInstance::readAnswer(QLocalSocket& socket)
 
 bool QtSingleInstance::activateRunning(const QString& keys1, const QString& keys2, const QString& file)
 {
+    // always four lines, in one write, so that the running instance need not wait for the fourth
     QByteArray request = kHello + '\n' + encode(keys1) + '\n' + encode(keys2) + '\n';
-    if (!file.isEmpty()) {
-        const QByteArray fileLine = QUrl::toPercentEncoding(file, "/") + '\n';
-        // in one write, so that the running instance does not answer the first three lines alone
-        if (request.size() + fileLine.size() <= kMaxRequest)
-            request += fileLine;
-        else
-            qCWarning(lcInstance) << "the file's name is too long to hand over:" << file;
+    QByteArray fileLine = QUrl::toPercentEncoding(file, "/") + '\n';
+    if (request.size() + fileLine.size() > kMaxRequest) {
+        qCWarning(lcInstance) << "the file's name is too long to hand over:" << file;
+        fileLine = "\n";
     }
+    request += fileLine;
     const QString path = socketPath();
     if (path.isEmpty())
         return false;
