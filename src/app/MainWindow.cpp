@@ -4,6 +4,7 @@
 #include "platform/IEventPump.h"
 #include "platform/ISingleInstance.h"
 #include "platform/IWindowHost.h"
+#include "platform/TextFile.h"
 
 namespace {
 
@@ -259,6 +260,14 @@ void MainWindow::wireEvents()
         [this](const QString& keys1, const QString& keys2) {
             if (!ended_)
                 desktop::ComeForward(window_, events_, keys1, keys2);
+        },
+        Qt::QueuedConnection);
+    // and hands over the file it was given, as if dropped onto the list (loading may show a dialog)
+    connect(
+        &singleInstance_, &ISingleInstance::openRequested, this,
+        [this](const QString& file) {
+            if (!ended_ && textfile::fileExists(file))
+                FilmList_OLEDragDrop({file});
         },
         Qt::QueuedConnection);
 }

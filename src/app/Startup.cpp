@@ -5,6 +5,8 @@
 #include "platform/PathHelpers.h"
 #include "platform/TextFile.h"
 
+#include <QFileInfo>
+
 void MainWindow::Form_Load()
 {
     for (Control* tab : {&LokalStarteBtn, &SendenTabButton, &EmpfangenTabButton})
@@ -14,7 +16,12 @@ void MainWindow::Form_Load()
     ConnectStatus.setText(QString());
     Timer1_Timer();
 
-    if (!desktop::ActivatePrevInstance(singleInstance_, QString(), QString())) {
+    QString startFile = paths::StripQuotes(environment_.commandLine);
+    if (startFile.isEmpty() || !textfile::fileExists(startFile))
+        startFile.clear();
+    // the running instance has another current folder
+    const QString handedOver = startFile.isEmpty() ? QString() : QFileInfo(startFile).absoluteFilePath();
+    if (!desktop::ActivatePrevInstance(singleInstance_, QString(), QString(), handedOver)) {
         ended_ = true;
         window_.quit();
         return;
@@ -37,9 +44,6 @@ void MainWindow::Form_Load()
         }
     }
 
-    QString startFile = paths::StripQuotes(environment_.commandLine);
-    if (startFile.isEmpty() || !textfile::fileExists(startFile))
-        startFile.clear();
     LoadPlaylistFile(startFile, true);
     UpdateFileCount();
 

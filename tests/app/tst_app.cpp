@@ -349,6 +349,23 @@ private slots:
         QCOMPARE(readAll(folder + kKept), kept);
         QCOMPARE(writes(folder), (QList<int>{0, 1, 1}));
     }
+    // The file manager starts the program again with a list: the running one takes it as a drop.
+    void laterStartHandsOverList()
+    {
+        const QString folder = install();
+        writeFile(folder + kIni, settingsWith("1"));
+        writeFile(folder + "neue liste.m3u", "#EXTM3U\r\n/m/eins.avi\r\nzwei.avi\r\n");
+        QVERIFY(start(folder, {}));
+        QProcess later;
+        later.setProcessEnvironment(process_.processEnvironment());
+        later.setWorkingDirectory(folder);  // a relative name, as a shell gives it
+        later.start(folder + "mirovell", {"neue liste.m3u"});
+        QVERIFY(later.waitForFinished(20000) && later.exitStatus() == QProcess::NormalExit && later.exitCode() == 0);
+        QTest::qWait(500);  // loaded after the request's event has returned
+        signal(SIGTERM);
+        QVERIFY(endedNormally());
+        QCOMPARE(readAll(folder + kKept), "#EXTM3U\r\n/m/eins.avi\r\n" + QFile::encodeName(folder) + "zwei.avi\r\n");
+    }
     void killedAtEachWrite_data()
     {
         QTest::addColumn<QByteArray>("settings");

@@ -137,7 +137,7 @@ public:
 class FirstInstance : public ISingleInstance {
 public:
     bool anotherInstanceRunning() override { return false; }
-    bool activateRunning(const QString&, const QString&) override { return true; }
+    bool activateRunning(const QString&, const QString&, const QString&) override { return true; }
 };
 
 class FixedClock : public IClock {

@@ -27,6 +27,8 @@ const QByteArray kPing = "MIROVELL-PING 1";
 const QByteArray kAnswer = "OK";
 constexpr qint64 kMaxRequest = 8192;
 constexpr int kIdleMs = 5000;
+// how long a three-line request waits for a fourth line, the file: older starts send none
+constexpr int kFileLineWaitMs = 250;
 
 QString userId()
 {
@@ -197,21 +199,10 @@ void QtSingleInstance::serve(QLocalSocket* socket)
     connect(idle, &QTimer::timeout, socket, &QLocalSocket::abort);
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::errorOccurred, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-        if (socket->bytesAvailable() > kMaxRequest) {
-            socket->abort();
-            return;
-        }
-        // a ping is one line; an activation is hello, keys1, keys2: three lines
-        const QByteArray buffered = socket->peek(kMaxRequest);
-        if (buffered.startsWith(kPing + '\n')) {
-            socket->readAll();
-            socket->write(kAnswer + '\n');
-            socket->disconnectFromServer();
-            return;
-        }
-        if (buffered.count('\n') < 3)
-            return;
+    auto* fileLine = new QTimer(socket);
+    fileLine->setSingleShot(true);
+    const auto activate = [this, socket, fileLine] {
+        fileLine->stop();
         const QList<QByteArray> lines = socket->readAll().split('\n');
         if (lines.value(0) != kHello) {
             socket->abort();
@@ -221,8 +212,37 @@ void QtSingleInstance::serve(QLocalSocket* socket)
         const QString keys2 = decode(lines.value(2));
         qCInfo(lcInstance) << "activation request received";
         emit activationRequested(keys1, keys2);
+        // only a whole fourth line names a file; our current folder is not the sender's
+        const QString file = lines.size() > 4 ? decode(lines.at(3)) : QString();
+        if (QDir::isAbsolutePath(file))
+            emit openRequested(file);
         socket->write(kAnswer + '\n');
         socket->disconnectFromServer();
+    };
+    connect(fileLine, &QTimer::timeout, socket, activate);
+    connect(socket, &QLocalSocket::readyRead, socket, [socket, fileLine, activate] {
+        if (socket->bytesAvailable() > kMaxRequest) {
+            socket->abort();
+            return;
+        }
+        // a ping is one line; an activation is hello, keys1, keys2 and, from newer starts, the file
+        const QByteArray buffered = socket->peek(kMaxRequest);
+        if (buffered.startsWith(kPing + '\n')) {
+            socket->readAll();
+            socket->write(kAnswer + '\n');
+            socket->disconnectFromServer();
+            return;
+        }
+        const qsizetype lines = buffered.count('\n');
+        if (lines < 3)
+            return;
+        // an older start sends three lines and waits for the answer
+        if (lines == 3) {
+            if (!fileLine->isActive())
+                fileLine->start(kFileLineWaitMs);
+            return;
+        }
+        activate();
     });
     idle->start(kIdleMs);
 }
@@ -253,8 +273,16 @@ bool QtSingleInstance::readAnswer(QLocalSocket& socket)
     return answer.startsWith(kAnswer + '\n');
 }
 
-bool QtSingleInstance::activateRunning(const QString& keys1, const QString& keys2)
+bool QtSingleInstance::activateRunning(const QString& keys1, const QString& keys2, const QString& file)
 {
+    // always four lines, in one write, so that the running instance need not wait for the fourth
+    QByteArray request = kHello + '\n' + encode(keys1) + '\n' + encode(keys2) + '\n';
+    QByteArray fileLine = QUrl::toPercentEncoding(file, "/") + '\n';
+    if (request.size() + fileLine.size() > kMaxRequest) {
+        qCWarning(lcInstance) << "the file's name is too long to hand over:" << file;
+        fileLine = "\n";
+    }
+    request += fileLine;
     const QString path = socketPath();
     if (path.isEmpty())
         return false;
@@ -274,7 +302,7 @@ bool QtSingleInstance::activateRunning(const QString& keys1, const QString& keys
         }
         QThread::msleep(50);
     }
-    socket.write(kHello + '\n' + encode(keys1) + '\n' + encode(keys2) + '\n');
+    socket.write(request);
     if (!socket.waitForBytesWritten(kConnectWaitMs))
         return false;
     return readAnswer(socket);

@@ -27,7 +27,7 @@ public:
     static QStringList defaultFolders();
 
     bool anotherInstanceRunning() override;
-    bool activateRunning(const QString& keys1, const QString& keys2) override;
+    bool activateRunning(const QString& keys1, const QString& keys2, const QString& file = QString()) override;
 
     QString lockPath() const;  // empty when no folder is usable
     QString socketPath() const;
