@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <filesystem>
+
 namespace download {
 
 namespace {
@@ -290,8 +292,10 @@ Result fetchVerified(const QString& url, const QString& destination, const Optio
                        expected.isEmpty() ? QStringLiteral("keine Prüfsumme: ") + sum.message
                                           : QStringLiteral("Prüfsumme stimmt nicht"));
     }
-    QFile::remove(target.filePath());
-    if (!QFile::rename(unverified, target.filePath())) {
+    // one rename over the old file: it stays until the checked one takes its place
+    std::error_code renamed;
+    std::filesystem::rename(QFileInfo(unverified).filesystemFilePath(), target.filesystemFilePath(), renamed);
+    if (renamed) {
         QFile::remove(unverified);
         return failure(Error::Write, 0, QStringLiteral("kann nicht umbenannt werden: ") + target.filePath());
     }
