@@ -53,8 +53,8 @@ void MainWindow::Form_Load()
         Label2.setText(tr("Vlc >"));
     } else {
         Label2_Click();
-        VlcPath.setBackColor(0xFFFFFF);
-        VlcPath.setForeColor(0x0000FF);
+        VlcPath.setBackColor(kWhite);
+        VlcPath.setForeColor(kRed);
     }
 
     JetztAbspielenFrame.setRect(SendenFrame.rect());
