@@ -30,19 +30,11 @@ constexpr qint64 kChunkBytes = qint64(1) << 20;
 // Longer lines are no path of any file system; skipping them keeps a line-less file from filling memory.
 constexpr qsizetype kMaxLineBytes = 64 * 1024;
 
-bool isEntryLine(QByteArrayView line)
+// Neither blank nor a directive: on the bytes before decoding, and again on the decoded text, as
+// decoding drops a byte-order mark
+template <typename View> bool isEntry(View line)
 {
-    for (char c : line) {
-        if (c == ' ' || c == '\t')
-            continue;
-        return c != '#';
-    }
-    return false;  // blank
-}
-
-bool isEntry(const QString& line)
-{
-    for (QChar c : line) {
+    for (auto c : line) {
         if (c == u' ' || c == u'\t')
             continue;
         return c != u'#';
@@ -194,11 +186,6 @@ template <typename OnLine> ReadResult scanFile(const QString& path, OnLine&& onL
     case ScanEnd::Failed: result.status = textfile::ReadStatus::Unreadable; break;
     }
     return result;
-}
-
-bool endsWithNoCase(const QString& text, QLatin1StringView suffix)
-{
-    return text.endsWith(suffix, Qt::CaseInsensitive);
 }
 
 bool isAsciiSpace(char c)
@@ -562,7 +549,7 @@ template <typename EntryOf> ReadResult readEntryLines(const QString& path, int m
                 return false;
             if (entries.capacity() == 0)
                 entries.reserve(qsizetype(qMin<qint64>(maxEntries, size / 16 + 16)));  // a guess from the size
-            if (isEntryLine(line)) {
+            if (isEntry(line)) {
                 QString entry = entryOf(line);
                 if (!entry.isNull())
                     entries.append(std::move(entry));
@@ -582,23 +569,24 @@ ReadResult readEntries(const QString& path, int maxEntries)
     return readEntryLines(path, maxEntries, [](QByteArrayView line) {
         // decoding drops a byte-order mark, which may leave a blank or a directive
         QString text = codec::decodeLine(line);
-        return isEntry(text) ? text : QString();
+        return isEntry(QStringView(text)) ? text : QString();
     });
 }
 
 ReadResult readPlaylist(const QString& path, int maxEntries)
 {
-    if (endsWithNoCase(path, QLatin1StringView(".pls")))
+    if (path.endsWith(QLatin1StringView(".pls"), Qt::CaseInsensitive))
         return readPls(path, maxEntries);
     const QString folder = paths::LeadingPath(path);
     const EntryResolver resolver(folder);
-    return readEntryLines(path, maxEntries, [&](QByteArrayView line) { return resolver.fromBytes(line, isEntry); });
+    return readEntryLines(path, maxEntries,
+                          [&](QByteArrayView line) { return resolver.fromBytes(line, isEntry<QStringView>); });
 }
 
 bool isPlaylistName(const QString& path)
 {
     for (const char* ext : {".m3u", ".m3u8", ".pls", ".lst"})
-        if (endsWithNoCase(path, QLatin1StringView(ext)))
+        if (path.endsWith(QLatin1StringView(ext), Qt::CaseInsensitive))
             return true;
     return false;
 }
