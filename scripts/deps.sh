@@ -11,6 +11,7 @@ packages=(
     xdg-utils shared-mime-info desktop-file-utils fonts-dejavu-core
     python3 util-linux procps
     strace   # counts the real program's writes and kills it at each of them in the tests
+    libssl-dev   # libcrypto: the Ed25519 signatures of updates
 )
 packages+=(passwd)   # useradd: the real VLC runs as an ordinary test user
 # the Debian package: made by CPack with dpkg-shlibdeps, checked, installed and purged by the tests
@@ -20,7 +21,7 @@ packages+=("${packaging[@]}" lintian appstream iproute2)
 # dbus also gives the discovery unit test its private bus (QtDBus itself comes with qt6-base-dev)
 packages+=(iputils-ping avahi-daemon avahi-utils dbus)
 run_only=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
-          qt6-l10n-tools qt6-tools-dev
+          qt6-l10n-tools qt6-tools-dev libssl-dev
           xdg-utils shared-mime-info fonts-dejavu-core)
 # benchmarks and profiling (scripts/bench.sh, bench/startup.sh, docs/performance.md): a watcher of
 # X events for the start-up times, perf and callgrind for the profiles

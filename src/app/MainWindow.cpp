@@ -34,7 +34,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
                   TargetTextClient},
                  services.sockets, *this, services.linkPorts),
       update_(UpdateCaption, services.dialogs, services.processes, services.events, services.progress,
-              services.environment),
+              services.environment, services.updateKey),
       pin_(AlwaysOnTop1, services.window), tray_(services.tray, services.window, services.events),
       layout_({Form, Frame1, Frame2, Frame3, FilmList, FilmRemoteList, JetztAbspielenFrame, SendenFrame, EmpfangenFrame,
                VlcPath, VLC_Browse},

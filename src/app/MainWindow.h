@@ -47,6 +47,8 @@ struct MainWindowServices {
     LinkPorts linkPorts = {};
     // finds the other instances on the LAN; none: nobody is found
     IServiceDiscovery* discovery = nullptr;
+    // whose signature an update must bear; the maker's outside the tests
+    QByteArray updateKey = makerkey::publicKey();
 };
 
 // The main window: every named control, the mode switching, and the event procedures, each of

@@ -2,7 +2,9 @@
 
 #include "platform/IEventPump.h"
 #include "platform/IProgressDialog.h"
+#include "update/Signature.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
@@ -65,15 +67,20 @@ public:
         QTimer total;
         total.setSingleShot(true);
         QObject::connect(&idle, &QTimer::timeout, &loop, [this] {
-            stop(Error::Timeout, 0, QStringLiteral("Zeitüberschreitung: %1 ms ohne Daten").arg(options_.idleTimeoutMs));
+            stop(Error::Timeout, 0,
+                 QCoreApplication::translate("Download", "Zeitüberschreitung: %1 ms ohne Daten")
+                     .arg(options_.idleTimeoutMs));
         });
         QObject::connect(&total, &QTimer::timeout, &loop, [this] {
-            stop(Error::Timeout, 0, QStringLiteral("Zeitüberschreitung: Download dauert zu lange"));
+            stop(Error::Timeout, 0,
+                 QCoreApplication::translate("Download", "Zeitüberschreitung: Download dauert zu lange"));
         });
         if (options_.progress) {
             // the dialog may say so from inside progress(): abort once we are back in the loop
             QObject::connect(options_.progress, &IProgressDialog::canceled, &loop, [this, &loop] {
-                QTimer::singleShot(0, &loop, [this] { stop(Error::Cancelled, 0, QStringLiteral("abgebrochen")); });
+                QTimer::singleShot(0, &loop, [this] {
+                    stop(Error::Cancelled, 0, QCoreApplication::translate("Download", "abgebrochen"));
+                });
             });
             options_.progress->begin(options_.progressTitle, url_.fileName());
         }
@@ -85,7 +92,8 @@ public:
             QObject::connect(reply_, &QNetworkReply::metaDataChanged, reply_, [this] {
                 const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
                 if (status() < 300 && length.isValid() && length.toLongLong() > options_.maxBytes)
-                    stop(Error::TooLarge, 0, QStringLiteral("Datei zu groß (%1 Bytes)").arg(length.toLongLong()));
+                    stop(Error::TooLarge, 0,
+                         QCoreApplication::translate("Download", "Datei zu groß (%1 Bytes)").arg(length.toLongLong()));
             });
             QObject::connect(reply_, &QNetworkReply::readyRead, reply_, [this, &idle] {
                 idle.start();
@@ -141,12 +149,13 @@ private:
         const QUrl target = current_.resolved(location);
         if (++redirects_ > options_.maxRedirects) {
             reason_ = Error::Redirect;
-            message_ = QStringLiteral("zu viele Weiterleitungen");
+            message_ = QCoreApplication::translate("Download", "zu viele Weiterleitungen");
             return false;
         }
         if (!redirectAllowed(current_, target)) {
             reason_ = Error::Redirect;
-            message_ = QStringLiteral("Weiterleitung abgelehnt: %1 -> %2").arg(current_.toString(), target.toString());
+            message_ = QCoreApplication::translate("Download", "Weiterleitung abgelehnt: %1 -> %2")
+                           .arg(current_.toString(), target.toString());
             return false;
         }
         current_ = target;
@@ -175,11 +184,13 @@ private:
         const QByteArray chunk = reply_->readAll();
         written_ += chunk.size();
         if (written_ > options_.maxBytes) {
-            stop(Error::TooLarge, 0, QStringLiteral("Datei zu groß (mehr als %1 Bytes)").arg(options_.maxBytes));
+            stop(Error::TooLarge, 0,
+                 QCoreApplication::translate("Download", "Datei zu groß (mehr als %1 Bytes)").arg(options_.maxBytes));
             return;
         }
         if (file_.write(chunk) != chunk.size()) {
-            stop(Error::Write, 0, QStringLiteral("Schreibfehler: %1").arg(file_.errorString()));
+            stop(Error::Write, 0,
+                 QCoreApplication::translate("Download", "Schreibfehler: %1").arg(file_.errorString()));
             return;
         }
         // Qt's own progress signal is throttled and may come only at the end; report every chunk
@@ -196,22 +207,26 @@ private:
         const int code = status();
         if (code >= 400)
             return failure(Error::Http, code,
-                           QStringLiteral("Server antwortet %1 %2")
+                           QCoreApplication::translate("Download", "Server antwortet %1 %2")
                                .arg(code)
                                .arg(reply_->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
         if (reply_->error() != QNetworkReply::NoError)
             return failure(Error::Network, int(reply_->error()), reply_->errorString());
         if (code < 200 || code >= 300)
-            return failure(Error::Http, code, QStringLiteral("unerwartete Antwort %1").arg(code));
+            return failure(Error::Http, code,
+                           QCoreApplication::translate("Download", "unerwartete Antwort %1").arg(code));
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() != written_)
             return failure(Error::Incomplete, 0,
-                           QStringLiteral("unvollständig: %1 von %2 Bytes").arg(written_).arg(length.toLongLong()));
+                           QCoreApplication::translate("Download", "unvollständig: %1 von %2 Bytes")
+                               .arg(written_)
+                               .arg(length.toLongLong()));
         if (!file_.commit())
-            return failure(Error::Write, 0, QStringLiteral("Schreibfehler: %1").arg(file_.errorString()));
+            return failure(Error::Write, 0,
+                           QCoreApplication::translate("Download", "Schreibfehler: %1").arg(file_.errorString()));
         Result ok;
         ok.path = file_.fileName();
-        ok.message = QStringLiteral("%1 kB geladen").arg(kiloBytes(written_));
+        ok.message = QCoreApplication::translate("Download", "%1 kB geladen").arg(kiloBytes(written_));
         return ok;
     }
 
@@ -237,24 +252,29 @@ Result fetch(const QString& urlText, const QString& destinationText, int ifExist
     QString target = destination;
     if (PathExists(destination) && QFileInfo(destination).isDir()) {
         if (!address.contains(u'/'))
-            return failure(Error::InvalidAddress, kInvalidAddressCode, QStringLiteral("ungültige Adresse: ") + address);
+            return failure(Error::InvalidAddress, kInvalidAddressCode,
+                           QCoreApplication::translate("Download", "ungültige Adresse: %1").arg(address));
         QString name = address.mid(address.lastIndexOf(u'/') + 1);
         // a query or fragment is not part of the file name
         name = name.left(name.indexOf(u'?')).left(name.indexOf(u'#'));
         if (name.isEmpty())
-            return failure(Error::InvalidAddress, kInvalidAddressCode, QStringLiteral("kein Dateiname in ") + address);
+            return failure(Error::InvalidAddress, kInvalidAddressCode,
+                           QCoreApplication::translate("Download", "kein Dateiname in %1").arg(address));
         target = CombinePath(destination, name);
     }
     const QUrl url(address, QUrl::StrictMode);
     if (!isWebAddress(url))
-        return failure(Error::InvalidAddress, kInvalidAddressCode, QStringLiteral("ungültige Adresse: ") + address);
+        return failure(Error::InvalidAddress, kInvalidAddressCode,
+                       QCoreApplication::translate("Download", "ungültige Adresse: %1").arg(address));
     if (target.isEmpty())
-        return failure(Error::Destination, 0, QStringLiteral("kein Ziel angegeben"));
+        return failure(Error::Destination, 0, QCoreApplication::translate("Download", "kein Ziel angegeben"));
     const QFileInfo targetInfo(target);
     if (targetInfo.isDir())
-        return failure(Error::Destination, 0, QStringLiteral("Ziel ist ein Ordner: ") + target);
+        return failure(Error::Destination, 0,
+                       QCoreApplication::translate("Download", "Ziel ist ein Ordner: %1").arg(target));
     if (targetInfo.exists() && ifExists != kOverwrite)
-        return failure(Error::Destination, 0, QStringLiteral("Ziel existiert schon: ") + target);
+        return failure(Error::Destination, 0,
+                       QCoreApplication::translate("Download", "Ziel existiert schon: %1").arg(target));
 
     if (options.events)
         options.events->processPendingEvents();
@@ -272,32 +292,46 @@ Result fetch(const QString& urlText, const QString& destinationText, int ifExist
 
 Result fetchVerified(const QString& url, const QString& destination, const Options& options)
 {
+    const QString address = withoutEnclosingQuotes(url);
     const QFileInfo target(withoutEnclosingQuotes(destination));
-    const QString unverified =
-        target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".unverified");
-    Result got = fetch(url, unverified, kOverwrite, options);
-    if (!got.ok())
-        return got;
-    QTemporaryDir scratch;
+    const QString hidden = target.absolutePath() + QStringLiteral("/.") + target.fileName();
+    const QString unverified = hidden + QStringLiteral(".unverified");
+    const QString unverifiedSignature = hidden + QStringLiteral(".sig.unverified");
+    // the signature first: without one the file itself is not worth fetching
     Options small = options;
-    small.maxBytes = kMaxChecksumBytes;
+    small.maxBytes = kMaxSignatureBytes;
     small.progress = nullptr;
-    small.events = nullptr;
-    const Result sum = fetch(withoutEnclosingQuotes(url) + QStringLiteral(".sha256"),
-                             scratch.filePath(QStringLiteral("sum")), kOverwrite, small);
-    const QByteArray expected = sum.ok() ? PublishedChecksum(sum.path) : QByteArray();
-    if (expected.isEmpty() || Sha256Of(unverified) != expected) {
+    const Result sig = fetch(address + QStringLiteral(".sig"), unverifiedSignature, kOverwrite, small);
+    if (!sig.ok())
+        return failure(Error::Signature, sig.code,
+                       QCoreApplication::translate("Download", "keine Signatur: %1").arg(sig.message));
+    Options rest = options;
+    rest.events = nullptr;  // the window had its turn before the signature
+    Result got = fetch(address, unverified, kOverwrite, rest);
+    if (!got.ok()) {
+        QFile::remove(unverifiedSignature);
+        return got;
+    }
+    if (!signature::fileSigned(unverified, unverifiedSignature, options.trustedKey)) {
         QFile::remove(unverified);
-        return failure(Error::Checksum, 0,
-                       expected.isEmpty() ? QStringLiteral("keine Prüfsumme: ") + sum.message
-                                          : QStringLiteral("Prüfsumme stimmt nicht"));
+        QFile::remove(unverifiedSignature);
+        return failure(
+            Error::Signature, 0,
+            QCoreApplication::translate("Download", "Signatur ungültig: %1 stammt nicht vom Hersteller").arg(address));
     }
     // one rename over the old file: it stays until the checked one takes its place
+    const QString placedSignature = signature::signatureFileOf(target.filePath());
     std::error_code renamed;
-    std::filesystem::rename(QFileInfo(unverified).filesystemFilePath(), target.filesystemFilePath(), renamed);
+    std::filesystem::rename(QFileInfo(unverifiedSignature).filesystemFilePath(),
+                            QFileInfo(placedSignature).filesystemFilePath(), renamed);
+    if (!renamed)
+        std::filesystem::rename(QFileInfo(unverified).filesystemFilePath(), target.filesystemFilePath(), renamed);
     if (renamed) {
         QFile::remove(unverified);
-        return failure(Error::Write, 0, QStringLiteral("kann nicht umbenannt werden: ") + target.filePath());
+        QFile::remove(unverifiedSignature);
+        return failure(
+            Error::Write, 0,
+            QCoreApplication::translate("Download", "kann nicht umbenannt werden: %1").arg(target.filePath()));
     }
     got.path = target.filePath();
     return got;
@@ -312,21 +346,6 @@ QByteArray Sha256Of(const QString& path)
     if (!hash.addData(&file))
         return {};
     return hash.result().toHex();
-}
-
-QByteArray PublishedChecksum(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray first =
-        file.read(kMaxChecksumBytes).trimmed().split(' ').value(0).split('\t').value(0).trimmed().toLower();
-    if (first.size() != 64)
-        return {};
-    for (char c : first)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return {};
-    return first;
 }
 
 QString CombinePath(const QString& folder, const QString& name)
@@ -347,7 +366,7 @@ bool PathExists(const QString& path)
 
 bool redirectAllowed(const QUrl& from, const QUrl& to)
 {
-    if (!isWebAddress(to))
+    if (!isWebAddress(to) || to.host().compare(from.host(), Qt::CaseInsensitive) != 0)
         return false;
     return !(from.scheme().compare(u"https", Qt::CaseInsensitive) == 0 &&
              to.scheme().compare(u"http", Qt::CaseInsensitive) == 0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "update/MakerKey.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -25,6 +27,8 @@ struct Options {
     QString progressTitle = QStringLiteral("Download");
     // lets the window's pending events run once before the transfer
     IEventPump* events = nullptr;
+    // whose Ed25519 signature fetchVerified accepts
+    QByteArray trustedKey = makerkey::publicKey();
 };
 
 enum class Error {
@@ -33,13 +37,13 @@ enum class Error {
     Destination,  // target folder missing or not writable, target exists and may not be replaced
     Network,
     Http,      // the server answered with an error status
-    Redirect,  // refused redirect (HTTPS to HTTP, other scheme, too many)
+    Redirect,  // refused redirect (another host, HTTPS to HTTP, other scheme, too many)
     Timeout,
     TooLarge,
     Incomplete,  // fewer bytes than announced
     Write,
     Cancelled,
-    Checksum,  // no published checksum, or the file does not match it
+    Signature,  // no published signature, or not a valid one of the file by the trusted key
 };
 
 struct Result {
@@ -52,22 +56,23 @@ struct Result {
 
 Result fetch(const QString& url, const QString& destination, int ifExists, const Options& options);
 
-// As fetch, but the file is put in place only when its SHA-256 matches the one published
-// beside it at url + ".sha256"; until then it lies beside the destination under another name.
+// As fetch, but the file is put in place only when the signature published beside it at
+// url + ".sig" is valid for it under options.trustedKey; the signature is kept beside it as
+// destination + ".sig". Until then both lie beside the destination under other names, and a file
+// that fails is removed.
 Result fetchVerified(const QString& url, const QString& destination, const Options& options);
 
 // The SHA-256 of a file in lower-case hex, "" when it cannot be read.
 QByteArray Sha256Of(const QString& path);
-// What a ".sha256" file publishes: "<hex>" or "<hex>  <name>" as sha256sum writes it; "" when
-// it holds no such sum.
-QByteArray PublishedChecksum(const QString& path);
-constexpr qint64 kMaxChecksumBytes = 4096;
+// A signature file is read only this far: anything longer is not one.
+constexpr qint64 kMaxSignatureBytes = 4096;
 
 // folder + separator (unless it ends in one) + name; an empty folder gives the name alone.
 QString CombinePath(const QString& folder, const QString& name);
 bool PathExists(const QString& path);
 
-// A redirect is followed only within http/https and never from HTTPS down to HTTP.
+// A redirect is followed only within http/https, only to the same host and never from HTTPS down
+// to HTTP.
 bool redirectAllowed(const QUrl& from, const QUrl& to);
 
 }  // namespace download

@@ -7,10 +7,13 @@
 #include "platform/IProcessLauncher.h"
 #include "platform/TextFile.h"
 #include "update/Download.h"
+#include "update/Signature.h"
 #include "update/UpdateAddresses.h"
 
 #include <QCoreApplication>
 #include <QFile>
+
+#include <utility>
 
 namespace {
 
@@ -34,9 +37,9 @@ void makeExecutable(const QString& path)
 }  // namespace
 
 UpdateCheck::UpdateCheck(Control& UpdateCaption, IDialogs& dialogs, IProcessLauncher& processes, IEventPump& events,
-                         IProgressDialog& progress, const ProgramEnvironment& environment)
+                         IProgressDialog& progress, const ProgramEnvironment& environment, QByteArray trustedKey)
     : UpdateCaption_(UpdateCaption), dialogs_(dialogs), processes_(processes), events_(events), progress_(progress),
-      environment_(environment)
+      environment_(environment), trustedKey_(std::move(trustedKey))
 {
 }
 
@@ -80,6 +83,19 @@ bool UpdateCheck::UpdateCaption_Click()
 bool UpdateCheck::StartUpdater(const QString& programAddress, const QString& programFile, const QString& updaterFile,
                                const QString& updaterAddress)
 {
+    const QString updaterSignature = signature::signatureFileOf(updaterFile);
+    if (textfile::fileExists(updaterFile) && !signature::fileSigned(updaterFile, updaterSignature, trustedKey_)) {
+        // whoever could put it there may have changed it: it is not run, and a signed one is fetched
+        QFile::remove(updaterFile);
+        QFile::remove(updaterSignature);
+        dialogs_.message(
+            updaterFile + u'\r' + u'\r' +
+                QCoreApplication::translate(
+                    "Mirovell", "Der Updater trägt keine gültige Signatur des Herstellers und wurde entfernt."),
+            QCoreApplication::translate("Mirovell", "Programmupdate"), MessageIcon::Warning, MessageButtons::Ok);
+        if (ended_)
+            return false;
+    }
     if (!textfile::fileExists(updaterFile)) {
         const QString question =
             updaterFile + QCoreApplication::translate("Mirovell", " (19 kb) wird für das Update benötigt!") + u'\r' +
@@ -93,10 +109,19 @@ bool UpdateCheck::StartUpdater(const QString& programAddress, const QString& pro
         download::Options options;
         options.progress = &progress_;
         options.events = &events_;
-        if (!download::fetchVerified(updaterAddress, updaterFile, options).ok()) {
-            dialogs_.message(updaterFile + u'\r' + u'\r' +
-                                 QCoreApplication::translate("Mirovell", "Download Fehlgeschlagen / Download failed"),
-                             QString(), MessageIcon::None, MessageButtons::Ok);
+        options.trustedKey = trustedKey_;
+        const download::Result got = download::fetchVerified(updaterAddress, updaterFile, options);
+        if (!got.ok()) {
+            QString text = updaterFile + u'\r' + u'\r' +
+                           QCoreApplication::translate("Mirovell", "Download Fehlgeschlagen / Download failed");
+            if (got.error == download::Error::Signature)
+                text += u'\r' + QCoreApplication::translate("Mirovell",
+                                                            "Die Datei trägt keine gültige Signatur des Herstellers "
+                                                            "und wurde verworfen. Das Programm bleibt unverändert.");
+            else if (got.error == download::Error::Redirect)
+                text += u'\r' + QCoreApplication::translate(
+                                    "Mirovell", "Der Server leitete an eine andere, nicht erlaubte Adresse weiter.");
+            dialogs_.message(text, QString(), MessageIcon::None, MessageButtons::Ok);
             return false;
         }
         makeExecutable(updaterFile);

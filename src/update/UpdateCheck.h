@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/ProgramEnvironment.h"
+#include "update/MakerKey.h"
 
+#include <QByteArray>
 #include <QString>
 
 class Control;
@@ -10,12 +12,15 @@ class IEventPump;
 class IProcessLauncher;
 class IProgressDialog;
 
-// "Update": asks, fetches the updater when it is missing (kept only when its checksum matches),
-// and starts it. The program must then end, so that the updater can replace it.
+// "Update": asks, fetches the updater when it is missing (kept only with a valid signature by
+// trustedKey), and starts it. The program must then end, so that the updater can replace it.
+// An updater already beside the program runs only when the signature beside it is valid; one
+// without is removed and fetched anew.
 class UpdateCheck {
 public:
     UpdateCheck(Control& UpdateCaption, IDialogs& dialogs, IProcessLauncher& processes, IEventPump& events,
-                IProgressDialog& progress, const ProgramEnvironment& environment);
+                IProgressDialog& progress, const ProgramEnvironment& environment,
+                QByteArray trustedKey = makerkey::publicKey());
 
     // The click on "Update"; true when the updater was started and the program must end now.
     bool UpdateCaption_Click();
@@ -32,5 +37,6 @@ private:
     IEventPump& events_;
     IProgressDialog& progress_;
     ProgramEnvironment environment_;
+    QByteArray trustedKey_;
     bool ended_ = false;
 };

@@ -4,11 +4,14 @@
 //
 // Results go to the console and, unless --console-only, to a desktop notification and to
 // update.log in the user's cache folder.
-// It waits until the program has ended, fetches <address> and <address>.sha256, accepts the
-// download only when its SHA-256 matches, puts it in place with one atomic rename and starts it.
-// Whatever goes wrong, the old file stays as it was and is started again.
+// It waits until the program has ended, fetches <address>.sig and <address>, accepts the download
+// only with a valid Ed25519 signature by the maker's key, puts it in place with one atomic rename
+// and starts it. Whatever goes wrong, the old file stays as it was and is started again.
+// Messages are English under an English locale, German otherwise, like the program's window.
 
 #include "update/Download.h"
+#include "update/MakerKey.h"
+#include "update/Signature.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -18,12 +21,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QLocale>
 #include <QLockFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QThread>
+#include <QTranslator>
 #include <QUrl>
 
 #include <cstdio>
@@ -43,7 +48,7 @@ enum ExitCode {
     kUsage = 2,
     kNotWritable = 3,
     kDownloadFailed = 4,
-    kChecksumMismatch = 5,
+    kBadSignature = 5,
     kReplaceFailed = 6,
     kStillRunning = 7,
     kStartFailed = 8,
@@ -60,6 +65,20 @@ struct Request {
 };
 
 bool g_consoleOnly = false;
+
+#ifdef MIROVELL_UPDATER_TEST_KEY
+// Only the tests' own build of the updater: it trusts the key the test made, handed over as hex.
+QByteArray trustedKey()
+{
+    const QByteArray hex = qgetenv("MIROVELL_TEST_PUBLIC_KEY");
+    return hex.isEmpty() ? makerkey::publicKey() : QByteArray::fromHex(hex);
+}
+#else
+QByteArray trustedKey()
+{
+    return makerkey::publicKey();
+}
+#endif
 
 // The user reads this on the console and, where the desktop offers it, as a notification.
 void tell(const QString& text, bool failure)
@@ -219,7 +238,8 @@ public:
     {
         const QFileInfo given(request_.path);
         if (!given.exists() || given.isDir()) {
-            tell(QStringLiteral("Die Programmdatei %1 wurde nicht gefunden. Es wurde nichts geändert.")
+            tell(QCoreApplication::translate("Updater",
+                                             "Die Programmdatei %1 wurde nicht gefunden. Es wurde nichts geändert.")
                      .arg(given.absoluteFilePath()),
                  true);
             return kUsage;
@@ -232,12 +252,13 @@ public:
             QString::fromLatin1(QCryptographicHash::hash(file_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) +
             QStringLiteral(".lock"));
         if (!lock.tryLock(0)) {
-            tell(QStringLiteral("Für %1 läuft bereits ein Update.").arg(file_), true);
+            tell(QCoreApplication::translate("Updater", "Für %1 läuft bereits ein Update.").arg(file_), true);
             return kBusy;
         }
 
         if (!waitForProgramEnd(request_, file_)) {
-            tell(QStringLiteral("Mirovell läuft noch (%1). Bitte das Programm beenden und das Update erneut starten. "
+            tell(QCoreApplication::translate(
+                     "Updater", "Mirovell läuft noch (%1). Bitte das Programm beenden und das Update erneut starten. "
                                 "Es wurde nichts geändert.")
                      .arg(file_),
                  true);
@@ -245,13 +266,15 @@ public:
         }
         // the program has ended for the update by now: from here on every failure starts it again
         if (!trustedAddress(QUrl(request_.url, QUrl::StrictMode))) {
-            tell(QStringLiteral("Die Adresse %1 wird nicht verwendet: nur HTTPS ist erlaubt. Es wurde nichts geändert.")
+            tell(QCoreApplication::translate(
+                     "Updater", "Die Adresse %1 wird nicht verwendet: nur HTTPS ist erlaubt. Es wurde nichts geändert.")
                      .arg(request_.url),
                  true);
             return restartOld(kUsage);
         }
         if (!canReplace(file_)) {
-            tell(QStringLiteral(
+            tell(QCoreApplication::translate(
+                     "Updater",
                      "Die Programmdatei %1 ist nicht beschreibbar (keine Schreibrechte für Datei oder Ordner). "
                      "Es wurde nichts geändert. Bitte das Update mit den nötigen Rechten ausführen "
                      "oder über die Paketverwaltung aktualisieren.")
@@ -265,17 +288,18 @@ public:
 private:
     int update()
     {
+        // the signature first: without one the program itself is not worth fetching
         QTemporaryDir scratch;
-        const QString checksumFile = scratch.path() + QStringLiteral("/program.sha256");
+        const QString signatureFile = scratch.path() + QStringLiteral("/program.sig");
         download::Options small;
-        small.maxBytes = download::kMaxChecksumBytes;
-        const download::Result sum =
-            download::fetch(request_.url + QStringLiteral(".sha256"), checksumFile, download::kOverwrite, small);
-        const QByteArray expected = sum.ok() ? download::PublishedChecksum(checksumFile) : QByteArray();
-        if (expected.isEmpty()) {
-            tell(QStringLiteral(
-                     "Die Prüfsumme %1.sha256 konnte nicht geladen werden (%2). Das alte Programm bleibt erhalten.")
-                     .arg(request_.url, sum.ok() ? QStringLiteral("unlesbar") : sum.message),
+        small.maxBytes = download::kMaxSignatureBytes;
+        const download::Result sig =
+            download::fetch(request_.url + QStringLiteral(".sig"), signatureFile, download::kOverwrite, small);
+        if (!sig.ok()) {
+            tell(QCoreApplication::translate(
+                     "Updater",
+                     "Die Signatur %1.sig konnte nicht geladen werden (%2). Das alte Programm bleibt erhalten.")
+                     .arg(request_.url, sig.message),
                  true);
             return restartOld(kDownloadFailed);
         }
@@ -285,24 +309,24 @@ private:
         fresh_ = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".update");
         const download::Result got = download::fetch(request_.url, fresh_, download::kOverwrite, {});
         if (!got.ok()) {
-            tell(
-                QStringLiteral("Download Fehlgeschlagen / Download failed: %1 (%2). Das alte Programm bleibt erhalten.")
-                    .arg(request_.url, got.message),
-                true);
+            tell(QCoreApplication::translate("Updater", "Download Fehlgeschlagen / Download failed: %1 (%2). "
+                                                        "Das alte Programm bleibt erhalten.")
+                     .arg(request_.url, got.message),
+                 true);
             return restartOld(kDownloadFailed);
         }
-        const QByteArray actual = download::Sha256Of(fresh_);
-        if (actual != expected) {
+        if (!signature::fileSigned(fresh_, signatureFile, trustedKey())) {
             QFile::remove(fresh_);
-            tell(QStringLiteral("Die Prüfsumme der geladenen Datei stimmt nicht (erwartet %1, erhalten %2). "
-                                "Das alte Programm bleibt erhalten.")
-                     .arg(QString::fromLatin1(expected), QString::fromLatin1(actual)),
+            tell(QCoreApplication::translate("Updater",
+                                             "Die geladene Datei %1 trägt keine gültige Signatur des Herstellers und "
+                                             "wurde entfernt. Das alte Programm bleibt erhalten.")
+                     .arg(request_.url),
                  true);
-            return restartOld(kChecksumMismatch);
+            return restartOld(kBadSignature);
         }
-        if (actual == download::Sha256Of(file_)) {
+        if (download::Sha256Of(fresh_) == download::Sha256Of(file_)) {
             QFile::remove(fresh_);
-            tell(QStringLiteral("Mirovell ist bereits auf dem neuesten Stand."), false);
+            tell(QCoreApplication::translate("Updater", "Mirovell ist bereits auf dem neuesten Stand."), false);
             return restartOld(kUpdated);
         }
         return replaceAndStart();
@@ -329,22 +353,25 @@ private:
         if (ec) {
             fs::remove(fresh, ec);
             fs::remove(backup, ec);
-            tell(QStringLiteral("Die Programmdatei %1 konnte nicht ersetzt werden. Das alte Programm bleibt erhalten.")
+            tell(QCoreApplication::translate(
+                     "Updater", "Die Programmdatei %1 konnte nicht ersetzt werden. Das alte Programm bleibt erhalten.")
                      .arg(file_),
                  true);
             return restartOld(kReplaceFailed);
         }
         if (startProgram(file_)) {
             fs::remove(backup, ec);
-            tell(QStringLiteral("Mirovell wurde aktualisiert und neu gestartet."), false);
+            tell(QCoreApplication::translate("Updater", "Mirovell wurde aktualisiert und neu gestartet."), false);
             return kUpdated;
         }
         if (haveBackup) {
             fs::rename(backup, target, ec);
-            tell(QStringLiteral("Die neue Version ließ sich nicht starten; die alte wurde wiederhergestellt."), true);
+            tell(QCoreApplication::translate(
+                     "Updater", "Die neue Version ließ sich nicht starten; die alte wurde wiederhergestellt."),
+                 true);
             return restartOld(kStartFailed);
         }
-        tell(QStringLiteral("Die neue Version ließ sich nicht starten."), true);
+        tell(QCoreApplication::translate("Updater", "Die neue Version ließ sich nicht starten."), true);
         return kStartFailed;
     }
 
@@ -368,11 +395,18 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("mirovell-updater"));
+    // the same rule as the window: English under an English locale, otherwise the German written here
+    QTranslator english;
+    if (QLocale::system().language() == QLocale::English && english.load(QStringLiteral(":/i18n/mirovell_en.qm")))
+        QCoreApplication::installTranslator(&english);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     const std::optional<Request> request = parseCommandLine(args);
     if (!request) {
-        std::fputs("Aufruf: mirovell-updater [URL]<Adresse der neuen Version> [PATH]<Programmdatei> [[PID]<Prozess>]\n",
+        std::fputs(qPrintable(QCoreApplication::translate("Updater", "Aufruf: mirovell-updater [URL]<Adresse der "
+                                                                     "neuen Version> [PATH]<Programmdatei> "
+                                                                     "[[PID]<Prozess>]") +
+                              u'\n'),
                    stderr);
         return kUsage;
     }

@@ -49,10 +49,10 @@ void TestWindow::create()
     env.programFolder = folderPath;
     env.exeBaseName = "mirovell";
     env.commandLine = options.commandLine;
-    window = std::make_unique<MainWindow>(
-        MainWindowServices{options.processes ? *options.processes : launcher, dialogs,
-                           options.window ? *options.window : host, host, clock, instance, progress, tray,
-                           options.sockets ? *options.sockets : offline, env, options.ports, options.discovery});
+    window = std::make_unique<MainWindow>(MainWindowServices{
+        options.processes ? *options.processes : launcher, dialogs, options.window ? *options.window : host, host,
+        clock, instance, progress, tray, options.sockets ? *options.sockets : offline, env, options.ports,
+        options.discovery, options.updateKey});
 }
 
 void TestWindow::restart(const QString& commandLine)

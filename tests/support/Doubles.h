@@ -193,6 +193,7 @@ struct TestWindowOptions {
     ILinkSocketFactory* sockets = nullptr;
     LinkPorts ports = {};
     IServiceDiscovery* discovery = nullptr;
+    QByteArray updateKey = makerkey::publicKey();
 };
 
 // A main window in its own program folder, with every service a double unless the options hand
