@@ -2,6 +2,89 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="de">
 <context>
+    <name>Download</name>
+    <message>
+        <source>Zeitüberschreitung: %1 ms ohne Daten</source>
+        <translation>Timed out: %1 ms without data</translation>
+    </message>
+    <message>
+        <source>Zeitüberschreitung: Download dauert zu lange</source>
+        <translation>Timed out: the download takes too long</translation>
+    </message>
+    <message>
+        <source>abgebrochen</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>Datei zu groß (%1 Bytes)</source>
+        <translation>File too large (%1 bytes)</translation>
+    </message>
+    <message>
+        <source>zu viele Weiterleitungen</source>
+        <translation>too many redirects</translation>
+    </message>
+    <message>
+        <source>Weiterleitung abgelehnt: %1 -&gt; %2</source>
+        <translation>Redirect refused: %1 -&gt; %2</translation>
+    </message>
+    <message>
+        <source>Datei zu groß (mehr als %1 Bytes)</source>
+        <translation>File too large (more than %1 bytes)</translation>
+    </message>
+    <message>
+        <source>Schreibfehler: %1</source>
+        <translation>Write error: %1</translation>
+    </message>
+    <message>
+        <source>Server antwortet %1 %2</source>
+        <translation>Server answers %1 %2</translation>
+    </message>
+    <message>
+        <source>unerwartete Antwort %1</source>
+        <translation>unexpected answer %1</translation>
+    </message>
+    <message>
+        <source>unvollständig: %1 von %2 Bytes</source>
+        <translation>incomplete: %1 of %2 bytes</translation>
+    </message>
+    <message>
+        <source>%1 kB geladen</source>
+        <translation>%1 kB downloaded</translation>
+    </message>
+    <message>
+        <source>ungültige Adresse: %1</source>
+        <translation>invalid address: %1</translation>
+    </message>
+    <message>
+        <source>kein Dateiname in %1</source>
+        <translation>no file name in %1</translation>
+    </message>
+    <message>
+        <source>kein Ziel angegeben</source>
+        <translation>no destination given</translation>
+    </message>
+    <message>
+        <source>Ziel ist ein Ordner: %1</source>
+        <translation>destination is a folder: %1</translation>
+    </message>
+    <message>
+        <source>Ziel existiert schon: %1</source>
+        <translation>destination exists already: %1</translation>
+    </message>
+    <message>
+        <source>keine Signatur: %1</source>
+        <translation>no signature: %1</translation>
+    </message>
+    <message>
+        <source>Signatur ungültig: %1 stammt nicht vom Hersteller</source>
+        <translation>invalid signature: %1 does not come from the maker</translation>
+    </message>
+    <message>
+        <source>kann nicht umbenannt werden: %1</source>
+        <translation>cannot be renamed: %1</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)</source>
@@ -314,6 +397,18 @@
         <source>Der Updater ließ sich nicht starten.</source>
         <translation>The updater could not be started.</translation>
     </message>
+    <message>
+        <source>Der Updater trägt keine gültige Signatur des Herstellers und wurde entfernt.</source>
+        <translation>The updater does not bear a valid signature of the maker and was removed.</translation>
+    </message>
+    <message>
+        <source>Die Datei trägt keine gültige Signatur des Herstellers und wurde verworfen. Das Programm bleibt unverändert.</source>
+        <translation>The file does not bear a valid signature of the maker and was discarded. The program stays unchanged.</translation>
+    </message>
+    <message>
+        <source>Der Server leitete an eine andere, nicht erlaubte Adresse weiter.</source>
+        <translation>The server redirected to another address, which is not allowed.</translation>
+    </message>
 </context>
 <context>
     <name>ReceivingEnd</name>
@@ -387,6 +482,65 @@
     <message>
         <source>Client gefunden</source>
         <translation>Client found</translation>
+    </message>
+</context>
+<context>
+    <name>Updater</name>
+    <message>
+        <source>Die Programmdatei %1 wurde nicht gefunden. Es wurde nichts geändert.</source>
+        <translation>The program file %1 was not found. Nothing was changed.</translation>
+    </message>
+    <message>
+        <source>Für %1 läuft bereits ein Update.</source>
+        <translation>An update of %1 is already running.</translation>
+    </message>
+    <message>
+        <source>Mirovell läuft noch (%1). Bitte das Programm beenden und das Update erneut starten. Es wurde nichts geändert.</source>
+        <translation>Mirovell is still running (%1). Please end the program and start the update again. Nothing was changed.</translation>
+    </message>
+    <message>
+        <source>Die Adresse %1 wird nicht verwendet: nur HTTPS ist erlaubt. Es wurde nichts geändert.</source>
+        <translation>The address %1 is not used: only HTTPS is allowed. Nothing was changed.</translation>
+    </message>
+    <message>
+        <source>Die Programmdatei %1 ist nicht beschreibbar (keine Schreibrechte für Datei oder Ordner). Es wurde nichts geändert. Bitte das Update mit den nötigen Rechten ausführen oder über die Paketverwaltung aktualisieren.</source>
+        <translation>The program file %1 is not writable (no write permission for the file or its folder). Nothing was changed. Please run the update with the necessary permissions or update through the package management.</translation>
+    </message>
+    <message>
+        <source>Die Signatur %1.sig konnte nicht geladen werden (%2). Das alte Programm bleibt erhalten.</source>
+        <translation>The signature %1.sig could not be downloaded (%2). The old program is kept.</translation>
+    </message>
+    <message>
+        <source>Download Fehlgeschlagen / Download failed: %1 (%2). Das alte Programm bleibt erhalten.</source>
+        <translation>Download failed: %1 (%2). The old program is kept.</translation>
+    </message>
+    <message>
+        <source>Die geladene Datei %1 trägt keine gültige Signatur des Herstellers und wurde entfernt. Das alte Programm bleibt erhalten.</source>
+        <translation>The downloaded file %1 does not bear a valid signature of the maker and was removed. The old program is kept.</translation>
+    </message>
+    <message>
+        <source>Mirovell ist bereits auf dem neuesten Stand.</source>
+        <translation>Mirovell is already up to date.</translation>
+    </message>
+    <message>
+        <source>Die Programmdatei %1 konnte nicht ersetzt werden. Das alte Programm bleibt erhalten.</source>
+        <translation>The program file %1 could not be replaced. The old program is kept.</translation>
+    </message>
+    <message>
+        <source>Mirovell wurde aktualisiert und neu gestartet.</source>
+        <translation>Mirovell was updated and started again.</translation>
+    </message>
+    <message>
+        <source>Die neue Version ließ sich nicht starten; die alte wurde wiederhergestellt.</source>
+        <translation>The new version could not be started; the old one was restored.</translation>
+    </message>
+    <message>
+        <source>Die neue Version ließ sich nicht starten.</source>
+        <translation>The new version could not be started.</translation>
+    </message>
+    <message>
+        <source>Aufruf: mirovell-updater [URL]&lt;Adresse der neuen Version&gt; [PATH]&lt;Programmdatei&gt; [[PID]&lt;Prozess&gt;]</source>
+        <translation>Usage: mirovell-updater [URL]&lt;address of the new version&gt; [PATH]&lt;program file&gt; [[PID]&lt;process&gt;]</translation>
     </message>
 </context>
 </TS>

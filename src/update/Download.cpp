@@ -297,20 +297,18 @@ Result fetchVerified(const QString& url, const QString& destination, const Optio
     const QString hidden = target.absolutePath() + QStringLiteral("/.") + target.fileName();
     const QString unverified = hidden + QStringLiteral(".unverified");
     const QString unverifiedSignature = hidden + QStringLiteral(".sig.unverified");
-    // the signature first: without one the file itself is not worth fetching
+    Result got = fetch(address, unverified, kOverwrite, options);
+    if (!got.ok())
+        return got;
     Options small = options;
     small.maxBytes = kMaxSignatureBytes;
     small.progress = nullptr;
+    small.events = nullptr;
     const Result sig = fetch(address + QStringLiteral(".sig"), unverifiedSignature, kOverwrite, small);
-    if (!sig.ok())
+    if (!sig.ok()) {
+        QFile::remove(unverified);
         return failure(Error::Signature, sig.code,
                        QCoreApplication::translate("Download", "keine Signatur: %1").arg(sig.message));
-    Options rest = options;
-    rest.events = nullptr;  // the window had its turn before the signature
-    Result got = fetch(address, unverified, kOverwrite, rest);
-    if (!got.ok()) {
-        QFile::remove(unverifiedSignature);
-        return got;
     }
     if (!signature::fileSigned(unverified, unverifiedSignature, options.trustedKey)) {
         QFile::remove(unverified);

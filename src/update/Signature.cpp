@@ -2,9 +2,8 @@
 
 #include <QFile>
 
-#include <openssl/evp.h>
-
 #include <memory>
+#include <openssl/evp.h>
 
 namespace signature {
 
@@ -21,9 +20,9 @@ bool validBytes(const unsigned char* message, size_t size, const QByteArray& sig
 {
     if (signature.size() != kSignatureBytes || publicKey.size() != kPublicKeyBytes)
         return false;
-    const std::unique_ptr<EVP_PKEY, KeyFree> key(
-        EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
-                                    reinterpret_cast<const unsigned char*>(publicKey.constData()), size_t(publicKey.size())));
+    const std::unique_ptr<EVP_PKEY, KeyFree> key(EVP_PKEY_new_raw_public_key(
+        EVP_PKEY_ED25519, nullptr, reinterpret_cast<const unsigned char*>(publicKey.constData()),
+        size_t(publicKey.size())));
     const std::unique_ptr<EVP_MD_CTX, ContextFree> context(EVP_MD_CTX_new());
     if (!key || !context)
         return false;

@@ -288,7 +288,17 @@ public:
 private:
     int update()
     {
-        // the signature first: without one the program itself is not worth fetching
+        // the new file is written beside the old one, so the final rename stays on one file system
+        const QFileInfo info(file_);
+        fresh_ = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".update");
+        const download::Result got = download::fetch(request_.url, fresh_, download::kOverwrite, {});
+        if (!got.ok()) {
+            tell(QCoreApplication::translate("Updater", "Download Fehlgeschlagen / Download failed: %1 (%2). "
+                                                        "Das alte Programm bleibt erhalten.")
+                     .arg(request_.url, got.message),
+                 true);
+            return restartOld(kDownloadFailed);
+        }
         QTemporaryDir scratch;
         const QString signatureFile = scratch.path() + QStringLiteral("/program.sig");
         download::Options small;
@@ -300,18 +310,6 @@ private:
                      "Updater",
                      "Die Signatur %1.sig konnte nicht geladen werden (%2). Das alte Programm bleibt erhalten.")
                      .arg(request_.url, sig.message),
-                 true);
-            return restartOld(kDownloadFailed);
-        }
-
-        // the new file is written beside the old one, so the final rename stays on one file system
-        const QFileInfo info(file_);
-        fresh_ = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".update");
-        const download::Result got = download::fetch(request_.url, fresh_, download::kOverwrite, {});
-        if (!got.ok()) {
-            tell(QCoreApplication::translate("Updater", "Download Fehlgeschlagen / Download failed: %1 (%2). "
-                                                        "Das alte Programm bleibt erhalten.")
-                     .arg(request_.url, got.message),
                  true);
             return restartOld(kDownloadFailed);
         }

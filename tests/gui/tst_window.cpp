@@ -7,6 +7,7 @@
 #include "gui/WindowBinding.h"
 #include "platform/qt/EndRequests.h"
 #include "platform/qt/QtDialogs.h"
+#include "platform/qt/QtProgressDialog.h"
 #include "platform/qt/QtWindowHost.h"
 #include "platform/qt/Translations.h"
 
@@ -355,12 +356,13 @@ private slots:
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("texts");
-        const char* german = "Senden|Speichern als..|Dateien: 0|Ende|Keine Titel in der Liste|&Ja";
+        const QString german = "Senden|Speichern als..|Dateien: 0|Ende|Keine Titel in der Liste|&Ja|";
         QTest::newRow("English") << "en_US"
-                                 << "Send|Save as..|Files: 0|Exit|No titles in the list|&Yes";
-        QTest::newRow("German") << "de_DE" << german;
-        QTest::newRow("no locale") << "C" << german;
-        QTest::newRow("French") << "fr_FR" << german;
+                                 << "Send|Save as..|Files: 0|Exit|No titles in the list|&Yes|1,234 kB of 5,678 kB";
+        QTest::newRow("German") << "de_DE" << german + "1.234 kB von 5.678 kB";
+        QTest::newRow("no locale") << "C" << german + "1234 kB von 5678 kB";
+        // the words stay German, the digits are grouped the French way
+        QTest::newRow("French") << "fr_FR" << german + "1\u202f234 kB von 5\u202f678 kB";
     }
     void languageFollowsTheLocale()
     {
@@ -375,12 +377,16 @@ private slots:
             box->button(QMessageBox::No)->click();
         });
         QtDialogs().message("?", QString(), MessageIcon::Question, MessageButtons::YesNo);
+        QLocale::setDefault(QLocale(row<QString>("locale")));  // as the system's locale is at the program's start
+        const QString amount = QtProgressDialog::amountText(1234 * 1024, 5678 * 1024);
+        QLocale::setDefault(QLocale::system());
         const QStringList texts{s.w->Label6.text(),
                                 s.w->SaveBtn.text(),
                                 s.w->List_Count.text(),
                                 s.at("ExitBtn")->accessibleName(),
                                 s.w.dialogs.messages.at(0).text,
-                                yes};
+                                yes,
+                                amount};
         QTEST(texts.join(u'|'), "texts");
     }
 

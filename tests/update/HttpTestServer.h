@@ -17,9 +17,10 @@ public:
         Kind kind = Kind::Normal;
     };
 
-    HttpTestServer()
+    // another loopback address, such as 127.0.0.2, stands for another host
+    explicit HttpTestServer(const QHostAddress& address = QHostAddress::LocalHost)
     {
-        server_.listen(QHostAddress::LocalHost, 0);
+        server_.listen(address, 0);
         QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -36,7 +37,10 @@ public:
     }
     void serve(const QByteArray& at, const QByteArray& body, Kind k = {}) { routes_[at] = {200, body, {}, k}; }
     void redirect(const QByteArray& path, const QByteArray& to) { routes_[path] = {302, {}, to, Kind::Normal}; }
-    QString url(const QString& path) const { return QString("http://127.0.0.1:%1").arg(server_.serverPort()) + path; }
+    QString url(const QString& path) const
+    {
+        return QString("http://%1:%2").arg(server_.serverAddress().toString()).arg(server_.serverPort()) + path;
+    }
 
     QList<QByteArray> requestedPaths, requestHeads;
 

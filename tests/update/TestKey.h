@@ -13,7 +13,7 @@ public:
     TestKey(const TestKey&) = delete;
     TestKey& operator=(const TestKey&) = delete;
 
-    QByteArray publicKey() const;  // the 32 raw bytes
+    QByteArray publicKey() const;                      // the 32 raw bytes
     QByteArray sign(const QByteArray& message) const;  // the 64 raw bytes
 
 private:

@@ -1,7 +1,9 @@
 #include "Doubles.h"
 #include "HttpTestServer.h"
+#include "TestKey.h"
 #include "app/Ini.h"
 #include "update/Download.h"
+#include "update/Signature.h"
 #include "update/UpdateAddresses.h"
 #include "update/UpdateCheck.h"
 
@@ -22,9 +24,13 @@ const QByteArray kNew = "#!/bin/sh\necho new > \"$MARKER_DIR/started\"\n";
 const QFile::Permissions kOpen = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                                  QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
 
+// How a file is published: with its signature by the test's key, without one, changed after signing,
+// signed by a key nobody trusts, behind a redirect to another host, or not at all.
+enum class Served { Signed, Unsigned, Changed, OtherKey, Elsewhere, Missing };
+
 // A started main window in the test's program folder.
 struct UpdateWindow : TestWindow {
-    explicit UpdateWindow(const QString& folder) : TestWindow({.folder = folder})
+    UpdateWindow(const QString& folder, const QByteArray& key) : TestWindow({.folder = folder, .updateKey = key})
     {
         window->Form_Load();
         window->TargetText.setText("10.1.2.3");
@@ -33,12 +39,13 @@ struct UpdateWindow : TestWindow {
 
 // The update check alone, as "Update" runs it.
 struct Check {
+    explicit Check(const QByteArray& key) : update{caption, dialogs, launcher, host, progress, {}, key} {}
     Control caption{"UpdateCaption", ControlKind::Label, nullptr};
     ScriptedDialogs dialogs;
     RecordingLauncher launcher;
     RecordingWindowHost host;
     RecordingProgress progress;
-    UpdateCheck update{caption, dialogs, launcher, host, progress, {}};
+    UpdateCheck update;
 };
 
 }  // namespace
@@ -49,6 +56,8 @@ class UpdaterTest : public QObject {
     Q_OBJECT
     HttpTestServer files_;
     QByteArray body_;
+    TestKey key_, otherKey_;
+    std::unique_ptr<HttpTestServer> elsewhere_;  // another host: nothing may ever reach it
 
     std::unique_ptr<QTemporaryDir> root_;
     std::unique_ptr<HttpTestServer> server_;
@@ -66,10 +75,23 @@ class UpdaterTest : public QObject {
     QString updater() const { return app_ + u'/' + platformdefaults::kUpdaterFileName; }
     // the updater's command line
     QStringList command() const { return {MIROVELL_UPDATER, "[URL]" + server_->url("/prog"), "[PATH]" + prog_}; }
-    void publish(const QByteArray& program)
+    void publish(const QByteArray& program) { offer("/prog", program, Served::Signed); }
+    void offer(const QByteArray& path, const QByteArray& bytes, Served how)
     {
-        server_->serve("/prog", program);
-        server_->serve("/prog.sha256", sha256(program));
+        if (how == Served::Missing)
+            return;
+        server_->serve(path, how == Served::Changed ? bytes + "# changed\n" : bytes);
+        if (how != Served::Unsigned)
+            server_->serve(path + ".sig", how == Served::OtherKey ? otherKey_.sign(bytes) : key_.sign(bytes));
+        if (how == Served::Elsewhere) {
+            elsewhere_->serve(path, bytes);
+            server_->redirect(path, elsewhere_->url(QString::fromLatin1(path)).toLatin1());
+        }
+    }
+    void sign(const QString& file) { writeFile(signature::signatureFileOf(file), key_.sign(readAll(file))); }
+    QStringList appFiles() const
+    {
+        return QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     }
     void launch(QProcess& updater, QStringList command, bool asNobody = false)
     {
@@ -94,6 +116,12 @@ private slots:
     // the downloads' server, kept for the whole run
     void initTestCase()
     {
+        QVERIFY(key_.publicKey().size() == 32 && otherKey_.publicKey().size() == 32);
+        // the tests' build of the updater trusts this key instead of the maker's
+        qputenv("MIROVELL_TEST_PUBLIC_KEY", key_.publicKey().toHex());
+        elsewhere_ = std::make_unique<HttpTestServer>(QHostAddress("127.0.0.2"));
+        elsewhere_->serve("/files/setup.exe", "x");
+        files_.redirect("/elsewhere", elsewhere_->url("/files/setup.exe").toLatin1());
         body_.resize(300 * 1024);
         QRandomGenerator gen(7);
         for (char& c : body_)
@@ -128,6 +156,7 @@ private slots:
         QTest::newRow("body shorter than announced") << "/short" << out << false << Error::Network << "";
         QTest::newRow("endless body") << "/endless" << out << false << Error::TooLarge << "";
         QTest::newRow("redirect loop") << "/loop" << out << false << Error::Redirect << "";
+        QTest::newRow("redirect to another host") << "/elsewhere" << out << true << Error::Redirect << "";
         QTest::newRow("redirect to a local file") << "/tofile" << out << false << Error::Redirect << "";
         QTest::newRow("address without slash") << "setup.exe"
                                                << "{dir}" << false << Error::InvalidAddress << "";
@@ -190,7 +219,41 @@ private slots:
         QVERIFY(!download::redirectAllowed(QUrl("HTTPS://a.example/x"), QUrl("http://b.example/x")));
         QVERIFY(!download::redirectAllowed(QUrl("https://a.example/x"), QUrl("ftp://a.example/x")));
         QVERIFY(download::redirectAllowed(QUrl("http://a.example/x"), QUrl("https://a.example/x")));
-        QVERIFY(download::redirectAllowed(QUrl("https://a.example/x"), QUrl("https://cdn.example/y")));
+        QVERIFY(!download::redirectAllowed(QUrl("https://a.example/x"), QUrl("https://cdn.example/y")));
+        QVERIFY(!download::redirectAllowed(QUrl("https://a.example/x"), QUrl("https://a.example.evil/y")));
+        QVERIFY(download::redirectAllowed(QUrl("https://A.example/x"), QUrl("https://a.example:8443/y")));
+    }
+
+    void cleanup() { QCOMPARE(elsewhere_->requestedPaths, QList<QByteArray>()); }
+
+    // The signature decides, over the whole file and under the trusted key only.
+    void signatures_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("signature");  // "-": no signature file
+        QTest::addColumn<bool>("valid");
+        const QByteArray program = kNew.repeated(1000);
+        QTest::newRow("signed") << program << key_.sign(program) << true;
+        QTest::newRow("empty file, signed") << QByteArray() << key_.sign({}) << true;
+        QTest::newRow("one byte changed") << QByteArray(program).replace(5000, 1, "!") << key_.sign(program) << false;
+        QTest::newRow("cut off") << program.left(program.size() - 1) << key_.sign(program) << false;
+        QTest::newRow("another key") << program << otherKey_.sign(program) << false;
+        QTest::newRow("signature cut short") << program << key_.sign(program).left(63) << false;
+        QTest::newRow("signature with a line end") << program << key_.sign(program) + '\n' << false;
+        QTest::newRow("no signature file") << program << QByteArray("-") << false;
+        QTest::newRow("a checksum instead") << program << sha256(program) << false;
+    }
+    void signatures()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, signature);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("f"), file);
+        if (signature != "-")
+            writeFile(dir.filePath("f.sig"), signature);
+        QTEST(signature::fileSigned(dir.filePath("f"), dir.filePath("f.sig"), key_.publicKey()), "valid");
+        if (QTest::currentDataTag() != QByteArray("another key"))  // what one key signed, no other accepts
+            QVERIFY(!signature::fileSigned(dir.filePath("f"), dir.filePath("f.sig"), otherKey_.publicKey()));
     }
 
     void init()
@@ -225,10 +288,12 @@ private slots:
         QFETCH(Answers, answers);
         const bool tried = answers == Answers{MessageAnswer::Yes};
         const bool started = tried && updaterState == 1;
-        UpdateWindow w(app_);
+        UpdateWindow w(app_, key_.publicKey());
         w.launcher.refuseStarts = updaterState == 2;
-        if (updaterState > 0)
+        if (updaterState > 0) {
             writeFile(updater(), "#!/bin/sh\n");
+            sign(updater());
+        }
         for (MessageAnswer a : answers)
             w.dialogs.answerMessage(a);
 
@@ -262,33 +327,64 @@ private slots:
                                   QString("[PID]%1").arg(QCoreApplication::applicationPid())}));
     }
 
-    // A fetched updater is kept and run only when its SHA-256 matches the .sha256 file beside it; the
-    // one run then replaces the program. The process id it gets is the test's own, which never ends,
-    // so it is left out of that run.
+    // An updater runs only with a valid signature beside it: one fetched is kept only when it has
+    // one, one found beside the program without one is removed and fetched anew. The one run then
+    // replaces the program. The process id it gets is the test's own, which never ends, so it is
+    // left out of that run.
     void fetchUpdater_data()
     {
-        QTest::addColumn<QByteArray>("checksum");  // "-": no updater on the server at all
-        QTest::newRow("no updater on the server") << QByteArray("-");
-        QTest::newRow("no checksum beside it") << QByteArray();
-        QTest::newRow("checksum does not match") << sha256(kOld);
-        QTest::newRow("checksum matches") << sha256(readAll(MIROVELL_UPDATER));
+        QTest::addColumn<int>("beside");  // 0 none, 1 signed, 2 changed after signing, 3 without signature
+        QTest::addColumn<Served>("served");
+        QTest::addColumn<QString>("reason");  // after "Download failed"; "-" when it is run
+        const QString badSignature = "\rDie Datei trägt keine gültige Signatur des Herstellers und wurde verworfen. "
+                                     "Das Programm bleibt unverändert.";
+        QTest::newRow("not on the server") << 0 << Served::Missing << "";
+        QTest::newRow("unsigned") << 0 << Served::Unsigned << badSignature;
+        QTest::newRow("changed after signing") << 0 << Served::Changed << badSignature;
+        QTest::newRow("signed with another key") << 0 << Served::OtherKey << badSignature;
+        QTest::newRow("redirected to another host")
+            << 0 << Served::Elsewhere << "\rDer Server leitete an eine andere, nicht erlaubte Adresse weiter.";
+        QTest::newRow("signed: kept with its signature, run") << 0 << Served::Signed << "-";
+        QTest::newRow("beside, signed: run without asking") << 1 << Served::Missing << "-";
+        QTest::newRow("beside, changed: removed, fetched anew") << 2 << Served::Signed << "-";
+        QTest::newRow("beside, no signature: removed, none to fetch") << 3 << Served::Unsigned << badSignature;
     }
     void fetchUpdater()
     {
-        QFETCH(QByteArray, checksum);
-        const bool good = checksum == sha256(readAll(MIROVELL_UPDATER));
-        if (checksum != "-")
-            server_->serve("/updater", good ? readAll(MIROVELL_UPDATER) : kNew);
-        if (checksum != "-" && !checksum.isEmpty())
-            server_->serve("/updater.sha256", checksum);
+        QFETCH(int, beside);
+        QFETCH(Served, served);
+        QFETCH(QString, reason);
+        const QByteArray real = readAll(MIROVELL_UPDATER);
+        const bool runs = reason == "-";
+        if (beside > 0) {
+            writeFile(updater(), beside == 1 ? real : kOld);
+            QFile::setPermissions(updater(), kOpen);
+            if (beside != 3)
+                writeFile(updater() + ".sig", key_.sign(beside == 1 ? real : kNew));
+        }
+        offer("/updater", served == Served::Signed || served == Served::Elsewhere ? real : kNew, served);
         publish(kNew);
-        Check w;
-        w.dialogs.answerMessage(MessageAnswer::Yes);
-        QCOMPARE(w.update.StartUpdater(server_->url("/prog"), prog_, updater(), server_->url("/updater")), good);
-        QCOMPARE(server_->requestedPaths.value(0), "/updater");
-        QCOMPARE(w.progress.ends, 1);
-        QCOMPARE(w.launcher.starts.size(), size_t(good));
-        if (good) {
+        Check w(key_.publicKey());
+        if (beside >= 2)
+            w.dialogs.answerMessage(MessageAnswer::Ok);  // the removed updater's warning
+        const bool asked = beside != 1;
+        if (asked)
+            w.dialogs.answerMessage(MessageAnswer::Yes);
+
+        QCOMPARE(w.update.StartUpdater(server_->url("/prog"), prog_, updater(), server_->url("/updater")), runs);
+
+        QCOMPARE(w.dialogs.messages.size(), size_t((beside >= 2) + asked + !runs));
+        if (beside >= 2)
+            QCOMPARE(
+                shown(w.dialogs.messages.front()),
+                shown({updater() + "\r\rDer Updater trägt keine gültige Signatur des Herstellers und wurde entfernt.",
+                       "Programmupdate", MessageIcon::Warning, MessageButtons::Ok}));
+        QCOMPARE(w.progress.ends, int(asked));
+        QCOMPARE(server_->requestedPaths.isEmpty(), !asked);
+        QCOMPARE(w.launcher.starts.size(), size_t(runs));
+        if (runs) {
+            QCOMPARE(appFiles(), (QStringList{"mirovell-updater", "mirovell-updater.sig", "prog"}));
+            QCOMPARE(readAll(updater()), real);
             const RecordingLauncher::Start& s = w.launcher.starts.front();
             QCOMPARE(s.program, updater());
             QCOMPARE(runUpdater(QStringList{s.program} + s.arguments.mid(0, 2)), 0);
@@ -296,15 +392,16 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray("new"), 5000);
             return;
         }
-        QCOMPARE(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"prog"});
-        QCOMPARE(w.dialogs.messages.size(), size_t(2));
-        QCOMPARE(shown(w.dialogs.messages.back()), shown({updater() + "\r\rDownload Fehlgeschlagen / Download failed",
-                                                          QString(), MessageIcon::None, MessageButtons::Ok}));
+        // nothing unchecked is left behind, not even under a hidden name
+        QCOMPARE(appFiles(), QStringList{"prog"});
+        QCOMPARE(shown(w.dialogs.messages.back()),
+                 shown({updater() + "\r\rDownload Fehlgeschlagen / Download failed" + reason, QString(),
+                        MessageIcon::None, MessageButtons::Ok}));
     }
 
     void webLinks()
     {
-        UpdateWindow w(app_);
+        UpdateWindow w(app_, key_.publicKey());
         w->Label3.show();
         w->Label4.show();
         w->Label3.fire(ControlEvent::Click);
@@ -318,24 +415,24 @@ private slots:
 
     void replace_data()
     {
-        QTest::addColumn<QByteArray>("checksum");  // "" publishes none
-        QTest::addColumn<QString>("address");      // "" is the test server's /prog
-        QTest::addColumn<int>("exitCode");         // 0: replaced, and the new version runs
+        QTest::addColumn<Served>("served");
+        QTest::addColumn<QString>("address");  // "" is the test server's /prog
+        QTest::addColumn<int>("exitCode");     // 0: replaced, and the new version runs
 
-        QTest::newRow("good checksum") << sha256(kNew) + "  prog\n" << QString() << 0;
-        QTest::newRow("bad checksum") << sha256(kOld) << QString() << 5;
-        QTest::newRow("no checksum published") << QByteArray() << QString() << 4;
-        QTest::newRow("plain http to another machine") << sha256(kNew) << "http://192.0.2.1/prog" << 2;
-        QTest::newRow("program folder not writable") << sha256(kNew) << QString() << 3;
+        QTest::newRow("signed") << Served::Signed << QString() << 0;
+        QTest::newRow("unsigned") << Served::Unsigned << QString() << 4;
+        QTest::newRow("changed after signing") << Served::Changed << QString() << 5;
+        QTest::newRow("signed with another key") << Served::OtherKey << QString() << 5;
+        QTest::newRow("redirected to another host") << Served::Elsewhere << QString() << 4;
+        QTest::newRow("plain http to another machine") << Served::Signed << "http://192.0.2.1/prog" << 2;
+        QTest::newRow("program folder not writable") << Served::Signed << QString() << 3;
     }
     void replace()
     {
-        QFETCH(QByteArray, checksum);
+        QFETCH(Served, served);
         QFETCH(QString, address);
         QFETCH(int, exitCode);
-        server_->serve("/prog", kNew);
-        if (!checksum.isEmpty())
-            server_->serve("/prog.sha256", checksum);
+        offer("/prog", kNew, served);
         QStringList c = command();
         if (!address.isEmpty())
             c[1] = "[URL]" + address;
@@ -348,11 +445,53 @@ private slots:
 
         QCOMPARE(code, exitCode);
         QCOMPARE(readAll(prog_), exitCode == 0 ? kNew : kOld);
-        QCOMPARE(QDir(app_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"prog"});
+        QCOMPARE(appFiles(), QStringList{"prog"});
         QTRY_COMPARE_WITH_TIMEOUT(marker(), QByteArray(exitCode == 0 ? "new" : "old"), 5000);
         QVERIFY(QFile::permissions(prog_) & QFile::ExeOther);
         if (unwritable)  // it says so before fetching anything
             QVERIFY(server_->requestedPaths.isEmpty());
+    }
+
+    // The updater speaks the user's language on the console, as the window does.
+    void updaterLanguage_data()
+    {
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("lcAll");
+        QTest::addColumn<QString>("said");
+        const QString english = "Mirovell-Update: The downloaded file %1 does not bear a valid signature of the maker "
+                                "and was removed. The old program is kept.\n";
+        const QString german = "Mirovell-Update: Die geladene Datei %1 trägt keine gültige Signatur des Herstellers "
+                               "und wurde entfernt. Das alte Programm bleibt erhalten.\n";
+        QTest::newRow("English") << "en_US.UTF-8"
+                                 << "" << english;
+        QTest::newRow("German") << "de_DE.UTF-8"
+                                << "" << german;
+        QTest::newRow("LC_ALL English over a German LANG") << "de_DE.UTF-8"
+                                                           << "en_GB.UTF-8" << english;
+        QTest::newRow("French: German") << "fr_FR.UTF-8"
+                                        << "" << german;
+    }
+    void updaterLanguage()
+    {
+        QFETCH(QString, lang);
+        QFETCH(QString, lcAll);
+        QFETCH(QString, said);
+        offer("/prog", kNew, Served::Changed);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LC_NUMERIC"})
+            env.remove(name);
+        env.insert("LANG", lang);
+        if (!lcAll.isEmpty())
+            env.insert("LC_ALL", lcAll);
+        QProcess updater;
+        updater.setProcessEnvironment(env);
+        QStringList c = command();
+        updater.start(c.takeFirst(), c << "--console-only");
+        QSignalSpy done(&updater, &QProcess::finished);
+        QVERIFY(done.wait(30000));
+        QCOMPARE(updater.exitCode(), 5);
+        QCOMPARE(QString::fromUtf8(updater.readAllStandardError()), said.arg(server_->url("/prog")));
+        QCOMPARE(appFiles(), QStringList{"prog"});
     }
 
     void waitsForTheProgram_data()

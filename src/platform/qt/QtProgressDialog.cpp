@@ -17,8 +17,9 @@ QtProgressDialog::~QtProgressDialog()
 
 QString QtProgressDialog::amountText(qint64 received, qint64 total)
 {
-    const QLocale german(QLocale::German, QLocale::Germany);
-    const auto kb = [&german](qint64 bytes) { return german.toString((bytes + 1023) / 1024) + QStringLiteral(" kB"); };
+    // digits grouped as the user's locale does it, whatever language the words are in
+    const QLocale locale;
+    const auto kb = [&locale](qint64 bytes) { return locale.toString((bytes + 1023) / 1024) + QStringLiteral(" kB"); };
     if (total > 0)
         return kb(received) + QCoreApplication::translate("Mirovell", " von ") + kb(total);
     return kb(received);

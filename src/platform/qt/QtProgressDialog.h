@@ -19,7 +19,8 @@ public:
     void progress(qint64 received, qint64 total) override;
     void end() override;
 
-    // "1.234 kB von 5.678 kB", or the received amount alone while the size is unknown
+    // "1.234 kB von 5.678 kB" (the digits grouped by the default locale), or the received amount
+    // alone while the size is unknown
     static QString amountText(qint64 received, qint64 total);
 
 private:
