@@ -137,7 +137,7 @@ std::optional<Request> parseCommandLine(QStringList args)
     return request;
 }
 
-// Plain HTTP would let anyone on the way swap program and checksum alike; only the own machine may use it.
+// Plain HTTP would let anyone on the way hand over an older signed version; only the own machine may use it.
 bool trustedAddress(const QUrl& url)
 {
     if (!url.isValid() || url.host().isEmpty())

@@ -7,7 +7,6 @@
 #include "update/UpdateAddresses.h"
 #include "update/UpdateCheck.h"
 
-#include <QCryptographicHash>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTimer>
@@ -63,10 +62,6 @@ class UpdaterTest : public QObject {
     std::unique_ptr<HttpTestServer> server_;
     QString app_, out_, prog_;
 
-    static QByteArray sha256(const QByteArray& bytes)
-    {
-        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-    }
     // title, text, icon and buttons of a message box
     static QString shown(const ScriptedDialogs::Message& m)
     {
@@ -234,14 +229,11 @@ private slots:
         QTest::addColumn<bool>("valid");
         const QByteArray program = kNew.repeated(1000);
         QTest::newRow("signed") << program << key_.sign(program) << true;
-        QTest::newRow("empty file, signed") << QByteArray() << key_.sign({}) << true;
         QTest::newRow("one byte changed") << QByteArray(program).replace(5000, 1, "!") << key_.sign(program) << false;
-        QTest::newRow("cut off") << program.left(program.size() - 1) << key_.sign(program) << false;
         QTest::newRow("another key") << program << otherKey_.sign(program) << false;
         QTest::newRow("signature cut short") << program << key_.sign(program).left(63) << false;
         QTest::newRow("signature with a line end") << program << key_.sign(program) + '\n' << false;
         QTest::newRow("no signature file") << program << QByteArray("-") << false;
-        QTest::newRow("a checksum instead") << program << sha256(program) << false;
     }
     void signatures()
     {
