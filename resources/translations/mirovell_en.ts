@@ -409,6 +409,10 @@
         <source>Der Server leitete an eine andere, nicht erlaubte Adresse weiter.</source>
         <translation>The server redirected to another address, which is not allowed.</translation>
     </message>
+    <message>
+        <source>Der Updater trägt keine gültige Signatur des Herstellers und wird nicht gestartet. Er ließ sich nicht entfernen.</source>
+        <translation>The updater does not bear a valid signature of the maker and is not started. It could not be removed.</translation>
+    </message>
 </context>
 <context>
     <name>ReceivingEnd</name>

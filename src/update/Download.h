@@ -50,7 +50,7 @@ struct Result {
     QString path;  // the file written, empty on failure
     Error error = Error::None;
     int code = 0;     // HTTP status for Error::Http, the network error number otherwise
-    QString message;  // for a log or a console, not for the main window
+    QString message;  // for a log or a console, not for the main window; in the user's language
     bool ok() const { return error == Error::None; }
 };
 

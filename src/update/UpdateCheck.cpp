@@ -86,14 +86,18 @@ bool UpdateCheck::StartUpdater(const QString& programAddress, const QString& pro
     const QString updaterSignature = signature::signatureFileOf(updaterFile);
     if (textfile::fileExists(updaterFile) && !signature::fileSigned(updaterFile, updaterSignature, trustedKey_)) {
         // whoever could put it there may have changed it: it is not run, and a signed one is fetched
-        QFile::remove(updaterFile);
         QFile::remove(updaterSignature);
+        const bool removed = QFile::remove(updaterFile);
         dialogs_.message(
             updaterFile + u'\r' + u'\r' +
-                QCoreApplication::translate(
-                    "Mirovell", "Der Updater trägt keine gültige Signatur des Herstellers und wurde entfernt."),
+                (removed
+                     ? QCoreApplication::translate(
+                           "Mirovell", "Der Updater trägt keine gültige Signatur des Herstellers und wurde entfernt.")
+                     : QCoreApplication::translate("Mirovell",
+                                                   "Der Updater trägt keine gültige Signatur des Herstellers und "
+                                                   "wird nicht gestartet. Er ließ sich nicht entfernen.")),
             QCoreApplication::translate("Mirovell", "Programmupdate"), MessageIcon::Warning, MessageButtons::Ok);
-        if (ended_)
+        if (ended_ || !removed)
             return false;
     }
     if (!textfile::fileExists(updaterFile)) {
