@@ -73,6 +73,7 @@ check "lintian finds no error and no warning" lintian --fail-on error,warning -I
 depends=$(dpkg-deb -f "$deb" Depends)
 check "the Qt libraries are dependencies" has "$depends" "libqt6widgets6 (>= "
 check "VLC is no dependency" lacks "$depends" "vlc"
+check "libcrypto, which checks the updates' signatures, is a dependency" has "$depends" "libssl3 (>= "
 check "VLC is recommended" has "$(dpkg-deb -f "$deb" Recommends)" "vlc"
 contents=$(dpkg-deb -c "$deb")
 for f in usr/bin/mirovell usr/libexec/mirovell/mirovell-updater usr/share/applications/de.mirovell.Mirovell.desktop \
