@@ -8,6 +8,7 @@
 // download only when its SHA-256 matches, puts it in place with one atomic rename and starts it.
 // Whatever goes wrong, the old file stays as it was and is started again.
 
+#include "platform/OwnFiles.h"
 #include "update/Download.h"
 
 #include <QCoreApplication>
@@ -60,6 +61,13 @@ struct Request {
 };
 
 bool g_consoleOnly = false;
+
+// Two updaters at once are unlikely and the final rename is atomic: going on beats refusing.
+void warnUnlocked(const QString& why)
+{
+    std::fputs(qPrintable(QStringLiteral("Mirovell-Update: ohne Sperre gegen ein zweites Update (%1)\n").arg(why)),
+               stderr);
+}
 
 // The user reads this on the console and, where the desktop offers it, as a notification.
 void tell(const QString& text, bool failure)
@@ -226,15 +234,21 @@ public:
         }
         // a link is followed: the real file is replaced, the link keeps pointing at it
         file_ = given.canonicalFilePath();
-        // one updater per program file at a time
-        QLockFile lock(
-            QDir::tempPath() + QStringLiteral("/mirovell-updater-") +
-            QString::fromLatin1(QCryptographicHash::hash(file_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) +
-            QStringLiteral(".lock"));
-        if (!lock.tryLock(0)) {
+        // one updater per program file at a time, locked where no other user can take the lock
+        QString why;
+        const QString runtime = platform::userRuntimeDir(&why);
+        std::optional<QLockFile> lock;
+        if (!runtime.isEmpty())
+            lock.emplace(runtime + QStringLiteral("/mirovell-updater-") +
+                         QString::fromLatin1(
+                             QCryptographicHash::hash(file_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) +
+                         QStringLiteral(".lock"));
+        if (lock && !lock->tryLock(0) && lock->error() == QLockFile::LockFailedError) {
             tell(QStringLiteral("Für %1 läuft bereits ein Update.").arg(file_), true);
             return kBusy;
         }
+        if (!lock || !lock->isLocked())
+            warnUnlocked(runtime.isEmpty() ? why : lock->fileName() + QStringLiteral(" kann nicht angelegt werden"));
 
         if (!waitForProgramEnd(request_, file_)) {
             tell(QStringLiteral("Mirovell läuft noch (%1). Bitte das Programm beenden und das Update erneut starten. "
