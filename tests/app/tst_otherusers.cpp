@@ -60,8 +60,7 @@ QString oldLockName(const QString& program)
 
 // Runs the test with the temporary folder at tmp and no runtime folder of the session's.
 struct TemporaryFolderAt {
-    explicit TemporaryFolderAt(const QString& tmp)
-        : tmpdir_(qgetenv("TMPDIR")), runtime_(qgetenv("XDG_RUNTIME_DIR"))
+    explicit TemporaryFolderAt(const QString& tmp) : tmpdir_(qgetenv("TMPDIR")), runtime_(qgetenv("XDG_RUNTIME_DIR"))
     {
         qputenv("TMPDIR", QFile::encodeName(tmp));
         qunsetenv("XDG_RUNTIME_DIR");
@@ -164,9 +163,11 @@ private slots:
     {
         QTest::addColumn<QString>("planted");
         QTest::addColumn<QString>("said");
-        QTest::newRow("dangling link of another user under the old lock name") << "old lock" << "";
+        QTest::newRow("dangling link of another user under the old lock name") << "old lock"
+                                                                               << "";
         QTest::newRow("the lock folder is a link of another user")
-            << "foreign link" << "starting without handing over to a running instance";
+            << "foreign link"
+            << "starting without handing over to a running instance";
     }
     void programStarts()
     {
@@ -194,8 +195,7 @@ private slots:
         process.start(program, {});
         QVERIFY(process.waitForStarted());
         // the old lock ended it within two seconds, before the settings file
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("app/mirovell.ini")) ||
-                                     process.state() == QProcess::NotRunning,
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("app/mirovell.ini")) || process.state() == QProcess::NotRunning,
                                  30000);
         QCOMPARE(process.state(), QProcess::Running);
         process.terminate();
@@ -205,6 +205,51 @@ private slots:
         const QByteArray errors = process.readAllStandardError();
         QVERIFY2(errors.contains(said.toUtf8()), errors.constData());
         QVERIFY(QFileInfo(planting).isSymLink());  // left as it was
+    }
+
+    // The updater takes its lock in the same folder: a planted old lock does not make it step
+    // back as if another update ran, and a refused folder only costs the lock. The bad address
+    // it is given ends it right after the lock, the old program started again.
+    void updaterLock_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<bool>("needsOtherUser");
+        QTest::newRow("dangling link of another user under the old lock name") << "old lock" << true;
+        QTest::newRow("the lock folder is a link") << "link" << false;
+    }
+    void updaterLock()
+    {
+        QFETCH(QString, planted);
+        if (row<bool>("needsOtherUser") && !otherUser())
+            QSKIP("needs root and the user mirovell-test (scripts/test.sh makes it)");
+        const QString tmp = path("tmp"), program = path("program");
+        QVERIFY(QFile::copy("/bin/true", program));
+        QString planting = tmp + QStringLiteral("/mirovell-%1").arg(::geteuid());
+        if (planted == u"old lock") {
+            const QByteArray hash =
+                QCryptographicHash::hash(QFileInfo(program).canonicalFilePath().toUtf8(), QCryptographicHash::Sha1)
+                    .toHex()
+                    .left(16);
+            planting = tmp + "/mirovell-updater-" + QString::fromLatin1(hash) + ".lock";
+        }
+        QVERIFY(QFile::link(path("nowhere"), planting));
+        QVERIFY(planted == u"link" || giveAway(planting));
+
+        QProcess updater;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("XDG_RUNTIME_DIR");
+        env.insert("TMPDIR", tmp);
+        env.insert("HOME", path("home"));
+        updater.setProcessEnvironment(env);
+        updater.start(QStringLiteral(MIROVELL_UPDATER),
+                      {"[URL]ftp://127.0.0.1/mirovell", "[PATH]" + program, "--console-only"});
+        QVERIFY(updater.waitForFinished(60000));
+        const QByteArray errors = updater.readAllStandardError();
+        QCOMPARE(updater.exitCode(), 2);  // not 9: "already running"
+        if (planted == u"link")
+            QVERIFY2(errors.contains(planting.toUtf8()), errors.constData());
+        QVERIFY(QFileInfo(planting).isSymLink());
+        QVERIFY(!QFile::exists(path("nowhere")));
     }
 
     // A settings file or kept list under a name someone else prepared is never written through
@@ -302,13 +347,20 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("kind");  // "file", "foreign file", "link"
         QTest::addColumn<bool>("removed");
-        QTest::newRow("a save cut short") << "mirovell.ini.part-AbC123" << "file" << true;
-        QTest::newRow("of the kept list") << "mirovell_TmpPlst.m3u.part-9zQ0aa" << "file" << true;
-        QTest::newRow("the user's backup") << "mirovell.ini.part-backup" << "file" << false;
-        QTest::newRow("all capitals and digits") << "mirovell.ini.part-OLD123" << "file" << false;
-        QTest::newRow("seven characters") << "mirovell.ini.part-AbC1234" << "file" << false;
-        QTest::newRow("a link") << "mirovell.ini.part-AbC123" << "link" << false;
-        QTest::newRow("another user's") << "mirovell.ini.part-AbC123" << "foreign file" << false;
+        QTest::newRow("a save cut short") << "mirovell.ini.part-AbC123"
+                                          << "file" << true;
+        QTest::newRow("of the kept list") << "mirovell_TmpPlst.m3u.part-9zQ0aa"
+                                          << "file" << true;
+        QTest::newRow("the user's backup") << "mirovell.ini.part-backup"
+                                           << "file" << false;
+        QTest::newRow("all capitals and digits") << "mirovell.ini.part-OLD123"
+                                                 << "file" << false;
+        QTest::newRow("seven characters") << "mirovell.ini.part-AbC1234"
+                                          << "file" << false;
+        QTest::newRow("a link") << "mirovell.ini.part-AbC123"
+                                << "link" << false;
+        QTest::newRow("another user's") << "mirovell.ini.part-AbC123"
+                                        << "foreign file" << false;
     }
     void leftovers()
     {
