@@ -1,6 +1,6 @@
 # What an installed copy brings along, and the Debian package made of it:
-#   cmake -S . -B build/package -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE=Release
-#   cmake --build build/package && (cd build/package && cpack)   ->  mirovell_<version>_amd64.deb
+#   cmake -S . -B build/package && cmake --build build/package && (cd build/package && cpack -G DEB)
+#   ->  mirovell_<version>_amd64.deb, with every file under /usr (the default prefix here)
 # scripts/package.sh does this with Debian's hardening flags.
 
 set(_pkg ${CMAKE_CURRENT_LIST_DIR})

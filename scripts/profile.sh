@@ -26,7 +26,7 @@ cmake -S . -B build/prof -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIROVELL_B
     >/dev/null
 cmake --build build/prof -j 2
 rm -rf "$out"
-mkdir -p "$out"
+mkdir -p -m 700 "$out"
 export XDG_RUNTIME_DIR=$out
 
 # grind NAME BENCH FUNCTION...: the benchmark under callgrind, a dump before each of the functions

@@ -546,5 +546,13 @@
         <source>Aufruf: mirovell-updater [URL]&lt;Adresse der neuen Version&gt; [PATH]&lt;Programmdatei&gt; [[PID]&lt;Prozess&gt;]</source>
         <translation>Usage: mirovell-updater [URL]&lt;address of the new version&gt; [PATH]&lt;program file&gt; [[PID]&lt;process&gt;]</translation>
     </message>
+    <message>
+        <source>Mirovell-Update: ohne Sperre gegen ein zweites Update (%1)</source>
+        <translation>Mirovell update: going on without a lock against a second update (%1)</translation>
+    </message>
+    <message>
+        <source>%1 kann nicht angelegt werden</source>
+        <translation>%1 cannot be created</translation>
+    </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicSave.h"
 #include "platform/Defaults.h"
+#include "platform/Installation.h"
 #include "platform/ProgramEnvironment.h"
 #include "platform/TextFile.h"
 
@@ -34,8 +35,9 @@ int numberIn(const QString& text, int low, int high, int fallback)
 void Settings::InitSettingsFile(const ProgramEnvironment& env)
 {
     QString folder = env.programFolder;
-    // the system's copy, or one that cannot write beside itself, keeps its files in the user's folder
-    if (!env.configFolder.isEmpty() && (env.installed || !QFileInfo(folder).isWritable())) {
+    // the system's copy, or one that cannot write beside itself or shares its folder with other
+    // users, keeps its files in the user's folder
+    if (!env.configFolder.isEmpty() && (env.installed || !installation::mayKeepFilesBeside(folder))) {
         folder = env.configFolder;
         QDir().mkpath(folder);
     }

@@ -14,8 +14,8 @@ public:
     static inline const QString kSettings = QStringLiteral("Settings");
 
     // Beside the program, or in the user's folder for an installed copy or one that cannot write
-    // beside itself; creates the default settings file where there is none, and removes what
-    // saves an earlier run did not finish left behind.
+    // beside itself or whose folder others may write; creates the default settings file where there is none, and
+    // removes what saves an earlier run did not finish left behind.
     void InitSettingsFile(const ProgramEnvironment& environment);
     const QString& SettingsFilePath() const { return settingsFile_; }
     const QString& TempPlaylistPath() const { return tempPlaylist_; }

@@ -1,11 +1,15 @@
 #include "platform/AtomicSave.h"
 
+#include "platform/OwnFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #ifdef Q_OS_WIN
@@ -22,24 +26,39 @@ const QLatin1StringView kMarker(".part-");
 constexpr int kRandomLength = 6;
 const QLatin1StringView kRandomChars("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
 
-// A link is followed, so that a settings file kept elsewhere and linked here stays where it is.
+// A link of the user's own to a file of the user's own is followed, so that a settings file kept
+// elsewhere and linked here stays where it is. A link or a file of someone else's is neither
+// written through nor replaced: empty.
 QString targetOf(const QString& path)
 {
     const QFileInfo info(path);
-    if (info.isSymLink()) {
-        const QString target = info.canonicalFilePath();
-        if (!target.isEmpty())
-            return target;
-    }
-    return path;
+    if (!info.exists() && !info.isSymLink())
+        return path;
+    if (!ownfiles::isOurs(path))
+        return QString();
+    if (!info.isSymLink())
+        return path;
+    const QString target = info.canonicalFilePath();
+    if (target.isEmpty())
+        return path;  // a dangling link of our own: the new file takes its place
+    return ownfiles::isOurs(target) ? target : QString();
 }
 
+// Six characters, never all of one kind: an upper-case letter, a lower-case letter and a digit
+// each at least, so that a name the user picked, such as "part-backup", is never taken for one.
 QString temporaryName(const QString& target)
 {
-    QString name = target + kMarker;
-    for (int i = 0; i < kRandomLength; ++i)
-        name += kRandomChars[QRandomGenerator::global()->bounded(int(kRandomChars.size()))];
-    return name;
+    QString random(kRandomLength, u'0');
+    auto* generator = QRandomGenerator::global();
+    for (QChar& c : random)
+        c = kRandomChars[generator->bounded(int(kRandomChars.size()))];
+    const QLatin1StringView kinds[] = {kRandomChars.sliced(0, 26), kRandomChars.sliced(26, 26),
+                                       kRandomChars.sliced(52)};
+    int places[kRandomLength] = {0, 1, 2, 3, 4, 5};
+    std::shuffle(std::begin(places), std::end(places), *generator);
+    for (int i = 0; i < 3; ++i)
+        random[places[i]] = kinds[i][generator->bounded(int(kinds[i].size()))];
+    return target + kMarker + random;
 }
 
 bool syncToDisk(QFile& file)
@@ -67,10 +86,15 @@ bool isLeftoverName(const QString& name, const QString& fileName)
     if (name.size() != fileName.size() + kMarker.size() + kRandomLength || !name.startsWith(fileName) ||
         QStringView(name).sliced(fileName.size(), kMarker.size()) != kMarker)
         return false;
-    for (QChar c : QStringView(name).last(kRandomLength))
+    bool upper = false, lower = false, digit = false;
+    for (QChar c : QStringView(name).last(kRandomLength)) {
         if (!kRandomChars.contains(c))
             return false;
-    return true;
+        upper = upper || c.isUpper();
+        lower = lower || c.isLower();
+        digit = digit || c.isDigit();
+    }
+    return upper && lower && digit;
 }
 
 bool save(const QString& path, const QByteArray& bytes)
@@ -78,6 +102,8 @@ bool save(const QString& path, const QByteArray& bytes)
     if (path.isEmpty())
         return false;
     const QString target = targetOf(path);
+    if (target.isEmpty())
+        return false;
     QFile file;
     // the name is random, so a taken one is unlikely; a few tries get past it
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -103,12 +129,13 @@ int removeLeftovers(const QString& path)
 {
     if (path.isEmpty())
         return 0;
-    const QFileInfo target(targetOf(path));
+    const QString resolved = targetOf(path);
+    const QFileInfo target(resolved.isEmpty() ? path : resolved);
     QDir folder = target.dir();
     int removed = 0;
     const QString fileName = target.fileName();
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks))
-        if (isLeftoverName(name, fileName) && folder.remove(name))
+        if (isLeftoverName(name, fileName) && ownfiles::isOurs(folder.filePath(name)) && folder.remove(name))
             ++removed;
     return removed;
 }

@@ -1,5 +1,7 @@
 #include "platform/Installation.h"
 
+#include "platform/OwnFiles.h"
+
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -12,6 +14,12 @@ bool isInstalledCopy(const QString& programFolder, const QString& installBinFold
     // compared as the system resolves them: /bin/mirovell is /usr/bin/mirovell where /bin links to /usr/bin
     const QString here = QFileInfo(programFolder).canonicalFilePath();
     return !here.isEmpty() && here == QFileInfo(installBinFolder).canonicalFilePath();
+}
+
+bool mayKeepFilesBeside(const QString& programFolder)
+{
+    return !programFolder.isEmpty() && QFileInfo(programFolder).isWritable() &&
+           !ownfiles::othersMayWrite(programFolder);
 }
 
 QString userConfigFolder()

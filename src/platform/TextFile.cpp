@@ -2,6 +2,7 @@
 
 #include "platform/AtomicSave.h"
 #include "platform/Codec.h"
+#include "platform/OwnFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -65,13 +66,15 @@ bool folderExists(const QString& path)
 
 bool removeFile(const QString& path)
 {
-    return fileExists(path) && QFile::remove(path);
+    // a link is removed itself, and only the user's own, like any file
+    return fileExists(path) && ownfiles::isOurs(path) && QFile::remove(path);
 }
 
 bool createEmptyFile(const QString& path)
 {
+    // only a new file: a link planted under the name would have it made wherever it points
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
 }
 
 }  // namespace textfile

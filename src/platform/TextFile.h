@@ -22,7 +22,7 @@ bool writeBytes(const QString& path, const QByteArray& bytes);
 
 bool fileExists(const QString& path);  // an existing file, not a folder
 bool folderExists(const QString& path);
-bool removeFile(const QString& path);
-bool createEmptyFile(const QString& path);
+bool removeFile(const QString& path);       // only a file (or link) of the user's own
+bool createEmptyFile(const QString& path);  // only where nothing is, not even a dangling link
 
 }  // namespace textfile

@@ -9,6 +9,7 @@
 // and starts it. Whatever goes wrong, the old file stays as it was and is started again.
 // Messages are English under an English locale, German otherwise, like the program's window.
 
+#include "platform/OwnFiles.h"
 #include "update/Download.h"
 #include "update/MakerKey.h"
 #include "update/Signature.h"
@@ -79,6 +80,16 @@ QByteArray trustedKey()
     return makerkey::publicKey();
 }
 #endif
+
+// Two updaters at once are unlikely and the final rename is atomic: going on beats refusing.
+void warnUnlocked(const QString& why)
+{
+    std::fputs(
+        qPrintable(QCoreApplication::translate("Updater", "Mirovell-Update: ohne Sperre gegen ein zweites Update (%1)")
+                       .arg(why) +
+                   QLatin1Char('\n')),
+        stderr);
+}
 
 // The user reads this on the console and, where the desktop offers it, as a notification.
 void tell(const QString& text, bool failure)
@@ -246,15 +257,24 @@ public:
         }
         // a link is followed: the real file is replaced, the link keeps pointing at it
         file_ = given.canonicalFilePath();
-        // one updater per program file at a time
-        QLockFile lock(
-            QDir::tempPath() + QStringLiteral("/mirovell-updater-") +
-            QString::fromLatin1(QCryptographicHash::hash(file_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) +
-            QStringLiteral(".lock"));
-        if (!lock.tryLock(0)) {
+        // one updater per program file at a time, locked where no other user can take the lock
+        QString why;
+        const QString runtime = platform::userRuntimeDir(&why);
+        std::optional<QLockFile> lock;
+        if (!runtime.isEmpty())
+            lock.emplace(runtime + QStringLiteral("/mirovell-updater-") +
+                         QString::fromLatin1(
+                             QCryptographicHash::hash(file_.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) +
+                         QStringLiteral(".lock"));
+        if (lock && !lock->tryLock(0) && lock->error() == QLockFile::LockFailedError) {
             tell(QCoreApplication::translate("Updater", "Für %1 läuft bereits ein Update.").arg(file_), true);
             return kBusy;
         }
+        if (!lock || !lock->isLocked())
+            warnUnlocked(
+                runtime.isEmpty()
+                    ? why
+                    : QCoreApplication::translate("Updater", "%1 kann nicht angelegt werden").arg(lock->fileName()));
 
         if (!waitForProgramEnd(request_, file_)) {
             tell(QCoreApplication::translate(

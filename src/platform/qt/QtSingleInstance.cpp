@@ -1,5 +1,7 @@
 #include "platform/qt/QtSingleInstance.h"
 
+#include "platform/OwnFiles.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -9,7 +11,6 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QLoggingCategory>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -40,17 +41,6 @@ QString userId()
 #endif
 }
 
-bool usableFolder(const QString& folder)
-{
-    if (folder.isEmpty())
-        return false;
-    QDir dir(folder);
-    if (!dir.exists() && !QDir().mkpath(folder))
-        return false;
-    const QFileInfo info(folder);
-    return info.isDir() && info.isWritable();
-}
-
 QByteArray encode(const QString& keys)
 {
     return QUrl::toPercentEncoding(keys);
@@ -72,12 +62,19 @@ QtSingleInstance::QtSingleInstance(const QString& programPath, const QStringList
         canonical = program.absoluteFilePath();
     const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     name_ = QStringLiteral("mirovell-") + userId() + u'-' + QString::fromLatin1(hash);
+    // a folder others may write lets them plant a lock or a socket under our names
+    QStringList refused;
     for (const QString& f : folders) {
-        if (usableFolder(f)) {
-            folder_ = QDir(f).absolutePath();
+        QString why;
+        const QString folder = ownfiles::privateFolder(QDir(f).absolutePath(), &why);
+        if (!folder.isEmpty()) {
+            folder_ = folder;
             break;
         }
+        refused << why;
     }
+    if (folder_.isEmpty())
+        problem_ = refused.isEmpty() ? QStringLiteral("no folder for the lock") : refused.join(QStringLiteral("; "));
 }
 
 QtSingleInstance::~QtSingleInstance()
@@ -90,12 +87,7 @@ QtSingleInstance::~QtSingleInstance()
 
 QStringList QtSingleInstance::defaultFolders()
 {
-    QStringList folders;
-    // without XDG_RUNTIME_DIR Qt would only warn and pick a folder below the temporary one
-    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        folders << QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    folders << QDir::tempPath();
-    return folders;
+    return platform::userRuntimeDirCandidates();
 }
 
 QString QtSingleInstance::lockPath() const
@@ -120,19 +112,15 @@ bool QtSingleInstance::isListening() const
 
 bool QtSingleInstance::ownedByOtherUser(const QString& path) const
 {
-#ifdef Q_OS_UNIX
+    // the entry itself: a link of someone else's counts as theirs, wherever it points
     const QFileInfo info(path);
-    return info.exists() && info.ownerId() != uint(::getuid());
-#else
-    Q_UNUSED(path);
-    return false;
-#endif
+    return (info.exists() || info.isSymLink()) && !ownfiles::isOurs(path);
 }
 
 bool QtSingleInstance::anotherInstanceRunning()
 {
     if (folder_.isEmpty()) {
-        qCWarning(lcInstance) << "no folder for the instance lock; starting without one";
+        qCWarning(lcInstance).noquote() << "starting without handing over to a running instance:" << problem_;
         return false;
     }
     lock_ = std::make_unique<QLockFile>(lockPath());
@@ -142,7 +130,6 @@ bool QtSingleInstance::anotherInstanceRunning()
         listen();
         return false;
     }
-    // in a shared temporary folder someone else may have put a file under our lock's name
     if (lock_->error() == QLockFile::LockFailedError && !ownedByOtherUser(lockPath())) {
         qint64 pid = 0;
         QString host, app;
@@ -154,10 +141,9 @@ bool QtSingleInstance::anotherInstanceRunning()
             listen();
             return false;
         }
-        return true;
     }
-    // no lock here: without it, only an answering instance counts
-    qCWarning(lcInstance) << "cannot take the instance lock" << lockPath();
+    // no lock here: without it, only an answering instance counts, and this start goes on
+    qCWarning(lcInstance).noquote() << "starting without the instance lock: it cannot be taken at" << lockPath();
     lock_.reset();
     if (probe())
         return true;

@@ -18,18 +18,20 @@ class QtSingleInstance : public ISingleInstance {
     Q_OBJECT
 public:
     // programPath: the executable; folders: where the lock and the socket may live, the first
-    // one that exists or can be made and is writable is used.
+    // one that is or can be made a folder of the user's own (mode 0700, no link) is used. With
+    // none, every start runs on its own and says why on standard error.
     explicit QtSingleInstance(const QString& programPath, const QStringList& folders = defaultFolders(),
                               QObject* parent = nullptr);
     ~QtSingleInstance() override;
 
-    // The user's runtime folder, then the temporary folder.
+    // The user's runtime folder, then one of the user's own in the temporary folder.
     static QStringList defaultFolders();
 
     bool anotherInstanceRunning() override;
     bool activateRunning(const QString& keys1, const QString& keys2, const QString& file = QString()) override;
 
-    QString lockPath() const;  // empty when no folder is usable
+    QString lockPath() const;                     // empty when no folder is usable
+    QString problem() const { return problem_; }  // why no folder is, when none is
     QString socketPath() const;
     bool holdsLock() const;
     bool isListening() const;
@@ -47,6 +49,7 @@ private:
     bool ownedByOtherUser(const QString& path) const;
 
     QString folder_;
+    QString problem_;
     QString name_;
     std::unique_ptr<QLockFile> lock_;
     QLocalServer* server_ = nullptr;
