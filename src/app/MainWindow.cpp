@@ -254,6 +254,8 @@ void MainWindow::wireEvents()
     connect(&sending_, &SendingEnd::restartRequested, this, &MainWindow::RunVLCBtn_Click, Qt::QueuedConnection);
     connect(&receiving_, &ReceivingEnd::listReceived, this, &MainWindow::UpdateFileCount);
     discovery_.setPeersChanged([this](const QList<DiscoveredPeer>& peers) { offerPeers(peers); });
+    followPicks(TargetText, pickedReceiver_);
+    followPicks(TargetTextClient, pickedSender_);
     // A later start asks from a socket's event, and coming forward lets events run.
     connect(
         &singleInstance_, &ISingleInstance::activationRequested, this,
@@ -272,13 +274,30 @@ void MainWindow::wireEvents()
         Qt::QueuedConnection);
 }
 
+// The binding sets the list index of a field with offered names when one is picked, before the
+// text; typing, or the program setting another text, ends the pick.
+void MainWindow::followPicks(Control& field, QString& picked)
+{
+    connect(&field, &Control::changed, this, [&field, &picked](Control*, Control::Property property) {
+        if (property == Control::Property::ListIndex && field.listIndex() >= 0)
+            picked = field.item(field.listIndex());
+        else if (property == Control::Property::Text && field.text() != picked)
+            picked.clear();
+    });
+}
+
+// Only a name picked from the offered ones stands for the address found with it: whatever is
+// typed is used as it is, so no record anyone publishes can redirect a typed target.
 QString MainWindow::addressOf(const QString& typed) const
 {
-    const QString name = typed.trimmed();
-    for (const DiscoveredPeer& p : peers_)
-        if (!name.isEmpty() && (name.compare(p.hostName, Qt::CaseInsensitive) == 0 ||
-                                name.compare(p.hostName + QStringLiteral(".local"), Qt::CaseInsensitive) == 0))
-            return p.address;
+    // the link asks with the field's text, trimmed or not
+    const auto pickedIn = [&typed](const Control& field, const QString& picked) {
+        return !picked.isEmpty() && field.text() == picked && typed.trimmed() == picked.trimmed();
+    };
+    if (pickedIn(TargetText, pickedReceiver_))
+        return discovery::addressFor(pickedReceiver_, pickedReceiver_, peers_, PeerRole::Receiver);
+    if (pickedIn(TargetTextClient, pickedSender_))
+        return discovery::addressFor(pickedSender_, pickedSender_, peers_, PeerRole::Sender);
     return typed;
 }
 

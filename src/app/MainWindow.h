@@ -208,6 +208,7 @@ public:
     const SendingEnd& sendingEnd() const { return sending_; }
     const ReceivingEnd& receivingEnd() const { return receiving_; }
     const AlwaysOnTop& alwaysOnTop() const { return pin_; }
+    const ILanNames& lanNames() const { return *this; }
 
 private:
     void applyDesignState();
@@ -218,6 +219,9 @@ private:
     void restoreStreamChoices();
     // Offers the peers found on the LAN in the target fields and names the sender.
     void offerPeers(const QList<DiscoveredPeer>& peers);
+    // Remembers a name picked from a target field's offered ones, and forgets it once the field
+    // holds anything else.
+    void followPicks(Control& field, QString& picked);
     QString addressOf(const QString& typed) const override;
     QString nameOf(const QString& address) const override;
     void leaveTheLan();
@@ -233,6 +237,9 @@ private:
     std::unique_ptr<IServiceDiscovery> noDiscovery_;
     IServiceDiscovery& discovery_;
     QList<DiscoveredPeer> peers_;
+    // the names picked from the drop-downs of TargetText and TargetTextClient; "" when typed
+    QString pickedReceiver_;
+    QString pickedSender_;
 
     // the subsystems
     Settings settings_;

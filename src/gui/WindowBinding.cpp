@@ -201,7 +201,12 @@ QWidget* WindowBinding::createInput(Control* c, QWidget* parent)
             offers->setCaseSensitivity(Qt::CaseInsensitive);
             offers->setCompletionRole(Qt::DisplayRole);  // the items' text, as the list shows it
             w->setCompleter(offers);
-            connect(offers, qOverload<const QString&>(&QCompleter::activated), c, edited);
+            // a pick is told apart from typing: only a picked name stands for the address found with it
+            connect(offers, qOverload<const QString&>(&QCompleter::activated), c, [c, edited](const QString& t) {
+                c->setListIndex(-1);  // the same name picked again is a pick again
+                c->setListIndex(int(c->items().indexOf(t)));
+                edited(t);
+            });
         };
         connect(c, &Control::itemsInserted, w, makeOffers);
         connect(c, &Control::itemsReset, w, makeOffers);

@@ -6,8 +6,9 @@
 class ILanNames {
 public:
     virtual ~ILanNames() = default;
-    // Where a name typed or picked in a target field connects: the address of the instance found
-    // under that name, else the text as it stands.
+    // Where the text of a target field connects: the address of the instance found under that
+    // name when the user picked it from the offered ones and the field still holds it; else the
+    // text as it stands, so that nothing published on the LAN can redirect what was typed.
     virtual QString addressOf(const QString& typed) const = 0;
     // The host name of the instance at this address, "" where none is known.
     virtual QString nameOf(const QString& address) const = 0;

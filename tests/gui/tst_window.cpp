@@ -402,6 +402,9 @@ private slots:
         w->TargetText.setItems({"alpha", "beta"});  // receivers found after the start drop down below the field
         const QCompleter* offers = qobject_cast<QLineEdit*>(s.at("TargetText"))->completer();
         QVERIFY(offers && offers->model()->rowCount() == 2);
+        emit const_cast<QCompleter*>(offers)->activated(QStringLiteral("beta"));  // a pick is told from typing
+        QCOMPARE(w->TargetText.text(), "beta");
+        QCOMPARE(w->TargetText.listIndex(), 1);
 
         auto* path = qobject_cast<QLineEdit*>(s.at("VlcPath"));
         QVERIFY(!path->isVisible());

@@ -92,20 +92,33 @@ struct PrivateBus {
 
 // The daemon as one before Avahi 0.8 behaves at its worst: without ServiceBrowserPrepare, and
 // with the first sighting sent before the answer that names the browser.
+// Its services: by default one receiver, "kueche" at 10.1.2.3; a test may put in any records.
 class OldAvahi : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Avahi.Server")
 public:
+    struct Service {
+        QString name, host, address;
+    };
     explicit OldAvahi(const QDBusConnection& bus) : bus_(bus) {}
+    QList<Service> services{{"Mirovell Empfänger auf kueche", "kueche.local", "10.1.2.3"}};
+    // as the daemon sends it, to the browser's owner
+    void itemSignal(const char* member, const QString& name)
+    {
+        QDBusMessage item = QDBusMessage::createTargetedSignal(browserOwner_, kBrowserPath, kBrowser, member);
+        item << 2 << 0 << name << "_mirovell._tcp"
+             << "local" << 0u;
+        bus_.send(item);
+    }
 
 public slots:
     int GetState() { return 2; }
     QString GetHostNameFqdn() { return "wohnzimmer.local"; }
-    QDBusObjectPath ServiceBrowserNew(int, int, const QString& type, const QString&, uint)
+    QDBusObjectPath ServiceBrowserNew(int, int, const QString&, const QString&, uint)
     {
-        QDBusMessage item = QDBusMessage::createTargetedSignal(message().service(), kBrowserPath, kBrowser, "ItemNew");
-        item << 2 << 0 << "Mirovell Empfänger auf kueche" << type << "local" << 0u;
-        bus_.send(item);
+        browserOwner_ = message().service();
+        for (const Service& service : services)
+            itemSignal("ItemNew", service.name);
         return QDBusObjectPath(kBrowserPath);
     }
     void ResolveService(int interface, int protocol, const QString& name, const QString& type, const QString& domain,
@@ -113,12 +126,16 @@ public slots:
     {
         setDelayedReply(true);
         const QList<QByteArray> txt{"role=receiver", "v=1"};
-        bus_.send(message().createReply({interface, protocol, name, type, domain, "kueche.local", 0, "10.1.2.3",
-                                         QVariant::fromValue(quint16(22355)), QVariant::fromValue(txt), 0u}));
+        for (const Service& s : services) {
+            if (s.name == name)
+                bus_.send(message().createReply({interface, protocol, name, type, domain, s.host, 0, s.address,
+                                                 QVariant::fromValue(quint16(22355)), QVariant::fromValue(txt), 0u}));
+        }
     }
 
 private:
     QDBusConnection bus_;
+    QString browserOwner_;
 };
 
 }  // namespace
@@ -440,6 +457,81 @@ private slots:
         QDBusConnection::disconnectFromBus("old-avahi");
         QDBusConnection::disconnectFromBus("other");
     }
+    // Whatever anyone on the LAN publishes: at most kMaxRecords services are kept, records that
+    // point at no one in particular are dropped, and names are shown escaped.
+    void strangeRecords()
+    {
+        PrivateBus bus;
+        QVERIFY2(bus.start(), "no private bus: dbus-daemon is missing (scripts/deps.sh installs it)");
+        QDBusConnection daemonBus = QDBusConnection::connectToBus(bus.address, "crowded-avahi");
+        OldAvahi daemon(daemonBus);
+        daemon.services = {{"loopback", "a.local", "127.0.0.1"},
+                           {"unspecified", "b.local", "0.0.0.0"},
+                           {"broadcast", "c.local", "255.255.255.255"},
+                           {"multicast", "d.local", "224.0.0.251"},
+                           {"address as name", "192.168.0.2.local", "10.9.9.9"},
+                           {"escape", "evil\\027[2Jname.local", "10.9.9.8"}};
+        for (int i = 0; i < discovery::kMaxRecords + 44; ++i)
+            daemon.services.append({QStringLiteral("many %1").arg(i, 3, 10, QLatin1Char('0')),
+                                    QStringLiteral("pc%1.local").arg(i, 3, 10, QLatin1Char('0')),
+                                    QStringLiteral("10.8.%1.%2").arg(i / 200).arg(1 + i % 200)});
+        QVERIFY(daemonBus.registerObject("/", &daemon, QDBusConnection::ExportAllSlots));
+        QVERIFY(daemonBus.registerService("org.freedesktop.Avahi"));
+
+        AvahiServiceDiscovery::Options options;
+        options.busAddress = bus.address;
+        AvahiServiceDiscovery discovery(options);
+        QList<DiscoveredPeer> found;
+        discovery.setPeersChanged([&found](const QList<DiscoveredPeer>& peers) { found = peers; });
+        discovery.browse(PeerRole::Receiver);
+        // the first kMaxRecords sightings are kept; five of them lead nowhere
+        QTRY_COMPARE(found.size(), discovery::kMaxRecords - 5);
+        QCOMPARE(found.first().hostName, "evil\\x1b[2Jname");
+        QCOMPARE(found.first().address, "10.9.9.8");
+        QCOMPARE(found.last().hostName, "pc249");
+        for (const DiscoveredPeer& p : found)
+            QVERIFY2(p.address.startsWith("10.") && p.address != "10.9.9.9", qPrintable(p.address));
+
+        // one goes: the ones beyond the cap stay ignored, the rest is kept
+        daemon.itemSignal("ItemRemove", "many 000");
+        QTRY_COMPARE(found.size(), discovery::kMaxRecords - 6);
+        QCOMPARE(found.at(1).hostName, "pc001");
+        QCOMPARE(found.last().hostName, "pc249");
+        QDBusConnection::disconnectFromBus("crowded-avahi");
+    }
+    void usableAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("usable");
+        // clang-format off
+        for (const char* a : {"192.168.0.2", "10.231.10.2", "1.2.3.4", "169.254.1.1", "2001:db8::1", "fe80::1", "::ffff:192.168.0.2"})
+            QTest::newRow(a) << a << true;
+        for (const char* a : {"127.0.0.1", "127.1.2.3", "0.0.0.0", "0.1.2.3", "255.255.255.255", "224.0.0.251", "239.255.22.55",
+                              "::1", "::", "ff02::fb", "::ffff:127.0.0.1", "::ffff:0.0.0.0", "::ffff:224.0.0.1", "", "wohnzimmer"})
+            QTest::newRow(*a ? a : "empty") << a << false;
+        // clang-format on
+    }
+    void usableAddresses() { QTEST(discovery::usableAddress(row<QString>("address")), "usable"); }
+    void shownNames_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("shown");
+        // clang-format off
+        QTest::newRow("plain") << "wohnzimmer.local" << "wohnzimmer";
+        QTest::newRow("umlaut") << "küche.local" << "küche";
+        QTest::newRow("escape, as the daemon writes it") << "a\\027[31mb.local" << "a\\x1b[31mb";
+        QTest::newRow("new line and tab") << "a\\010b\\009c.local" << "a\\x0ab\\x09c";
+        QTest::newRow("nul") << "a\\000b.local" << "a\\x00b";
+        QTest::newRow("delete and C1") << QString::fromUtf8("a\\127b\xc2\x85" "c.local") << "a\\x7fb\\x85c";
+        QTest::newRow("writing direction turned") << QString::fromUtf8("gpj\xe2\x80\xae" "exe.local") << "gpj\\u202eexe";
+        QTest::newRow("line separator") << QString::fromUtf8("a\xe2\x80\xa8" "b.local") << "a\\u2028b";
+        QTest::newRow("escaped dot and backslash") << "a\\.b\\\\c.local" << "a.b\\\\c";
+        QTest::newRow("a backslash as it stands") << "x\\\\x1b.local" << "x\\\\x1b";
+        QTest::newRow("trailing dot") << "wohnzimmer.local." << "wohnzimmer";
+        QTest::newRow("other domain kept") << "pc.example.org" << "pc.example.org";
+        // clang-format on
+    }
+    void shownNames() { QTEST(avahi::displayHost(row<QString>("host"), "local"), "shown"); }
     void serviceNames_data()
     {
         QTest::addColumn<PeerRole>("role");

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -111,7 +112,23 @@ QString displayHost(const QString& host, const QString& domain)
     const QString suffix = u'.' + domain;
     if (!domain.isEmpty() && h.size() > suffix.size() && h.endsWith(suffix, Qt::CaseInsensitive))
         h.chop(suffix.size());
-    return h;
+    // The daemon writes a label's dots, backslashes and control bytes as \. \\ and \027: the name
+    // as its owner gave it, then shown so that nothing in it acts on the label that shows it.
+    QByteArray raw;
+    const QByteArray escaped = h.toUtf8();
+    for (qsizetype i = 0; i < escaped.size(); ++i) {
+        if (escaped[i] != '\\' || i + 1 >= escaped.size()) {
+            raw += escaped[i];
+        } else if (i + 3 < escaped.size() && std::isdigit(uchar(escaped[i + 1])) &&
+                   std::isdigit(uchar(escaped[i + 2])) && std::isdigit(uchar(escaped[i + 3]))) {
+            const int byte = escaped.mid(i + 1, 3).toInt();
+            raw += char(byte < 256 ? byte : '?');
+            i += 3;
+        } else {
+            raw += escaped[++i];
+        }
+    }
+    return discovery::shownName(QString::fromUtf8(raw));
 }
 
 }  // namespace avahi
@@ -596,6 +613,9 @@ void AvahiServiceDiscovery::itemNew(const QDBusMessage& m)
     uint flags = 0;
     if (!readKey(m, &key, &flags))
         return;
+    // Beyond the cap a sighting is ignored for good: it is seen again when browsing starts anew.
+    if (items_.size() >= std::size_t(discovery::kMaxRecords) && !items_.count(key))
+        return;
     Item& item = items_[key];
     item = Item{};
     item.flags = flags;
@@ -643,10 +663,14 @@ void AvahiServiceDiscovery::resolved(const ItemKey& key, quint64 generation, con
     DiscoveredPeer peer;
     const auto txt = qdbus_cast<QList<QByteArray>>(a.value(9));
     const QHostAddress address(a.value(7).toString());
-    if (!avahi::readTxt(txt, &peer.role, &peer.attributes) || address.protocol() != QAbstractSocket::IPv4Protocol)
+    if (!avahi::readTxt(txt, &peer.role, &peer.attributes) || address.protocol() != QAbstractSocket::IPv4Protocol ||
+        !discovery::usableAddress(address.toString()))
         return;  // not one of ours, or nothing we can connect to
     peer.hostName = avahi::displayHost(a.value(5).toString(), a.value(4).toString());
     peer.address = address.toString();
+    // a host named like an address it does not have would pass for that address in the list
+    if (peer.hostName.isEmpty() || (!QHostAddress(peer.hostName).isNull() && QHostAddress(peer.hostName) != address))
+        return;
     peer.port = a.value(8).value<quint16>();
     peer.serviceName = std::get<2>(key);
     if (peer.port == 0)

@@ -158,6 +158,7 @@ QString serviceName(PeerRole role, const QString& hostName);
 QList<QByteArray> txtRecords(PeerRole role, const QMap<QString, QString>& attributes);
 // Role and attributes from TXT records; false when they name no role we know.
 bool readTxt(const QList<QByteArray>& txt, PeerRole* role, QMap<QString, QString>* attributes);
-// "wohnzimmer.local" in the domain "local" is "wohnzimmer".
+// "wohnzimmer.local" in the domain "local" is "wohnzimmer"; the daemon's escapes undone, and the
+// name made fit to show (discovery::shownName).
 QString displayHost(const QString& host, const QString& domain);
 }  // namespace avahi

@@ -1,0 +1,89 @@
+// Where the target fields connect when the LAN offers names: a found address stands for a name
+// only when the user picked that name from the offered ones. A stranger may publish a record under
+// any host name, the address typed by the user among them. Between real daemons, with a stranger
+// publishing such a record: scripts/offered-receivers.sh.
+#include "Doubles.h"
+
+namespace {
+
+// The LAN as discovery shows it: the peers the test makes appear.
+struct LanDouble : IServiceDiscovery {
+    void publish(PeerRole, quint16, const QMap<QString, QString>&) override {}
+    void withdraw() override {}
+    void browse(PeerRole) override {}
+    void stopBrowsing() override {}
+    QList<DiscoveredPeer> peers() const override { return {}; }
+    void show(const QList<DiscoveredPeer>& found) { peersChanged_(found); }
+};
+
+const DiscoveredPeer kWohnzimmer{"wohnzimmer", "10.0.0.5", 22355, PeerRole::Receiver, "R wohnzimmer", {}};
+// publishes the default receiver's address as its host name
+const DiscoveredPeer kStranger{"192.168.0.2", "10.0.0.66", 22355, PeerRole::Receiver, "R stranger", {}};
+const DiscoveredPeer kSender{"buero", "10.0.0.7", 22356, PeerRole::Sender, "S buero", {}};
+
+void pick(Control& field, const QString& name)
+{
+    field.setListIndex(-1);
+    field.setListIndex(int(field.items().indexOf(name)));
+    field.setText(name);
+    field.fire(ControlEvent::Change);
+}
+
+}  // namespace
+
+class LanNamesTest : public QObject {
+    Q_OBJECT
+private slots:
+    // steps, one a word: "type:x" the user types x, "pick:x" picks x from the offered names,
+    // "set:x" the program sets the text, "gone" the peers vanish, "back" they come back
+    void whereTheFieldConnects_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("expected");
+        // clang-format off
+        QTest::newRow("typed address, a stranger named so") << "TargetText" << "type:192.168.0.2" << "192.168.0.2";
+        QTest::newRow("typed name of a found receiver") << "TargetText" << "type:wohnzimmer" << "wohnzimmer";
+        QTest::newRow("typed name with .local") << "TargetText" << "type:Wohnzimmer.local" << "Wohnzimmer.local";
+        QTest::newRow("picked") << "TargetText" << "pick:wohnzimmer" << "10.0.0.5";
+        QTest::newRow("picked, the stranger's address as a name") << "TargetText" << "pick:192.168.0.2" << "10.0.0.66";
+        QTest::newRow("picked, then edited") << "TargetText" << "pick:wohnzimmer type:wohnzimmer2" << "wohnzimmer2";
+        QTest::newRow("picked, edited, typed back") << "TargetText" << "pick:wohnzimmer type:wohnzimme type:wohnzimmer" << "wohnzimmer";
+        QTest::newRow("picked, then set by the program") << "TargetText" << "pick:wohnzimmer set:192.168.0.2" << "192.168.0.2";
+        QTest::newRow("picked, then gone") << "TargetText" << "pick:wohnzimmer gone" << "wohnzimmer";
+        QTest::newRow("picked, gone and back") << "TargetText" << "pick:wohnzimmer gone back" << "10.0.0.5";
+        QTest::newRow("picked again after an edit") << "TargetText" << "pick:wohnzimmer type:x pick:wohnzimmer" << "10.0.0.5";
+        QTest::newRow("sender typed") << "TargetTextClient" << "type:buero" << "buero";
+        QTest::newRow("sender picked") << "TargetTextClient" << "pick:buero" << "10.0.0.7";
+        QTest::newRow("sender picked, then edited") << "TargetTextClient" << "pick:buero type:buero.local" << "buero.local";
+        // clang-format on
+    }
+    void whereTheFieldConnects()
+    {
+        LanDouble lan;
+        TestWindow w(TestWindow::Options{.discovery = &lan});
+        const QList<DiscoveredPeer> found{kWohnzimmer, kStranger, kSender};
+        lan.show(found);
+        Control& field = *w->control(row<QString>("field"));
+        for (const QString& step : row<QString>("steps").split(u' ')) {
+            const QString verb = step.section(u':', 0, 0), text = step.section(u':', 1);
+            if (verb == "type") {
+                field.setText(text);
+                field.fire(ControlEvent::Change);
+            } else if (verb == "pick") {
+                QVERIFY(field.items().contains(text));
+                pick(field, text);
+            } else if (verb == "set") {
+                field.setText(text);
+            } else {
+                lan.show(verb == "gone" ? QList<DiscoveredPeer>{} : found);
+            }
+        }
+        QTEST(w->lanNames().addressOf(field.text()), "expected");
+        if (&field == &w->TargetText)  // the link and the stream go where the field says
+            QTEST(w->sendingEnd().targetAddress(), "expected");
+    }
+};
+
+QTEST_GUILESS_MAIN(LanNamesTest)
+#include "tst_lannames.moc"
