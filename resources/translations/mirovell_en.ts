@@ -136,8 +136,8 @@
         <translation>Start server &gt;&gt;</translation>
     </message>
     <message>
-        <source>%1 möchte die Liste</source>
-        <translation>%1 wants the list</translation>
+        <source>möchte die Liste</source>
+        <translation>wants the list</translation>
     </message>
     <message>
         <source>Empfänger, die zugelassen oder abgelehnt wurden, werden wieder gefragt</source>

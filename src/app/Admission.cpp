@@ -71,7 +71,7 @@ void MainWindow::showAdmission()
     if (several && !asking_.isEmpty()) {
         const QString address = asking_.first();
         const QString name = nameOf(address);
-        AdmitLabel.setText(tr("%1 möchte die Liste").arg(name.isEmpty() ? address : name));
+        AdmitLabel.setText((name.isEmpty() ? address : name) + u'\r' + tr("möchte die Liste"));
         AdmitLabel.setToolTip(address);
     }
     AdmitFrame.setVisible(several && !asking_.isEmpty());
