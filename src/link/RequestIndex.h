@@ -21,8 +21,8 @@ public:
 private:
     const QStringList* entries_;
     bool stale_ = true;
-    QHash<QString, int> last_;      // each entry's last position
-    QString joined_;                // every entry followed by a '\0'
+    QHash<QString, int> last_;       // each entry's last position
+    QString joined_;                 // every entry followed by a '\0'
     std::vector<qsizetype> starts_;  // where each entry begins in joined_
     bool withNul_ = false;           // an entry holds a '\0': the joined text cannot tell them apart
 };

@@ -16,16 +16,18 @@ private slots:
     {
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<QString>("name");
-        const QStringList paths{"C:\\x\\film.avi", "film.avi", "C:\\y\\film.avi", "/m/a b.mkv", "/m/Folge 11",
-                                "/m/Folge 1", "/m/zwei", "/m/zwei", "/m/Übung.avi", ""};
+        const QStringList paths{"C:\\x\\film.avi", "film.avi", "C:\\y\\film.avi", "/m/a b.mkv",   "/m/Folge 11",
+                                "/m/Folge 1",      "/m/zwei",  "/m/zwei",         "/m/Übung.avi", ""};
         for (const char* name : {"film.avi", "film", "C:\\", "/m/Folge 1", "Folge 1", "zwei", "/m/zwei", "Übung",
-                                    "b.mkv", "nicht da", ";", "1113", "", "a", "avi"})
-            QTest::newRow(qPrintable(QStringLiteral("'%1'").arg(QString::fromUtf8(name)))) << paths << QString::fromUtf8(name);
+                                 "b.mkv", "nicht da", ";", "1113", "", "a", "avi"})
+            QTest::newRow(qPrintable(QStringLiteral("'%1'").arg(QString::fromUtf8(name))))
+                << paths << QString::fromUtf8(name);
         QTest::newRow("equal wins over a later containing one") << QStringList{"ab", "xaby"} << "ab";
         QTest::newRow("the last equal one") << QStringList{"ab", "c", "ab"} << "ab";
         QTest::newRow("the last containing one") << QStringList{"xab", "c", "abx", "d"} << "ab";
         QTest::newRow("not across two entries") << QStringList{"xa", "by"} << "ab";
-        QTest::newRow("a name holding a nul") << QStringList{"a", QString::fromUtf8("b\0c", 3)} << QString::fromUtf8("\0", 1);
+        QTest::newRow("a name holding a nul")
+            << QStringList{"a", QString::fromUtf8("b\0c", 3)} << QString::fromUtf8("\0", 1);
         QTest::newRow("entries holding a nul") << QStringList{QString::fromUtf8("a\0b", 3), "c"} << "b";
         QTest::newRow("an empty list") << QStringList{} << "a";
     }
