@@ -106,5 +106,8 @@ verdict "start to mapped window, empty list" "$(field startup.txt mapped_empty 2
     "$(field startup.txt mapped_bare 2)" 1.3 ms
 verdict "start to mapped window, 32,767 entries" "$(field startup.txt mapped_list 2)" "empty start" \
     "$(field startup.txt mapped_empty 2)" 1.2 ms
+# bench_linkload's line "1 MiB of requests at once, 32767 entries: longest stall N ms, ..."
+storm=$(sed -n 's/^1 MiB of requests at once.*longest stall \([0-9]*\) ms.*/\1/p' "$out/bench_linkload.txt" 2>/dev/null)
+limit "longest stop of the window, 1 MiB of requests against 32,767 entries" "$storm" 100 ms
 limit "peak memory at start, empty list" "$(field startup.txt hwm_empty 2)" 30 MiB
 limit "peak memory at start, 32,767 entries" "$(field startup.txt hwm_list 2)" 36 MiB

@@ -20,12 +20,14 @@ packages+=("${packaging[@]}" lintian appstream iproute2)
 # several PCs and service discovery in network namespaces: scripts/netlab.sh, scripts/avahi-lab.sh;
 # dbus also gives the discovery unit test its private bus (QtDBus itself comes with qt6-base-dev)
 packages+=(iputils-ping avahi-daemon avahi-utils dbus)
+# the strangers stage times the window's answers to pings from outside the program
+packages+=(python3-xlib)
 run_only=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
           qt6-l10n-tools qt6-tools-dev libssl-dev
           xdg-utils shared-mime-info fonts-dejavu-core)
 # benchmarks and profiling (scripts/bench.sh, bench/startup.sh, docs/performance.md): a watcher of
 # X events for the start-up times, perf and callgrind for the profiles
-bench_only=(python3-xlib linux-perf valgrind)
+bench_only=(linux-perf valgrind)
 case "${1:-}" in
 --bench) packages+=("${bench_only[@]}") ;;
 --run-only) packages=("${run_only[@]}" vlc) ;;

@@ -2,7 +2,8 @@
 # One sender, two receivers: three network namespaces on one bridge (scripts/netlab.sh), a Mirovell
 # in each (own folders, the real ports 22355 and 22356), all under one Xvfb, driven by clicks as a
 # user would. The sender chooses "Bereitstellen ( Clients > 1)"; each receiver chooses "Abholen
-# von (Clients > 1)" and types the sender's address. It shows: both receivers get the list; the
+# von (Clients > 1)" and types the sender's address. It shows: the sender asks about each receiver
+# in a notice and the user lets both in with a click on "Zulassen"; both receivers get the list; the
 # real VLC at the sender streams once, to the multicast group, and both receiving PCs catch the
 # whole transport stream (checked with ffprobe for video and audio) while their own VLCs play it;
 # a double-click at the second receiver moves that track first at the sender, VLC streams anew,
@@ -121,7 +122,9 @@ probe() {   # probe file from-byte [to-byte]: "video,<width>" and "audio" lines
 
 # Places at the window's start size (691 x 407 pixels), from the controls' rectangles.
 TAB_SEND="230 21"; TAB_RECEIVE="383 21"; RUN_VLC="232 62"; START_CLIENT="385 61"
-SEVERAL="400 92"; PICK_UP="293 91"; PICK_UP_FROM="434 92"; ROW_2="60 128"
+SEVERAL="400 92"; PICK_UP="293 91"; PICK_UP_FROM="434 92"; ROW_2="60 128"; ADMIT="572 88"
+# the notice about a receiver that asks to be let in, on its light yellow
+notice_shown() { import -window "${win[1]}" -crop 1x1+535+60 -depth 8 txt:- 2>/dev/null | grep -qi '#FFFFC0'; }
 
 # each receiving PC catches what reaches it of the group, beside its own VLC
 for pc in 2 3; do
@@ -156,6 +159,12 @@ xdotool windowmove "${win[1]}" 0 0
 sleep 0.5
 click_in 1 $TAB_SEND
 click_in 1 $SEVERAL
+# the receivers were turned away while nobody listened: they come back within their back-off
+for n in 1 2; do
+    check "the sender asks about receiver $n" wait_for 45 notice_shown
+    [[ $n -eq 1 ]] && import -window root "$shots/0-asked.png"
+    click_in 1 $ADMIT
+done
 check "receiver 1 gets the list" wait_for 15 row_shown 2 2
 check "receiver 2 gets the list" wait_for 15 row_shown 3 2
 import -window root "$shots/1-lists-arrived.png"

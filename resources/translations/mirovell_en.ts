@@ -218,6 +218,26 @@
         <source>Starte Server &gt;&gt;</source>
         <translation>Start server &gt;&gt;</translation>
     </message>
+    <message>
+        <source>möchte die Liste</source>
+        <translation>wants the list</translation>
+    </message>
+    <message>
+        <source>Empfänger, die zugelassen oder abgelehnt wurden, werden wieder gefragt</source>
+        <translation>Receivers that were allowed or denied are asked again</translation>
+    </message>
+    <message>
+        <source>Zulassen</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>Ablehnen</source>
+        <translation>Deny</translation>
+    </message>
+    <message>
+        <source>Antworten vergessen</source>
+        <translation>Forget answers</translation>
+    </message>
 </context>
 <context>
     <name>Mirovell</name>

@@ -66,6 +66,11 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
             &TargetText,
             &SendenUniCastCheck,
             &MultiCastCheck,
+            &AdmitFrame,
+            &AdmitLabel,
+            &AdmitBtn,
+            &DenyBtn,
+            &ForgetBtn,
             &EmpfangenFrame,
             &Picture2,
             &Label7,
@@ -160,6 +165,10 @@ void MainWindow::applyDesignState()
     TargetText.setAlign(TextAlign::Center);
     TargetText.setBackColor(kLightGrey);
     SendenUniCastCheck.setValue(1);
+    AdmitFrame.setBackColor(kLightYellow);
+    AdmitFrame.hide();
+    ForgetBtn.setToolTip(tr("Empfänger, die zugelassen oder abgelehnt wurden, werden wieder gefragt"));
+    ForgetBtn.hide();
 
     Picture2.setPictures(QStringLiteral("panel-receive"));
     Label7.setFont(titleFont);
@@ -229,6 +238,9 @@ void MainWindow::wireEvents()
     TargetText.on(ControlEvent::LostFocus, [this] { TargetText_LostFocus(); });
     SendenUniCastCheck.on(ControlEvent::Click, [this] { SendenUniCastCheck_Click(); });
     MultiCastCheck.on(ControlEvent::Click, [this] { MultiCastCheck_Click(); });
+    AdmitBtn.on(ControlEvent::Click, [this] { AdmitBtn_Click(); });
+    DenyBtn.on(ControlEvent::Click, [this] { DenyBtn_Click(); });
+    ForgetBtn.on(ControlEvent::Click, [this] { ForgetBtn_Click(); });
     TargetTextClient.on(ControlEvent::LostFocus, [this] { receiving_.closeRequestChannel(); });
 
     SErverBtnTest.on(ControlEvent::Click, [this] { SErverBtnTest_Click(); });
@@ -253,6 +265,7 @@ void MainWindow::wireEvents()
     // it runs after the socket's event has returned.
     connect(&sending_, &SendingEnd::restartRequested, this, &MainWindow::RunVLCBtn_Click, Qt::QueuedConnection);
     connect(&receiving_, &ReceivingEnd::listReceived, this, &MainWindow::UpdateFileCount);
+    connect(&sending_, &SendingEnd::admissionAsked, this, &MainWindow::askAdmission);
     discovery_.setPeersChanged([this](const QList<DiscoveredPeer>& peers) { offerPeers(peers); });
     followPicks(TargetText, pickedReceiver_);
     followPicks(TargetTextClient, pickedSender_);

@@ -101,6 +101,12 @@ public:
     Control TargetText{QStringLiteral("TargetText"), ControlKind::TextBox, &SendenFrame, {6060, 180, 1815, 360}, platformdefaults::kDefaultRemoteHost};
     Control SendenUniCastCheck{QStringLiteral("SendenUniCastCheck"), ControlKind::OptionButton, &SendenFrame, {120, 600, 2295, 255}, tr("Senden an (1 Client)")};
     Control MultiCastCheck{QStringLiteral("MultiCastCheck"), ControlKind::OptionButton, &SendenFrame, {4740, 600, 2535, 375}, tr("Bereitstellen ( Clients > 1)")};
+    // serving several: a receiver that asks to be let in, beside the target field, without blocking
+    Control AdmitFrame{QStringLiteral("AdmitFrame"), ControlKind::Frame, &SendenFrame, {7995, 15, 2295, 960}};
+    Control AdmitLabel{QStringLiteral("AdmitLabel"), ControlKind::Label, &AdmitFrame, {60, 45, 2175, 420}};
+    Control AdmitBtn{QStringLiteral("AdmitBtn"), ControlKind::Button, &AdmitFrame, {60, 540, 1050, 345}, tr("Zulassen")};
+    Control DenyBtn{QStringLiteral("DenyBtn"), ControlKind::Button, &AdmitFrame, {1185, 540, 1050, 345}, tr("Ablehnen")};
+    Control ForgetBtn{QStringLiteral("ForgetBtn"), ControlKind::Button, &SendenFrame, {8055, 555, 2175, 345}, tr("Antworten vergessen")};
 
     // receive mode panel
     Control EmpfangenFrame{QStringLiteral("EmpfangenFrame"), ControlKind::Frame, &Form, {960, 5280, 9375, 990}, QStringLiteral("Server")};
@@ -188,6 +194,11 @@ public:
     void TargetText_LostFocus();
     void SendenUniCastCheck_Click();
     void MultiCastCheck_Click();
+    // the answer to the receiver that asks to be let in; the next one asking is shown then
+    void AdmitBtn_Click();
+    void DenyBtn_Click();
+    // every answer is taken back
+    void ForgetBtn_Click();
     QString SelectedProtocol() const;
 
     // ---- the link ----
@@ -217,6 +228,11 @@ private:
     void applySendChoice();
     void applyReceiveChoice();
     void restoreStreamChoices();
+    void restoreAnswers();
+    void keepAnswers();
+    void askAdmission(const QString& address);
+    void answerAdmission(bool allow);
+    void showAdmission();
     // Offers the peers found on the LAN in the target fields and names the sender.
     void offerPeers(const QList<DiscoveredPeer>& peers);
     // Remembers a name picked from a target field's offered ones, and forgets it once the field
@@ -240,6 +256,7 @@ private:
     // the names picked from the drop-downs of TargetText and TargetTextClient; "" when typed
     QString pickedReceiver_;
     QString pickedSender_;
+    QStringList asking_;  // receivers that wait to be let in, the one shown first
 
     // the subsystems
     Settings settings_;

@@ -355,6 +355,9 @@ void MainWindow::applySendChoice()
 {
     TargetText.setEnabled(SendenUniCastCheck.value() == 1);
     sending_.setSeveral(MultiCastCheck.value() == 1);
+    if (!sending_.several())
+        asking_.clear();  // nobody waits to be let in now
+    showAdmission();
 }
 
 // ---- the link ----

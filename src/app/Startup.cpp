@@ -36,6 +36,7 @@ void MainWindow::Form_Load()
         settings_.read(Settings::kLast, QStringLiteral("LastConnection"), platformdefaults::kDefaultRemoteHost));
     VlcPath.setText(settings_.read(Settings::kLast, QStringLiteral("vlc.exe"), platformdefaults::kDefaultVlcPath));
     restoreStreamChoices();
+    restoreAnswers();
     if (!vlc_.vlcFound()) {
         if (const auto folder = paths::AddTrailingSeparator(environment_.programFolder)) {
             const QString beside = *folder + platformdefaults::kVlcExecutableName;

@@ -1,5 +1,6 @@
 #include "link/LinkMessages.h"
 
+#include "link/RequestIndex.h"
 #include "link/WholeNameIndex.h"
 #include "platform/Codec.h"
 
@@ -190,15 +191,9 @@ QStringList TrackListEntries(QByteArrayView message)
 
 int FindRequestedEntry(const QStringList& entries, const QString& name)
 {
-    if (name.isEmpty())
-        return -1;
-    for (qsizetype i = entries.size() - 1; i >= 0; --i)
-        if (entries.at(i) == name)
-            return int(i);
-    for (qsizetype i = entries.size() - 1; i >= 0; --i)
-        if (entries.at(i).contains(name))
-            return int(i);
-    return -1;
+    RequestIndex index;
+    index.rebuild(entries);
+    return index.find(name);
 }
 
 // ---- framing ----

@@ -43,7 +43,7 @@ constexpr int kMaxEntries = 32767;
 QStringList TrackListEntries(QByteArrayView message);
 
 // Which entry a track request means: the last entry equal to the name, else the last entry
-// containing it; -1 for an empty name or no match.
+// containing it; -1 for an empty name or no match. One question: a sender keeps a RequestIndex.
 int FindRequestedEntry(const QStringList& entries, const QString& name);
 
 // Cuts a byte stream into whole messages, by what they say rather than by pauses. A track list

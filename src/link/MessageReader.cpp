@@ -59,7 +59,13 @@ void MessageReader::drain()
     if (busy_)
         return;
     busy_ = true;
-    for (;;) {
+    for (int handed = 0;; ++handed) {
+        // the end of a connection hands on the rest at once: its peer's budget stops it early
+        if (handed == kSlice && !ending_) {
+            busy_ = false;
+            drainLater();
+            return;
+        }
         std::optional<QByteArray> m = framer_.next();
         if (!m && flushWanted_) {
             flushWanted_ = false;
@@ -76,8 +82,23 @@ void MessageReader::drain()
         emit overflow();
         return;
     }
-    if (framer_.buffered() > 0)
+    if (framer_.buffered() > 0 && !queued_)
         quiet_.start();
     else
         quiet_.stop();
+}
+
+void MessageReader::drainLater()
+{
+    quiet_.stop();
+    if (queued_)
+        return;
+    queued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            queued_ = false;
+            drain();
+        },
+        Qt::QueuedConnection);
 }

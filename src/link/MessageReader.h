@@ -9,10 +9,13 @@
 // at a time, as their content tells (see linkmsg::Framer). A message with no end of its own
 // is handed on when the connection ends or after a quiet period long enough to join the pieces
 // of a message that TCP delivers late (a lost segment costs a retransmission of 200 ms or more).
+// Many messages that came at once are handed on a slice at a time, the rest after the window's
+// other events have had their turn, so that no peer holds the event loop for long.
 class MessageReader : public QObject {
     Q_OBJECT
 public:
     static constexpr int kQuietMs = 1500;
+    static constexpr int kSlice = 256;
 
     // names: see linkmsg::Framer (may be null)
     MessageReader(qsizetype maxBuffered, WholeNameIndex* names = nullptr, QObject* parent = nullptr);
@@ -31,6 +34,7 @@ signals:
 
 private:
     void drain();
+    void drainLater();
 
     qsizetype maxBuffered_;
     linkmsg::Framer framer_;
@@ -38,4 +42,5 @@ private:
     bool busy_ = false;
     bool flushWanted_ = false;
     bool ending_ = false;
+    bool queued_ = false;  // a slice waits on the event loop
 };

@@ -21,7 +21,7 @@ QString senderText(const QString& who)
 ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names,
                            LinkPorts ports, QObject* parent)
     : QObject(parent), c_(controls), ports_(ports), clientListen_(sockets.create()), clientSend_(sockets.create()),
-      listReader_(kMaxListBytes), names_(names)
+      listReader_(kMaxListBytes), requestRetry_([this] { return clock_(); }), names_(names)
 {
     connect(clientListen_.get(), &ILinkSocket::connectionRequest, this,
             &ReceivingEnd::Winsock_ClientListen_ConnectionRequest);
@@ -30,6 +30,11 @@ ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets
     connect(clientSend_.get(), &ILinkSocket::connected, this, &ReceivingEnd::Winsock_ClientSend_Connect);
     connect(clientSend_.get(), &ILinkSocket::closed, this, &ReceivingEnd::Winsock_ClientSend_Close);
     connect(clientSend_.get(), &ILinkSocket::sendComplete, this, &ReceivingEnd::Winsock_ClientSend_SendComplete);
+    connect(clientSend_.get(), &ILinkSocket::connectFailed, &requestRetry_, &RetryBackoff::failed);
+    connect(&requestRetry_, &RetryBackoff::retry, this, [this] {
+        if (c_.EmpfangenFrame.visible())
+            ConnectClientSend();
+    });
     connect(&listReader_, &MessageReader::message, this, &ReceivingEnd::handleListMessage);
     connect(&listReader_, &MessageReader::overflow, this, &ReceivingEnd::dropListChannel);
 }
@@ -53,6 +58,9 @@ void ReceivingEnd::ConnectClientSend()
 {
     const LinkState st = clientSend_->state();
     const bool busy = st == LinkState::Connected || st == LinkState::Connecting;
+    // after a refusal or a failure the next attempt waits for its turn
+    if (!busy && !requestRetry_.mayTry())
+        return;
     if (st != LinkState::Closed && !busy)
         clientSend_->close();
     // picking up from a named sender: the request channel goes there at once, which makes this
@@ -87,8 +95,22 @@ void ReceivingEnd::close()
     clientListen_->close();
 }
 
+QString ReceivingEnd::boundSender() const
+{
+    return clientSend_->state() == LinkState::Connected ? clientSend_->remoteHostIP() : QString();
+}
+
 void ReceivingEnd::Winsock_ClientListen_ConnectionRequest(qint64 requestId)
 {
+    // while the request channel is up to a sender, only that sender may bring a list
+    const QString bound = boundSender();
+    const QString peer = clientListen_->requestPeerIP(requestId);
+    if (!bound.isEmpty() && peer != bound)
+        return;  // turned away
+    // a sender other than the last one: asking it need not wait for the last one's turn
+    if (peer != lastSender_)
+        requestRetry_.reset();
+    lastSender_ = peer;
     if (clientListen_->state() != LinkState::Closed)
         clientListen_->close();
     listReader_.reset();
@@ -152,6 +174,7 @@ void ReceivingEnd::dropListChannel()
 
 void ReceivingEnd::Winsock_ClientSend_Connect()
 {
+    requestRetry_.connected();
     c_.ConnectStatusServer.setText(tr("Verbunden.."));
 }
 
@@ -160,12 +183,13 @@ void ReceivingEnd::Winsock_ClientSend_SendComplete()
     c_.ConnectStatusServer.setText(QString());
 }
 
+// A sender that closes at once (it has no room, or turns this host away) is not asked again at
+// once: the next attempt waits its turn.
 void ReceivingEnd::Winsock_ClientSend_Close()
 {
+    clientSend_->close();
     if (c_.EmpfangenFrame.visible())
-        ConnectClientSend();
-    else
-        clientSend_->close();
+        requestRetry_.closed();
 }
 
 void ReceivingEnd::requestSelected()
@@ -184,6 +208,7 @@ void ReceivingEnd::requestSelected()
 void ReceivingEnd::closeRequestChannel()
 {
     clientSend_->close();
+    requestRetry_.reset();  // somewhere new: no reason to wait
 }
 
 void ReceivingEnd::showSender()

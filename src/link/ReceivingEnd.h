@@ -2,6 +2,7 @@
 
 #include "link/LinkPorts.h"
 #include "link/MessageReader.h"
+#include "link/RetryBackoff.h"
 #include "platform/ILinkSocket.h"
 
 #include <QObject>
@@ -53,6 +54,7 @@ public:
 
     const ILinkSocket& listSocket() const { return *clientListen_; }
     const ILinkSocket& requestSocket() const { return *clientSend_; }
+    void setClock(LinkClock clock) { clock_ = std::move(clock); }
 
 signals:
     // A track list arrived and is shown.
@@ -67,12 +69,17 @@ private:
     void Winsock_ClientSend_Close();
     void handleListMessage(const QByteArray& message);
     void dropListChannel();
+    // The sender this receiver is bound to while its request channel is up; "" for none.
+    QString boundSender() const;
 
     Controls c_;
     LinkPorts ports_;
     std::unique_ptr<ILinkSocket> clientListen_;  // Winsock_ClientListen: list channel
     std::unique_ptr<ILinkSocket> clientSend_;    // Winsock_ClientSend: request channel
     MessageReader listReader_;
+    LinkClock clock_ = steadyLinkClock();
+    RetryBackoff requestRetry_;
+    QString lastSender_;              // where the last list channel came from
     bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
     const ILanNames& names_;
 };

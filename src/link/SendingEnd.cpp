@@ -6,9 +6,22 @@
 #include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
 
+#include <QHostAddress>
+
 #include <algorithm>
 
 namespace {
+
+// Two spellings of one address ("127.0.0.1", "::ffff:127.0.0.1") are the same host.
+bool sameHost(const QString& a, const QString& b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const QHostAddress x(a.trimmed()), y(b.trimmed());
+    if (x.isNull() || y.isNull())
+        return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+    return x.isEqual(y, QHostAddress::ConvertV4MappedToIPv4);
+}
 
 constexpr int kRestartSpacingMs = 1000;
 // A request names one entry; what is held of one stays bounded.
@@ -18,18 +31,26 @@ constexpr qsizetype kMaxRequestBytes = 1024 * 1024;
 
 // One of the receivers served at once: it made itself known by its request channel, and the list
 // channel goes back to the address that came from.
+// Until the user lets it in, it gets no list and its requests are not heard.
 struct SendingEnd::Receiver {
+    Receiver(const LinkClock& clock) : budget(clock), retry(clock) {}
     std::unique_ptr<ILinkSocket> request;
     std::unique_ptr<ILinkSocket> list;
     std::unique_ptr<MessageReader> reader;
     QString address;
+    PeerBudget budget;
+    RetryBackoff retry;
+    bool admitted = false;
+    qint64 lastHeard = 0;  // when its list channel was last seen up
 };
 
 SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
                        QObject* parent)
     : QObject(parent), c_(controls), sockets_(sockets), ports_(ports), serverListen_(sockets.create()),
       serverSend_(sockets.create()), requestNames_(&controls.FilmList.items()),
-      requestReader_(kMaxRequestBytes, &requestNames_), restarts_(kRestartSpacingMs), names_(names)
+      requestIndex_(&controls.FilmList.items()), requestReader_(kMaxRequestBytes, &requestNames_),
+      requestBudget_([this] { return clock_(); }), listRetry_([this] { return clock_(); }),
+      restarts_(kRestartSpacingMs), names_(names)
 {
     connect(serverListen_.get(), &ILinkSocket::connectionRequest, this,
             &SendingEnd::Winsock_ServerListen_ConnectionRequest);
@@ -37,11 +58,23 @@ SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, co
     connect(serverListen_.get(), &ILinkSocket::closed, this, &SendingEnd::Winsock_ServerListen_Close);
     // no handler for the receiver closing the list channel: it stays closing until the next check
     connect(serverSend_.get(), &ILinkSocket::connected, this, &SendingEnd::Winsock_ServerSend_Connect);
-    connect(&requestReader_, &MessageReader::message, this, &SendingEnd::handleRequestMessage);
+    connect(serverSend_.get(), &ILinkSocket::connected, &listRetry_, &RetryBackoff::connected);
+    connect(serverSend_.get(), &ILinkSocket::connectFailed, &listRetry_, &RetryBackoff::failed);
+    connect(&listRetry_, &RetryBackoff::retry, this, [this] {
+        if (c_.SendenFrame.visible() && !several_)
+            connectToReceiver();
+    });
+    connect(&requestReader_, &MessageReader::message, this, [this](const QByteArray& m) {
+        if (!takeMessage(m, requestBudget_, true))
+            closeRequestChannel();
+    });
     connect(&requestReader_, &MessageReader::overflow, this, &SendingEnd::closeRequestChannel);
     connect(&restarts_, &RequestCoalescer::due, this, &SendingEnd::restartRequested);
     // the names a request may end with follow the list; they are sorted again only when asked for
-    const auto stale = [this] { requestNames_.markStale(); };
+    const auto stale = [this] {
+        requestNames_.markStale();
+        requestIndex_.markStale();
+    };
     connect(&c_.FilmList, &Control::itemsInserted, this, stale);
     connect(&c_.FilmList, &Control::itemsRemoved, this, stale);
     connect(&c_.FilmList, &Control::itemChanged, this, stale);
@@ -75,6 +108,9 @@ void SendingEnd::connectToReceiver()
     }
     const LinkState st = serverSend_->state();
     const bool busy = st == LinkState::Connected || st == LinkState::Connecting;
+    // after a failure the next attempt waits for its turn
+    if (!busy && !listRetry_.mayTry())
+        return;
     if (st != LinkState::Closed && !busy)
         serverSend_->close();
     if (!busy)
@@ -103,9 +139,10 @@ void SendingEnd::announceList()
 void SendingEnd::tick()
 {
     const LinkState st = serverSend_->state();
-    if (several_)
+    if (several_) {
+        expireAudience();
         connectToAudience();
-    else if (st != LinkState::Connected && st != LinkState::Closing)
+    } else if (st != LinkState::Connected && st != LinkState::Closing)
         connectToReceiver();
     if (several_ ? audienceConnected() > 0 : serverSend_->state() == LinkState::Connected) {
         if (sendCountdown == 5)
@@ -123,6 +160,7 @@ void SendingEnd::tick()
 void SendingEnd::closeListChannel()
 {
     serverSend_->close();
+    listRetry_.reset();  // a new target need not wait for the old one's turn
 }
 
 void SendingEnd::close()
@@ -140,9 +178,13 @@ void SendingEnd::Winsock_ServerListen_ConnectionRequest(qint64 requestId)
         welcome(requestId);
         return;
     }
+    // one receiver: only the host the list goes to is heard; anybody else is turned away
+    if (!isTargetHost(serverListen_->requestPeerIP(requestId)))
+        return;
     if (serverListen_->state() != LinkState::Closed)
         serverListen_->close();
     requestReader_.reset();
+    requestBudget_.reset();
     serverListen_->accept(requestId);
     c_.ConnectStatusServer.setText(tr("Client (Remote) verbunden.."));
 }
@@ -150,6 +192,18 @@ void SendingEnd::Winsock_ServerListen_ConnectionRequest(qint64 requestId)
 void SendingEnd::Winsock_ServerListen_DataArrival(qint64)
 {
     requestReader_.feed(serverListen_->getData());
+}
+
+bool SendingEnd::takeMessage(const QByteArray& message, PeerBudget& budget, bool heard)
+{
+    switch (budget.charge()) {
+    case PeerBudget::Verdict::Disconnect: return false;
+    case PeerBudget::Verdict::Drop: return true;
+    case PeerBudget::Verdict::Take: break;
+    }
+    if (heard)
+        handleRequestMessage(message);
+    return true;
 }
 
 void SendingEnd::handleRequestMessage(const QByteArray& message)
@@ -161,23 +215,34 @@ void SendingEnd::handleRequestMessage(const QByteArray& message)
         c_.ConnectStatusServer.setText(tr("Verbindung Abgebrochen"));
     } else if (m.typeCode == linkmsg::kCommand) {
         if (m.body.startsWith(linkmsg::kStartTrack)) {
-            // only an entry the user put in the list moves; text from the peer is never inserted
-            const QString name = m.body.mid(linkmsg::kStartTrack.size());
-            const int i = linkmsg::FindRequestedEntry(c_.FilmList.items(), name);
-            if (i >= 0) {
-                c_.ConnectStatusServer.setText(tr("Playing:") + name);
-                const QString entry = c_.FilmList.item(i);
-                // a move keeps the same names: the sorted index stays good
-                const bool stale = requestNames_.isStale();
-                c_.FilmList.removeItem(i);
-                c_.FilmList.insertItem(0, entry);
-                requestNames_.markStale(stale);
-                restarts_.request();
+            // of the requests read in one go only the last counts: it is served once they are read
+            pendingRequest_ = m.body.mid(linkmsg::kStartTrack.size());
+            if (!requestQueued_) {
+                requestQueued_ = true;
+                QMetaObject::invokeMethod(this, &SendingEnd::serveRequest, Qt::QueuedConnection);
             }
         } else if (m.body.startsWith(linkmsg::kResetPlaylist)) {
             restarts_.request();
         }
     }
+}
+
+void SendingEnd::serveRequest()
+{
+    requestQueued_ = false;
+    const QString name = std::exchange(pendingRequest_, QString());
+    // only an entry the user put in the list moves; text from the peer is never inserted
+    const int i = requestIndex_.find(name);
+    if (i < 0)
+        return;
+    c_.ConnectStatusServer.setText(tr("Playing:") + name);
+    const QString entry = c_.FilmList.item(i);
+    // a move keeps the same names: the sorted index stays good
+    const bool stale = requestNames_.isStale();
+    c_.FilmList.removeItem(i);
+    c_.FilmList.insertItem(0, entry);
+    requestNames_.markStale(stale);
+    restarts_.request();
 }
 
 void SendingEnd::Winsock_ServerListen_Close()
@@ -207,6 +272,12 @@ QString SendingEnd::targetAddress() const
     return names_.addressOf(c_.TargetText.text());
 }
 
+// The receiver typed in TargetText, by its address or by where the list channel went.
+bool SendingEnd::isTargetHost(const QString& address) const
+{
+    return sameHost(address, targetAddress()) || sameHost(address, serverSend_->remoteHostIP());
+}
+
 void SendingEnd::setSeveral(bool several)
 {
     if (several == several_)
@@ -226,6 +297,11 @@ void SendingEnd::setSeveral(bool several)
     }
 }
 
+int SendingEnd::audienceSize() const
+{
+    return int(std::count_if(audience_.begin(), audience_.end(), [](const auto& r) { return r->admitted; }));
+}
+
 int SendingEnd::audienceConnected() const
 {
     return int(std::count_if(audience_.begin(), audience_.end(),
@@ -234,20 +310,27 @@ int SendingEnd::audienceConnected() const
 
 void SendingEnd::welcome(qint64 requestId)
 {
-    if (int(audience_.size()) >= kMaxAudience)
-        return;  // the listener turns it away
+    const QString address = serverListen_->requestPeerIP(requestId);
+    if (denied_.contains(address))
+        return;  // the user said no: the listener turns it away
+    const bool allowed = allowed_.contains(address);
+    // a receiver that connects again from its address has left its old channel behind, and
+    // takes its old place even when every place is taken
+    const auto before =
+        std::find_if(audience_.begin(), audience_.end(), [&](const auto& r) { return r->address == address; });
+    const bool returning = before != audience_.end();
+    if (!returning && (allowed ? audienceSize() >= kMaxAudience : waitingSize() >= kMaxWaiting))
+        return;
     std::unique_ptr<ILinkSocket> request = serverListen_->acceptAside(requestId);
     if (!request)
         return;
-    // a receiver that connects again from its address has left its old channel behind
-    const QString address = request->remoteHostIP();
-    const auto before =
-        std::find_if(audience_.begin(), audience_.end(), [&](const auto& r) { return r->address == address; });
-    if (before != audience_.end())
+    if (returning)
         dropReceiver(before->get());
-    auto r = std::make_unique<Receiver>();
+    auto r = std::make_unique<Receiver>([this] { return clock_(); });
     Receiver* raw = r.get();
-    r->address = address;
+    r->address = address.isEmpty() ? request->remoteHostIP() : address;
+    r->admitted = allowed;
+    r->lastHeard = clock_();
     r->request = std::move(request);
     r->list = sockets_.create();
     r->reader = std::make_unique<MessageReader>(kMaxRequestBytes, &requestNames_);
@@ -258,16 +341,95 @@ void SendingEnd::welcome(qint64 requestId)
         raw->reader->finish(raw->request->getData());
         dropReceiver(raw);
     });
-    connect(raw->reader.get(), &MessageReader::message, this, &SendingEnd::handleRequestMessage);
+    connect(raw->reader.get(), &MessageReader::message, this, [this, raw](const QByteArray& m) {
+        if (!takeMessage(m, raw->budget, raw->admitted)) {
+            raw->reader->reset();
+            dropReceiver(raw);
+        }
+    });
     connect(raw->reader.get(), &MessageReader::overflow, this, [this, raw] { dropReceiver(raw); });
     // each receiver gets the list as soon as its list channel is up
     connect(raw->list.get(), &ILinkSocket::connected, this, [this, raw] {
+        raw->retry.connected();
+        raw->lastHeard = clock_();
         Winsock_ServerSend_Connect();
         raw->list->sendData(linkmsg::EncodeTrackList(c_.FilmList.items()));
     });
+    connect(raw->list.get(), &ILinkSocket::connectFailed, &raw->retry, &RetryBackoff::failed);
+    connect(raw->list.get(), &ILinkSocket::closed, &raw->retry, &RetryBackoff::closed);
+    connect(&raw->retry, &RetryBackoff::retry, this, &SendingEnd::connectToAudience);
     audience_.push_back(std::move(r));
+    if (!allowed) {
+        emit admissionAsked(raw->address);
+        return;
+    }
     c_.ConnectStatusServer.setText(tr("Client (Remote) verbunden.."));
     connectToAudience();
+}
+
+void SendingEnd::setAnswers(const QStringList& allowed, const QStringList& denied)
+{
+    allowed_ = allowed;
+    denied_ = denied;
+}
+
+void SendingEnd::answer(const QString& address, bool allow)
+{
+    allowed_.removeAll(address);
+    denied_.removeAll(address);
+    (allow ? allowed_ : denied_).append(address);
+    emit answersChanged();
+    admitWaiting(address, allow);
+}
+
+void SendingEnd::forgetAnswers()
+{
+    allowed_.clear();
+    denied_.clear();
+    emit answersChanged();
+    // those let in so far are asked again when they come back
+    std::vector<Receiver*> admitted;
+    for (const auto& r : audience_)
+        if (r->admitted)
+            admitted.push_back(r.get());
+    for (Receiver* r : admitted)
+        dropReceiver(r);
+}
+
+void SendingEnd::admitWaiting(const QString& address, bool allow)
+{
+    std::vector<Receiver*> asking;
+    for (const auto& r : audience_)
+        if (!r->admitted && r->address == address)
+            asking.push_back(r.get());
+    for (Receiver* r : asking) {
+        if (!allow || audienceSize() >= kMaxAudience) {
+            dropReceiver(r);
+            continue;
+        }
+        r->admitted = true;
+        r->lastHeard = clock_();
+        c_.ConnectStatusServer.setText(tr("Client (Remote) verbunden.."));
+    }
+    if (allow)
+        connectToAudience();
+}
+
+// A member whose list channel has been down for too long (asleep, gone) leaves the audience.
+void SendingEnd::expireAudience()
+{
+    const qint64 now = clock_();
+    std::vector<Receiver*> gone;
+    for (const auto& r : audience_) {
+        if (!r->admitted)
+            continue;
+        if (r->list->state() == LinkState::Connected)
+            r->lastHeard = now;
+        else if (now - r->lastHeard > memberTimeoutMs_)
+            gone.push_back(r.get());
+    }
+    for (Receiver* r : gone)
+        dropReceiver(r);
 }
 
 void SendingEnd::connectToAudience()
@@ -275,7 +437,7 @@ void SendingEnd::connectToAudience()
     bool searching = false;
     for (const auto& r : audience_) {
         const LinkState st = r->list->state();
-        if (st == LinkState::Connected || st == LinkState::Connecting)
+        if (!r->admitted || st == LinkState::Connected || st == LinkState::Connecting || !r->retry.mayTry())
             continue;
         if (st != LinkState::Closed)
             r->list->close();
@@ -289,7 +451,8 @@ void SendingEnd::connectToAudience()
 void SendingEnd::sendToAudience(const QByteArray& bytes)
 {
     for (const auto& r : audience_)
-        r->list->sendData(bytes);
+        if (r->admitted)
+            r->list->sendData(bytes);
 }
 
 // A receiver that has gone: its sockets may be in the middle of their own events, so they are
@@ -302,13 +465,15 @@ void SendingEnd::dropReceiver(Receiver* gone)
     std::unique_ptr<Receiver> r = std::move(*it);
     audience_.erase(it);
     for (QObject* o : {static_cast<QObject*>(r->request.get()), static_cast<QObject*>(r->list.get()),
-                       static_cast<QObject*>(r->reader.get())})
+                       static_cast<QObject*>(r->reader.get()), static_cast<QObject*>(&r->retry)})
         o->disconnect(this);
+    r->list->disconnect(&r->retry);
     r->request->close();
     r->list->close();
     r->request.release()->deleteLater();
     r->list.release()->deleteLater();
     r->reader.release()->deleteLater();
+    // the rest (budget, retry timer) goes now: nothing of it is on the stack
 }
 
 void SendingEnd::dropAudience()

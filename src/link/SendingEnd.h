@@ -1,8 +1,12 @@
 #pragma once
 
+#include "link/LinkClock.h"
 #include "link/LinkPorts.h"
 #include "link/MessageReader.h"
+#include "link/PeerBudget.h"
 #include "link/RequestCoalescer.h"
+#include "link/RequestIndex.h"
+#include "link/RetryBackoff.h"
 #include "link/WholeNameIndex.h"
 #include "platform/ILinkSocket.h"
 
@@ -22,6 +26,9 @@ class ILinkSocketFactory;
 // Serving several receivers, it keeps the request channel listening and takes every receiver that
 // connects to it as one of its audience: it opens a list channel back to each, and each gets the
 // list. The messages on every channel are those of one receiver.
+// Every host on the LAN may connect, so each peer's messages are charged against a budget, a
+// batch of requests counts as its last one, and only the receiver in TargetText (one receiver)
+// or the receivers the user let in (several) are heard and given the list.
 class SendingEnd : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +51,7 @@ public:
     void announceList();
     // The link timer in send mode: keeps both channels up and repeats the list every fifth tick.
     void tick();
+    // The target changed: the list channel closes, and the next attempt goes at once.
     void closeListChannel();
     // The program ends: every channel closes.
     void close();
@@ -54,9 +62,25 @@ public:
     // Where what the user typed into TargetText connects (a name found on the LAN, or the text).
     QString targetAddress() const;
     // The receivers known now, and how many of them have their list channel up.
-    int audienceSize() const { return int(audience_.size()); }
+    int audienceSize() const;
     int audienceConnected() const;
     static constexpr int kMaxAudience = 64;
+    // receivers that asked to be let in and wait for the user's answer
+    int waitingSize() const { return int(audience_.size()) - audienceSize(); }
+    static constexpr int kMaxWaiting = 16;
+
+    // The user's answers to receivers that asked to be let in, by address.
+    void setAnswers(const QStringList& allowed, const QStringList& denied);
+    const QStringList& allowedHosts() const { return allowed_; }
+    const QStringList& deniedHosts() const { return denied_; }
+    void answer(const QString& address, bool allow);
+    // Every answer is taken back: the receivers let in so far have to ask again.
+    void forgetAnswers();
+
+    // A member whose list channel has not been up for this long leaves the audience.
+    void setMemberTimeout(int ms) { memberTimeoutMs_ = ms; }
+    static constexpr int kMemberTimeoutMs = 30000;
+    void setClock(LinkClock clock) { clock_ = std::move(clock); }
 
     // Every start of the stream, asked for or not, holds one of these while it goes.
     RequestCoalescer& restarts() { return restarts_; }
@@ -67,13 +91,23 @@ public:
 signals:
     // Track requests want the stream started again; at most once a second, from the event loop.
     void restartRequested();
+    // An unknown receiver at this address wants the list; answer() lets it in or keeps it out.
+    void admissionAsked(const QString& address);
+    // The answers changed and should be kept.
+    void answersChanged();
 
 private:
     void Winsock_ServerListen_ConnectionRequest(qint64 requestId);
     void Winsock_ServerListen_DataArrival(qint64 bytesTotal);
     void Winsock_ServerListen_Close();
     void Winsock_ServerSend_Connect();
+    // A message from a peer, charged to its budget; false when the peer is to go.
+    bool takeMessage(const QByteArray& message, PeerBudget& budget, bool heard);
     void handleRequestMessage(const QByteArray& message);
+    void serveRequest();
+    bool isTargetHost(const QString& address) const;
+    void admitWaiting(const QString& address, bool allow);
+    void expireAudience();
     void closeRequestChannel();
     struct Receiver;
     void welcome(qint64 requestId);
@@ -87,11 +121,20 @@ private:
     LinkPorts ports_;
     std::unique_ptr<ILinkSocket> serverListen_;  // Winsock_ServerListen: request channel
     std::unique_ptr<ILinkSocket> serverSend_;    // Winsock_ServerSend: list channel
+    LinkClock clock_ = steadyLinkClock();
     WholeNameIndex requestNames_;
+    RequestIndex requestIndex_;
     MessageReader requestReader_;
+    PeerBudget requestBudget_;
+    RetryBackoff listRetry_;
+    QString pendingRequest_;  // the last track asked for in the batch being read
+    bool requestQueued_ = false;
     RequestCoalescer restarts_;
     qint16 sendCountdown = 0;  // the link timer's rhythm for repeating the track list
     bool several_ = false;
     std::vector<std::unique_ptr<Receiver>> audience_;
+    QStringList allowed_;
+    QStringList denied_;
+    int memberTimeoutMs_ = kMemberTimeoutMs;
     const ILanNames& names_;
 };

@@ -31,6 +31,12 @@ public:
     // Inside connectionRequest: a new socket becomes the connection to that peer while this one
     // goes on listening, for a listener that serves several peers. nullptr when the peer has gone.
     virtual std::unique_ptr<ILinkSocket> acceptAside(qint64 requestId) = 0;
+    // Inside connectionRequest: the address that peer connects from, before it is taken.
+    virtual QString requestPeerIP(qint64 requestId) const
+    {
+        Q_UNUSED(requestId);
+        return {};
+    }
     virtual void connectTo(const QString& host, quint16 port) = 0;
     // false when not connected; the bytes are then lost.
     virtual bool sendData(const QByteArray& bytes) = 0;
@@ -44,6 +50,7 @@ signals:
     void connectionRequest(qint64 requestId);
     void connected();
     void dataArrival(qint64 bytesTotal);
-    void closed();  // the peer closed the connection
+    void closed();         // the peer closed the connection
+    void connectFailed();  // a connect was refused or found nobody; the state is Error
     void sendComplete();
 };

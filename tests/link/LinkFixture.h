@@ -78,3 +78,18 @@ public:
         QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
         return QTest::qExec(&tc, argc, argv);                                                                          \
     }
+
+// The sending end of a window, for what only a test changes (its clock, its timeouts).
+inline SendingEnd& sendingOf(LinkWindow& w)
+{
+    return const_cast<SendingEnd&>(w->sendingEnd());
+}
+
+// A peer connected from a loopback address of its own (127.0.0.x) to a port on this machine.
+inline bool connectFrom(QTcpSocket& peer, const QString& address, quint16 port)
+{
+    if (!peer.bind(QHostAddress(address)))
+        return false;
+    peer.connectToHost(QHostAddress::LocalHost, port);
+    return peer.waitForConnected(5000);
+}

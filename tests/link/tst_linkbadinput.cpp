@@ -246,15 +246,15 @@ private slots:
         QTRY_COMPARE(w->launcher.starts.size(), size_t(1));
     }
 
-    // 100 requests in 2 seconds restart VLC at most once a second; the last request wins, and
-    // only the last VLC is left running.
+    // Requests as fast as the peer's budget lets them, for 2 seconds, restart VLC at most once a
+    // second; the last request wins, and only the last VLC is left running.
     void requestFlood()
     {
         QTcpSocket peer;
         QVERIFY(connectPeer(peer));
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 13; ++i) {
             peer.write("1113STARTTRACK:" + kList[i % 3].toUtf8());
-            QTest::qWait(20);
+            QTest::qWait(150);
         }
         QTest::qWait(kQuiet);
         QCOMPARE((*w)->FilmList.item(0), "/media/a.avi");

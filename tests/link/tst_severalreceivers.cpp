@@ -43,12 +43,17 @@ private slots:
         receiver->TargetTextClient.setText("127.0.0.1");
         receiver->MulitCastCheck.setValue(1);
         receiver->MulitCastCheck_Click();
+        // nobody is served before the user lets it in
+        QTRY_VERIFY(sender->AdmitFrame.visible());
+        sender->AdmitBtn.fire(ControlEvent::Click);
         QTRY_COMPARE(receiver->FilmRemoteList.items(), kList);
 
         QTcpSocket other;  // a receiver from another address that only asks
         other.bind(QHostAddress("127.0.0.2"));
         other.connectToHost(QHostAddress::LocalHost, ports.request);
-        QTRY_COMPARE(sender->sendingEnd().audienceSize(), 2);
+        QTRY_COMPARE(sender->sendingEnd().waitingSize(), 1);
+        sender->AdmitBtn.fire(ControlEvent::Click);
+        QCOMPARE(sender->sendingEnd().audienceSize(), 2);
         other.write("1113STARTTRACK:/media/c d.mpg");
         const QStringList moved{"/media/c d.mpg", "/media/a.avi", "/media/b.mkv"};
         QTRY_COMPARE(receiver->FilmRemoteList.items(), moved);

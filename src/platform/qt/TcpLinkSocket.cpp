@@ -3,6 +3,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 TcpLinkSocket::TcpLinkSocket(QObject* parent) : ILinkSocket(parent)
 {
 }
@@ -126,6 +130,7 @@ void TcpLinkSocket::adopt(QTcpSocket* s)
     remoteIp_ = dotted(s->peerAddress());
     if (s->state() == QAbstractSocket::ConnectedState) {
         state_ = LinkState::Connected;
+        watchPeer(s);
         if (s->bytesAvailable() > 0)
             QMetaObject::invokeMethod(s, "readyRead", Qt::QueuedConnection);
     } else {
@@ -140,6 +145,28 @@ void TcpLinkSocket::adopt(QTcpSocket* s)
     }
 }
 
+// A peer that vanishes without a close (asleep, out of reach) is given up after about 30 s:
+// probes after 10 quiet seconds, and data nobody acknowledges for 30 s.
+void TcpLinkSocket::watchPeer(QTcpSocket* s)
+{
+    const int fd = int(s->socketDescriptor());
+    if (fd < 0)
+        return;
+    const int on = 1, idle = 10, interval = 5, probes = 4;
+    const unsigned int unacknowledgedMs = 30000;
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledgedMs, sizeof unacknowledgedMs);
+}
+
+QString TcpLinkSocket::requestPeerIP(qint64 requestId) const
+{
+    const auto it = pending_.find(requestId);
+    return it != pending_.end() && it->second ? dotted(it->second->peerAddress()) : QString();
+}
+
 void TcpLinkSocket::attach(QTcpSocket* s)
 {
     socket_ = s;
@@ -148,6 +175,7 @@ void TcpLinkSocket::attach(QTcpSocket* s)
             return;
         state_ = LinkState::Connected;
         remoteIp_ = dotted(s->peerAddress());
+        watchPeer(s);
         emit connected();
     });
     connect(s, &QTcpSocket::readyRead, this, [this, s] {
@@ -161,9 +189,10 @@ void TcpLinkSocket::attach(QTcpSocket* s)
     connect(s, &QTcpSocket::errorOccurred, this, [this, s](QAbstractSocket::SocketError) {
         if (socket_ != s)
             return;
-        if (state_ == LinkState::Connecting)
+        if (state_ == LinkState::Connecting) {
             state_ = LinkState::Error;
-        else if (state_ == LinkState::Connected)
+            emit connectFailed();
+        } else if (state_ == LinkState::Connected)
             peerGone();
     });
     connect(s, &QTcpSocket::disconnected, this, [this, s] {

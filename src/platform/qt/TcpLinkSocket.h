@@ -29,6 +29,7 @@ public:
     void listen() override;
     void accept(qint64 requestId) override;
     std::unique_ptr<ILinkSocket> acceptAside(qint64 requestId) override;
+    QString requestPeerIP(qint64 requestId) const override;
     void connectTo(const QString& host, quint16 port) override;
     bool sendData(const QByteArray& bytes) override;
     QByteArray getData() override;
@@ -40,6 +41,7 @@ private:
     void attach(QTcpSocket* s);
     void adopt(QTcpSocket* s);
     void peerGone();
+    static void watchPeer(QTcpSocket* s);
     static void release(QTcpSocket* s);
     static QString dotted(const QHostAddress& a);
 

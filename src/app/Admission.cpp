@@ -1,0 +1,80 @@
+// Which receivers may have the list when this instance serves several: the user is asked, in the
+// window, about each one that is not known yet, and the answers are kept in the settings file.
+#include "app/MainWindow.h"
+
+namespace {
+
+const QString kAllowedKey = QStringLiteral("AllowedReceivers");
+const QString kDeniedKey = QStringLiteral("DeniedReceivers");
+
+QStringList addresses(const QString& stored)
+{
+    QStringList out;
+    for (const QString& a : stored.split(u',', Qt::SkipEmptyParts))
+        if (!a.trimmed().isEmpty())
+            out << a.trimmed();
+    return out;
+}
+
+}  // namespace
+
+void MainWindow::restoreAnswers()
+{
+    sending_.setAnswers(addresses(settings_.read(Settings::kLast, kAllowedKey, QString())),
+                        addresses(settings_.read(Settings::kLast, kDeniedKey, QString())));
+    connect(&sending_, &SendingEnd::answersChanged, this, &MainWindow::keepAnswers, Qt::UniqueConnection);
+    showAdmission();
+}
+
+void MainWindow::keepAnswers()
+{
+    settings_.write(Settings::kLast, {{kAllowedKey, sending_.allowedHosts().join(u',')},
+                                      {kDeniedKey, sending_.deniedHosts().join(u',')}});
+}
+
+void MainWindow::askAdmission(const QString& address)
+{
+    if (!asking_.contains(address))
+        asking_ << address;
+    showAdmission();
+}
+
+void MainWindow::AdmitBtn_Click()
+{
+    answerAdmission(true);
+}
+
+void MainWindow::DenyBtn_Click()
+{
+    answerAdmission(false);
+}
+
+void MainWindow::answerAdmission(bool allow)
+{
+    if (asking_.isEmpty())
+        return;
+    sending_.answer(asking_.takeFirst(), allow);
+    showAdmission();
+}
+
+void MainWindow::ForgetBtn_Click()
+{
+    asking_.clear();
+    sending_.forgetAnswers();
+    showAdmission();
+}
+
+// The question about the first receiver that waits, else the way to take the answers back.
+void MainWindow::showAdmission()
+{
+    const bool several = sending_.several();
+    if (several && !asking_.isEmpty()) {
+        const QString address = asking_.first();
+        const QString name = nameOf(address);
+        AdmitLabel.setText((name.isEmpty() ? address : name) + u'\r' + tr("möchte die Liste"));
+        AdmitLabel.setToolTip(address);
+    }
+    AdmitFrame.setVisible(several && !asking_.isEmpty());
+    ForgetBtn.setVisible(several && asking_.isEmpty() &&
+                         !(sending_.allowedHosts().isEmpty() && sending_.deniedHosts().isEmpty()));
+}
