@@ -64,12 +64,18 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
             &RunVLCBtn,
             &Label5,
             &TargetText,
+            &SendPrevBtn,
+            &SendPauseBtn,
+            &SendNextBtn,
             &SendenUniCastCheck,
             &MultiCastCheck,
             &EmpfangenFrame,
             &Picture2,
             &Label7,
             &StartClientBtn,
+            &RemotePrevBtn,
+            &RemotePauseBtn,
+            &RemoteNextBtn,
             &SenderLabel,
             &TargetTextClient,
             &UniCastCheck,
@@ -97,6 +103,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
             &ConnectStatusServer};
     applyDesignState();
     wireEvents();
+    wireSteering();
 }
 
 MainWindow::~MainWindow()

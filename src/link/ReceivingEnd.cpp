@@ -92,6 +92,7 @@ void ReceivingEnd::Winsock_ClientListen_ConnectionRequest(qint64 requestId)
     if (clientListen_->state() != LinkState::Closed)
         clientListen_->close();
     listReader_.reset();
+    setSenderRemote(false);
     clientListen_->accept(requestId);
     if (clientListen_->state() == LinkState::Connected)
         c_.ConnectStatus.setText(tr("Client verbunden"));
@@ -105,6 +106,14 @@ void ReceivingEnd::Winsock_ClientListen_DataArrival(qint64)
 
 void ReceivingEnd::handleListMessage(const QByteArray& message)
 {
+    // the remote control's short messages, read whole
+    if (message.size() <= 64 && message.startsWith("1113")) {
+        const linkmsg::Parsed whole = linkmsg::Parse(codec::decodeFromLink(message));
+        if (handleRemoteMessage(whole.body)) {
+            c_.ConnectStatus.setText(tr("Verbunden.."));
+            return;
+        }
+    }
     // only the head is read as text here: a list is split straight from its bytes
     const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(
         QByteArrayView(message).first(std::min<qsizetype>(message.size(), 4 + linkmsg::kTrackList.size()))));
@@ -128,12 +137,52 @@ void ReceivingEnd::FillRemoteList(QByteArrayView message)
     c_.FilmRemoteList.clear();
     c_.FilmRemoteList.setItems(linkmsg::TrackListEntries(message));
     remoteListWaiting_ = false;
+    // what plays stays marked until the sender says otherwise
+    if (senderRemote_)
+        c_.FilmRemoteList.setMarkedIndex(playing_.index);
+}
+
+bool ReceivingEnd::handleRemoteMessage(const QString& body)
+{
+    if (remotemsg::isHello(body)) {
+        setSenderRemote(true);
+        return true;
+    }
+    if (const auto now = remotemsg::nowPlayingIn(body)) {
+        if (!senderRemote_)
+            return true;  // the greeting comes first; anything else is no sender of ours
+        playing_ = *now;
+        c_.FilmRemoteList.setMarkedIndex(remoteListWaiting_ ? -1 : now->index);
+        emit senderPlaying(now->index, now->paused);
+        return true;
+    }
+    return false;
+}
+
+void ReceivingEnd::setSenderRemote(bool on)
+{
+    if (!on) {
+        playing_ = {};
+        c_.FilmRemoteList.setMarkedIndex(-1);
+    }
+    if (senderRemote_ == on)
+        return;
+    senderRemote_ = on;
+    emit senderSteerableChanged(on);
+}
+
+void ReceivingEnd::steer(remotemsg::Command command)
+{
+    if (!senderRemote_ || clientSend_->state() != LinkState::Connected)
+        return;
+    clientSend_->sendData(remotemsg::command(command));
 }
 
 void ReceivingEnd::Winsock_ClientListen_Close()
 {
     // a list that came just before the close is still a message
     listReader_.finish(clientListen_->getData());
+    setSenderRemote(false);
     showWaiting();
     clientListen_->close();
     if (c_.EmpfangenFrame.visible())
@@ -144,6 +193,7 @@ void ReceivingEnd::Winsock_ClientListen_Close()
 // shown, the rest goes with the connection, and the sender may connect again.
 void ReceivingEnd::dropListChannel()
 {
+    setSenderRemote(false);
     clientListen_->close();
     listReader_.reset();
     if (c_.EmpfangenFrame.visible())
@@ -153,10 +203,18 @@ void ReceivingEnd::dropListChannel()
 void ReceivingEnd::Winsock_ClientSend_Connect()
 {
     c_.ConnectStatusServer.setText(tr("Verbunden.."));
+    // the sender says in return whether it takes the remote control; one that does not know the
+    // greeting drops it as any command it does not know
+    quietSends_ = 1;
+    clientSend_->sendData(remotemsg::hello());
 }
 
 void ReceivingEnd::Winsock_ClientSend_SendComplete()
 {
+    if (quietSends_ > 0) {
+        --quietSends_;
+        return;
+    }
     c_.ConnectStatusServer.setText(QString());
 }
 

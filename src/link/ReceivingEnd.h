@@ -2,6 +2,7 @@
 
 #include "link/LinkPorts.h"
 #include "link/MessageReader.h"
+#include "link/RemoteMessages.h"
 #include "platform/ILinkSocket.h"
 
 #include <QObject>
@@ -54,9 +55,17 @@ public:
     const ILinkSocket& listSocket() const { return *clientListen_; }
     const ILinkSocket& requestSocket() const { return *clientSend_; }
 
+    // The sender said it takes the remote control; it is lost with the list channel.
+    bool senderSteerable() const { return senderRemote_; }
+    // Steers the sender's VLC; nothing is sent to a sender that did not say it knows how.
+    void steer(remotemsg::Command command);
+
 signals:
     // A track list arrived and is shown.
     void listReceived();
+    void senderSteerableChanged(bool steerable);
+    // What the sender plays now, marked in FilmRemoteList.
+    void senderPlaying(int index, bool paused);
 
 private:
     void Winsock_ClientListen_ConnectionRequest(qint64 requestId);
@@ -67,6 +76,8 @@ private:
     void Winsock_ClientSend_Close();
     void handleListMessage(const QByteArray& message);
     void dropListChannel();
+    bool handleRemoteMessage(const QString& body);
+    void setSenderRemote(bool on);
 
     Controls c_;
     LinkPorts ports_;
@@ -75,4 +86,7 @@ private:
     MessageReader listReader_;
     bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
     const ILanNames& names_;
+    bool senderRemote_ = false;
+    int quietSends_ = 0;  // sends whose completion leaves the status as it is (the greeting)
+    remotemsg::NowPlaying playing_;
 };

@@ -23,6 +23,7 @@ struct SendingEnd::Receiver {
     std::unique_ptr<ILinkSocket> list;
     std::unique_ptr<MessageReader> reader;
     QString address;
+    bool remote = false;  // greeted with the remote control
 };
 
 SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
@@ -37,7 +38,7 @@ SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, co
     connect(serverListen_.get(), &ILinkSocket::closed, this, &SendingEnd::Winsock_ServerListen_Close);
     // no handler for the receiver closing the list channel: it stays closing until the next check
     connect(serverSend_.get(), &ILinkSocket::connected, this, &SendingEnd::Winsock_ServerSend_Connect);
-    connect(&requestReader_, &MessageReader::message, this, &SendingEnd::handleRequestMessage);
+    connect(&requestReader_, &MessageReader::message, this, [this](const QByteArray& m) { handleRequestMessage(m); });
     connect(&requestReader_, &MessageReader::overflow, this, &SendingEnd::closeRequestChannel);
     connect(&restarts_, &RequestCoalescer::due, this, &SendingEnd::restartRequested);
     // the names a request may end with follow the list; they are sorted again only when asked for
@@ -89,6 +90,7 @@ void SendingEnd::announceList()
         connectToAudience();
         if (audienceConnected() > 0)
             sendToAudience(linkmsg::EncodeTrackList(c_.FilmList.items()));
+        announceNowPlaying(nowPlaying_, paused_);
         return;
     }
     const LinkState st = serverSend_->state();
@@ -98,6 +100,8 @@ void SendingEnd::announceList()
     if (serverSend_->state() != LinkState::Connected)
         return;
     serverSend_->sendData(linkmsg::EncodeTrackList(c_.FilmList.items()));
+    if (remotePeer_)
+        serverSend_->sendData(remotemsg::nowPlaying(nowPlaying_, paused_));
 }
 
 void SendingEnd::tick()
@@ -143,6 +147,7 @@ void SendingEnd::Winsock_ServerListen_ConnectionRequest(qint64 requestId)
     if (serverListen_->state() != LinkState::Closed)
         serverListen_->close();
     requestReader_.reset();
+    remotePeer_ = false;
     serverListen_->accept(requestId);
     c_.ConnectStatusServer.setText(tr("Client (Remote) verbunden.."));
 }
@@ -152,9 +157,11 @@ void SendingEnd::Winsock_ServerListen_DataArrival(qint64)
     requestReader_.feed(serverListen_->getData());
 }
 
-void SendingEnd::handleRequestMessage(const QByteArray& message)
+void SendingEnd::handleRequestMessage(const QByteArray& message, Receiver* from)
 {
     const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(message));
+    if (m.typeCode == linkmsg::kCommand && handleSteering(m.body, from))
+        return;
     if (m.typeCode == linkmsg::kNotice) {
         c_.ConnectStatusServer.setText(tr("Verbindung hergestellt"));
     } else if (m.typeCode == linkmsg::kBroken) {
@@ -163,21 +170,53 @@ void SendingEnd::handleRequestMessage(const QByteArray& message)
         if (m.body.startsWith(linkmsg::kStartTrack)) {
             // only an entry the user put in the list moves; text from the peer is never inserted
             const QString name = m.body.mid(linkmsg::kStartTrack.size());
-            const int i = linkmsg::FindRequestedEntry(c_.FilmList.items(), name);
-            if (i >= 0) {
+            if (linkmsg::FindRequestedEntry(c_.FilmList.items(), name) >= 0) {
                 c_.ConnectStatusServer.setText(tr("Playing:") + name);
-                const QString entry = c_.FilmList.item(i);
-                // a move keeps the same names: the sorted index stays good
-                const bool stale = requestNames_.isStale();
-                c_.FilmList.removeItem(i);
-                c_.FilmList.insertItem(0, entry);
-                requestNames_.markStale(stale);
-                restarts_.request();
+                emit trackRequested(name);
             }
         } else if (m.body.startsWith(linkmsg::kResetPlaylist)) {
             restarts_.request();
         }
     }
+}
+
+bool SendingEnd::handleSteering(const QString& body, Receiver* from)
+{
+    if (remotemsg::isHello(body)) {
+        if (from) {
+            from->remote = true;
+            if (from->list->state() == LinkState::Connected)
+                greetBack(*from->list);
+        } else {
+            remotePeer_ = true;
+            if (serverSend_->state() == LinkState::Connected)
+                greetBack(*serverSend_);
+        }
+        return true;
+    }
+    if (const auto command = remotemsg::commandIn(body)) {
+        emit steerRequested(*command);
+        return true;
+    }
+    return false;
+}
+
+void SendingEnd::greetBack(ILinkSocket& list)
+{
+    list.sendData(remotemsg::hello());
+    list.sendData(remotemsg::nowPlaying(nowPlaying_, paused_));
+}
+
+void SendingEnd::announceNowPlaying(int index, bool paused)
+{
+    nowPlaying_ = index;
+    paused_ = paused;
+    const QByteArray m = remotemsg::nowPlaying(index, paused);
+    if (remotePeer_ && !several_ && serverSend_->state() == LinkState::Connected)
+        serverSend_->sendData(m);
+    for (const auto& r : audience_)
+        if (r->remote && r->list->state() == LinkState::Connected)
+            r->list->sendData(m);
 }
 
 void SendingEnd::Winsock_ServerListen_Close()
@@ -189,6 +228,7 @@ void SendingEnd::Winsock_ServerListen_Close()
 
 void SendingEnd::closeRequestChannel()
 {
+    remotePeer_ = false;
     serverListen_->close();
     requestReader_.reset();
     if (c_.SendenFrame.visible())
@@ -200,6 +240,8 @@ void SendingEnd::closeRequestChannel()
 void SendingEnd::Winsock_ServerSend_Connect()
 {
     c_.ConnectStatus.setText(tr("Client gefunden"));
+    if (remotePeer_ && !several_)
+        greetBack(*serverSend_);
 }
 
 QString SendingEnd::targetAddress() const
@@ -219,6 +261,7 @@ void SendingEnd::setSeveral(bool several)
         if (serverListen_->state() == LinkState::Connected) {
             serverListen_->close();
             requestReader_.reset();
+            remotePeer_ = false;
             StartServerListen();
         }
     } else {
@@ -258,12 +301,15 @@ void SendingEnd::welcome(qint64 requestId)
         raw->reader->finish(raw->request->getData());
         dropReceiver(raw);
     });
-    connect(raw->reader.get(), &MessageReader::message, this, &SendingEnd::handleRequestMessage);
+    connect(raw->reader.get(), &MessageReader::message, this,
+            [this, raw](const QByteArray& m) { handleRequestMessage(m, raw); });
     connect(raw->reader.get(), &MessageReader::overflow, this, [this, raw] { dropReceiver(raw); });
     // each receiver gets the list as soon as its list channel is up
     connect(raw->list.get(), &ILinkSocket::connected, this, [this, raw] {
         Winsock_ServerSend_Connect();
         raw->list->sendData(linkmsg::EncodeTrackList(c_.FilmList.items()));
+        if (raw->remote)
+            greetBack(*raw->list);
     });
     audience_.push_back(std::move(r));
     c_.ConnectStatusServer.setText(tr("Client (Remote) verbunden.."));

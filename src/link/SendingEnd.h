@@ -2,6 +2,7 @@
 
 #include "link/LinkPorts.h"
 #include "link/MessageReader.h"
+#include "link/RemoteMessages.h"
 #include "link/RequestCoalescer.h"
 #include "link/WholeNameIndex.h"
 #include "platform/ILinkSocket.h"
@@ -64,18 +65,28 @@ public:
     const ILinkSocket& listSocket() const { return *serverSend_; }
     const ILinkSocket& requestSocket() const { return *serverListen_; }
 
+    // What the sending VLC plays now, for the receivers that know the remote control.
+    void announceNowPlaying(int index, bool paused);
+
 signals:
-    // Track requests want the stream started again; at most once a second, from the event loop.
+    // Restarts asked for (a reset request); at most once a second, from the event loop.
     void restartRequested();
+    // A receiver asked for this track (by the name it knows); FilmList holds an entry for it.
+    void trackRequested(const QString& name);
+    // A receiver that knows the remote control steers the sending VLC.
+    void steerRequested(remotemsg::Command command);
 
 private:
     void Winsock_ServerListen_ConnectionRequest(qint64 requestId);
     void Winsock_ServerListen_DataArrival(qint64 bytesTotal);
     void Winsock_ServerListen_Close();
     void Winsock_ServerSend_Connect();
-    void handleRequestMessage(const QByteArray& message);
-    void closeRequestChannel();
     struct Receiver;
+    void handleRequestMessage(const QByteArray& message, Receiver* from = nullptr);
+    // the remote control's part of the request path
+    bool handleSteering(const QString& body, Receiver* from);
+    void greetBack(ILinkSocket& list);
+    void closeRequestChannel();
     void welcome(qint64 requestId);
     void connectToAudience();
     void sendToAudience(const QByteArray& bytes);
@@ -94,4 +105,7 @@ private:
     bool several_ = false;
     std::vector<std::unique_ptr<Receiver>> audience_;
     const ILanNames& names_;
+    bool remotePeer_ = false;  // the one receiver's request channel greeted with the remote control
+    int nowPlaying_ = -1;
+    bool paused_ = false;
 };
