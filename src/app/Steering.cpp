@@ -24,18 +24,18 @@ void MainWindow::wireSteering()
     RemoteNextBtn.on(ControlEvent::Click, [this] { RemoteNextBtn_Click(); });
 
     // a restart lets events run, so a request is served after the socket's event has returned
-    connect(&sending_, &SendingEnd::trackRequested, this, &MainWindow::SendingEnd_TrackRequested,
-            Qt::QueuedConnection);
+    connect(&sending_, &SendingEnd::trackRequested, this, &MainWindow::SendingEnd_TrackRequested, Qt::QueuedConnection);
     connect(&sending_, &SendingEnd::steerRequested, this, &MainWindow::steerSendingVlc);
     connect(&vlc_, &VlcStarter::steeringChanged, this, [this](bool on) {
         for (Control* b : {&SendPrevBtn, &SendPauseBtn, &SendNextBtn})
             b->setEnabled(on);
         if (!on)
             showPause(SendPauseBtn, false);
+        sending_.announceNowPlaying(-1, false, on);
     });
     connect(&vlc_, &VlcStarter::nowPlaying, this, [this](int index, bool paused) {
         showPause(SendPauseBtn, paused);
-        sending_.announceNowPlaying(index, paused);
+        sending_.announceNowPlaying(index, paused, vlc_.sendingSteerable());
     });
     connect(
         &vlc_, &VlcStarter::sendingFellBack, this,

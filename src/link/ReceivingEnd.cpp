@@ -151,9 +151,7 @@ bool ReceivingEnd::handleRemoteMessage(const QString& body)
     if (const auto now = remotemsg::nowPlayingIn(body)) {
         if (!senderRemote_)
             return true;  // the greeting comes first; anything else is no sender of ours
-        playing_ = *now;
-        c_.FilmRemoteList.setMarkedIndex(remoteListWaiting_ ? -1 : now->index);
-        emit senderPlaying(now->index, now->paused);
+        setPlaying(*now);
         return true;
     }
     return false;
@@ -161,14 +159,21 @@ bool ReceivingEnd::handleRemoteMessage(const QString& body)
 
 void ReceivingEnd::setSenderRemote(bool on)
 {
-    if (!on) {
-        playing_ = {};
-        c_.FilmRemoteList.setMarkedIndex(-1);
-    }
     if (senderRemote_ == on)
         return;
     senderRemote_ = on;
-    emit senderSteerableChanged(on);
+    if (!on)
+        setPlaying({});
+}
+
+void ReceivingEnd::setPlaying(const remotemsg::NowPlaying& now)
+{
+    const bool steerableBefore = senderSteerable();
+    playing_ = now;
+    c_.FilmRemoteList.setMarkedIndex(remoteListWaiting_ ? -1 : now.index);
+    if (senderSteerable() != steerableBefore)
+        emit senderSteerableChanged(senderSteerable());
+    emit senderPlaying(now.index, now.paused);
 }
 
 void ReceivingEnd::steer(remotemsg::Command command)

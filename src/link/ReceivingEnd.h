@@ -55,8 +55,8 @@ public:
     const ILinkSocket& listSocket() const { return *clientListen_; }
     const ILinkSocket& requestSocket() const { return *clientSend_; }
 
-    // The sender said it takes the remote control; it is lost with the list channel.
-    bool senderSteerable() const { return senderRemote_; }
+    // The sender said it takes the remote control, and its VLC can be steered now.
+    bool senderSteerable() const { return senderRemote_ && playing_.steerable; }
     // Steers the sender's VLC; nothing is sent to a sender that did not say it knows how.
     void steer(remotemsg::Command command);
 
@@ -78,6 +78,7 @@ private:
     void dropListChannel();
     bool handleRemoteMessage(const QString& body);
     void setSenderRemote(bool on);
+    void setPlaying(const remotemsg::NowPlaying& now);
 
     Controls c_;
     LinkPorts ports_;

@@ -28,9 +28,9 @@ QByteArray command(Command c)
     return {};
 }
 
-QByteArray nowPlaying(int index, bool paused)
+QByteArray nowPlaying(int index, bool paused, bool steerable)
 {
-    return message(kNowPlaying, QByteArray::number(index) + ',' + (paused ? '1' : '0') + ';');
+    return message(kNowPlaying, QByteArray::number(index) + ',' + (!steerable ? 'x' : paused ? '1' : '0') + ';');
 }
 
 bool isHello(const QString& body)
@@ -60,9 +60,9 @@ std::optional<NowPlaying> nowPlayingIn(const QString& body)
     bool okIndex = false;
     const int index = parts.value(0).toInt(&okIndex);
     const QString paused = parts.value(1);
-    if (parts.size() != 2 || !okIndex || index < -1 || (paused != u'0' && paused != u'1'))
+    if (parts.size() != 2 || !okIndex || index < -1 || (paused != u'0' && paused != u'1' && paused != u'x'))
         return std::nullopt;
-    return NowPlaying{index, paused == u'1'};
+    return NowPlaying{index, paused == u'1', paused != u'x'};
 }
 
 }  // namespace remotemsg

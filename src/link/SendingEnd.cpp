@@ -90,7 +90,7 @@ void SendingEnd::announceList()
         connectToAudience();
         if (audienceConnected() > 0)
             sendToAudience(linkmsg::EncodeTrackList(c_.FilmList.items()));
-        announceNowPlaying(nowPlaying_, paused_);
+        announceNowPlaying(nowPlaying_, paused_, steerable_);
         return;
     }
     const LinkState st = serverSend_->state();
@@ -101,7 +101,7 @@ void SendingEnd::announceList()
         return;
     serverSend_->sendData(linkmsg::EncodeTrackList(c_.FilmList.items()));
     if (remotePeer_)
-        serverSend_->sendData(remotemsg::nowPlaying(nowPlaying_, paused_));
+        serverSend_->sendData(remotemsg::nowPlaying(nowPlaying_, paused_, steerable_));
 }
 
 void SendingEnd::tick()
@@ -204,14 +204,15 @@ bool SendingEnd::handleSteering(const QString& body, Receiver* from)
 void SendingEnd::greetBack(ILinkSocket& list)
 {
     list.sendData(remotemsg::hello());
-    list.sendData(remotemsg::nowPlaying(nowPlaying_, paused_));
+    list.sendData(remotemsg::nowPlaying(nowPlaying_, paused_, steerable_));
 }
 
-void SendingEnd::announceNowPlaying(int index, bool paused)
+void SendingEnd::announceNowPlaying(int index, bool paused, bool steerable)
 {
     nowPlaying_ = index;
     paused_ = paused;
-    const QByteArray m = remotemsg::nowPlaying(index, paused);
+    steerable_ = steerable;
+    const QByteArray m = remotemsg::nowPlaying(index, paused, steerable);
     if (remotePeer_ && !several_ && serverSend_->state() == LinkState::Connected)
         serverSend_->sendData(m);
     for (const auto& r : audience_)

@@ -65,8 +65,9 @@ public:
     const ILinkSocket& listSocket() const { return *serverSend_; }
     const ILinkSocket& requestSocket() const { return *serverListen_; }
 
-    // What the sending VLC plays now, for the receivers that know the remote control.
-    void announceNowPlaying(int index, bool paused);
+    // What the sending VLC plays now, and whether it can be steered, for the receivers that know
+    // the remote control.
+    void announceNowPlaying(int index, bool paused, bool steerable);
 
 signals:
     // Restarts asked for (a reset request); at most once a second, from the event loop.
@@ -108,4 +109,5 @@ private:
     bool remotePeer_ = false;  // the one receiver's request channel greeted with the remote control
     int nowPlaying_ = -1;
     bool paused_ = false;
+    bool steerable_ = false;
 };

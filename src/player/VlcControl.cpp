@@ -41,8 +41,9 @@ VlcControl::VlcControl(QObject* parent) : QObject(parent)
 
 QString VlcControl::mrlFor(const QString& entry)
 {
-    QString mrl = isAddress(entry) ? QUrl(entry, QUrl::TolerantMode).toString(QUrl::FullyEncoded)
-                                   : QUrl::fromLocalFile(QFileInfo(entry).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    QString mrl = isAddress(entry)
+                      ? QUrl(entry, QUrl::TolerantMode).toString(QUrl::FullyEncoded)
+                      : QUrl::fromLocalFile(QFileInfo(entry).absoluteFilePath()).toString(QUrl::FullyEncoded);
     // quotes group words in VLC's command reader; blanks and line breaks are escaped already
     mrl.replace(u'\'', QStringLiteral("%27"));
     mrl.replace(u'"', QStringLiteral("%22"));

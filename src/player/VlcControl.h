@@ -14,9 +14,9 @@
 class VlcControl : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kAnswerMs = 500;     // a VLC that takes longer counts as stuck
-    static constexpr int kStatusMs = 1000;    // how often what plays is asked for
-    static constexpr int kAttachMs = 15000;   // a VLC's start may take this long before it listens
+    static constexpr int kAnswerMs = 500;    // a VLC that takes longer counts as stuck
+    static constexpr int kStatusMs = 1000;   // how often what plays is asked for
+    static constexpr int kAttachMs = 15000;  // a VLC's start may take this long before it listens
     static constexpr int kRetryMs = 50;
     static constexpr qsizetype kMaxLine = 64 * 1024;
 
