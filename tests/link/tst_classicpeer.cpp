@@ -53,7 +53,8 @@ private slots:
         const LinkPorts ports = freeLinkPorts();
         const QString out = dir.filePath("receiver.txt");
         const QString wanted = QString::fromUtf8("/media/b\xc3\xa4.mkv");
-        QProcess* peer = runPeer({"receiver", QString::number(ports.list), QString::number(ports.request), out, wanted});
+        QProcess* peer =
+            runPeer({"receiver", QString::number(ports.list), QString::number(ports.request), out, wanted});
         QVERIFY(peer->waitForStarted());
         LinkWindow w(ports);
         w->FilmList.setItems({"/media/a.avi", wanted});
