@@ -135,6 +135,26 @@
         <source>Starte Server &gt;&gt;</source>
         <translation>Start server &gt;&gt;</translation>
     </message>
+    <message>
+        <source>Zurück</source>
+        <translation>Previous</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Vor</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>Weiter</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>VLC antwortete nicht und wurde neu gestartet</source>
+        <translation>VLC did not answer and was started again</translation>
+    </message>
 </context>
 <context>
     <name>Mirovell</name>
@@ -313,6 +333,10 @@
     <message>
         <source>Der Updater ließ sich nicht starten.</source>
         <translation>The updater could not be started.</translation>
+    </message>
+    <message>
+        <source>läuft gerade</source>
+        <translation>playing now</translation>
     </message>
 </context>
 <context>
