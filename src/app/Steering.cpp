@@ -78,6 +78,8 @@ void MainWindow::SendingEnd_TrackRequested(const QString& name)
     playlist_.moveToTop(i);
     const QStringList options = streamOptions();
     if (vlc_.canSwitch(options)) {
+        // the kept list follows, so that a VLC started anew plays the same order
+        playlist_.WriteStreamingPlaylist(settings_.TempPlaylistPath(), options);
         vlc_.startSending(settings_.TempPlaylistPath(), options, playlist_.entries());
         UpdateFileCount();  // the receivers see the new order at once
     } else {
