@@ -56,10 +56,11 @@ bool VlcControl::playable(const QString& entry)
     return !t.isEmpty() && !t.startsWith(u'#');
 }
 
-void VlcControl::attach(const QString& socketPath, const QStringList& entries)
+void VlcControl::attach(const QString& socketPath, const QStringList& entries, std::function<bool()> running)
 {
     detach();
     socketPath_ = socketPath;
+    running_ = std::move(running);
     entries_ = entries;
     keys_.clear();
     for (const QString& e : entries_)
@@ -90,6 +91,11 @@ void VlcControl::tryConnect()
 {
     if (state_ != State::Attaching)
         return;
+    if (running_ && !running_()) {
+        detach();
+        emit endedUnheard();
+        return;
+    }
     if (attaching_.elapsed() > kAttachMs) {
         detach();
         emit gaveUp();

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <vector>
 
 // Talks to one running VLC through its own control interface: one command a line, each answered
@@ -23,8 +24,9 @@ public:
     explicit VlcControl(QObject* parent = nullptr);
 
     // Connects to a VLC that was just started with its control interface at socketPath, and that
-    // plays these entries in this order. Tries until the VLC listens, or gives up.
-    void attach(const QString& socketPath, const QStringList& entries);
+    // plays these entries in this order. Tries until the VLC listens, or gives up; running tells
+    // whether the VLC still runs.
+    void attach(const QString& socketPath, const QStringList& entries, std::function<bool()> running = {});
     // Forgets the VLC; no signal comes for it any more.
     void detach();
     // Connected, and no command has gone unanswered for too long.
@@ -55,6 +57,8 @@ signals:
     void failed();
     // The VLC never listened; it plays, but cannot be steered.
     void gaveUp();
+    // The VLC ended before it listened: one without this interface refuses its options.
+    void endedUnheard();
     // What plays now: its index in the entries, -1 for nothing; paused or not.
     void nowPlaying(int index, bool paused);
 
@@ -71,6 +75,7 @@ private:
     State state_ = State::Idle;
     QLocalSocket* socket_ = nullptr;
     QString socketPath_;
+    std::function<bool()> running_;
     QElapsedTimer attaching_;
     QTimer retry_;
     QTimer answer_;

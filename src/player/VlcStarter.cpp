@@ -40,6 +40,11 @@ VlcStarter::VlcStarter(Control& VlcPath, IProcessLauncher& processes, IDialogs& 
         noControlPath_ = sendPath_;
         emit steeringChanged(false);
     });
+    connect(&control_, &VlcControl::endedUnheard, this, [this] {
+        // a VLC without the control interface: started again as before, and so from now on
+        noControlPath_ = sendPath_;
+        emit sendingFellBack();
+    });
     connect(&control_, &VlcControl::failed, this, [this] {
         emit steeringChanged(false);
         // a VLC that has ended is started again by the next start; one that hangs is replaced now
@@ -209,7 +214,7 @@ void VlcStarter::waitForSendingVlc()
     sendPath_ = nextSend_.program;
     sendingVlc_ = start(nextSend_);
     if (sendingVlc_ != 0 && !socket.isEmpty())
-        control_.attach(socket, nextEntries_);
+        control_.attach(socket, nextEntries_, [this, pid = sendingVlc_] { return processes_.isRunning(pid); });
 }
 
 void VlcStarter::shutDown()

@@ -150,13 +150,14 @@ private slots:
         QCOMPARE(sender->launcher.starts.size(), size_t(1));  // never a second VLC
     }
 
-    // The control socket goes away, or stops answering: the VLC is replaced by one started as
-    // before, without the control interface, and the status strip says so.
+    // The control socket goes away, or stops answering, or the VLC ends at once as one without
+    // that interface does: it is replaced by one started as before, and the status strip says so.
     void fallsBackWhenVlcStopsAnswering_data()
     {
-        QTest::addColumn<bool>("silent");
-        QTest::newRow("socket gone") << false;
-        QTest::newRow("no answer") << true;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("socket gone") << "gone";
+        QTest::newRow("no answer") << "silent";
+        QTest::newRow("no interface") << "ended";
     }
     void fallsBackWhenVlcStopsAnswering()
     {
@@ -164,12 +165,18 @@ private slots:
         w->SendenTabButton_Click();
         w->FilmList.setItems(kList);
         w->RunVLCBtn_Click();
+        const QString how = row<QString>("how");
         FakeVlcControl vlc(w.launcher.starts.at(0).arguments);
-        QTRY_VERIFY(w->SendPauseBtn.enabled());
-        if (row<bool>("silent"))
-            vlc.silent = true;  // the next status asked for goes unanswered
-        else
-            vlc.peer->abort();
+        if (how == "ended") {
+            vlc.server.close();
+            w.launcher.ended.insert(1001);
+        } else {
+            QTRY_VERIFY(w->SendPauseBtn.enabled());
+            if (how == "silent")
+                vlc.silent = true;  // the next status asked for goes unanswered
+            else
+                vlc.peer->abort();
+        }
         QTRY_COMPARE(w.launcher.starts.size(), size_t(2));
         QVERIFY(w.launcher.ended.count(1001));
         QCOMPARE(w.launcher.running(), 1);
