@@ -55,6 +55,12 @@ echo "== bench_link, heap kept (GLIBC_TUNABLES=$keep_heap)"
 GLIBC_TUNABLES=$keep_heap build/bench/bench/bench_link | tee "$out/bench_link-heap-kept.txt"
 echo "== start-up from outside"
 bash bench/startup.sh build/bench/mirovell build/bench/bench/bare_window "$runs" "$out/startup.txt"
+echo "== streaming between two PCs (network namespaces, the real VLC)"
+if [[ $(id -u) -eq 0 ]] && id -u mirovell-test >/dev/null 2>&1 && command -v cvlc >/dev/null; then
+    bash bench/stream.sh build/bench/mirovell 3 "$out/stream.txt"
+else
+    echo "skipped: needs root, the user mirovell-test (scripts/test.sh makes it) and cvlc"
+fi
 echo "== machine: load average $(cut -d' ' -f1-3 /proc/loadavg) after the benchmarks"
 
 # ---- the goals ------------------------------------------------------------------------------
@@ -106,4 +112,10 @@ verdict "start to mapped window, 32,767 entries" "$(field startup.txt mapped_lis
 hwm_label=$(field startup.txt hwm_label 2)
 limit "peak memory at start, empty list (window with text and a TCP port: ${hwm_label:-?} MiB, + 4 MiB)" \
     "$(field startup.txt hwm_empty 2)" "$(awk -v h="$hwm_label" 'BEGIN { if (h != "") printf "%.1f", h + 4 }')" MiB
+# what a user waits for when streaming; VLC's own start by hand, in the same run, for scale
+stream_field() { awk -v k="$1" '$1 == k { print $2; exit }' "$out/stream.txt" 2>/dev/null; }
+awk -v s="$(stream_field start)" -v w="$(stream_field switch)" -v v="$(stream_field vlc_start)" 'BEGIN {
+    if (v > 0) printf "stream start and switch against VLC'"'"'s own start (%.0f ms): start %.0f ms (%.2fx), switch %.0f ms (%.2fx)\n",
+                      v, s, s / v, w, w / v }'
+limit "switch to a requested track, to its first datagram at the receiving PC" "$(stream_field switch)" 250 ms
 limit "peak memory at start, 32,767 entries" "$(field startup.txt hwm_list 2)" 36 MiB
