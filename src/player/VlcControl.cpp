@@ -39,6 +39,13 @@ VlcControl::VlcControl(QObject* parent) : QObject(parent)
     });
 }
 
+// The socket says goodbye as it goes; whoever listens may be gone already.
+VlcControl::~VlcControl()
+{
+    blockSignals(true);
+    detach();
+}
+
 QString VlcControl::mrlFor(const QString& entry)
 {
     QString mrl = isAddress(entry)

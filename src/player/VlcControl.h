@@ -22,6 +22,7 @@ public:
     static constexpr qsizetype kMaxLine = 64 * 1024;
 
     explicit VlcControl(QObject* parent = nullptr);
+    ~VlcControl() override;
 
     // Connects to a VLC that was just started with its control interface at socketPath, and that
     // plays these entries in this order. Tries until the VLC listens, or gives up; running tells
