@@ -180,6 +180,7 @@ void ReceivingEnd::steer(remotemsg::Command command)
 {
     if (!senderRemote_ || clientSend_->state() != LinkState::Connected)
         return;
+    helloInFlight_ = false;
     clientSend_->sendData(remotemsg::command(command));
 }
 
@@ -210,14 +211,15 @@ void ReceivingEnd::Winsock_ClientSend_Connect()
     c_.ConnectStatusServer.setText(tr("Verbunden.."));
     // the sender says in return whether it takes the remote control; one that does not know the
     // greeting drops it as any command it does not know
-    quietSends_ = 1;
+    helloInFlight_ = true;
     clientSend_->sendData(remotemsg::hello());
 }
 
 void ReceivingEnd::Winsock_ClientSend_SendComplete()
 {
-    if (quietSends_ > 0) {
-        --quietSends_;
+    // the greeting alone leaves the status as it is; what the user sent clears it
+    if (helloInFlight_) {
+        helloInFlight_ = false;
         return;
     }
     c_.ConnectStatusServer.setText(QString());
@@ -240,6 +242,7 @@ void ReceivingEnd::requestSelected()
     const LinkState st = clientSend_->state();
     if (st != LinkState::Connected && st != LinkState::Connecting)
         listen();
+    helloInFlight_ = false;  // one completion may come for both
     clientSend_->sendData(codec::encodeForLink(request));
     c_.FilmRemoteList.clear();
 }

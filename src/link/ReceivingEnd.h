@@ -88,6 +88,6 @@ private:
     bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
     const ILanNames& names_;
     bool senderRemote_ = false;
-    int quietSends_ = 0;  // sends whose completion leaves the status as it is (the greeting)
+    bool helloInFlight_ = false;  // the greeting is sent, and nothing else since
     remotemsg::NowPlaying playing_;
 };
