@@ -146,6 +146,11 @@ for run in $(seq "$runs"); do
     # the program's sending VLC, known by its control socket (or play list) in this run's folder
     kill "$app" 2>/dev/null
     wait "$app" 2>/dev/null
+    status=$?
+    if ((status != 143 && status != 0)); then   # anything but our own TERM: say what it said
+        echo "stream: run $run: the program ended with status $status"
+        grep -v '^\[' "$work/send.log" | tail -n 20
+    fi
     for p in $(pgrep -u mirovell-test -f -- "$work/send/mirovell"); do kill "$p" 2>/dev/null; done
     sleep 1.5
 done
