@@ -148,7 +148,7 @@ private slots:
             }
         }
         QCOMPARE(sender->launcher.starts.size(), size_t(1));  // never a second VLC
-        sender.reset();  // the window goes while its VLC still listens
+        sender.reset();                                       // the window goes while its VLC still listens
     }
 
     // The control socket goes away, or stops answering, or the VLC ends at once as one without
