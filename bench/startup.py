@@ -47,7 +47,8 @@ from Xlib.ext import damage
 KINDS = ("bare", "label", "empty", "list")
 LABELS = {"bare": "bare Qt window", "label": "bare window + label", "empty": "program, empty list",
           "list": "program, 32767 kept"}
-# the bare window with one line of text: what any window that shows text cannot avoid (fontconfig, a font)
+# the bare window with one line of text and a listening TCP port: what any window that shows text and
+# keeps a link cannot avoid (fontconfig, a font, the network library)
 ARGS = {"label": ["label"]}
 ENTRIES = 32767
 # the same shape of line as bench_playlist's 2.5 MB list

@@ -6,8 +6,9 @@
 # in a notice and the user lets both in with a click on "Zulassen"; both receivers get the list; the
 # real VLC at the sender streams once, to the multicast group, and both receiving PCs catch the
 # whole transport stream (checked with ffprobe for video and audio) while their own VLCs play it;
-# a double-click at the second receiver moves that track first at the sender, VLC streams anew,
-# and both receivers' lists follow. Prints the bytes it measures on the wire.
+# a double-click at the second receiver moves that track first at the sender, the same VLC, told
+# over its control socket, streams it (the switch latency is printed), and both receivers' lists
+# follow. Prints the bytes it measures on the wire.
 # Needs root and the user mirovell-test (VLC refuses root); skipped without them, unless CI is set.
 # Usage: scripts/three-pcs.sh [path/to/mirovell]    (THREE_PCS_SHOTS=folder keeps the screenshots)
 set -uo pipefail
@@ -129,7 +130,7 @@ notice_shown() { import -window "${win[1]}" -crop 1x1+535+60 -depth 8 txt:- 2>/d
 # each receiving PC catches what reaches it of the group, beside its own VLC
 for pc in 2 3; do
     netlab_spawn_root "$pc" /usr/bin/python3 scripts/lab/streamtools.py mcast "$GROUP" "$PORT" \
-        "$(home $pc)/capture.ts" 120 >/dev/null 2>&1
+        "$(home $pc)/capture.ts" 120 0.0.0.0 "$(home $pc)/widths.log" >/dev/null 2>&1
 done
 
 echo "three PCs: two receivers pick up from $SEND_IP"
@@ -175,6 +176,7 @@ first_vlc=$(sending_vlcs)
 cmdline=$(tr '\0' ' ' <"/proc/$first_vlc/cmdline" 2>/dev/null)
 check "it keeps its stream output from entry to entry" grep -q -- '--sout-keep' <<<"$cmdline"
 check "it streams to the group" grep -q -- "dst=$GROUP:$PORT," <<<"$cmdline"
+check "it takes commands on its control socket" grep -q -- '--rc-unix' <<<"$cmdline"
 check "the stream reaches receiver 1" wait_for 20 bash -c "(( \$(stat -c %s '$(home 2)/capture.ts') > 100000 ))"
 check "the stream reaches receiver 2" wait_for 20 bash -c "(( \$(stat -c %s '$(home 3)/capture.ts') > 100000 ))"
 import -window root "$shots/2-streaming.png"
@@ -202,10 +204,15 @@ echo "three PCs: a double-click at receiver 2 asks for clip two"
 before=$(row 2 1 | md5sum)
 offset1=$size1
 offset2=$size2
+clicked=$(date +%s.%N)
 click_in 3 $ROW_2 2
 check "the sender plays clip two first" wait_for 15 bash -c "[[ \"\$(grep -av '^#' '$(home 1)/mirovell_TmpPlst.m3u' | head -n1 | tr -d '\r')\" == '$work/media/clip two.mpg' ]]"
-check "the first sending VLC ends" wait_for 10 bash -c "! kill -0 $first_vlc 2>/dev/null"
-check "a new sending VLC streams" wait_for 10 bash -c "[[ -n \"\$(pgrep -u mirovell-test -f -- '$(home 1)/mirovell_TmpPlst.m3u')\" ]]"
+clip_two_at() { [[ -n "$(width_since "$(home "$1")/widths.log" "$clicked" 352)" ]]; }
+check "clip two reaches receiver 2" wait_for 15 clip_two_at 3
+arrived=$(width_since "$(home 3)/widths.log" "$clicked" 352)
+[[ -n "$arrived" ]] && echo "        switch latency: $(awk -v a="$arrived" -v c="$clicked" 'BEGIN { printf "%d", (a - c) * 1000 }') ms (double-click at receiver 2 to the first datagram of clip two there)"
+# the same VLC took the new order through its control socket
+check "exactly one sending VLC runs, the same one" test "$(sending_vlcs)" = "$first_vlc"
 lists_follow() { same_first_rows && [[ "$(row 2 1 | md5sum)" != "$before" ]]; }
 check "both lists follow" wait_for 10 lists_follow
 check "the receiving VLCs play on" test "$(pgrep -c -u mirovell-test -f -- "udp://@$GROUP:$PORT")" -eq 2

@@ -238,6 +238,26 @@
         <source>Antworten vergessen</source>
         <translation>Forget answers</translation>
     </message>
+    <message>
+        <source>Zurück</source>
+        <translation>Previous</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Vor</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <source>Weiter</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>VLC antwortete nicht und wurde neu gestartet</source>
+        <translation>VLC did not answer and was started again</translation>
+    </message>
 </context>
 <context>
     <name>Mirovell</name>
@@ -432,6 +452,10 @@
     <message>
         <source>Der Updater trägt keine gültige Signatur des Herstellers und wird nicht gestartet. Er ließ sich nicht entfernen.</source>
         <translation>The updater does not bear a valid signature of the maker and is not started. It could not be removed.</translation>
+    </message>
+    <message>
+        <source>läuft gerade</source>
+        <translation>playing now</translation>
     </message>
 </context>
 <context>

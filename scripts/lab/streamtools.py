@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Small receivers and checks for the stream measurements (scripts/lab/measure-streams.sh).
 
-  streamtools.py mcast GROUP PORT OUT SECONDS [IFADDR]  join the group, write every datagram's payload
+  streamtools.py mcast GROUP PORT OUT SECONDS [IFADDR [WIDTHS]]  join the group, write every datagram's payload
+      (WIDTHS: a log of the time since the epoch and the MPEG-2 picture width whenever it changes)
   streamtools.py http URL OUT SECONDS [retry]           pull the body; with retry, connect again after an end
   streamtools.py tones WAV                              which tone plays when, from a decoded WAV file
   streamtools.py ts FILE                                transport stream packets, PIDs, continuity errors
@@ -24,7 +25,14 @@ def report(what, nbytes, count, arrivals):
           flush=True)
 
 
-def mcast(group, port, out, seconds, ifaddr="0.0.0.0"):
+def picture_width(data):
+    i = data.find(b"\x00\x00\x01\xb3")
+    if i < 0 or i + 7 > len(data):
+        return None
+    return (data[i + 4] << 4) | (data[i + 5] >> 4)
+
+
+def mcast(group, port, out, seconds, ifaddr="0.0.0.0", widths=""):
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM, socket.IPPROTO_UDP)
     s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4 << 20)
@@ -34,6 +42,8 @@ def mcast(group, port, out, seconds, ifaddr="0.0.0.0"):
     start = time.monotonic()
     end = start + float(seconds)
     nbytes, arrivals = 0, []
+    log = open(widths, "w", buffering=1) if widths else None
+    last, before = None, 0.0
     with open(out, "wb") as f:
         while True:
             left = end - time.monotonic()
@@ -47,6 +57,15 @@ def mcast(group, port, out, seconds, ifaddr="0.0.0.0"):
             f.write(data)
             nbytes += len(data)
             arrivals.append(time.monotonic() - start)
+            if log:
+                now = time.time()
+                if now - before > 0.3:
+                    last = None  # the first picture after a pause counts as a change
+                before = now
+                w = picture_width(data)
+                if w is not None and w != last:
+                    log.write("%.3f %d\n" % (now, w))
+                    last = w
     report("mcast", nbytes, len(arrivals), arrivals)
 
 

@@ -64,6 +64,9 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
             &RunVLCBtn,
             &Label5,
             &TargetText,
+            &SendPrevBtn,
+            &SendPauseBtn,
+            &SendNextBtn,
             &SendenUniCastCheck,
             &MultiCastCheck,
             &AdmitFrame,
@@ -75,6 +78,9 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
             &Picture2,
             &Label7,
             &StartClientBtn,
+            &RemotePrevBtn,
+            &RemotePauseBtn,
+            &RemoteNextBtn,
             &SenderLabel,
             &TargetTextClient,
             &UniCastCheck,
@@ -102,6 +108,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
             &ConnectStatusServer};
     applyDesignState();
     wireEvents();
+    wireSteering();
 }
 
 MainWindow::~MainWindow()

@@ -99,6 +99,10 @@ public:
     Control RunVLCBtn{QStringLiteral("RunVLCBtn"), ControlKind::Button, &SendenFrame, {2325, 15, 2310, 630}, tr("Starten ...        ")};
     Control Label5{QStringLiteral("Label5"), ControlKind::Label, &SendenFrame, {4830, 240, 1200, 240}, tr("Empfänger:")};
     Control TargetText{QStringLiteral("TargetText"), ControlKind::TextBox, &SendenFrame, {6060, 180, 1815, 360}, platformdefaults::kDefaultRemoteHost};
+    // steering this PC's sending VLC, below the start button
+    Control SendPrevBtn{QStringLiteral("SendPrevBtn"), ControlKind::Button, &SendenFrame, {2460, 645, 720, 315}, tr("Zurück")};
+    Control SendPauseBtn{QStringLiteral("SendPauseBtn"), ControlKind::Button, &SendenFrame, {3240, 645, 720, 315}, tr("Pause")};
+    Control SendNextBtn{QStringLiteral("SendNextBtn"), ControlKind::Button, &SendenFrame, {4020, 645, 690, 315}, tr("Vor")};
     Control SendenUniCastCheck{QStringLiteral("SendenUniCastCheck"), ControlKind::OptionButton, &SendenFrame, {120, 600, 2295, 255}, tr("Senden an (1 Client)")};
     Control MultiCastCheck{QStringLiteral("MultiCastCheck"), ControlKind::OptionButton, &SendenFrame, {4740, 600, 2535, 375}, tr("Bereitstellen ( Clients > 1)")};
     // serving several: a receiver that asks to be let in, beside the target field, without blocking
@@ -114,6 +118,10 @@ public:
     Control Label7{QStringLiteral("Label7"), ControlKind::Label, &EmpfangenFrame, {945, 195, 1815, 345}, tr("Empfangen")};
     Control StartClientBtn{QStringLiteral("StartClientBtn"), ControlKind::Button, &EmpfangenFrame, {4590, 0, 2370, 630}, tr("Starten ...        ")};
     Control SenderLabel{QStringLiteral("SenderLabel"), ControlKind::Label, &EmpfangenFrame, {7200, 120, 825, 240}, tr("Sender:")};
+    // steering the sender's VLC from here, in the free room between the title and the start button
+    Control RemotePrevBtn{QStringLiteral("RemotePrevBtn"), ControlKind::Button, &EmpfangenFrame, {2790, 150, 585, 375}, tr("Zurück")};
+    Control RemotePauseBtn{QStringLiteral("RemotePauseBtn"), ControlKind::Button, &EmpfangenFrame, {3390, 150, 585, 375}, tr("Pause")};
+    Control RemoteNextBtn{QStringLiteral("RemoteNextBtn"), ControlKind::Button, &EmpfangenFrame, {3990, 150, 585, 375}, tr("Vor")};
     Control TargetTextClient{QStringLiteral("TargetTextClient"), ControlKind::TextBox, &EmpfangenFrame, {5700, 630, 1635, 315}, platformdefaults::kDefaultRemoteHost};
     Control UniCastCheck{QStringLiteral("UniCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {720, 600, 2295, 255}, tr("empfangen (1 Client)")};
     Control MulitCastCheck{QStringLiteral("MulitCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {3135, 600, 2535, 330}, tr("Abholen von (Clients > 1)")};
@@ -207,6 +215,16 @@ public:
     void ClientBtnTest_Click();
     void FilmRemoteList_DblClick();
     void FilmRemoteList_KeyDown(int keyCode, int shift);
+    // A receiver asked for a track: it goes first, and the sending VLC plays from it.
+    void SendingEnd_TrackRequested(const QString& name);
+
+    // ---- steering the sending VLC, here or from the receiver ----
+    void SendPauseBtn_Click();
+    void SendPrevBtn_Click();
+    void SendNextBtn_Click();
+    void RemotePauseBtn_Click();
+    void RemotePrevBtn_Click();
+    void RemoteNextBtn_Click();
 
     // ---- update and web links ----
     void UpdateCaption_Click();
@@ -224,6 +242,10 @@ public:
 private:
     void applyDesignState();
     void wireEvents();
+    void wireSteering();
+    // The stream output's option lines for the sending VLC, as the settings and the choice say.
+    QStringList streamOptions() const;
+    void steerSendingVlc(remotemsg::Command command);
     void minimizeBeforeStart();
     void applySendChoice();
     void applyReceiveChoice();

@@ -121,6 +121,7 @@ void MainWindow::UpdateFileCount()
     if (SendenFrame.visible()) {
         sending_.connectToReceiver();
         sending_.announceList();
+        vlc_.sendingOrderChanged(playlist_.entries());
     }
 }
 
@@ -301,15 +302,7 @@ void MainWindow::RunVLCBtn_Click()
     // the kept list is not overwritten and nothing is announced
     if (!vlc_.hasVlcPath() || ended_)
         return;
-    const Settings::StreamOptions stream = settings_.streamOptions();
-    // several receivers: one stream to a group they all join; one: to the receiver's address
-    QStringList options;
-    if (sending_.several()) {
-        const Settings::GroupStream group = settings_.groupStream();
-        options = vlc::groupStreamItemOptions(stream.sout, group.groupAndPort(), group.ttl, SelectedProtocol());
-    } else {
-        options = vlc::streamItemOptions(stream.sout, stream.ttl, sending_.targetAddress(), SelectedProtocol());
-    }
+    const QStringList options = streamOptions();
     playlist_.WriteStreamingPlaylist(settings_.TempPlaylistPath(), options);
     events_.processPendingEvents();
     if (CheckMinimize.value() == 1) {
@@ -318,7 +311,7 @@ void MainWindow::RunVLCBtn_Click()
     }
     events_.processPendingEvents();
     sending_.announceList();
-    vlc_.startSending(settings_.TempPlaylistPath(), options);
+    vlc_.startSending(settings_.TempPlaylistPath(), options, playlist_.entries());
 }
 
 void MainWindow::TargetText_GotFocus()

@@ -2,7 +2,9 @@
 
 #include "gui/Artwork.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QFont>
 #include <QPainter>
 
 ControlListModel::ControlListModel(Control* c, QObject* parent) : QAbstractListModel(parent), c_(c)
@@ -25,8 +27,17 @@ ControlListModel::ControlListModel(Control* c, QObject* parent) : QAbstractListM
 
 QVariant ControlListModel::data(const QModelIndex& index, int role) const
 {
-    if (role == Qt::DisplayRole && index.isValid())
+    if (!index.isValid())
+        return {};
+    if (role == Qt::DisplayRole)
         return c_->item(index.row());
+    if (role == Qt::FontRole && index.row() == c_->markedIndex()) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    if (role == Qt::AccessibleDescriptionRole && index.row() == c_->markedIndex())
+        return QCoreApplication::translate("Mirovell", "läuft gerade");
     return {};
 }
 

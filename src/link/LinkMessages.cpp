@@ -20,7 +20,12 @@ namespace linkmsg {
 namespace {
 
 constexpr QByteArrayView kCode1113("1113");
-constexpr QByteArrayView kKeywords[] = {"TRACKLIST:", "STARTTRACK:", "RESETPLAYLIST:"};
+constexpr QByteArrayView kKeywords[] = {
+    "TRACKLIST:", "STARTTRACK:", "RESETPLAYLIST:", "PAUSE:", "NEXT:", "PREV:", "REMOTE:", "NOWPLAYING:"};
+// the steering messages of the remote control end at their keyword, or at their first ";"
+constexpr qsizetype kFirstOwnEnd = 3;
+constexpr qsizetype kFirstToSemicolon = 6;
+constexpr qsizetype kMaxShortBody = 24;
 constexpr qsizetype kLongestHead = 4 + 14;
 
 bool isBlank(QChar c)
@@ -244,11 +249,15 @@ Framer::Head Framer::headAt(qsizetype pos, bool onlyCommands) const
         return Head::Partial;
     const QByteArrayView after = rest.sliced(4);
     bool cut = false;
-    for (qsizetype k = 0; k < 3; ++k) {
+    for (qsizetype k = 0; k < qsizetype(std::size(kKeywords)); ++k) {
         const QByteArrayView kw = kKeywords[k];
         if (after.size() >= kw.size()) {
             if (after.first(kw.size()) == kw)
-                return k == 0 ? Head::TrackList : k == 1 ? Head::Request : Head::Reset;
+                return k == 0                  ? Head::TrackList
+                       : k == 1                ? Head::Request
+                       : k == 2                ? Head::Reset
+                       : k < kFirstToSemicolon ? Head::Steer
+                                               : Head::ToSemicolon;
         } else if (kw.first(after.size()) == after) {
             cut = true;
         }
@@ -416,6 +425,25 @@ std::optional<QByteArray> Framer::next()
             return take(end);
         }
         case Head::Reset: return take(start_ + 4 + kKeywords[2].size());  // nothing after the keyword is used
+        case Head::Steer: {
+            const QByteArrayView after = QByteArrayView(data_).sliced(start_ + 4);
+            for (qsizetype k = kFirstOwnEnd; k < kFirstToSemicolon; ++k)
+                if (after.startsWith(kKeywords[k]))
+                    return take(start_ + 4 + kKeywords[k].size());
+            return std::nullopt;
+        }
+        case Head::ToSemicolon: {
+            const qsizetype semi = indexOfByte(QByteArrayView(data_), ';', start_ + 4);
+            if (semi >= 0 && semi - start_ <= kMaxShortBody + 4 + 11)
+                return take(semi + 1);
+            // a short message with no end where it should be runs to the next head, as any other
+            if (data_.size() - start_ > kMaxShortBody + 4 + 11) {
+                const qsizetype end = runsToNextHead();
+                if (end >= 0)
+                    return take(end);
+            }
+            return std::nullopt;
+        }
         case Head::Request: {
             const qsizetype end = runsToNextHead();
             if (end >= 0)

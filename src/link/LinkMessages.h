@@ -70,7 +70,7 @@ public:
     bool overflowed() const { return overflow_; }
 
 private:
-    enum class Head { None, Partial, Notice, TrackList, Request, Reset, OtherCommand };
+    enum class Head { None, Partial, Notice, TrackList, Request, Reset, Steer, ToSemicolon, OtherCommand };
     Head headAt(qsizetype pos, bool onlyCommands) const;
     // position of the next message head at or after from; -1 none, -2 a cut head at the end
     qsizetype findHead(qsizetype from) const;

@@ -114,6 +114,7 @@ void ReceivingEnd::Winsock_ClientListen_ConnectionRequest(qint64 requestId)
     if (clientListen_->state() != LinkState::Closed)
         clientListen_->close();
     listReader_.reset();
+    setSenderRemote(false);
     clientListen_->accept(requestId);
     if (clientListen_->state() == LinkState::Connected)
         c_.ConnectStatus.setText(tr("Client verbunden"));
@@ -127,6 +128,14 @@ void ReceivingEnd::Winsock_ClientListen_DataArrival(qint64)
 
 void ReceivingEnd::handleListMessage(const QByteArray& message)
 {
+    // the remote control's short messages, read whole
+    if (message.size() <= 64 && message.startsWith("1113")) {
+        const linkmsg::Parsed whole = linkmsg::Parse(codec::decodeFromLink(message));
+        if (handleRemoteMessage(whole.body)) {
+            c_.ConnectStatus.setText(tr("Verbunden.."));
+            return;
+        }
+    }
     // only the head is read as text here: a list is split straight from its bytes
     const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(
         QByteArrayView(message).first(std::min<qsizetype>(message.size(), 4 + linkmsg::kTrackList.size()))));
@@ -150,12 +159,58 @@ void ReceivingEnd::FillRemoteList(QByteArrayView message)
     c_.FilmRemoteList.clear();
     c_.FilmRemoteList.setItems(linkmsg::TrackListEntries(message));
     remoteListWaiting_ = false;
+    // what plays stays marked until the sender says otherwise
+    if (senderRemote_)
+        c_.FilmRemoteList.setMarkedIndex(playing_.index);
+}
+
+bool ReceivingEnd::handleRemoteMessage(const QString& body)
+{
+    if (remotemsg::isHello(body)) {
+        setSenderRemote(true);
+        return true;
+    }
+    if (const auto now = remotemsg::nowPlayingIn(body)) {
+        if (!senderRemote_)
+            return true;  // the greeting comes first; anything else is no sender of ours
+        setPlaying(*now);
+        return true;
+    }
+    return false;
+}
+
+void ReceivingEnd::setSenderRemote(bool on)
+{
+    if (senderRemote_ == on)
+        return;
+    senderRemote_ = on;
+    if (!on)
+        setPlaying({});
+}
+
+void ReceivingEnd::setPlaying(const remotemsg::NowPlaying& now)
+{
+    const bool steerableBefore = senderSteerable();
+    playing_ = now;
+    c_.FilmRemoteList.setMarkedIndex(remoteListWaiting_ ? -1 : now.index);
+    if (senderSteerable() != steerableBefore)
+        emit senderSteerableChanged(senderSteerable());
+    emit senderPlaying(now.index, now.paused);
+}
+
+void ReceivingEnd::steer(remotemsg::Command command)
+{
+    if (!senderRemote_ || clientSend_->state() != LinkState::Connected)
+        return;
+    helloInFlight_ = false;
+    clientSend_->sendData(remotemsg::command(command));
 }
 
 void ReceivingEnd::Winsock_ClientListen_Close()
 {
     // a list that came just before the close is still a message
     listReader_.finish(clientListen_->getData());
+    setSenderRemote(false);
     showWaiting();
     clientListen_->close();
     if (c_.EmpfangenFrame.visible())
@@ -166,6 +221,7 @@ void ReceivingEnd::Winsock_ClientListen_Close()
 // shown, the rest goes with the connection, and the sender may connect again.
 void ReceivingEnd::dropListChannel()
 {
+    setSenderRemote(false);
     clientListen_->close();
     listReader_.reset();
     if (c_.EmpfangenFrame.visible())
@@ -176,10 +232,19 @@ void ReceivingEnd::Winsock_ClientSend_Connect()
 {
     requestRetry_.connected();
     c_.ConnectStatusServer.setText(tr("Verbunden.."));
+    // the sender says in return whether it takes the remote control; one that does not know the
+    // greeting drops it as any command it does not know
+    helloInFlight_ = true;
+    clientSend_->sendData(remotemsg::hello());
 }
 
 void ReceivingEnd::Winsock_ClientSend_SendComplete()
 {
+    // the greeting alone leaves the status as it is; what the user sent clears it
+    if (helloInFlight_) {
+        helloInFlight_ = false;
+        return;
+    }
     c_.ConnectStatusServer.setText(QString());
 }
 
@@ -201,6 +266,7 @@ void ReceivingEnd::requestSelected()
     const LinkState st = clientSend_->state();
     if (st != LinkState::Connected && st != LinkState::Connecting)
         listen();
+    helloInFlight_ = false;  // one completion may come for both
     clientSend_->sendData(codec::encodeForLink(request));
     c_.FilmRemoteList.clear();
 }

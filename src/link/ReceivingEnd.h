@@ -2,6 +2,7 @@
 
 #include "link/LinkPorts.h"
 #include "link/MessageReader.h"
+#include "link/RemoteMessages.h"
 #include "link/RetryBackoff.h"
 #include "platform/ILinkSocket.h"
 
@@ -56,9 +57,17 @@ public:
     const ILinkSocket& requestSocket() const { return *clientSend_; }
     void setClock(LinkClock clock) { clock_ = std::move(clock); }
 
+    // The sender said it takes the remote control, and its VLC can be steered now.
+    bool senderSteerable() const { return senderRemote_ && playing_.steerable; }
+    // Steers the sender's VLC; nothing is sent to a sender that did not say it knows how.
+    void steer(remotemsg::Command command);
+
 signals:
     // A track list arrived and is shown.
     void listReceived();
+    void senderSteerableChanged(bool steerable);
+    // What the sender plays now, marked in FilmRemoteList.
+    void senderPlaying(int index, bool paused);
 
 private:
     void Winsock_ClientListen_ConnectionRequest(qint64 requestId);
@@ -71,6 +80,9 @@ private:
     void dropListChannel();
     // The sender this receiver is bound to while its request channel is up; "" for none.
     QString boundSender() const;
+    bool handleRemoteMessage(const QString& body);
+    void setSenderRemote(bool on);
+    void setPlaying(const remotemsg::NowPlaying& now);
 
     Controls c_;
     LinkPorts ports_;
@@ -82,4 +94,7 @@ private:
     QString lastSender_;              // where the last list channel came from
     bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
     const ILanNames& names_;
+    bool senderRemote_ = false;
+    bool helloInFlight_ = false;  // the greeting is sent, and nothing else since
+    remotemsg::NowPlaying playing_;
 };

@@ -42,6 +42,7 @@ struct SendingEnd::Receiver {
     RetryBackoff retry;
     bool admitted = false;
     qint64 lastHeard = 0;  // when its list channel was last seen up
+    bool remote = false;   // greeted with the remote control
 };
 
 SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
@@ -65,7 +66,7 @@ SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, co
             connectToReceiver();
     });
     connect(&requestReader_, &MessageReader::message, this, [this](const QByteArray& m) {
-        if (!takeMessage(m, requestBudget_, true))
+        if (!takeMessage(m, requestBudget_, true, nullptr))
             closeRequestChannel();
     });
     connect(&requestReader_, &MessageReader::overflow, this, &SendingEnd::closeRequestChannel);
@@ -125,6 +126,7 @@ void SendingEnd::announceList()
         connectToAudience();
         if (audienceConnected() > 0)
             sendToAudience(linkmsg::EncodeTrackList(c_.FilmList.items()));
+        announceNowPlaying(nowPlaying_, paused_, steerable_);
         return;
     }
     const LinkState st = serverSend_->state();
@@ -134,6 +136,8 @@ void SendingEnd::announceList()
     if (serverSend_->state() != LinkState::Connected)
         return;
     serverSend_->sendData(linkmsg::EncodeTrackList(c_.FilmList.items()));
+    if (remotePeer_)
+        serverSend_->sendData(remotemsg::nowPlaying(nowPlaying_, paused_, steerable_));
 }
 
 void SendingEnd::tick()
@@ -185,6 +189,7 @@ void SendingEnd::Winsock_ServerListen_ConnectionRequest(qint64 requestId)
         serverListen_->close();
     requestReader_.reset();
     requestBudget_.reset();
+    remotePeer_ = false;
     serverListen_->accept(requestId);
     c_.ConnectStatusServer.setText(tr("Client (Remote) verbunden.."));
 }
@@ -194,21 +199,29 @@ void SendingEnd::Winsock_ServerListen_DataArrival(qint64)
     requestReader_.feed(serverListen_->getData());
 }
 
-bool SendingEnd::takeMessage(const QByteArray& message, PeerBudget& budget, bool heard)
+bool SendingEnd::takeMessage(const QByteArray& message, PeerBudget& budget, bool heard, Receiver* from)
 {
     switch (budget.charge()) {
     case PeerBudget::Verdict::Disconnect: return false;
     case PeerBudget::Verdict::Drop: return true;
     case PeerBudget::Verdict::Take: break;
     }
-    if (heard)
-        handleRequestMessage(message);
+    if (heard) {
+        handleRequestMessage(message, from);
+    } else if (from) {
+        // a receiver still waiting to be let in is not heard, but its greeting counts once it is
+        const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(message));
+        if (m.typeCode == linkmsg::kCommand && remotemsg::isHello(m.body))
+            from->remote = true;
+    }
     return true;
 }
 
-void SendingEnd::handleRequestMessage(const QByteArray& message)
+void SendingEnd::handleRequestMessage(const QByteArray& message, Receiver* from)
 {
     const linkmsg::Parsed m = linkmsg::Parse(codec::decodeFromLink(message));
+    if (m.typeCode == linkmsg::kCommand && handleSteering(m.body, from))
+        return;
     if (m.typeCode == linkmsg::kNotice) {
         c_.ConnectStatusServer.setText(tr("Verbindung hergestellt"));
     } else if (m.typeCode == linkmsg::kBroken) {
@@ -236,13 +249,47 @@ void SendingEnd::serveRequest()
     if (i < 0)
         return;
     c_.ConnectStatusServer.setText(tr("Playing:") + name);
-    const QString entry = c_.FilmList.item(i);
-    // a move keeps the same names: the sorted index stays good
-    const bool stale = requestNames_.isStale();
-    c_.FilmList.removeItem(i);
-    c_.FilmList.insertItem(0, entry);
-    requestNames_.markStale(stale);
-    restarts_.request();
+    emit trackRequested(name);
+}
+
+bool SendingEnd::handleSteering(const QString& body, Receiver* from)
+{
+    if (remotemsg::isHello(body)) {
+        if (from) {
+            from->remote = true;
+            if (from->list->state() == LinkState::Connected)
+                greetBack(*from->list);
+        } else {
+            remotePeer_ = true;
+            if (serverSend_->state() == LinkState::Connected)
+                greetBack(*serverSend_);
+        }
+        return true;
+    }
+    if (const auto command = remotemsg::commandIn(body)) {
+        emit steerRequested(*command);
+        return true;
+    }
+    return false;
+}
+
+void SendingEnd::greetBack(ILinkSocket& list)
+{
+    list.sendData(remotemsg::hello());
+    list.sendData(remotemsg::nowPlaying(nowPlaying_, paused_, steerable_));
+}
+
+void SendingEnd::announceNowPlaying(int index, bool paused, bool steerable)
+{
+    nowPlaying_ = index;
+    paused_ = paused;
+    steerable_ = steerable;
+    const QByteArray m = remotemsg::nowPlaying(index, paused, steerable);
+    if (remotePeer_ && !several_ && serverSend_->state() == LinkState::Connected)
+        serverSend_->sendData(m);
+    for (const auto& r : audience_)
+        if (r->remote && r->list->state() == LinkState::Connected)
+            r->list->sendData(m);
 }
 
 void SendingEnd::Winsock_ServerListen_Close()
@@ -254,6 +301,7 @@ void SendingEnd::Winsock_ServerListen_Close()
 
 void SendingEnd::closeRequestChannel()
 {
+    remotePeer_ = false;
     serverListen_->close();
     requestReader_.reset();
     if (c_.SendenFrame.visible())
@@ -265,6 +313,8 @@ void SendingEnd::closeRequestChannel()
 void SendingEnd::Winsock_ServerSend_Connect()
 {
     c_.ConnectStatus.setText(tr("Client gefunden"));
+    if (remotePeer_ && !several_)
+        greetBack(*serverSend_);
 }
 
 QString SendingEnd::targetAddress() const
@@ -290,6 +340,7 @@ void SendingEnd::setSeveral(bool several)
         if (serverListen_->state() == LinkState::Connected) {
             serverListen_->close();
             requestReader_.reset();
+            remotePeer_ = false;
             StartServerListen();
         }
     } else {
@@ -342,7 +393,7 @@ void SendingEnd::welcome(qint64 requestId)
         dropReceiver(raw);
     });
     connect(raw->reader.get(), &MessageReader::message, this, [this, raw](const QByteArray& m) {
-        if (!takeMessage(m, raw->budget, raw->admitted)) {
+        if (!takeMessage(m, raw->budget, raw->admitted, raw)) {
             raw->reader->reset();
             dropReceiver(raw);
         }
@@ -354,6 +405,8 @@ void SendingEnd::welcome(qint64 requestId)
         raw->lastHeard = clock_();
         Winsock_ServerSend_Connect();
         raw->list->sendData(linkmsg::EncodeTrackList(c_.FilmList.items()));
+        if (raw->remote)
+            greetBack(*raw->list);
     });
     connect(raw->list.get(), &ILinkSocket::connectFailed, &raw->retry, &RetryBackoff::failed);
     connect(raw->list.get(), &ILinkSocket::closed, &raw->retry, &RetryBackoff::closed);

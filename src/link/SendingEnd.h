@@ -4,6 +4,7 @@
 #include "link/LinkPorts.h"
 #include "link/MessageReader.h"
 #include "link/PeerBudget.h"
+#include "link/RemoteMessages.h"
 #include "link/RequestCoalescer.h"
 #include "link/RequestIndex.h"
 #include "link/RetryBackoff.h"
@@ -88,28 +89,42 @@ public:
     const ILinkSocket& listSocket() const { return *serverSend_; }
     const ILinkSocket& requestSocket() const { return *serverListen_; }
 
+    // Which entry of FilmList a requested name stands for now; -1 for none.
+    int requestedEntry(const QString& name) { return requestIndex_.find(name); }
+
+    // What the sending VLC plays now, and whether it can be steered, for the receivers that know
+    // the remote control.
+    void announceNowPlaying(int index, bool paused, bool steerable);
+
 signals:
-    // Track requests want the stream started again; at most once a second, from the event loop.
+    // Restarts asked for (a reset request); at most once a second, from the event loop.
     void restartRequested();
     // An unknown receiver at this address wants the list; answer() lets it in or keeps it out.
     void admissionAsked(const QString& address);
     // The answers changed and should be kept.
     void answersChanged();
+    // A receiver asked for this track (by the name it knows); FilmList holds an entry for it.
+    void trackRequested(const QString& name);
+    // A receiver that knows the remote control steers the sending VLC.
+    void steerRequested(remotemsg::Command command);
 
 private:
     void Winsock_ServerListen_ConnectionRequest(qint64 requestId);
     void Winsock_ServerListen_DataArrival(qint64 bytesTotal);
     void Winsock_ServerListen_Close();
     void Winsock_ServerSend_Connect();
+    struct Receiver;
     // A message from a peer, charged to its budget; false when the peer is to go.
-    bool takeMessage(const QByteArray& message, PeerBudget& budget, bool heard);
-    void handleRequestMessage(const QByteArray& message);
+    bool takeMessage(const QByteArray& message, PeerBudget& budget, bool heard, Receiver* from);
+    void handleRequestMessage(const QByteArray& message, Receiver* from);
     void serveRequest();
     bool isTargetHost(const QString& address) const;
     void admitWaiting(const QString& address, bool allow);
     void expireAudience();
+    // the remote control's part of the request path
+    bool handleSteering(const QString& body, Receiver* from);
+    void greetBack(ILinkSocket& list);
     void closeRequestChannel();
-    struct Receiver;
     void welcome(qint64 requestId);
     void connectToAudience();
     void sendToAudience(const QByteArray& bytes);
@@ -137,4 +152,8 @@ private:
     QStringList denied_;
     int memberTimeoutMs_ = kMemberTimeoutMs;
     const ILanNames& names_;
+    bool remotePeer_ = false;  // the one receiver's request channel greeted with the remote control
+    int nowPlaying_ = -1;
+    bool paused_ = false;
+    bool steerable_ = false;
 };

@@ -140,6 +140,8 @@ bool Control::insertItem(int i, const QString& text)
     items_.insert(i, text);
     if (listIndex_ >= i)
         ++listIndex_;
+    if (markedIndex_ >= i)
+        ++markedIndex_;
     emit itemsInserted(i, i);
     return true;
 }
@@ -149,6 +151,10 @@ bool Control::removeItem(int i)
     if (i < 0 || i >= count())
         return false;
     items_.removeAt(i);
+    if (markedIndex_ == i)
+        markedIndex_ = -1;
+    else if (markedIndex_ > i)
+        --markedIndex_;
     if (listIndex_ == i)
         listIndex_ = -1;
     else if (listIndex_ > i)
@@ -164,6 +170,7 @@ void Control::clear()
         return;
     items_.clear();
     listIndex_ = -1;
+    markedIndex_ = -1;
     emit itemsReset();
     notify(Property::ListIndex);
 }
@@ -172,6 +179,7 @@ void Control::setItems(const QStringList& texts)
 {
     items_ = texts.mid(0, kMaxItems);
     listIndex_ = -1;
+    markedIndex_ = -1;
     emit itemsReset();
     notify(Property::ListIndex);
 }
@@ -184,6 +192,19 @@ void Control::setListIndex(int i)
         return;
     listIndex_ = i;
     notify(Property::ListIndex);
+}
+
+void Control::setMarkedIndex(int i)
+{
+    if (i < -1 || i >= count())
+        i = -1;
+    if (markedIndex_ == i)
+        return;
+    const int before = markedIndex_;
+    markedIndex_ = i;
+    for (int row : {before, i})
+        if (row >= 0)
+            emit itemChanged(row);
 }
 
 void Control::on(ControlEvent event, Handler handler)

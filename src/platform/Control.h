@@ -169,6 +169,9 @@ public:
     void setItems(const QStringList& texts);
     int listIndex() const { return listIndex_; }
     void setListIndex(int i);
+    // One row shown apart from the others (what plays now); -1 for none. Not a selection.
+    int markedIndex() const { return markedIndex_; }
+    void setMarkedIndex(int i);
 
     // Event handlers, attached by the window's logic and fired by the binding or by tests.
     using Handler = std::function<void(const EventArgs&)>;
@@ -207,5 +210,6 @@ private:
     int interval_ = 0;
     QStringList items_;
     int listIndex_ = -1;
+    int markedIndex_ = -1;
     std::map<ControlEvent, Handler> handlers_;
 };

@@ -20,6 +20,11 @@ Command receiving(const QString& vlc, const QString& protocol, const QString& gr
 // entry. itemOptions are the play list's option lines ("#EXTVLCOPT:sout=..."). The stream output
 // is kept from one entry to the next: torn down at each end, it drops the entry's last seconds.
 Command sending(const QString& vlc, const QString& playlist, const QStringList& itemOptions);
+// The same VLC made to stay: the stream output is global, so that entries given to it later over
+// its control interface (at controlSocket) are sent as well, and its input caching is short, so
+// that a switch of track reaches the receivers soon.
+Command sendingControlled(const QString& vlc, const QString& playlist, const QStringList& itemOptions,
+                          const QString& controlSocket);
 
 // The option lines of a streaming play list, from the two settings (EXTVLCOPT1, which ends where
 // the destination goes, and EXTVLCOPT2), for one target host and access protocol.

@@ -5,11 +5,13 @@
 #include "platform/IDialogs.h"
 #include "platform/IProcessLauncher.h"
 #include "platform/PathHelpers.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/TextFile.h"
 #include "player/FileDialog.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -32,6 +34,51 @@ VlcStarter::VlcStarter(Control& VlcPath, IProcessLauncher& processes, IDialogs& 
 {
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &VlcStarter::waitForSendingVlc);
+    connect(&control_, &VlcControl::attached, this, [this] { emit steeringChanged(true); });
+    connect(&control_, &VlcControl::gaveUp, this, [this] {
+        // it plays without taking commands: every switch restarts it, as with any such VLC
+        noControlPath_ = sendPath_;
+        emit steeringChanged(false);
+    });
+    connect(&control_, &VlcControl::endedUnheard, this, [this] {
+        // a VLC without the control interface: started again as before, and so from now on
+        noControlPath_ = sendPath_;
+        emit sendingFellBack();
+    });
+    connect(&control_, &VlcControl::failed, this, [this] {
+        emit steeringChanged(false);
+        // a VLC that has ended is started again by the next start; one that hangs is replaced now
+        if (sendingVlc_ != 0 && processes_.isRunning(sendingVlc_)) {
+            noControlPath_ = sendPath_;
+            emit sendingFellBack();
+        }
+    });
+    connect(&control_, &VlcControl::nowPlaying, this, &VlcStarter::nowPlaying);
+}
+
+QString VlcStarter::controlSocketPath() const
+{
+    const QString folder = runtimefolder::userRuntimeFolder();
+    if (folder.isEmpty())
+        return {};
+    // one per window, should a process hold several
+    static int windows = 0;
+    if (socketNumber_ == 0)
+        socketNumber_ = ++windows;
+    return folder + QStringLiteral("/mirovell-vlc-") + QString::number(QCoreApplication::applicationPid()) + u'-' +
+           QString::number(socketNumber_) + QStringLiteral(".sock");
+}
+
+bool VlcStarter::canSwitch(const QStringList& itemOptions) const
+{
+    return control_.ready() && sendingVlc_ != 0 && itemOptions == sendOptions_ && vlcPath() == sendPath_ &&
+           processes_.isRunning(sendingVlc_);
+}
+
+void VlcStarter::sendingOrderChanged(const QStringList& entries)
+{
+    if (control_.ready())
+        control_.reorder(entries);
 }
 
 // Quotes around the path are the command line's business, not part of the name.
@@ -117,11 +164,24 @@ void VlcStarter::startReceiving(const QString& protocol, const QString& group)
 }
 
 // Two streams to one target would reach the receiver as a corrupted mix.
-void VlcStarter::startSending(const QString& playlist, const QStringList& itemOptions)
+void VlcStarter::startSending(const QString& playlist, const QStringList& itemOptions, const QStringList& entries)
 {
     if (ended_ || !hasVlcPath())
         return;
-    nextSend_ = vlc::sending(vlcPath(), playlist, itemOptions);
+    if (canSwitch(itemOptions)) {
+        control_.play(entries, 0);
+        return;
+    }
+    const QString socket = vlcPath() == noControlPath_ ? QString() : controlSocketPath();
+    nextControlled_ = !socket.isEmpty();
+    nextSend_ = nextControlled_ ? vlc::sendingControlled(vlcPath(), playlist, itemOptions, socket)
+                                : vlc::sending(vlcPath(), playlist, itemOptions);
+    nextEntries_ = entries;
+    nextSocket_ = socket;
+    sendOptions_ = itemOptions;
+    if (control_.ready() || control_.attaching())
+        emit steeringChanged(false);
+    control_.detach();
     if (sendWaiting_)
         return;  // the newer start replaces the one that waits
     sendWaiting_ = true;
@@ -147,7 +207,14 @@ void VlcStarter::waitForSendingVlc()
     }
     poll_.stop();
     sendWaiting_ = false;
+    const QString socket = nextControlled_ ? nextSocket_ : QString();
+    // a socket left by a VLC that was killed would stop the new one from listening
+    if (!socket.isEmpty())
+        QFile::remove(socket);
+    sendPath_ = nextSend_.program;
     sendingVlc_ = start(nextSend_);
+    if (sendingVlc_ != 0 && !socket.isEmpty())
+        control_.attach(socket, nextEntries_, [this, pid = sendingVlc_] { return processes_.isRunning(pid); });
 }
 
 void VlcStarter::shutDown()
@@ -155,4 +222,5 @@ void VlcStarter::shutDown()
     ended_ = true;
     poll_.stop();
     sendWaiting_ = false;
+    control_.detach();
 }

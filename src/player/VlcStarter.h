@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/VlcCommand.h"
+#include "player/VlcControl.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -38,13 +39,35 @@ public:
     void startLocal(const QString& playlist);
     // group: a multicast group and port to join; empty: whatever a sender addresses to this PC
     void startReceiving(const QString& protocol, const QString& group = {});
-    // Ends the sending VLC this program started, then starts the new one: at once where the old
-    // one has gone, else from the event loop once it has.
-    void startSending(const QString& playlist, const QStringList& itemOptions);
+    // Has the sending VLC play entries (the list just written to playlist) from the first on.
+    // A VLC that takes commands switches without a restart; otherwise the sending VLC this
+    // program started is ended, and the new one starts at once where the old one has gone, else
+    // from the event loop once it has.
+    void startSending(const QString& playlist, const QStringList& itemOptions, const QStringList& entries = {});
+    // True when the switch to a requested track needs no restart.
+    bool canSwitch(const QStringList& itemOptions) const;
     qint64 sendingVlcProcess() const { return sendingVlc_; }
+    // The list changed while sending: a VLC that takes commands plays the new order.
+    void sendingOrderChanged(const QStringList& entries);
+    // Steering the sending VLC; nothing happens where it takes no commands.
+    bool sendingSteerable() const { return control_.ready(); }
+    void pauseSending() { control_.pause(); }
+    void nextTrack() { control_.next(); }
+    void previousTrack() { control_.previous(); }
+    const VlcControl& control() const { return control_; }
+    // The sending VLC's control interface, in the user's own runtime folder; empty without one.
+    QString controlSocketPath() const;
 
     // The program has ended: nothing new starts, not even a sending VLC that waits.
     void shutDown();
+
+signals:
+    // The sending VLC stopped answering commands: it has to be started anew, without them.
+    void sendingFellBack();
+    // Whether the sending VLC can be steered now.
+    void steeringChanged(bool steerable);
+    // What the sending VLC plays now (an index into the entries last given), -1 for nothing.
+    void nowPlaying(int index, bool paused);
 
 private:
     QString askForVlc(const QString& title);
@@ -57,6 +80,14 @@ private:
     const int graceMs_;
     qint64 sendingVlc_ = 0;  // the VLC this program started for sending
     vlc::Command nextSend_;  // the sending start that waits for the old VLC to end
+    QStringList nextEntries_;
+    QString nextSocket_;
+    bool nextControlled_ = false;
+    QStringList sendOptions_;  // what the running sending VLC was started with
+    QString sendPath_;
+    QString noControlPath_;  // a VLC at this path failed to take commands: it is started as it was
+    VlcControl control_;
+    mutable int socketNumber_ = 0;
     bool sendWaiting_ = false;
     bool killed_ = false;
     QTimer poll_;

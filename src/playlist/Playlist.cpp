@@ -55,6 +55,16 @@ void Playlist::moveSelectedDown()
     list.setFocus();
 }
 
+void Playlist::moveToTop(int i)
+{
+    Control& list = c_.FilmList;
+    if (i <= 0 || i >= list.count())
+        return;
+    const QString entry = list.item(i);
+    list.removeItem(i);
+    list.insertItem(0, entry);
+}
+
 void Playlist::moveSelectedUp()
 {
     Control& list = c_.FilmList;

@@ -31,6 +31,8 @@ public:
     // The selected entry becomes the list's tool tip.
     void showSelectedAsToolTip();
     void removeSelected();
+    // Entry i becomes the first; the others keep their order.
+    void moveToTop(int i);
     // Dropped paths, added as they are.
     void addPaths(const QStringList& paths);
     // The reading part of LoadPlaylistFile: the file's entries join the list (replace it when

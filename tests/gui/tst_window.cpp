@@ -107,6 +107,27 @@ class WindowTest : public QObject {
     }
 
 private slots:
+    // The steering buttons were put into panels that were full already: in the window as it is
+    // shown, each leaves every other control of its panel whole, and is whole itself.
+    void steeringButtonsOverlapNothing()
+    {
+        Shown s;
+        for (const char* tab : {"SendenTabButton", "EmpfangenTabButton"}) {
+            QTest::mouseClick(s.at(tab), Qt::LeftButton);
+            for (const char* name :
+                 {"SendPrevBtn", "SendPauseBtn", "SendNextBtn", "RemotePrevBtn", "RemotePauseBtn", "RemoteNextBtn"}) {
+                QWidget* b = s.at(name);
+                if (!b->isVisible())
+                    continue;
+                QVERIFY(b->parentWidget()->rect().contains(b->geometry()));
+                for (QWidget* other : b->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                    if (other != b && other->isVisible())
+                        QVERIFY2(!other->geometry().intersects(b->geometry()),
+                                 qPrintable(QString(name) + " covers " + other->objectName()));
+            }
+        }
+    }
+
     void pinEvents_data()
     {
         QTest::addColumn<QString>("events");  // h = pointer over picture, c = click

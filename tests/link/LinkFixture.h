@@ -6,7 +6,10 @@
 #include "platform/qt/TcpLinkSocket.h"
 
 #include <QAbstractSocket>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -48,6 +51,61 @@ struct LinkWindow : TestWindow {
     const ILinkSocket& remoteListSocket() { return window->receivingEnd().listSocket(); }
 
     static inline TcpLinkSocketFactory tcp;  // made before any window that uses it
+};
+
+// Stands in for a sending VLC's control interface, at the socket its command line names: records
+// every command line and answers it as VLC does; it can fall silent or drop the connection.
+class FakeVlcControl : public QObject {
+public:
+    explicit FakeVlcControl(const QStringList& arguments)
+    {
+        const QString path = arguments.value(int(arguments.indexOf("--rc-unix")) + 1);
+        QLocalServer::removeServer(path);
+        if (path.isEmpty() || !server.listen(path))
+            return;
+        connect(&server, &QLocalServer::newConnection, this, [this] {
+            peer = server.nextPendingConnection();
+            connect(peer, &QLocalSocket::readyRead, this, [this] { read(); });
+        });
+    }
+    bool listening() const { return server.isListening(); }
+    // what was asked besides the status that is asked for every second
+    QStringList steering() const { return commands.filter(QRegularExpression("^(?!status$)")); }
+
+    QLocalServer server;
+    QPointer<QLocalSocket> peer;
+    QStringList commands;
+    bool silent = false;
+    QByteArray input;  // the address VLC reports as playing
+    bool paused = false;
+
+private:
+    void read()
+    {
+        buffer += peer->readAll();
+        for (qsizetype nl; (nl = buffer.indexOf('\n')) >= 0;) {
+            const QByteArray line = buffer.left(nl);
+            buffer.remove(0, nl + 1);
+            commands << QString::fromUtf8(line);
+            if (!silent)
+                answer(line);
+        }
+    }
+    void answer(const QByteArray& line)
+    {
+        const QByteArray name = line.split(' ').first();
+        QByteArray out;
+        if (name == "pause") {
+            paused = !paused;
+            out +=
+                paused ? "status change: ( pause state: 3 ): Pause\r\n" : "status change: ( play state: 2 ): Play\r\n";
+        } else if (name == "status" && !input.isEmpty()) {
+            out += "status change: ( new input: " + input + " )\r\n";
+            out += paused ? "status change: ( pause state: 4 )\r\n" : "status change: ( play state: 3 )\r\n";
+        }
+        peer->write(out + name + ": returned 0 (no error)\r\n");
+    }
+    QByteArray buffer;
 };
 
 // An application that counts sockets deleted while one of their own events is still being

@@ -1,4 +1,5 @@
 #include "link/LinkMessages.h"
+#include "link/RemoteMessages.h"
 #include "link/WholeNameIndex.h"
 #include "platform/Codec.h"
 
@@ -81,6 +82,40 @@ private slots:
         QCOMPARE(FindRequestedEntry({"C:\\a.avi"}, QString()), -1);
     }
 
+    // What the remote control's messages say, and what is no such message.
+    void readsSteering_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("index");  // -2: no now-playing message
+        QTest::addColumn<int>("state");  // 0 playing, 1 paused, 2 cannot be steered
+        QTest::newRow("playing") << "NOWPLAYING:3,0;" << 3 << 0;
+        QTest::newRow("paused") << "NOWPLAYING:0,1;" << 0 << 1;
+        QTest::newRow("nothing, not steerable") << "NOWPLAYING:-1,x;" << -1 << 2;
+        QTest::newRow("index below nothing") << "NOWPLAYING:-2,0;" << -2 << 0;
+        QTest::newRow("unknown state") << "NOWPLAYING:1,2;" << -2 << 0;
+        QTest::newRow("no end") << "NOWPLAYING:1,0" << -2 << 0;
+        QTest::newRow("a name for an index") << "NOWPLAYING:a.avi,0;" << -2 << 0;
+    }
+    void readsSteering()
+    {
+        QFETCH(QString, body);
+        QFETCH(int, index);
+        QFETCH(int, state);
+        const auto now = remotemsg::nowPlayingIn(body);
+        QCOMPARE(now.has_value(), index != -2);
+        if (now) {
+            QCOMPARE(now->index, index);
+            QCOMPARE(now->paused, state == 1);
+            QCOMPARE(now->steerable, state != 2);
+            QCOMPARE(QString::fromLatin1(remotemsg::nowPlaying(now->index, now->paused, now->steerable)),
+                     "1113" + body);
+        }
+        QVERIFY(remotemsg::isHello("REMOTE:1;") && remotemsg::isHello("REMOTE:7;"));
+        QVERIFY(!remotemsg::isHello("REMOTE:0;") && !remotemsg::isHello("REMOTE:1") && !remotemsg::isHello("REMOTE:;"));
+        QCOMPARE(remotemsg::commandIn("PAUSE:"), remotemsg::Command::Pause);
+        QVERIFY(!remotemsg::commandIn("PAUSE:x") && !remotemsg::commandIn("pause:"));
+    }
+
     // A request ends as soon as its text can only be one entry; a list after the entries that fit.
     void endsByContent_data()
     {
@@ -134,6 +169,7 @@ private slots:
         QTest::newRow("garbage before a head") << QByteArray(" abc 1111 1113TRACKLIST:1;a;") << QList<QByteArray>{"1113TRACKLIST:1;a;"} << false;
         QTest::newRow("garbage only") << QByteArray("hello\r\n\x00\xff 111", 13) << QList<QByteArray>{} << true;
         QTest::newRow("cut head at a pause") << QByteArray("1113TRACK") << QList<QByteArray>{} << true;
+        QTest::newRow("steering joined") << QByteArray("1113REMOTE:1;1113NOWPLAYING:2,1;1113PAUSE:1113NEXT:1113PREV:1113TRACKLIST:0;") << QList<QByteArray>{"1113REMOTE:1;", "1113NOWPLAYING:2,1;", "1113PAUSE:", "1113NEXT:", "1113PREV:", "1113TRACKLIST:0;"} << true;
         QTest::newRow("list without final separator at a pause") << QByteArray("1113TRACKLIST:3;a;b;c") << QList<QByteArray>{"1113TRACKLIST:3;a;b;c"} << true;
         // clang-format on
     }

@@ -96,6 +96,96 @@ private slots:
         QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);  // the restart announces the new order at once
     }
 
+    // The sending VLC steered from the receiver over the link, and what it plays marked there; a
+    // request switches the running VLC instead of starting another.
+    void steeringFromTheReceiver_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("pause") << "RemotePauseBtn"
+                               << "pause";
+        QTest::newRow("next") << "RemoteNextBtn"
+                              << "next";
+        QTest::newRow("previous") << "RemotePrevBtn"
+                                  << "prev";
+        QTest::newRow("request") << ""
+                                 << "goto 1";
+    }
+    void steeringFromTheReceiver()
+    {
+        link();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(!(*receiver)->RemotePauseBtn.enabled());
+        (*sender)->RunVLCBtn_Click();
+        QCOMPARE(sender->launcher.starts.size(), size_t(1));
+        FakeVlcControl vlc(sender->launcher.starts[0].arguments);
+        QVERIFY(vlc.listening());
+        QTRY_VERIFY((*sender)->SendPauseBtn.enabled());
+        QTRY_VERIFY((*receiver)->RemotePauseBtn.enabled());
+        vlc.input = "file:///media/b.mkv";
+        QTRY_COMPARE((*receiver)->FilmRemoteList.markedIndex(), 1);
+
+        const QString button = row<QString>("button");
+        if (button.isEmpty()) {
+            request("/media/c d.mpg");
+            QTRY_COMPARE(vlc.steering().value(4), "goto 1");
+            QCOMPARE(vlc.steering(),
+                     (QStringList{"clear", "enqueue file:///media/c%20d.mpg", "enqueue file:///media/a.avi",
+                                  "enqueue file:///media/b.mkv", "goto 1"}));
+            const QStringList moved{"/media/c d.mpg", "/media/a.avi", "/media/b.mkv"};
+            QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);
+            vlc.input = "file:///media/c%20d.mpg";
+            QTRY_COMPARE((*receiver)->FilmRemoteList.markedIndex(), 0);
+        } else {
+            (*receiver)->control(button)->fire(ControlEvent::Click);
+            QTRY_COMPARE(vlc.steering(), QStringList{row<QString>("command")});
+            if (button == "RemotePauseBtn") {
+                QTRY_COMPARE((*receiver)->RemotePauseBtn.text(), "Weiter");
+                QCOMPARE((*sender)->SendPauseBtn.text(), "Weiter");
+                (*sender)->SendPauseBtn.fire(ControlEvent::Click);  // the sender's own button does the same
+                QTRY_COMPARE((*receiver)->RemotePauseBtn.text(), "Pause");
+            }
+        }
+        QCOMPARE(sender->launcher.starts.size(), size_t(1));  // never a second VLC
+        sender.reset();                                       // the window goes while its VLC still listens
+    }
+
+    // The control socket goes away, or stops answering, or the VLC ends at once as one without
+    // that interface does: it is replaced by one started as before, and the status strip says so.
+    void fallsBackWhenVlcStopsAnswering_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("socket gone") << "gone";
+        QTest::newRow("no answer") << "silent";
+        QTest::newRow("no interface") << "ended";
+    }
+    void fallsBackWhenVlcStopsAnswering()
+    {
+        LinkWindow w(freeLinkPorts());
+        w->SendenTabButton_Click();
+        w->FilmList.setItems(kList);
+        w->RunVLCBtn_Click();
+        const QString how = row<QString>("how");
+        FakeVlcControl vlc(w.launcher.starts.at(0).arguments);
+        if (how == "ended") {
+            vlc.server.close();
+            w.launcher.ended.insert(1001);
+        } else {
+            QTRY_VERIFY(w->SendPauseBtn.enabled());
+            if (how == "silent")
+                vlc.silent = true;  // the next status asked for goes unanswered
+            else
+                vlc.peer->abort();
+        }
+        QTRY_COMPARE(w.launcher.starts.size(), size_t(2));
+        QVERIFY(w.launcher.ended.count(1001));
+        QCOMPARE(w.launcher.running(), 1);
+        QVERIFY(!w.launcher.starts[1].arguments.contains("--rc-unix"));
+        QCOMPARE(w->ConnectStatus.text(), "VLC antwortete nicht und wurde neu gestartet");
+        QVERIFY(!w->SendPauseBtn.enabled());
+    }
+
     void closingOneSideRestoresTheOthersWaitingTexts_data()
     {
         QTest::addColumn<bool>("senderExits");
@@ -145,12 +235,18 @@ private slots:
         w->RunVLCBtn_Click();
         const QString sout = ":sout=#transcode{vcodec=h264}:standard{mux=ts,dst=pc 2\"x,access=udp:}";
         QCOMPARE(w.launcher.starts.size(), size_t(1));
-        QCOMPARE(w.launcher.starts[0].arguments, (QStringList{"--sout-keep", w.kept(), sout, ":ttl=4"}));
+        // the stream output is global, so that what the running VLC is given later is sent as well
+        const QStringList& args = w.launcher.starts[0].arguments;
+        QCOMPARE(args.mid(args.size() - 3), (QStringList{"--" + sout.mid(1), "--ttl=4", w.kept()}));
+        QCOMPARE(args.mid(0, 6),
+                 (QStringList{"--sout-keep", "--extraintf", "oldrc", "--rc-unix", args.value(4), "--rc-fake-tty"}));
+        // the control socket sits where only this user can reach it
+        QCOMPARE(QFileInfo(QFileInfo(args.value(4)).path()).permissions() & 0x0077, QFile::Permissions());
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT" + sout.toUtf8() + "\r\n#EXTVLCOPT:ttl=4\r\n/m/a.avi\r\n"));
         // a hand edit of the settings file is seen by the next start
         set("EXTVLCOPT2", "#EXTVLCOPT:ttl=5");
         w->RunVLCBtn_Click();
-        QCOMPARE(w.launcher.starts[1].arguments.last(), ":ttl=5");
+        QCOMPARE(w.launcher.starts[1].arguments.value(w.launcher.starts[1].arguments.size() - 2), "--ttl=5");
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT:ttl=5\r\n/m/a.avi\r\n"));
         // several receivers: one stream to a group; what is unusable in the settings counts as missing
         set("MulticastGroup", " 239.1.2.3 ");
@@ -160,8 +256,8 @@ private slots:
         w->MultiCastCheck_Click();
         w->RunVLCBtn_Click();
         QCOMPARE(
-            w.launcher.starts[2].arguments.mid(2),
-            (QStringList{":sout=#transcode{vcodec=h264}:standard{mux=ts,dst=239.1.2.3:1234,access=udp:}", ":ttl=4"}));
+            w.launcher.starts[2].arguments.mid(w.launcher.starts[2].arguments.size() - 3, 2),
+            (QStringList{"--sout=#transcode{vcodec=h264}:standard{mux=ts,dst=239.1.2.3:1234,access=udp:}", "--ttl=4"}));
     }
 
     void minimisesIntoTheTray()

@@ -192,6 +192,9 @@ private slots:
         QTRY_VERIFY(senderRequests.hasPendingConnections());
         QTcpSocket* requests = senderRequests.nextPendingConnection();
         QTRY_COMPARE(r.window->receivingEnd().requestSocket().state(), LinkState::Connected);
+        // the remote control's greeting comes first; a sender of the old kind drops it
+        QTRY_VERIFY(requests->bytesAvailable() > 0);
+        QCOMPARE(requests->readAll(), "1113REMOTE:1;");
 
         sender.disconnectFromHost();  // the list channel goes, the request channel stays
         QTRY_COMPARE(r.remoteListSocket().state(), LinkState::Listening);

@@ -1,6 +1,7 @@
 #include "Doubles.h"
 #include "platform/qt/QtProcessLauncher.h"
 #include "player/RunFile.h"
+#include "player/VlcControl.h"
 #include "player/VlcStarter.h"
 
 namespace {
@@ -133,6 +134,32 @@ private slots:
 
     // Exactly one sending VLC runs: a restart waits, on the event loop, until the old one has
     // ended, and kills it when it does not end within the grace period.
+    // Each entry goes to the running VLC as one word of its command line: VLC's reader splits at
+    // blanks and groups by quotes, so neither may stay in what it is given.
+    void entriesAsVlcNamesThem_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("mrl");
+        QTest::newRow("blank") << "/m/clip one.mpg"
+                               << "file:///m/clip%20one.mpg";
+        QTest::newRow("quotes") << "/m/Rock'n'Roll \"live\".mpg"
+                                << "file:///m/Rock%27n%27Roll%20%22live%22.mpg";
+        QTest::newRow("umlaut and hash") << "/m/Übung #2.mpg"
+                                         << "file:///m/%C3%9Cbung%20%232.mpg";
+        QTest::newRow("line break") << "/m/a\nquit"
+                                    << "file:///m/a%0Aquit";
+        QTest::newRow("an address") << "http://host/a b.ts"
+                                    << "http://host/a%20b.ts";
+        QTest::newRow("a colon option after a blank") << "/m/x :sout=#file{dst=/tmp/y}"
+                                                      << "file:///m/x%20:sout=%23file%7Bdst=/tmp/y%7D";
+    }
+    void entriesAsVlcNamesThem()
+    {
+        const QString mrl = VlcControl::mrlFor(row<QString>("entry"));
+        QTEST(mrl, "mrl");
+        QVERIFY(!mrl.contains(u' ') && !mrl.contains(u'\'') && !mrl.contains(u'"') && !mrl.contains(u'\n'));
+    }
+
     void sendingVlcEndsBeforeTheNextStarts_data()
     {
         QTest::addColumn<QByteArray>("onTerm");  // what the stand-in does when it is told to end

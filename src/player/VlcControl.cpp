@@ -1,0 +1,278 @@
+#include "player/VlcControl.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace {
+
+const QByteArray kReturned = QByteArrayLiteral(": returned ");
+const QByteArray kNewInput = QByteArrayLiteral("( new input: ");
+
+// VLC reports the input as an address with its own choice of escapes: compared decoded.
+QString keyOf(const QString& mrl)
+{
+    return QUrl::fromPercentEncoding(mrl.toUtf8());
+}
+
+bool isAddress(const QString& entry)
+{
+    const qsizetype colon = entry.indexOf(QStringLiteral("://"));
+    return colon > 1 && QUrl(entry.left(colon) + QStringLiteral("://x")).isValid();
+}
+
+}  // namespace
+
+VlcControl::VlcControl(QObject* parent) : QObject(parent)
+{
+    retry_.setSingleShot(true);
+    retry_.setInterval(kRetryMs);
+    connect(&retry_, &QTimer::timeout, this, &VlcControl::tryConnect);
+    answer_.setSingleShot(true);
+    answer_.setInterval(kAnswerMs);
+    connect(&answer_, &QTimer::timeout, this, &VlcControl::fail);
+    status_.setInterval(kStatusMs);
+    connect(&status_, &QTimer::timeout, this, [this] {
+        // a status that has not come back yet is not asked for twice
+        if (pending_ == 0)
+            send({QStringLiteral("status")});
+    });
+}
+
+// The socket says goodbye as it goes; whoever listens may be gone already.
+VlcControl::~VlcControl()
+{
+    blockSignals(true);
+    detach();
+}
+
+QString VlcControl::mrlFor(const QString& entry)
+{
+    QString mrl = isAddress(entry)
+                      ? QUrl(entry, QUrl::TolerantMode).toString(QUrl::FullyEncoded)
+                      : QUrl::fromLocalFile(QFileInfo(entry).absoluteFilePath()).toString(QUrl::FullyEncoded);
+    // quotes group words in VLC's command reader; blanks and line breaks are escaped already
+    mrl.replace(u'\'', QStringLiteral("%27"));
+    mrl.replace(u'"', QStringLiteral("%22"));
+    return mrl;
+}
+
+bool VlcControl::playable(const QString& entry)
+{
+    const QString t = entry.trimmed();
+    return !t.isEmpty() && !t.startsWith(u'#');
+}
+
+void VlcControl::attach(const QString& socketPath, const QStringList& entries, std::function<bool()> running)
+{
+    detach();
+    socketPath_ = socketPath;
+    running_ = std::move(running);
+    entries_ = entries;
+    keys_.clear();
+    for (const QString& e : entries_)
+        keys_.push_back(playable(e) ? keyOf(mrlFor(e)) : QString());
+    state_ = State::Attaching;
+    attaching_.start();
+    tryConnect();
+}
+
+void VlcControl::detach()
+{
+    state_ = State::Idle;
+    retry_.stop();
+    answer_.stop();
+    status_.stop();
+    pending_ = 0;
+    buffer_.clear();
+    if (socket_) {
+        socket_->disconnect(this);
+        socket_->abort();
+        socket_->deleteLater();
+        socket_ = nullptr;
+    }
+    setPlaying(-1, false);
+}
+
+void VlcControl::tryConnect()
+{
+    if (state_ != State::Attaching)
+        return;
+    if (running_ && !running_()) {
+        detach();
+        emit endedUnheard();
+        return;
+    }
+    if (attaching_.elapsed() > kAttachMs) {
+        detach();
+        emit gaveUp();
+        return;
+    }
+    if (socket_) {
+        socket_->disconnect(this);
+        socket_->deleteLater();
+    }
+    socket_ = new QLocalSocket(this);
+    connect(socket_, &QLocalSocket::connected, this, [this] {
+        state_ = State::Ready;
+        status_.start();
+        emit attached();
+        send({QStringLiteral("status")});
+    });
+    connect(socket_, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError) {
+        if (state_ == State::Attaching)
+            retry_.start();  // not listening yet
+    });
+    connect(socket_, &QLocalSocket::disconnected, this, [this] {
+        if (state_ == State::Ready)
+            fail();
+    });
+    connect(socket_, &QLocalSocket::readyRead, this, &VlcControl::readAnswers);
+    socket_->connectToServer(socketPath_);
+}
+
+void VlcControl::fail()
+{
+    if (state_ != State::Ready)
+        return;
+    detach();
+    emit failed();
+}
+
+void VlcControl::send(const QStringList& commands)
+{
+    if (state_ != State::Ready || commands.isEmpty())
+        return;
+    QByteArray bytes;
+    for (const QString& c : commands)
+        bytes += c.toUtf8() + '\n';
+    if (pending_ == 0)
+        answer_.start();
+    pending_ += int(commands.size());
+    socket_->write(bytes);
+}
+
+void VlcControl::readAnswers()
+{
+    if (!socket_)
+        return;
+    buffer_ += socket_->readAll();
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype nl = buffer_.indexOf('\n', from);
+        if (nl < 0)
+            break;
+        handleLine(buffer_.mid(from, nl - from));
+        if (state_ != State::Ready)
+            return;  // failed, or detached by whoever heard of a line
+        from = nl + 1;
+    }
+    buffer_.remove(0, from);
+    if (buffer_.size() > kMaxLine)
+        buffer_.clear();  // no line of VLC's is this long
+}
+
+void VlcControl::handleLine(const QByteArray& raw)
+{
+    const QByteArray line = raw.trimmed();
+    if (line.contains(kReturned)) {
+        pending_ = std::max(0, pending_ - 1);
+        if (pending_ > 0)
+            answer_.start();
+        else
+            answer_.stop();
+        return;
+    }
+    const qsizetype in = line.indexOf(kNewInput);
+    if (in >= 0) {
+        QByteArray mrl = line.mid(in + kNewInput.size());
+        const qsizetype close = mrl.lastIndexOf(" )");
+        if (close >= 0)
+            mrl.truncate(close);
+        setPlaying(indexOfInput(QString::fromUtf8(mrl)), paused_);
+    } else if (line.contains("( pause state:") || line.startsWith("Type 'pause' to continue")) {
+        setPlaying(playing_, true);
+    } else if (line.contains("( play state:")) {
+        setPlaying(playing_, false);
+    } else if (line.contains("( stop state:")) {
+        setPlaying(-1, false);
+    }
+}
+
+int VlcControl::indexOfInput(const QString& mrl) const
+{
+    const QString key = keyOf(mrl);
+    const int n = int(keys_.size());
+    // the same track may be listed twice: the one after the last that played is meant
+    const int start = playing_ >= 0 ? playing_ : 0;
+    for (int k = 0; k < n; ++k) {
+        const int i = (start + k) % n;
+        if (keys_[size_t(i)] == key)
+            return i;
+    }
+    return -1;
+}
+
+void VlcControl::setPlaying(int index, bool paused)
+{
+    if (index == playing_ && paused == paused_)
+        return;
+    playing_ = index;
+    paused_ = paused;
+    emit nowPlaying(index, paused);
+}
+
+void VlcControl::play(const QStringList& entries, int from)
+{
+    if (state_ != State::Ready)
+        return;
+    entries_ = entries;
+    keys_.clear();
+    QStringList commands{QStringLiteral("clear")};
+    int target = 0;
+    int position = 0;
+    for (int i = 0; i < int(entries_.size()); ++i) {
+        const QString& e = entries_.at(i);
+        if (!playable(e)) {
+            keys_.push_back(QString());
+            continue;
+        }
+        const QString mrl = mrlFor(e);
+        keys_.push_back(keyOf(mrl));
+        ++position;
+        if (i == from)
+            target = position;
+        commands << QStringLiteral("enqueue ") + mrl;
+    }
+    if (position == 0)
+        commands << QStringLiteral("stop");
+    else
+        commands << QStringLiteral("goto ") + QString::number(target > 0 ? target : 1);
+    // what plays is known again once VLC says so
+    playing_ = -1;
+    send(commands);
+}
+
+void VlcControl::reorder(const QStringList& entries)
+{
+    if (state_ != State::Ready || entries == entries_)
+        return;
+    const QString now = playing_ >= 0 && playing_ < int(entries_.size()) ? entries_.at(playing_) : QString();
+    const int at = now.isEmpty() ? 0 : int(entries.indexOf(now));
+    play(entries, std::max(0, at));
+}
+
+void VlcControl::pause()
+{
+    send({QStringLiteral("pause")});
+}
+
+void VlcControl::next()
+{
+    send({QStringLiteral("next")});
+}
+
+void VlcControl::previous()
+{
+    send({QStringLiteral("prev")});
+}
