@@ -105,7 +105,13 @@ click_in() {
 }
 # Places at the window's start size (691 x 407 pixels), from the controls' rectangles.
 TAB_SEND="230 21"; TAB_RECEIVE="383 21"; ONE="28 88"; SEVERAL="400 92"; ADMIT="572 88"; DENY="647 88"
-notice_shown() { import -window "${win[1]}" -crop 1x1+535+60 -depth 8 txt:- 2>/dev/null | grep -qi '#FFFFC0'; }
+# import with no window waits for a click on one: never let it
+grab() {
+    local w=$1
+    shift
+    [[ -n "$w" ]] && timeout 20 import -window "$w" "$@"
+}
+notice_shown() { grab "${win[1]:-}" -crop 1x1+535+60 -depth 8 txt:- 2>/dev/null | grep -qi '#FFFFC0'; }
 notice_gone() { ! notice_shown; }
 script_on() {   # script_on pc log command...: the stranger script on a PC, in the background
     local pc=$1 log=$2
@@ -210,11 +216,11 @@ click_in 1 $ONE
 asks_sender() { netlab_root 3 ss -Htn state established "( dport = :22356 )" | peer_is "$SENDER"; }
 check "the sender's list reaches the receiving program, which asks the sender" wait_for 40 asks_sender
 sleep 2
-import -window "${win[3]}" -crop 400x40+12+112 +repage "$work/rows-before.png"
+grab "${win[3]:-}" -crop 400x40+12+112 +repage "$work/rows-before.png"
 netlab_root 2 /usr/bin/python3 "$stranger" bring "$RECEIVER" >"$work/bring.log" 2>&1
 sed 's/^/        /' "$work/bring.log"
 check "a stranger cannot bring its own list" grep -Eq 'refused|closed' "$work/bring.log"
-import -window "${win[3]}" -crop 400x40+12+112 +repage "$work/rows-after.png"
+grab "${win[3]:-}" -crop 400x40+12+112 +repage "$work/rows-after.png"
 check "the list shown stays the sender's" cmp -s "$work/rows-before.png" "$work/rows-after.png"
 import -window root "$shots/3-receiver.png"
 
