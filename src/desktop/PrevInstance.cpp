@@ -11,11 +11,9 @@ bool ActivatePrevInstance(ISingleInstance& instance, const QString& keys1, const
     if (!instance.anotherInstanceRunning())
         return true;
     // keys2 only ever follows keys1
-    if (instance.activateRunning(keys1, keys1.isEmpty() ? QString() : keys2, file))
-        return false;
-    // ending here would leave the user with no window and no word why
-    qWarning("the running instance could not be reached; starting without handing over");
-    return true;
+    instance.activateRunning(keys1, keys1.isEmpty() ? QString() : keys2, file);
+    // reached or not, a second instance ends here
+    return false;
 }
 
 void ComeForward(IWindowHost& window, IEventPump& events, const QString& keys1, const QString& keys2)
