@@ -4,8 +4,8 @@
 #include "platform/Defaults.h"
 #include "platform/IDialogs.h"
 #include "platform/IProcessLauncher.h"
+#include "platform/OwnFiles.h"
 #include "platform/PathHelpers.h"
-#include "platform/RuntimeFolder.h"
 #include "platform/TextFile.h"
 #include "player/FileDialog.h"
 
@@ -58,7 +58,7 @@ VlcStarter::VlcStarter(Control& VlcPath, IProcessLauncher& processes, IDialogs& 
 
 QString VlcStarter::controlSocketPath() const
 {
-    const QString folder = runtimefolder::userRuntimeFolder();
+    const QString folder = platform::userRuntimeDir();
     if (folder.isEmpty())
         return {};
     // one per window, should a process hold several
