@@ -41,7 +41,8 @@ make_clips() {   # make_clips folder: "clip one.mpg" and "clip two.mpg", 6 s of 
 # epoch) and the picture width whenever the width in the MPEG-2 sequence headers changes, or first
 # shows after a pause of the stream.
 catch_stream() {   # catch_stream capture-file widths-file
-    /usr/bin/python3 -c '
+    # exec: the caller kills this very process, and no listener outlives the stage
+    exec /usr/bin/python3 -c '
 import socket, sys, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.bind(("0.0.0.0", 1234))
