@@ -167,6 +167,10 @@ private slots:
         w->FilmList.setItems(kList);
         w->RunVLCBtn_Click();
         const QString how = row<QString>("how");
+        // the list channel's own news may follow the message at once: every text shown counts
+        QStringList shown;
+        connect(&w->ConnectStatus, &Control::changed, &w->ConnectStatus,
+                [&shown](Control* c, Control::Property) { shown.append(c->text()); });
         FakeVlcControl vlc(w.launcher.starts.at(0).arguments);
         if (how == "ended") {
             vlc.server.close();
@@ -182,7 +186,7 @@ private slots:
         QVERIFY(w.launcher.ended.count(1001));
         QCOMPARE(w.launcher.running(), 1);
         QVERIFY(!w.launcher.starts[1].arguments.contains("--rc-unix"));
-        QCOMPARE(w->ConnectStatus.text(), "VLC antwortete nicht und wurde neu gestartet");
+        QTRY_VERIFY(shown.contains("VLC antwortete nicht und wurde neu gestartet"));
         QVERIFY(!w->SendPauseBtn.enabled());
     }
 
