@@ -99,10 +99,11 @@ public:
     Control RunVLCBtn{QStringLiteral("RunVLCBtn"), ControlKind::Button, &SendenFrame, {2325, 15, 2310, 630}, tr("Starten ...        ")};
     Control Label5{QStringLiteral("Label5"), ControlKind::Label, &SendenFrame, {4830, 240, 1200, 240}, tr("Empfänger:")};
     Control TargetText{QStringLiteral("TargetText"), ControlKind::TextBox, &SendenFrame, {6060, 180, 1815, 360}, platformdefaults::kDefaultRemoteHost};
-    // steering this PC's sending VLC, below the start button
-    Control SendPrevBtn{QStringLiteral("SendPrevBtn"), ControlKind::Button, &SendenFrame, {2460, 645, 720, 315}, tr("Zurück")};
-    Control SendPauseBtn{QStringLiteral("SendPauseBtn"), ControlKind::Button, &SendenFrame, {3240, 645, 720, 315}, tr("Pause")};
-    Control SendNextBtn{QStringLiteral("SendNextBtn"), ControlKind::Button, &SendenFrame, {4020, 645, 690, 315}, tr("Vor")};
+    // steering this PC's sending VLC, below the start button, between the two stream options; each
+    // as wide as its longest caption in either language ("Previous", "Resume", "Next") needs
+    Control SendPrevBtn{QStringLiteral("SendPrevBtn"), ControlKind::Button, &SendenFrame, {2430, 645, 840, 315}, tr("Zurück")};
+    Control SendPauseBtn{QStringLiteral("SendPauseBtn"), ControlKind::Button, &SendenFrame, {3315, 645, 810, 315}, tr("Pause")};
+    Control SendNextBtn{QStringLiteral("SendNextBtn"), ControlKind::Button, &SendenFrame, {4170, 645, 540, 315}, tr("Vor")};
     Control SendenUniCastCheck{QStringLiteral("SendenUniCastCheck"), ControlKind::OptionButton, &SendenFrame, {120, 600, 2295, 255}, tr("Senden an (1 Client)")};
     Control MultiCastCheck{QStringLiteral("MultiCastCheck"), ControlKind::OptionButton, &SendenFrame, {4740, 600, 2535, 375}, tr("Bereitstellen ( Clients > 1)")};
     // serving several: a receiver that asks to be let in, beside the target field, without blocking
@@ -118,10 +119,11 @@ public:
     Control Label7{QStringLiteral("Label7"), ControlKind::Label, &EmpfangenFrame, {945, 195, 1815, 345}, tr("Empfangen")};
     Control StartClientBtn{QStringLiteral("StartClientBtn"), ControlKind::Button, &EmpfangenFrame, {4590, 0, 2370, 630}, tr("Starten ...        ")};
     Control SenderLabel{QStringLiteral("SenderLabel"), ControlKind::Label, &EmpfangenFrame, {7200, 120, 825, 240}, tr("Sender:")};
-    // steering the sender's VLC from here, in the free room between the title and the start button
-    Control RemotePrevBtn{QStringLiteral("RemotePrevBtn"), ControlKind::Button, &EmpfangenFrame, {2790, 150, 585, 375}, tr("Zurück")};
-    Control RemotePauseBtn{QStringLiteral("RemotePauseBtn"), ControlKind::Button, &EmpfangenFrame, {3390, 150, 585, 375}, tr("Pause")};
-    Control RemoteNextBtn{QStringLiteral("RemoteNextBtn"), ControlKind::Button, &EmpfangenFrame, {3990, 150, 585, 375}, tr("Vor")};
+    // steering the sender's VLC from here, in the free room between the title and the start button:
+    // too narrow for three whole captions in a row, so back and next above, pause below them
+    Control RemotePrevBtn{QStringLiteral("RemotePrevBtn"), ControlKind::Button, &EmpfangenFrame, {2790, 15, 840, 285}, tr("Zurück")};
+    Control RemotePauseBtn{QStringLiteral("RemotePauseBtn"), ControlKind::Button, &EmpfangenFrame, {2790, 315, 1425, 285}, tr("Pause")};
+    Control RemoteNextBtn{QStringLiteral("RemoteNextBtn"), ControlKind::Button, &EmpfangenFrame, {3675, 15, 540, 285}, tr("Vor")};
     Control TargetTextClient{QStringLiteral("TargetTextClient"), ControlKind::TextBox, &EmpfangenFrame, {5700, 630, 1635, 315}, platformdefaults::kDefaultRemoteHost};
     Control UniCastCheck{QStringLiteral("UniCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {720, 600, 2295, 255}, tr("empfangen (1 Client)")};
     Control MulitCastCheck{QStringLiteral("MulitCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {3135, 600, 2535, 330}, tr("Abholen von (Clients > 1)")};

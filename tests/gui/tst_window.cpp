@@ -23,9 +23,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
+
+#include <map>
 
 using Pic = AlwaysOnTop::Picture;
 
@@ -108,18 +112,28 @@ class WindowTest : public QObject {
 
 private slots:
     // The steering buttons were put into panels that were full already: in the window as it is
-    // shown, each leaves every other control of its panel whole, and is whole itself.
+    // shown, each leaves every other control of its panel whole, and is whole itself, with every
+    // caption it can show in either language.
     void steeringButtonsOverlapNothing()
     {
         Shown s;
+        const QStringList back{"Zurück", "Previous"}, pause{"Pause", "Weiter", "Resume"}, next{"Vor", "Next"};
+        const std::map<QString, QStringList> captions{{"SendPrevBtn", back},     {"SendPauseBtn", pause},
+                                                      {"SendNextBtn", next},     {"RemotePrevBtn", back},
+                                                      {"RemotePauseBtn", pause}, {"RemoteNextBtn", next}};
         for (const char* tab : {"SendenTabButton", "EmpfangenTabButton"}) {
             QTest::mouseClick(s.at(tab), Qt::LeftButton);
-            for (const char* name :
-                 {"SendPrevBtn", "SendPauseBtn", "SendNextBtn", "RemotePrevBtn", "RemotePauseBtn", "RemoteNextBtn"}) {
+            for (const auto& [name, texts] : captions) {
                 QWidget* b = s.at(name);
                 if (!b->isVisible())
                     continue;
                 QVERIFY(b->parentWidget()->rect().contains(b->geometry()));
+                QStyleOptionButton option;
+                option.initFrom(b);
+                const int room = b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width();
+                for (const QString& text : texts)
+                    QVERIFY2(b->fontMetrics().horizontalAdvance(text) + 4 <= room,
+                             qPrintable(name + " cuts off " + text));
                 for (QWidget* other : b->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
                     if (other != b && other->isVisible())
                         QVERIFY2(!other->geometry().intersects(b->geometry()),
