@@ -82,6 +82,7 @@ exec 4>"$work/asks"
 as_user() {   # as_user command... &: in the sending PC, as the ordinary user, with the job's own process id
     exec nsenter --net="/proc/$pc_send/ns/net" -- setpriv --reuid=mirovell-test --regid=mirovell-test --init-groups \
         env -i PATH=/usr/bin:/bin HOME="$work/send" XDG_RUNTIME_DIR="$work/send/run" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
+        QT_LOGGING_RULES="mirovell.switch.debug=true" \
         DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/system_bus_socket "$@"
 }
 now() { date +%s.%N; }
@@ -98,6 +99,11 @@ wait_seen() {   # wait_seen T W: prints the milliseconds from T, or nothing afte
     done
     [[ -n "$at" ]] && awk -v a="$at" -v t="$t" 'BEGIN { printf "%d\n", (a - t) * 1000 }'
 }
+# the program's own times of a switch's steps after T ("switch read|written|input SECONDS" in its log)
+step() {   # step NAME T
+    awk -v n="$2" -v t="$1" '$(NF - 1) == n && $NF >= t { print $NF; exit }' "$work/send.log"
+}
+ms() { [[ -n "$1" && -n "$2" ]] && awk -v a="$1" -v b="$2" 'BEGIN { printf "%d", (b - a) * 1000 }' || echo "?"; }
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'; }
 
 # ---- VLC's own start, by hand
@@ -142,6 +148,14 @@ for run in $(seq "$runs"); do
         sleep 0.05
         asked=$(awk '$1 == "asked" { t = $2 } END { print t }' "$work/events.log")
         wait_seen "${asked:-$t}" "${width[$k]}" >>"$work/switch.txt"
+        # where it went: request read at the sender, commands written to VLC, VLC's "new input",
+        # first datagram of the track at the receiving PC
+        a=${asked:-$t}
+        rd=$(step read "$a")
+        wr=$(step written "${rd:-$a}")
+        in=$(step input "${wr:-$a}")
+        at=$(seen "$a" "${width[$k]}")
+        echo "$(ms "$a" "$rd") $(ms "$rd" "$wr") $(ms "$wr" "$in") $(ms "$in" "$at") $(ms "$wr" "$at")" >>"$work/steps.txt"
     done
     # the program's sending VLC, known by its control socket (or play list) in this run's folder
     kill "$app" 2>/dev/null
@@ -162,6 +176,10 @@ echo "stream, between two PCs, median of each (all runs in ms):"
 echo "  VLC's own start, exec to its first datagram:      ${vlc:-?} ms ($(tr '\n' ' ' <"$work/vlc.txt"))"
 echo "  start, \"Starten ...\" to the first datagram:        ${start:-?} ms ($(tr '\n' ' ' <"$work/start.txt"))"
 echo "  switch, track request to its first datagram:      ${switch:-?} ms ($(tr '\n' ' ' <"$work/switch.txt"))"
+col() { awk -v c="$1" '$c != "?" { print $c }' "$work/steps.txt" 2>/dev/null | median; }
+echo "  the switch's steps, median: request to its reading at the sender $(col 1) ms, to the commands written"
+echo "    to VLC $(col 2) ms, to VLC's \"new input\" $(col 3) ms, to the first datagram $(col 4) ms;"
+echo "    VLC's own part, commands written to the first datagram: $(col 5) ms ($(awk '{ printf "%s ", $5 }' "$work/steps.txt" 2>/dev/null))"
 if [[ -n "$summary" ]]; then
-    printf 'vlc_start %s\nstart %s\nswitch %s\n' "$vlc" "$start" "$switch" >"$summary"
+    printf 'vlc_start %s\nstart %s\nswitch %s\nswitch_vlc %s\n' "$vlc" "$start" "$switch" "$(col 5)" >"$summary"
 fi

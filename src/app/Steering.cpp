@@ -77,10 +77,11 @@ void MainWindow::SendingEnd_TrackRequested(const QString& name)
     playlist_.moveToTop(i);
     const QStringList options = streamOptions();
     if (vlc_.canSwitch(options)) {
-        // the kept list follows, so that a VLC started anew plays the same order
-        playlist_.WriteStreamingPlaylist(settings_.TempPlaylistPath(), options);
+        // VLC is told first: the list goes out to the receivers and to disk (a synced save) after
         vlc_.startSending(settings_.TempPlaylistPath(), options, playlist_.entries());
         UpdateFileCount();  // the receivers see the new order at once
+        // the kept list follows, so that a VLC started anew plays the same order
+        playlist_.WriteStreamingPlaylist(settings_.TempPlaylistPath(), options);
     } else {
         sending_.restarts().request();  // at most one restart a second
     }

@@ -6,9 +6,15 @@
 #include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
 
+#include <QDateTime>
 #include <QHostAddress>
+#include <QLoggingCategory>
 
 #include <algorithm>
+
+// Times of a track switch's steps, for bench/stream.sh: off unless QT_LOGGING_RULES turns on
+// "mirovell.switch.debug"; seconds since the epoch, as the benchmark's other clocks.
+Q_LOGGING_CATEGORY(lcSwitchLink, "mirovell.switch", QtWarningMsg)
 
 namespace {
 
@@ -230,6 +236,7 @@ void SendingEnd::handleRequestMessage(const QByteArray& message, Receiver* from)
         if (m.body.startsWith(linkmsg::kStartTrack)) {
             // of the requests read in one go only the last counts: it is served once they are read
             pendingRequest_ = m.body.mid(linkmsg::kStartTrack.size());
+            qCDebug(lcSwitchLink, "switch read %.4f", QDateTime::currentMSecsSinceEpoch() / 1000.0);
             if (!requestQueued_) {
                 requestQueued_ = true;
                 QMetaObject::invokeMethod(this, &SendingEnd::serveRequest, Qt::QueuedConnection);

@@ -36,11 +36,13 @@ Command sendingControlled(const QString& vlc, const QString& playlist, const QSt
               {QStringLiteral("--sout-keep"), QStringLiteral("--extraintf"), QStringLiteral("oldrc"),
                QStringLiteral("--rc-unix"), controlSocket, QStringLiteral("--rc-fake-tty"),
                // measured (VLC 3.0.24, loopback): with these a switch reaches the wire after about
-               // 0.6 s instead of 1.7 s; the gap at a switch stays near 0.25 s, well under the
-               // second a receiving VLC buffers
-               QStringLiteral("--file-caching=300"), QStringLiteral("--sout-ts-dts-delay=0"),
-               QStringLiteral("--sout-mux-caching=0"), QStringLiteral("--sout-udp-caching=0"),
-               QStringLiteral("--clock-jitter=0")}};
+               // 0.25 s instead of 1.7 s. The UDP output sends each packet at its date, which the
+               // input caching puts that far ahead; the TS muxer holds back slices of its shaping
+               // delay (0.5 s unless told). The gap at a switch stays near 0.3 s, well under the
+               // second a receiving VLC buffers.
+               QStringLiteral("--file-caching=150"), QStringLiteral("--sout-ts-shaping=1"),
+               QStringLiteral("--sout-ts-dts-delay=0"), QStringLiteral("--sout-mux-caching=0"),
+               QStringLiteral("--sout-udp-caching=0"), QStringLiteral("--clock-jitter=0")}};
     for (const QString& line : itemOptions) {
         const QString option = line.startsWith(kOptionPrefix) ? line.mid(kOptionPrefix.size()) : line;
         if (!option.isEmpty())

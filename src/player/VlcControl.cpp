@@ -1,8 +1,16 @@
 #include "player/VlcControl.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QUrl>
+
+#include <algorithm>
+
+// Times of a track switch's steps, for bench/stream.sh: off unless QT_LOGGING_RULES turns on
+// "mirovell.switch.debug"; seconds since the epoch, as the benchmark's other clocks.
+Q_LOGGING_CATEGORY(lcSwitchVlc, "mirovell.switch", QtWarningMsg)
 
 namespace {
 
@@ -150,6 +158,10 @@ void VlcControl::send(const QStringList& commands)
         answer_.start();
     pending_ += int(commands.size());
     socket_->write(bytes);
+    // now, not when the event loop next runs: whoever asked may have more to do before it returns
+    socket_->flush();
+    if (commands.size() > 1)
+        qCDebug(lcSwitchVlc, "switch written %.4f", QDateTime::currentMSecsSinceEpoch() / 1000.0);
 }
 
 void VlcControl::readAnswers()
@@ -189,6 +201,7 @@ void VlcControl::handleLine(const QByteArray& raw)
         const qsizetype close = mrl.lastIndexOf(" )");
         if (close >= 0)
             mrl.truncate(close);
+        qCDebug(lcSwitchVlc, "switch input %.4f", QDateTime::currentMSecsSinceEpoch() / 1000.0);
         setPlaying(indexOfInput(QString::fromUtf8(mrl)), paused_);
     } else if (line.contains("( pause state:") || line.startsWith("Type 'pause' to continue")) {
         setPlaying(playing_, true);
@@ -228,26 +241,30 @@ void VlcControl::play(const QStringList& entries, int from)
         return;
     entries_ = entries;
     keys_.clear();
-    QStringList commands{QStringLiteral("clear")};
+    QStringList mrls;
     int target = 0;
-    int position = 0;
     for (int i = 0; i < int(entries_.size()); ++i) {
         const QString& e = entries_.at(i);
         if (!playable(e)) {
             keys_.push_back(QString());
             continue;
         }
-        const QString mrl = mrlFor(e);
-        keys_.push_back(keyOf(mrl));
-        ++position;
+        mrls << mrlFor(e);
+        keys_.push_back(keyOf(mrls.back()));
         if (i == from)
-            target = position;
-        commands << QStringLiteral("enqueue ") + mrl;
+            target = int(mrls.size());
     }
-    if (position == 0)
+    target = std::max(target, 1);
+    QStringList commands{QStringLiteral("clear")};
+    for (int n = 1; n <= int(mrls.size()); ++n) {
+        // the entry to play, when it comes first, is added and so played at once: VLC need not
+        // take the whole list before it starts on the new track
+        commands << (n == 1 && target == 1 ? QStringLiteral("add ") : QStringLiteral("enqueue ")) + mrls.at(n - 1);
+    }
+    if (mrls.isEmpty())
         commands << QStringLiteral("stop");
-    else
-        commands << QStringLiteral("goto ") + QString::number(target > 0 ? target : 1);
+    else if (target > 1)
+        commands << QStringLiteral("goto ") + QString::number(target);
     // what plays is known again once VLC says so
     playing_ = -1;
     send(commands);

@@ -109,7 +109,7 @@ private slots:
         QTest::newRow("previous") << "RemotePrevBtn"
                                   << "prev";
         QTest::newRow("request") << ""
-                                 << "goto 1";
+                                 << "add";
     }
     void steeringFromTheReceiver()
     {
@@ -129,10 +129,10 @@ private slots:
         const QString button = row<QString>("button");
         if (button.isEmpty()) {
             request("/media/c d.mpg");
-            QTRY_COMPARE(vlc.steering().value(4), "goto 1");
-            QCOMPARE(vlc.steering(),
-                     (QStringList{"clear", "enqueue file:///media/c%20d.mpg", "enqueue file:///media/a.avi",
-                                  "enqueue file:///media/b.mkv", "goto 1"}));
+            // the requested track is played first, the rest of the list follows
+            QTRY_COMPARE(vlc.steering().value(3), "enqueue file:///media/b.mkv");
+            QCOMPARE(vlc.steering(), (QStringList{"clear", "add file:///media/c%20d.mpg", "enqueue file:///media/a.avi",
+                                                  "enqueue file:///media/b.mkv"}));
             const QStringList moved{"/media/c d.mpg", "/media/a.avi", "/media/b.mkv"};
             QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);
             vlc.input = "file:///media/c%20d.mpg";
