@@ -30,11 +30,13 @@ Command sending(const QString& vlc, const QString& playlist, const QStringList& 
 }
 
 Command sendingControlled(const QString& vlc, const QString& playlist, const QStringList& itemOptions,
-                          const QString& controlSocket)
+                          const ControlAddress& control)
 {
     Command c{vlc,
               {QStringLiteral("--sout-keep"), QStringLiteral("--extraintf"), QStringLiteral("oldrc"),
-               QStringLiteral("--rc-unix"), controlSocket, QStringLiteral("--rc-fake-tty"),
+               control.tcp() ? QStringLiteral("--rc-host") : QStringLiteral("--rc-unix"),
+               control.tcp() ? QStringLiteral("127.0.0.1:") + QString::number(control.port) : control.path,
+               QStringLiteral("--rc-fake-tty"),
                // measured (VLC 3.0.24, loopback): with these a switch reaches the wire after about
                // 0.25 s instead of 1.7 s. The UDP output sends each packet at its date, which the
                // input caching puts that far ahead; the TS muxer holds back slices of its shaping

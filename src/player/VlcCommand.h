@@ -11,6 +11,20 @@ struct Command {
     QStringList arguments;
 };
 
+// Where a sending VLC takes commands: a local socket at a path, or a TCP port on 127.0.0.1 (VLC
+// on Windows has no local-socket interface).
+struct ControlAddress {
+    QString path;
+    quint16 port = 0;
+    bool tcp() const { return port != 0; }
+    bool isEmpty() const { return path.isEmpty() && port == 0; }
+};
+#ifdef Q_OS_WIN
+inline constexpr bool kControlOverTcp = true;
+#else
+inline constexpr bool kControlOverTcp = false;
+#endif
+
 // vlc is the player's path as the user gave it, quotes already taken away.
 Command localPlayback(const QString& vlc, const QString& playlist);
 // VLC listens on its default port for whatever a sender addresses to this PC; with a group it
@@ -21,10 +35,10 @@ Command receiving(const QString& vlc, const QString& protocol, const QString& gr
 // is kept from one entry to the next: torn down at each end, it drops the entry's last seconds.
 Command sending(const QString& vlc, const QString& playlist, const QStringList& itemOptions);
 // The same VLC made to stay: the stream output is global, so that entries given to it later over
-// its control interface (at controlSocket) are sent as well, and its input caching is short, so
-// that a switch of track reaches the receivers soon.
+// its control interface (at control) are sent as well, and its input caching is short, so that a
+// switch of track reaches the receivers soon.
 Command sendingControlled(const QString& vlc, const QString& playlist, const QStringList& itemOptions,
-                          const QString& controlSocket);
+                          const ControlAddress& control);
 
 // The option lines of a streaming play list, from the two settings (EXTVLCOPT1, which ends where
 // the destination goes, and EXTVLCOPT2), for one target host and access protocol.

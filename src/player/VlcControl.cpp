@@ -3,7 +3,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QLocalSocket>
 #include <QLoggingCategory>
+#include <QTcpSocket>
 #include <QUrl>
 
 #include <algorithm>
@@ -71,10 +74,10 @@ bool VlcControl::playable(const QString& entry)
     return !t.isEmpty() && !t.startsWith(u'#');
 }
 
-void VlcControl::attach(const QString& socketPath, const QStringList& entries, std::function<bool()> running)
+void VlcControl::attach(const vlc::ControlAddress& address, const QStringList& entries, std::function<bool()> running)
 {
     detach();
-    socketPath_ = socketPath;
+    address_ = address;
     running_ = std::move(running);
     entries_ = entries;
     keys_.clear();
@@ -95,7 +98,10 @@ void VlcControl::detach()
     buffer_.clear();
     if (socket_) {
         socket_->disconnect(this);
-        socket_->abort();
+        if (auto* local = qobject_cast<QLocalSocket*>(socket_))
+            local->abort();
+        else if (auto* tcp = qobject_cast<QTcpSocket*>(socket_))
+            tcp->abort();
         socket_->deleteLater();
         socket_ = nullptr;
     }
@@ -120,23 +126,35 @@ void VlcControl::tryConnect()
         socket_->disconnect(this);
         socket_->deleteLater();
     }
-    socket_ = new QLocalSocket(this);
-    connect(socket_, &QLocalSocket::connected, this, [this] {
+    if (address_.tcp()) {
+        auto* tcp = makeSocket<QTcpSocket>();
+        tcp->connectToHost(QHostAddress(QHostAddress::LocalHost), address_.port);
+    } else {
+        makeSocket<QLocalSocket>()->connectToServer(address_.path);
+    }
+}
+
+// Either kind of socket is read and written as the same device; only how it connects differs.
+template <typename Socket> Socket* VlcControl::makeSocket()
+{
+    auto* s = new Socket(this);
+    socket_ = s;
+    connect(s, &Socket::connected, this, [this] {
         state_ = State::Ready;
         status_.start();
         emit attached();
         send({QStringLiteral("status")});
     });
-    connect(socket_, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError) {
+    connect(s, &Socket::errorOccurred, this, [this] {
         if (state_ == State::Attaching)
             retry_.start();  // not listening yet
     });
-    connect(socket_, &QLocalSocket::disconnected, this, [this] {
+    connect(s, &Socket::disconnected, this, [this] {
         if (state_ == State::Ready)
             fail();
     });
-    connect(socket_, &QLocalSocket::readyRead, this, &VlcControl::readAnswers);
-    socket_->connectToServer(socketPath_);
+    connect(s, &QIODevice::readyRead, this, &VlcControl::readAnswers);
+    return s;
 }
 
 void VlcControl::fail()
@@ -159,7 +177,10 @@ void VlcControl::send(const QStringList& commands)
     pending_ += int(commands.size());
     socket_->write(bytes);
     // now, not when the event loop next runs: whoever asked may have more to do before it returns
-    socket_->flush();
+    if (auto* local = qobject_cast<QLocalSocket*>(socket_))
+        local->flush();
+    else if (auto* tcp = qobject_cast<QTcpSocket*>(socket_))
+        tcp->flush();
     if (commands.size() > 1)
         qCDebug(lcSwitchVlc, "switch written %.4f", QDateTime::currentMSecsSinceEpoch() / 1000.0);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "player/VlcCommand.h"
+
 #include <QElapsedTimer>
-#include <QLocalSocket>
+#include <QIODevice>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -24,10 +26,10 @@ public:
     explicit VlcControl(QObject* parent = nullptr);
     ~VlcControl() override;
 
-    // Connects to a VLC that was just started with its control interface at socketPath, and that
-    // plays these entries in this order. Tries until the VLC listens, or gives up; running tells
-    // whether the VLC still runs.
-    void attach(const QString& socketPath, const QStringList& entries, std::function<bool()> running = {});
+    // Connects to a VLC that was just started with its control interface at address (a local
+    // socket or a TCP port on 127.0.0.1), and that plays these entries in this order. Tries until
+    // the VLC listens, or gives up; running tells whether the VLC still runs.
+    void attach(const vlc::ControlAddress& address, const QStringList& entries, std::function<bool()> running = {});
     // Forgets the VLC; no signal comes for it any more.
     void detach();
     // Connected, and no command has gone unanswered for too long.
@@ -66,6 +68,7 @@ signals:
 private:
     enum class State { Idle, Attaching, Ready };
     void tryConnect();
+    template <typename Socket> Socket* makeSocket();
     void send(const QStringList& commands);
     void readAnswers();
     void handleLine(const QByteArray& line);
@@ -74,8 +77,8 @@ private:
     int indexOfInput(const QString& mrl) const;
 
     State state_ = State::Idle;
-    QLocalSocket* socket_ = nullptr;
-    QString socketPath_;
+    QIODevice* socket_ = nullptr;  // a QLocalSocket or a QTcpSocket
+    vlc::ControlAddress address_;
     std::function<bool()> running_;
     QElapsedTimer attaching_;
     QTimer retry_;

@@ -7,11 +7,16 @@
 #include "platform/OwnFiles.h"
 #include "platform/PathHelpers.h"
 #include "platform/TextFile.h"
+#include "player/ControlSockets.h"
 #include "player/FileDialog.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
+
+#include <utility>
 
 namespace {
 
@@ -56,8 +61,22 @@ VlcStarter::VlcStarter(Control& VlcPath, IProcessLauncher& processes, IDialogs& 
     connect(&control_, &VlcControl::nowPlaying, this, &VlcStarter::nowPlaying);
 }
 
-QString VlcStarter::controlSocketPath() const
+VlcStarter::~VlcStarter()
 {
+    control_.detach();
+    if (!ownSocket_.isEmpty())
+        controlsockets::remove(ownSocket_);
+}
+
+vlc::ControlAddress VlcStarter::controlAddress() const
+{
+    if constexpr (vlc::kControlOverTcp) {
+        // a port free now; should another take it first, VLC plays on without listening
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress(QHostAddress::LocalHost), 0))
+            return {};
+        return {QString(), probe.serverPort()};
+    }
     const QString folder = platform::userRuntimeDir();
     if (folder.isEmpty())
         return {};
@@ -65,8 +84,7 @@ QString VlcStarter::controlSocketPath() const
     static int windows = 0;
     if (socketNumber_ == 0)
         socketNumber_ = ++windows;
-    return folder + QStringLiteral("/mirovell-vlc-") + QString::number(QCoreApplication::applicationPid()) + u'-' +
-           QString::number(socketNumber_) + QStringLiteral(".sock");
+    return {controlsockets::pathFor(folder, QCoreApplication::applicationPid(), socketNumber_)};
 }
 
 bool VlcStarter::canSwitch(const QStringList& itemOptions) const
@@ -172,7 +190,14 @@ void VlcStarter::startSending(const QString& playlist, const QStringList& itemOp
         control_.play(entries, 0);
         return;
     }
-    const QString socket = vlcPath() == noControlPath_ ? QString() : controlSocketPath();
+    if (!sweptStale_) {
+        // sockets left by sessions that ended without taking theirs away (killed, or their VLC
+        // outlived them): looked for once, when this window first sends
+        sweptStale_ = true;
+        if constexpr (!vlc::kControlOverTcp)
+            controlsockets::removeStale(platform::userRuntimeDir());
+    }
+    const vlc::ControlAddress socket = vlcPath() == noControlPath_ ? vlc::ControlAddress{} : controlAddress();
     nextControlled_ = !socket.isEmpty();
     nextSend_ = nextControlled_ ? vlc::sendingControlled(vlcPath(), playlist, itemOptions, socket)
                                 : vlc::sending(vlcPath(), playlist, itemOptions);
@@ -207,10 +232,12 @@ void VlcStarter::waitForSendingVlc()
     }
     poll_.stop();
     sendWaiting_ = false;
-    const QString socket = nextControlled_ ? nextSocket_ : QString();
+    const vlc::ControlAddress socket = nextControlled_ ? nextSocket_ : vlc::ControlAddress{};
     // a socket left by a VLC that was killed would stop the new one from listening
-    if (!socket.isEmpty())
-        QFile::remove(socket);
+    if (!socket.path.isEmpty()) {
+        controlsockets::remove(socket.path);
+        ownSocket_ = socket.path;
+    }
     sendPath_ = nextSend_.program;
     sendingVlc_ = start(nextSend_);
     if (sendingVlc_ != 0 && !socket.isEmpty())
@@ -223,4 +250,7 @@ void VlcStarter::shutDown()
     poll_.stop();
     sendWaiting_ = false;
     control_.detach();
+    // the session is over: nothing will steer its VLC, which may outlive the program
+    if (!ownSocket_.isEmpty())
+        controlsockets::remove(std::exchange(ownSocket_, QString()));
 }

@@ -21,6 +21,7 @@ public:
 
     VlcStarter(Control& VlcPath, IProcessLauncher& processes, IDialogs& dialogs, int graceMs = kGraceMs,
                QObject* parent = nullptr);
+    ~VlcStarter() override;
 
     // The path field's events.
     void VlcPath_GotFocus();
@@ -55,8 +56,9 @@ public:
     void nextTrack() { control_.next(); }
     void previousTrack() { control_.previous(); }
     const VlcControl& control() const { return control_; }
-    // The sending VLC's control interface, in the user's own runtime folder; empty without one.
-    QString controlSocketPath() const;
+    // The sending VLC's control interface: a socket in the user's own runtime folder (empty without
+    // one), or where VLC has none, a free TCP port on 127.0.0.1.
+    vlc::ControlAddress controlAddress() const;
 
     // The program has ended: nothing new starts, not even a sending VLC that waits.
     void shutDown();
@@ -81,7 +83,9 @@ private:
     qint64 sendingVlc_ = 0;  // the VLC this program started for sending
     vlc::Command nextSend_;  // the sending start that waits for the old VLC to end
     QStringList nextEntries_;
-    QString nextSocket_;
+    vlc::ControlAddress nextSocket_;
+    QString ownSocket_;  // the socket file of this window's sending VLC, removed when it ends
+    bool sweptStale_ = false;
     bool nextControlled_ = false;
     QStringList sendOptions_;  // what the running sending VLC was started with
     QString sendPath_;

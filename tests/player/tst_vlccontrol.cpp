@@ -1,0 +1,146 @@
+// The sending VLC's control connection against the real VLC, over a local socket and over TCP to
+// 127.0.0.1 (the way on Windows; VLC on Linux takes --rc-host too), and the socket files that
+// ended sessions leave in the runtime folder.
+#include "Doubles.h"
+#include "player/ControlSockets.h"
+#include "player/VlcCommand.h"
+#include "player/VlcControl.h"
+
+#include <QLocalServer>
+#include <QNetworkDatagram>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+// A socket file no one listens on, as a VLC that ended leaves it.
+bool leaveSocket(const QString& path)
+{
+    sockaddr_un address{};
+    const QByteArray p = QFile::encodeName(path);
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, p.constData(), size_t(p.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return bound;
+}
+
+}  // namespace
+
+class VlcControlTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString vlc_;
+    QStringList clips_;
+
+private slots:
+    void initTestCase()
+    {
+        vlc_ = QStandardPaths::findExecutable("cvlc");
+        const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");
+        if (vlc_.isEmpty() || ffmpeg.isEmpty())
+            QSKIP("needs cvlc and ffmpeg (scripts/deps.sh installs them)");
+        QFile::setPermissions(dir_.path(), QFile::Permissions(0x7777));  // VLC may run as another user
+        for (const char* size : {"320x240", "176x144"}) {
+            const QString clip = dir_.filePath(QStringLiteral("clip %1.mpg").arg(QLatin1String(size)));
+            QCOMPARE(QProcess::execute(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                                QStringLiteral("testsrc=duration=30:size=%1:rate=25").arg(size),
+                                                "-c:v", "mpeg2video", clip}),
+                     0);
+            clips_ << clip;
+        }
+    }
+
+    // The same steering either way: VLC is reached, plays the track asked for, pauses.
+    void steersTheRealVlc_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::newRow("local socket") << false;
+        QTest::newRow("TCP to 127.0.0.1") << true;
+    }
+    void steersTheRealVlc()
+    {
+        vlc::ControlAddress address{dir_.filePath("control.sock")};
+        if (row<bool>("tcp")) {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            address = {QString(), probe.serverPort()};
+        }
+        QUdpSocket sink;  // the stream goes here
+        QVERIFY(sink.bind(QHostAddress::LocalHost));
+        const vlc::Command command = vlc::sendingControlled(
+            vlc_, clips_.at(0),
+            {QStringLiteral("#EXTVLCOPT:sout=#standard{mux=ts,dst=127.0.0.1:%1,access=udp}").arg(sink.localPort())},
+            address);
+        QCOMPARE(command.arguments.contains("--rc-host"), address.tcp());
+        QProcess vlc;
+        // VLC refuses to run as root: then as the ordinary user the test stages use
+        if (::geteuid() == 0)
+            vlc.start("setpriv", QStringList{"--reuid=mirovell-test", "--regid=mirovell-test", "--init-groups",
+                                             command.program} +
+                                     command.arguments);
+        else
+            vlc.start(command.program, command.arguments);
+        QVERIFY(vlc.waitForStarted());
+        VlcControl control;
+        QSignalSpy attached(&control, &VlcControl::attached);
+        QSignalSpy playing(&control, &VlcControl::nowPlaying);
+        control.attach(address, {clips_.at(0)}, [&vlc] { return vlc.state() == QProcess::Running; });
+        QTRY_VERIFY_WITH_TIMEOUT(attached.count() == 1, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(control.playingIndex(), 0, 5000);
+
+        control.play({clips_.at(0), clips_.at(1)}, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(control.playingIndex(), 1, 5000);
+        control.play({clips_.at(1), clips_.at(0)}, 0);  // the requested one first, as a request does
+        QTRY_COMPARE_WITH_TIMEOUT(control.playingIndex(), 0, 5000);
+        QCOMPARE(control.entries().first(), clips_.at(1));
+        // a pause while VLC still opens the track can be lost: paused once it streams the track
+        while (sink.hasPendingDatagrams())
+            sink.receiveDatagram();
+        QTRY_VERIFY_WITH_TIMEOUT(sink.hasPendingDatagrams(), 5000);
+        control.pause();
+        QTRY_VERIFY_WITH_TIMEOUT(control.paused(), 5000);
+        QVERIFY(control.ready());  // no command went unanswered
+
+        control.detach();
+        vlc.terminate();
+        QVERIFY(vlc.waitForFinished(10000));
+    }
+
+    // Only what is certainly a left socket of ours goes.
+    void staleSocketsGo()
+    {
+        QTemporaryDir run;
+        const QString dir = run.path();
+        QVERIFY(leaveSocket(controlsockets::pathFor(dir, 4711, 1)));
+        QVERIFY(leaveSocket(dir + "/other-vlc-4711-1.sock"));  // not our name
+        QLocalServer live;  // a VLC that still listens
+        QVERIFY(live.listen(controlsockets::pathFor(dir, 4712, 1)));
+        writeFile(controlsockets::pathFor(dir, 4713, 1), "not a socket");
+        QVERIFY(leaveSocket(dir + "/target.sock"));
+        QVERIFY(QFile::link(dir + "/target.sock", controlsockets::pathFor(dir, 4714, 1)));  // never followed
+
+        QCOMPARE(controlsockets::removeStale(dir), 1);
+        QVERIFY(!QFile::exists(controlsockets::pathFor(dir, 4711, 1)));
+        for (const QString& kept : {dir + "/other-vlc-4711-1.sock", controlsockets::pathFor(dir, 4712, 1),
+                                    controlsockets::pathFor(dir, 4713, 1), dir + "/target.sock"})
+            QVERIFY2(QFile::exists(kept), qPrintable(kept));
+        QVERIFY(QFileInfo(controlsockets::pathFor(dir, 4714, 1)).isSymLink());
+        QVERIFY(!controlsockets::remove(controlsockets::pathFor(dir, 4714, 1)));  // a link is not ours to remove
+        QVERIFY(!controlsockets::remove(controlsockets::pathFor(dir, 4713, 1)));  // nor a plain file
+    }
+};
+
+QTEST_GUILESS_MAIN(VlcControlTest)
+#include "tst_vlccontrol.moc"
