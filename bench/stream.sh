@@ -30,6 +30,7 @@ cleanup() {
     # the VLCs the program started (they outlive it), known by the folder of this run
     for p in $(pgrep -u mirovell-test -f -- "$work/send/"); do kill "$p" 2>/dev/null; done
     wait 2>/dev/null
+    [[ -n "${STREAM_KEEP:-}" ]] && cp "$work/send.log" "$work/events.log" "$STREAM_KEEP/" 2>/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -82,7 +83,7 @@ exec 4>"$work/asks"
 as_user() {   # as_user command... &: in the sending PC, as the ordinary user, with the job's own process id
     exec nsenter --net="/proc/$pc_send/ns/net" -- setpriv --reuid=mirovell-test --regid=mirovell-test --init-groups \
         env -i PATH=/usr/bin:/bin HOME="$work/send" XDG_RUNTIME_DIR="$work/send/run" DISPLAY="$DISPLAY" LANG=C.UTF-8 \
-        QT_LOGGING_RULES="mirovell.switch.debug=true" \
+        QT_LOGGING_RULES="mirovell.switch.debug=true" QT_FORCE_STDERR_LOGGING=1 \
         DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/system_bus_socket "$@"
 }
 now() { date +%s.%N; }
@@ -101,7 +102,7 @@ wait_seen() {   # wait_seen T W: prints the milliseconds from T, or nothing afte
 }
 # the program's own times of a switch's steps after T ("switch read|written|input SECONDS" in its log)
 step() {   # step NAME T
-    awk -v n="$2" -v t="$1" '$(NF - 1) == n && $NF >= t { print $NF; exit }' "$work/send.log"
+    awk -v n="$1" -v t="$2" '$(NF - 1) == n && $NF >= t { print $NF; exit }' "$work/send.log"
 }
 ms() { [[ -n "$1" && -n "$2" ]] && awk -v a="$1" -v b="$2" 'BEGIN { printf "%d", (b - a) * 1000 }' || echo "?"; }
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'; }
