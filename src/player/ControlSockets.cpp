@@ -5,13 +5,12 @@
 #include <QRegularExpression>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #endif
 
 namespace controlsockets {
@@ -70,8 +69,8 @@ int removeStale(const QString& folder)
     if (folder.isEmpty())
         return 0;
     static const QRegularExpression ours(QStringLiteral("^mirovell-vlc-[0-9]+-[0-9]+\\.sock$"));
-    const QStringList names = QDir(folder).entryList({QStringLiteral("mirovell-vlc-*.sock")}, QDir::System | QDir::Files,
-                                                     QDir::Name);
+    const QStringList names =
+        QDir(folder).entryList({QStringLiteral("mirovell-vlc-*.sock")}, QDir::System | QDir::Files, QDir::Name);
     for (const QString& name : names) {
         if (!ours.match(name).hasMatch())
             continue;

@@ -61,9 +61,9 @@ VlcStarter::VlcStarter(Control& VlcPath, IProcessLauncher& processes, IDialogs& 
     connect(&control_, &VlcControl::nowPlaying, this, &VlcStarter::nowPlaying);
 }
 
+// Says nothing on the way out (the control's own end is silent): whoever listened may be gone.
 VlcStarter::~VlcStarter()
 {
-    control_.detach();
     if (!ownSocket_.isEmpty())
         controlsockets::remove(ownSocket_);
 }
