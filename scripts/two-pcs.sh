@@ -201,6 +201,11 @@ check "what arrives holds video" grep -q '^video' <<<"$streams"
 check "what arrives holds audio" grep -q '^audio' <<<"$streams"
 check "and it is clip two (352 pixels wide)" grep -q '^video,352' <<<"$streams"
 
+# the session ends: its control socket goes with it, though VLC would leave it behind
+kill -TERM "$send_pid"
+check "the ended session's control socket is gone" \
+    wait_for 10 bash -c "! compgen -G '$work/send/run/mirovell-vlc-$send_pid-*.sock' >/dev/null"
+
 if [[ -n "${TWO_PCS_SHOTS:-}" ]]; then
     mkdir -p "$TWO_PCS_SHOTS" && cp "$shots"/*.png "$TWO_PCS_SHOTS"/
 fi
