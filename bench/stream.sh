@@ -8,6 +8,10 @@
 #
 #   bench/stream.sh PROGRAM [RUNS] [SUMMARY_FILE]     (RUNS: of each kind, default 3)
 #
+# The program's own times of each switch's steps come from its log (the debug category
+# "mirovell.switch"); STREAM_KEEP=FOLDER keeps the last run's program log and the receiving PC's
+# events there.
+#
 # Needs root (namespaces), Xvfb, xdotool, cvlc, ffmpeg and the user mirovell-test (VLC refuses root).
 set -uo pipefail
 cd "$(dirname "$0")/.."
