@@ -15,11 +15,10 @@
 #include <QTemporaryDir>
 #include <QUdpSocket>
 
+#include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include <cstring>
 
 namespace {
 
@@ -55,8 +54,8 @@ private slots:
         for (const char* size : {"320x240", "176x144"}) {
             const QString clip = dir_.filePath(QStringLiteral("clip %1.mpg").arg(QLatin1String(size)));
             QCOMPARE(QProcess::execute(ffmpeg, {"-v", "error", "-y", "-f", "lavfi", "-i",
-                                                QStringLiteral("testsrc=duration=30:size=%1:rate=25").arg(size),
-                                                "-c:v", "mpeg2video", clip}),
+                                                QStringLiteral("testsrc=duration=30:size=%1:rate=25").arg(size), "-c:v",
+                                                "mpeg2video", clip}),
                      0);
             clips_ << clip;
         }
@@ -87,9 +86,9 @@ private slots:
         QProcess vlc;
         // VLC refuses to run as root: then as the ordinary user the test stages use
         if (::geteuid() == 0)
-            vlc.start("setpriv", QStringList{"--reuid=mirovell-test", "--regid=mirovell-test", "--init-groups",
-                                             command.program} +
-                                     command.arguments);
+            vlc.start("setpriv",
+                      QStringList{"--reuid=mirovell-test", "--regid=mirovell-test", "--init-groups", command.program} +
+                          command.arguments);
         else
             vlc.start(command.program, command.arguments);
         QVERIFY(vlc.waitForStarted());
@@ -125,7 +124,7 @@ private slots:
         const QString dir = run.path();
         QVERIFY(leaveSocket(controlsockets::pathFor(dir, 4711, 1)));
         QVERIFY(leaveSocket(dir + "/other-vlc-4711-1.sock"));  // not our name
-        QLocalServer live;  // a VLC that still listens
+        QLocalServer live;                                     // a VLC that still listens
         QVERIFY(live.listen(controlsockets::pathFor(dir, 4712, 1)));
         writeFile(controlsockets::pathFor(dir, 4713, 1), "not a socket");
         QVERIFY(leaveSocket(dir + "/target.sock"));
