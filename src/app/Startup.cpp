@@ -58,16 +58,7 @@ void MainWindow::Form_Load()
         VlcPath.setForeColor(kRed);
     }
 
-    JetztAbspielenFrame.setRect(SendenFrame.rect());
-    SendenFrame.hide();
-    JetztAbspielenFrame.show();
-    SendenTabButton.setEnabled(true);
-    EmpfangenTabButton.setEnabled(true);
-    FilmList.setEnabled(true);
-    ProtokollCombo.hide();
-    Label1.hide();
-    Command2.hide();
-    LokalStarteBtn.setEnabled(true);
+    Form.enter(Mode::Start);
 }
 
 void MainWindow::LoadProtocolList()
