@@ -1,9 +1,10 @@
 #include "app/WindowControl.h"
 
 WindowControl::WindowControl(const QString& name, ControlKind kind, WindowControl* container, TwipRect rect,
-                             const QString& text, const Look& look, const Modes& modes, std::initializer_list<On> events)
-    : Control(name, kind, container, rect, text), root_(container ? container->root_ : this),
-      modes_{modes.start, modes.local, modes.send, modes.receive}
+                             const QString& text, const Look& look, const Modes& modes,
+                             std::initializer_list<On> events)
+    : Control(name, kind, container, rect, text),
+      root_(container ? container->root_ : this), modes_{modes.start, modes.local, modes.send, modes.receive}
 {
     root_->all_.push_back(this);
     setBackColor(look.back);
