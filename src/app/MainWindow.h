@@ -417,15 +417,10 @@ public:
     void Label3_Click();
     void Label4_Click();
 
-    // ---- what tests look at ----
-    const Settings& settings() const { return settings_; }
-    const VlcStarter& vlcStarter() const { return vlc_; }
-    const SendingEnd& sendingEnd() const { return sending_; }
-    const ReceivingEnd& receivingEnd() const { return receiving_; }
-    const AlwaysOnTop& alwaysOnTop() const { return pin_; }
-    const ILanNames& lanNames() const { return *this; }
-
 private:
+    // the tests' look at the subsystems (tests/support)
+    friend struct WindowProbe;
+
     static QString startTip();
     static QString dropTip();
     // the background, the panels, their icons, the strip beside the tabs and the play list move the window

@@ -280,8 +280,8 @@ private slots:
                  "10.0.0.7HTTP/opt/vlc/vlcwohnzimmer");
         QVERIFY(w->CheckMinimize.value() == 0 && w->AutoSaveCheck.value() == 1);
         QVERIFY(w->MultiCastCheck.value() == 1 && w->MulitCastCheck.value() == 1);
-        QCOMPARE(w->sendingEnd().allowedHosts(), QStringList({"10.0.0.8", "10.0.0.9"}));
-        QCOMPARE(w->sendingEnd().deniedHosts(), QStringList{"10.0.0.5"});
+        QCOMPARE(WindowProbe::sending(*w).allowedHosts(), QStringList({"10.0.0.8", "10.0.0.9"}));
+        QCOMPARE(WindowProbe::sending(*w).deniedHosts(), QStringList{"10.0.0.5"});
         QCOMPARE(w->FilmList.items(), QStringList{"/a/one.avi"});
         w->ExitBtn_Click();
         QCOMPARE(readAll(w.path(kIni)), stored);
