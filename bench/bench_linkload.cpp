@@ -128,6 +128,18 @@ struct Window {
     std::unique_ptr<WindowBinding> binding;
 };
 
+// 32,767 entries with long names, in send mode.
+QStringList sendLongList(Window& w)
+{
+    QStringList entries;
+    for (int i = 0; i < 32767; ++i)
+        entries
+            << QStringLiteral("/srv/Filme und Serien/Staffel %1/Folge %2 - ein langer Titel.mkv").arg(i / 100).arg(i);
+    w.model->FilmList.setItems(entries);
+    w.model->SendenTabButton_Click();
+    return entries;
+}
+
 void bigList(const char* what, const QByteArray& list)
 {
     QTemporaryDir dir;
@@ -144,7 +156,8 @@ void bigList(const char* what, const QByteArray& list)
     QElapsedTimer t;
     t.start();
     std::atomic<bool> done = false;
-    std::thread sender(peer, w.model->receivingEnd().listSocket().localPort(), std::vector<QByteArray>{list}, 0, &done);
+    std::thread sender(peer, WindowProbe::receiving(*w.model).listSocket().localPort(), std::vector<QByteArray>{list},
+                       0, &done);
     while (t.elapsed() < 20000 && (w.model->FilmRemoteList.count() < 2 || t.elapsed() < 3000))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     settle(500);
@@ -159,12 +172,7 @@ void requestFlood()
 {
     QTemporaryDir dir;
     Window w(dir.path());
-    QStringList entries;
-    for (int i = 0; i < 32767; ++i)
-        entries
-            << QStringLiteral("/srv/Filme und Serien/Staffel %1/Folge %2 - ein langer Titel.mkv").arg(i / 100).arg(i);
-    w.model->FilmList.setItems(entries);
-    w.model->SendenTabButton_Click();
+    const QStringList entries = sendLongList(w);
     Watch watch(w.binding->window());
     settle(300);
     std::vector<QByteArray> requests;
@@ -174,7 +182,7 @@ void requestFlood()
     QElapsedTimer t;
     t.start();
     std::atomic<bool> done = false;
-    std::thread sender(peer, w.model->sendingEnd().requestSocket().localPort(), requests, 20, &done);
+    std::thread sender(peer, WindowProbe::sending(*w.model).requestSocket().localPort(), requests, 20, &done);
     while (t.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     watch.end();
@@ -192,12 +200,7 @@ void requestStorm()
 {
     QTemporaryDir dir;
     Window w(dir.path());
-    QStringList entries;
-    for (int i = 0; i < 32767; ++i)
-        entries
-            << QStringLiteral("/srv/Filme und Serien/Staffel %1/Folge %2 - ein langer Titel.mkv").arg(i / 100).arg(i);
-    w.model->FilmList.setItems(entries);
-    w.model->SendenTabButton_Click();
+    sendLongList(w);
     Watch watch(w.binding->window());
     settle(300);
     const QByteArray unit = "1113STARTTRACK:zz";
@@ -206,15 +209,15 @@ void requestStorm()
     QElapsedTimer t;
     t.start();
     std::atomic<bool> done = false;
-    std::thread sender(peer, w.model->sendingEnd().requestSocket().localPort(), std::vector<QByteArray>{storm}, 0,
-                       &done);
+    std::thread sender(peer, WindowProbe::sending(*w.model).requestSocket().localPort(), std::vector<QByteArray>{storm},
+                       0, &done);
     // until the window is through with it and the peer's channel is gone, or two minutes
     while (t.elapsed() < 120000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (t.elapsed() > 1000 && w.model->sendingEnd().requestSocket().state() != LinkState::Connected)
+        if (t.elapsed() > 1000 && WindowProbe::sending(*w.model).requestSocket().state() != LinkState::Connected)
             break;
     }
-    const bool dropped = w.model->sendingEnd().requestSocket().state() != LinkState::Connected;
+    const bool dropped = WindowProbe::sending(*w.model).requestSocket().state() != LinkState::Connected;
     settle(1500);
     watch.end();
     done = true;

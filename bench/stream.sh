@@ -15,6 +15,7 @@
 # Needs root (namespaces), Xvfb, xdotool, cvlc, ffmpeg and the user mirovell-test (VLC refuses root).
 set -uo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/cable.sh
 program=$(realpath "${1:?usage: bench/stream.sh PROGRAM [RUNS] [SUMMARY_FILE]}")
 runs=${2:-3}
 summary=${3:-}
@@ -39,30 +40,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-unshare --net sleep infinity &
-pc_send=$!
-unshare --net sleep infinity &
-pc_recv=$!
-pids+=("$pc_send" "$pc_recv")
-own_ns=$(readlink /proc/self/ns/net)
-for pc in "$pc_send" "$pc_recv"; do
-    for _ in $(seq 50); do [[ $(readlink /proc/$pc/ns/net) != "$own_ns" ]] && break; sleep 0.1; done
-done
-on() { local pc=$1; shift; nsenter --net="/proc/$pc/ns/net" -- "$@"; }
-ip link add veth0 netns "$pc_send" type veth peer name veth0 netns "$pc_recv" || { echo "stream: no veth pair"; exit 1; }
-on "$pc_send" ip addr add "$SEND_IP/24" dev veth0
-on "$pc_recv" ip addr add "$RECV_IP/24" dev veth0
-for pc in "$pc_send" "$pc_recv"; do
-    on "$pc" ip link set lo up
-    on "$pc" ip link set veth0 up
-done
+cable_up "$SEND_IP" "$RECV_IP" || { echo "stream: no two network namespaces with a cable between them"; exit 1; }
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 >/dev/null 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+start_xvfb 1280x1024x24 || { echo "stream: Xvfb did not start"; exit 1; }
+pids+=("$xvfb")
 
 mkdir -p "$work/media" "$work/send/run"
 declare -A width=([a]=320 [b]=352 [c]=176)

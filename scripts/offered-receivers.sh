@@ -21,6 +21,10 @@ program=$(realpath "${1:-build/test/mirovell}")
 
 stage="offered receivers"
 source scripts/lib/checks.sh
+source scripts/lib/cable.sh
+source scripts/lib/pcs.sh
+# the programs meet their PC's own system bus, and its daemon
+PC_SPAWN=avahi_lab_spawn_user PC_OWN_BUS=1 CLICK_PAUSE=0.4
 [[ -x "$program" ]] || skip "no program at $program"
 [[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
 for tool in Xvfb xdotool import identify avahi-daemon avahi-browse dbus-daemon busctl ip unshare runuser pgrep; do
@@ -62,14 +66,8 @@ mkdir -p "$work/shots"
 passed=0
 now() { date +%s%3N; }
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1440x960x24 >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-exec 3>&-
-wait_for 10 test -s "$work/display" || skip "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+start_xvfb 1440x960x24 "$work/xvfb.log" || skip "Xvfb did not start"
 
-home() { echo "$work/home-$1"; }
 printf '%s\r\n' "#EXTM3U" "/media/Urlaub Teil 1.avi" "/media/Folge 2.mkv" >"$work/list.m3u"
 chmod a+r "$work/list.m3u"
 for pc in 1 2; do
@@ -79,30 +77,10 @@ for pc in 1 2; do
         "$(command -v cvlc || echo /usr/bin/vlc)" >"$(home $pc)/mirovell.ini"
     chown -R mirovell-test: "$(home $pc)"
 done
-start_pc() {   # start_pc i [play list]: the program on PC i, with that PC's system bus
-    local pc=$1
-    shift
-    avahi_lab_spawn_user "$pc" env DISPLAY="$DISPLAY" LANG=C.UTF-8 XDG_CONFIG_HOME="$(home "$pc")/config" \
-        "$(home "$pc")/mirovell" "$@" >"$work/pc-$pc.log" 2>&1
-}
-program_of() { pgrep -u mirovell-test -f -- "^$(home "$1")/mirovell( |\$)" | head -n1; }
 windows_of() {   # the visible windows of PC i's program: its main window, and the drop-down while open
     local pid
     pid=$(program_of "$1")
     [[ -n "$pid" ]] && xdotool search --all --onlyvisible --pid "$pid" --class '.*' 2>/dev/null
-}
-main_window_of() {
-    local pid
-    pid=$(program_of "$1")
-    [[ -n "$pid" ]] && xdotool search --all --onlyvisible --pid "$pid" --name "VLC- Drag&Drop - Mirovell" 2>/dev/null | head -n1
-}
-has_window() { [[ -n "$(main_window_of "$1")" ]]; }
-declare -A win
-click_in() {   # click_in pc x y
-    local X Y WIDTH HEIGHT SCREEN WINDOW
-    eval "$(xdotool getwindowgeometry --shell "${win[$1]}")"
-    xdotool mousemove $((X + $2)) $((Y + $3)) click 1
-    sleep 0.4
 }
 popup_open() { [[ $(windows_of 1 | wc -l) -gt 1 ]]; }
 popup_height() {
@@ -171,7 +149,7 @@ check "PC 1's daemon sees the stranger's records" wait_for 20 strangers_seen
 echo "offered receivers: the receiver on PC 2 (wohnzimmer)"
 start_pc 2
 check "PC 2: the window opens" wait_for 20 has_window 2
-win[2]=$(main_window_of 2)
+win[2]=$(window_of 2)
 xdotool windowmove "${win[2]}" 0 480
 sleep 0.5
 click_in 2 $TAB_RECEIVE
@@ -179,7 +157,7 @@ click_in 2 $TAB_RECEIVE
 echo "offered receivers: the sender on PC 1 (buero)"
 start_pc 1 "$work/list.m3u"
 check "PC 1: the window opens" wait_for 20 has_window 1
-win[1]=$(main_window_of 1)
+win[1]=$(window_of 1)
 xdotool windowmove "${win[1]}" 0 0
 sleep 0.5
 t0=$(now)
@@ -225,7 +203,7 @@ xdotool key Escape Tab
 t0=$(now)
 start_pc 2
 check "PC 2 again: the window opens" wait_for 20 has_window 2
-win[2]=$(main_window_of 2)
+win[2]=$(window_of 2)
 xdotool windowmove "${win[2]}" 0 480
 sleep 0.5
 click_in 2 $TAB_RECEIVE

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Takes the pictures of the window in docs/: each mode with the pin on and off, under Xvfb.
-# Usage: scripts/screenshots.sh [path/to/mirovell]   (default: build/mirovell)
+# Usage: scripts/screenshots.sh [path/to/mirovell [folder]]   (default: build/mirovell, docs)
+# Two folders taken before and after a change compare pixel for pixel but for the clock.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=$(realpath "${1:-build/mirovell}")
-out=$(realpath docs)
+mkdir -p "${2:-docs}"
+out=$(realpath "${2:-docs}")
 if [[ -z "${INSIDE_XVFB:-}" ]]; then
-    INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$exe"
+    INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$exe" "$out"
 fi
 
 work=$(mktemp -d)

@@ -19,6 +19,8 @@ program=$(realpath "${1:-build/test/mirovell}")
 
 stage="strangers"
 source scripts/lib/checks.sh
+source scripts/lib/cable.sh
+source scripts/lib/pcs.sh
 [[ -x "$program" ]] || skip "no program at $program"
 [[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
 for tool in Xvfb xdotool import ip runuser pgrep python3 ss; do
@@ -58,14 +60,8 @@ mkdir -p "$shots"
 passed=0
 stranger=$(realpath scripts/lab/stranger.py)
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1440x960x24 >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-exec 3>&-
-wait_for 10 test -s "$work/display" || skip "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+start_xvfb 1440x960x24 "$work/xvfb.log" || skip "Xvfb did not start"
 
-home() { echo "$work/home-$1"; }
 # the sending "VLC" only notes that it was started: the stage is about the link
 printf '#!/bin/sh\necho start >>"$HOME/vlc-starts"\nexec sleep 600\n' >"$work/fake-vlc"
 chmod 755 "$work/fake-vlc"
@@ -81,28 +77,6 @@ for pc in 1 3; do
         "$RECEIVER" "$work/fake-vlc" >"$(home $pc)/mirovell.ini"
     chown -R mirovell-test: "$(home $pc)"
 done
-start_pc() {
-    local pc=$1
-    shift
-    netlab_spawn_user "$pc" env DISPLAY="$DISPLAY" LANG=C.UTF-8 XDG_CONFIG_HOME="$(home "$pc")/config" \
-        DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/system_bus_socket "$(home "$pc")/mirovell" "$@" \
-        >"$work/pc-$pc.log" 2>&1
-}
-program_of() { pgrep -u mirovell-test -f -- "^$(home "$1")/mirovell( |\$)" | head -n1; }
-window_of() {
-    local pid
-    pid=$(program_of "$1")
-    [[ -n "$pid" ]] && xdotool search --all --onlyvisible --pid "$pid" --name "VLC- Drag&Drop - Mirovell" 2>/dev/null | head -n1
-}
-has_window() { [[ -n "$(window_of "$1")" ]]; }
-declare -A win
-click_in() {
-    local X=0 Y=0 WIDTH HEIGHT SCREEN WINDOW
-    [[ -n "${win[$1]:-}" ]] || return 1
-    eval "$(xdotool getwindowgeometry --shell "${win[$1]}")"
-    xdotool mousemove $((X + $2)) $((Y + $3)) click 1
-    sleep 0.6
-}
 # Places at the window's start size (691 x 407 pixels), from the controls' rectangles.
 TAB_SEND="230 21"; TAB_RECEIVE="383 21"; ONE="28 88"; SEVERAL="400 92"; ADMIT="572 88"; DENY="647 88"
 # import with no window waits for a click on one: never let it

@@ -17,6 +17,8 @@ program=$(realpath "${1:-build/test/mirovell}")
 
 stage="three PCs"
 source scripts/lib/checks.sh
+source scripts/lib/cable.sh
+source scripts/lib/pcs.sh
 [[ -x "$program" ]] || skip "no program at $program"
 [[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
 for tool in Xvfb xdotool import identify cvlc ffmpeg ffprobe ip runuser pgrep python3; do
@@ -52,19 +54,13 @@ mkdir -p "$shots"
 passed=0
 
 # ---- one display for all three; its socket file reaches every namespace
-exec 3>"$work/display"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1440x960x24 >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-exec 3>&-
-wait_for 10 test -s "$work/display" || skip "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+start_xvfb 1440x960x24 "$work/xvfb.log" || skip "Xvfb did not start"
 
 # ---- media and the three programs, each in its PC's home with settings of its own
 mkdir -p "$work/media"
 make_clips "$work/media" || skip "ffmpeg could not make the clips"
 printf '%s\r\n' "#EXTM3U" "$work/media/clip one.mpg" "$work/media/clip two.mpg" >"$work/media/list.m3u"
 chmod -R a+rX "$work/media"
-home() { echo "$work/home-$1"; }
 # the receivers' VLCs play without a window of their own, so none covers the windows clicked at
 printf '#!/bin/sh\nexec %s --vout=dummy --aout=dummy "$@"\n' "$(command -v cvlc)" >"$work/quiet-vlc"
 chmod 755 "$work/quiet-vlc"
@@ -77,27 +73,6 @@ for pc in 1 2 3; do
     chown -R mirovell-test: "$(home $pc)"
 done
 
-start_pc() {   # start_pc i [play list]: the program on PC i, as the ordinary user; no system bus
-    local pc=$1
-    shift
-    netlab_spawn_user "$pc" env DISPLAY="$DISPLAY" LANG=C.UTF-8 XDG_CONFIG_HOME="$(home "$pc")/config" \
-        DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/system_bus_socket "$(home "$pc")/mirovell" "$@" \
-        >"$work/pc-$pc.log" 2>&1
-}
-program_of() { pgrep -u mirovell-test -f -- "^$(home "$1")/mirovell( |\$)" | head -n1; }
-window_of() {
-    local pid
-    pid=$(program_of "$1")
-    [[ -n "$pid" ]] && xdotool search --all --onlyvisible --pid "$pid" --name "VLC- Drag&Drop - Mirovell" 2>/dev/null | head -n1
-}
-has_window() { [[ -n "$(window_of "$1")" ]]; }
-declare -A win
-click_in() {   # click_in pc x y [repeat]: at a point of the window's client area, in pixels
-    local X Y WIDTH HEIGHT SCREEN WINDOW
-    eval "$(xdotool getwindowgeometry --shell "${win[$1]}")"
-    xdotool mousemove $((X + $2)) $((Y + $3)) click --repeat "${4:-1}" --delay 120 1
-    sleep 0.6
-}
 # A strip of a list's row as an image: row 1 or 2 of the list at the window's start size.
 row() { import -window "${win[$1]}" -crop 400x10+12+$((95 + 17 * $2)) +repage png:-; }
 row_shown() { [[ $(row "$1" "$2" | identify -format %k -) -gt 1 ]]; }

@@ -15,6 +15,7 @@ program=$(realpath "${1:-build/test/mirovell}")
 
 stage="two PCs"
 source scripts/lib/checks.sh
+source scripts/lib/cable.sh
 [[ -x "$program" ]] || skip "no program at $program"
 [[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
 for tool in Xvfb xdotool import cvlc ffmpeg ffprobe nsenter setpriv ip python3; do
@@ -50,31 +51,11 @@ passed=0
 failed=0
 
 # ---- the two PCs: a network namespace each, held open by a sleeping process, one cable between
-unshare --net sleep infinity &
-pc_send=$!
-unshare --net sleep infinity &
-pc_recv=$!
-pids+=("$pc_send" "$pc_recv")
-own_ns=$(readlink /proc/self/ns/net)
-for pc in "$pc_send" "$pc_recv"; do
-    wait_for 5 bash -c "[[ \$(readlink /proc/$pc/ns/net) != '$own_ns' ]]" || skip "unshare --net does not work here"
-done
-on() { local pc=$1; shift; nsenter --net="/proc/$pc/ns/net" -- "$@"; }
-ip link add veth0 netns "$pc_send" type veth peer name veth0 netns "$pc_recv" || skip "no veth pair"
-on "$pc_send" ip addr add "$SEND_IP/24" dev veth0
-on "$pc_recv" ip addr add "$RECV_IP/24" dev veth0
-for pc in "$pc_send" "$pc_recv"; do
-    on "$pc" ip link set lo up
-    on "$pc" ip link set veth0 up
-done
+cable_up "$SEND_IP" "$RECV_IP" || skip "no two network namespaces with a cable between them here"
 
 # ---- one display for both; its socket file reaches every namespace
-exec 3>"$work/display"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-wait_for 10 test -s "$work/display" || skip "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+start_xvfb 1280x1024x24 "$work/xvfb.log" || skip "Xvfb did not start"
+pids+=("$xvfb")
 
 # ---- media, play list, and a folder for each program with settings of its own
 mkdir -p "$work/media"

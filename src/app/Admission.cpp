@@ -1,11 +1,9 @@
 // Which receivers may have the list when this instance serves several: the user is asked, in the
 // window, about each one that is not known yet, and the answers are kept in the settings file.
+#include "app/LastRun.h"
 #include "app/MainWindow.h"
 
 namespace {
-
-const QString kAllowedKey = QStringLiteral("AllowedReceivers");
-const QString kDeniedKey = QStringLiteral("DeniedReceivers");
 
 QStringList addresses(const QString& stored)
 {
@@ -20,16 +18,18 @@ QStringList addresses(const QString& stored)
 
 void MainWindow::restoreAnswers()
 {
-    sending_.setAnswers(addresses(settings_.read(Settings::kLast, kAllowedKey, QString())),
-                        addresses(settings_.read(Settings::kLast, kDeniedKey, QString())));
+    sending_.setAnswers(addresses(lastrun::read(settings_, lastrun::kAllowed)),
+                        addresses(lastrun::read(settings_, lastrun::kDenied)));
     connect(&sending_, &SendingEnd::answersChanged, this, &MainWindow::keepAnswers, Qt::UniqueConnection);
     showAdmission();
 }
 
 void MainWindow::keepAnswers()
 {
-    settings_.write(Settings::kLast, {{kAllowedKey, sending_.allowedHosts().join(u',')},
-                                      {kDeniedKey, sending_.deniedHosts().join(u',')}});
+    lastrun::Values()
+        .set(lastrun::kAllowed, sending_.allowedHosts().join(u','))
+        .set(lastrun::kDenied, sending_.deniedHosts().join(u','))
+        .writeTo(settings_);
 }
 
 void MainWindow::askAdmission(const QString& address)

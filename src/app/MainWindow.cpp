@@ -6,19 +6,20 @@
 #include "platform/IWindowHost.h"
 #include "platform/TextFile.h"
 
-namespace {
-
-QString startTip()
+QString MainWindow::startTip()
 {
-    return MainWindow::tr("Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)");
+    return tr("Startet die FilmListe in VLC (TIP: VLC nur in einer Instanz erlauben (in den VLC Optionen)");
 }
 
-QString dropTip()
+QString MainWindow::dropTip()
 {
-    return MainWindow::tr("Files oder Playlisten auf dieses Feld ziehen (Drag&Drop)");
+    return tr("Files oder Playlisten auf dieses Feld ziehen (Drag&Drop)");
 }
 
-}  // namespace
+On MainWindow::grip()
+{
+    return {ControlEvent::MouseDown, [this] { window_.startSystemMove(); }};
+}
 
 MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
     : QObject(parent), processes_(services.processes), dialogs_(services.dialogs), window_(services.window),
@@ -40,74 +41,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
                VlcPath, VLC_Browse},
               services.window, tray_)
 {
-    all_ = {&Form,
-            &LokalStarteBtn,
-            &SendenTabButton,
-            &EmpfangenTabButton,
-            &ExitBtn,
-            &Command3,
-            &Frame2,
-            &FilmList,
-            &FilmRemoteList,
-            &SErverBtnTest,
-            &ClientBtnTest,
-            &ButtonServerSenden,
-            &Timer1,
-            &ServerSendTimer,
-            &JetztAbspielenFrame,
-            &Command2,
-            &Picture1,
-            &Label8,
-            &SendenFrame,
-            &Picture3,
-            &Label6,
-            &RunVLCBtn,
-            &Label5,
-            &TargetText,
-            &SendPrevBtn,
-            &SendPauseBtn,
-            &SendNextBtn,
-            &SendenUniCastCheck,
-            &MultiCastCheck,
-            &AdmitFrame,
-            &AdmitLabel,
-            &AdmitBtn,
-            &DenyBtn,
-            &ForgetBtn,
-            &EmpfangenFrame,
-            &Picture2,
-            &Label7,
-            &StartClientBtn,
-            &RemotePrevBtn,
-            &RemotePauseBtn,
-            &RemoteNextBtn,
-            &SenderLabel,
-            &TargetTextClient,
-            &UniCastCheck,
-            &MulitCastCheck,
-            &Frame1,
-            &Label2,
-            &VlcPath,
-            &VLC_Browse,
-            &Label4,
-            &List_Count,
-            &Label1,
-            &ProtokollCombo,
-            &UpBtn,
-            &DownBtn,
-            &SaveBtn,
-            &Command1,
-            &AutoSaveCheck,
-            &CheckMinimize,
-            &Label3,
-            &UpdateCaption,
-            &Frame3,
-            &AlwaysOnTop1,
-            &Label9,
-            &ConnectStatus,
-            &ConnectStatusServer};
-    applyDesignState();
-    wireEvents();
+    wireSubsystems();
     wireSteering();
 }
 
@@ -118,156 +52,14 @@ MainWindow::~MainWindow()
 
 Control* MainWindow::control(const QString& name) const
 {
-    for (Control* c : all_)
+    for (Control* c : controls())
         if (c->name() == name)
             return c;
     return nullptr;
 }
 
-void MainWindow::applyDesignState()
+void MainWindow::wireSubsystems()
 {
-    Form.setBackColor(kGrey);
-
-    LokalStarteBtn.setPictures(QStringLiteral("tab-local"), QStringLiteral("tab-local-disabled"));
-    SendenTabButton.setPictures(QStringLiteral("tab-send"), QStringLiteral("tab-send-disabled"));
-    EmpfangenTabButton.setPictures(QStringLiteral("tab-receive"), QStringLiteral("tab-receive-disabled"));
-    ExitBtn.setPictures(QStringLiteral("exit"));
-    Command3.setBackColor(kWhite);
-    Command3.setEnabled(false);
-
-    for (Control* panel : {&JetztAbspielenFrame, &SendenFrame, &EmpfangenFrame, &Frame1, &Frame2})
-        panel->setBackColor(kPanelGrey);
-    // the status strip is lighter, so its grey status texts can be read
-    Frame3.setBackColor(kGrey);
-    JetztAbspielenFrame.hide();
-    EmpfangenFrame.hide();
-
-    FilmList.setBackColor(kWhite);
-    FilmList.setToolTip(dropTip());
-    FilmRemoteList.setBackColor(kLightGrey);
-    FilmRemoteList.setToolTip(dropTip());
-    FilmRemoteList.hide();
-    SErverBtnTest.hide();
-    ClientBtnTest.hide();
-    ButtonServerSenden.hide();
-
-    Timer1.setInterval(1000);
-    ServerSendTimer.setInterval(2000);
-    ServerSendTimer.setEnabled(false);
-
-    const FontSpec buttonFont{12, true, false};
-    const FontSpec titleFont{13.5, true, false};
-    Command2.setFont(buttonFont);
-    Command2.setToolTip(startTip());
-    Picture1.setPictures(QStringLiteral("panel-local"));
-    Label8.setFont(titleFont);
-    Label8.setAlign(TextAlign::Center);
-    Label8.setForeColor(kLightGrey);
-
-    Picture3.setPictures(QStringLiteral("panel-send"));
-    Label6.setFont(titleFont);
-    Label6.setAlign(TextAlign::Center);
-    RunVLCBtn.setFont(buttonFont);
-    RunVLCBtn.setToolTip(startTip());
-    TargetText.setAlign(TextAlign::Center);
-    TargetText.setBackColor(kLightGrey);
-    SendenUniCastCheck.setValue(1);
-    AdmitFrame.setBackColor(kLightYellow);
-    AdmitFrame.hide();
-    ForgetBtn.setToolTip(tr("Empfänger, die zugelassen oder abgelehnt wurden, werden wieder gefragt"));
-    ForgetBtn.hide();
-
-    Picture2.setPictures(QStringLiteral("panel-receive"));
-    Label7.setFont(titleFont);
-    Label7.setAlign(TextAlign::Center);
-    StartClientBtn.setFont(buttonFont);
-    TargetTextClient.setAlign(TextAlign::Center);
-    TargetTextClient.setBackColor(kLightYellow);
-    TargetTextClient.setEnabled(false);
-    UniCastCheck.setValue(1);
-
-    Label2.setBackColor(kWhite);
-    Label2.setToolTip(tr("VLC - Pfad setzten "));
-    VlcPath.setBackColor(kGrey);
-    Label4.setFont({8.25, false, true});
-    Label4.setForeColor(kLightYellow);
-    Label4.hide();
-    List_Count.setFont({8.25, true, false});
-    List_Count.setForeColor(kWhite);
-    UpBtn.setToolTip(tr("nach unten verschieben"));
-    DownBtn.setToolTip(tr("nach oben verschieben"));
-    AutoSaveCheck.setToolTip(tr("Diese Playliste beim nächsten Start wieder anzeigen.."));
-    CheckMinimize.setToolTip(tr("Beim Programmstart minimieren"));
-    Label3.setFont({8.25, false, true});
-    Label3.setForeColor(kWhite);
-    UpdateCaption.setFont({8.25, false, true});
-    UpdateCaption.setForeColor(kWhite);
-
-    Label9.setFont({8.25, true, false});
-    ConnectStatus.setForeColor(kPanelGrey);
-    ConnectStatusServer.setForeColor(kPanelGrey);
-}
-
-void MainWindow::wireEvents()
-{
-    // clang-format off
-    LokalStarteBtn.on(ControlEvent::Click, [this] { LokalStarteBtn_Click(); });
-    SendenTabButton.on(ControlEvent::Click, [this] { SendenTabButton_Click(); });
-    EmpfangenTabButton.on(ControlEvent::Click, [this] { EmpfangenTabButton_Click(); });
-    ExitBtn.on(ControlEvent::Click, [this] { ExitBtn_Click(); });
-    Label2.on(ControlEvent::Click, [this] { Label2_Click(); });
-    Timer1.on(ControlEvent::Timer, [this] { Timer1_Timer(); });
-    ServerSendTimer.on(ControlEvent::Timer, [this] { ServerSendTimer_Timer(); });
-    Form.on(ControlEvent::Resize, [this] { Form_Resize(); });
-
-    Command1.on(ControlEvent::Click, [this] { Command1_Click(); });
-    UpBtn.on(ControlEvent::Click, [this] { UpBtn_Click(); });
-    DownBtn.on(ControlEvent::Click, [this] { DownBtn_Click(); });
-    FilmList.on(ControlEvent::Click, [this] { FilmList_Click(); });
-    FilmList.on(ControlEvent::DblClick, [this] { FilmList_DblClick(); });
-    FilmList.on(ControlEvent::KeyDown, [this](const EventArgs& e) { FilmList_KeyDown(e.keyCode, e.shift); });
-    List_Count.on(ControlEvent::Click, [this] { List_Count_Click(); });
-    SaveBtn.on(ControlEvent::Click, [this] { SaveBtn_Click(); });
-    FilmList.on(ControlEvent::Drop, [this](const EventArgs& e) { FilmList_OLEDragDrop(e.paths); });
-    Form.on(ControlEvent::Drop, [this](const EventArgs& e) { Form_OLEDragDrop(e.paths); });
-    Frame1.on(ControlEvent::Drop, [this](const EventArgs& e) { Frame1_OLEDragDrop(e.paths); });
-    Frame2.on(ControlEvent::Drop, [this](const EventArgs& e) { Frame2_OLEDragDrop(e.paths); });
-
-    VlcPath.on(ControlEvent::GotFocus, [this] { VlcPath_GotFocus(); });
-    VlcPath.on(ControlEvent::LostFocus, [this] { VlcPath_LostFocus(); });
-    VLC_Browse.on(ControlEvent::Click, [this] { VLC_Browse_Click(); });
-    Command2.on(ControlEvent::Click, [this] { Command2_Click(); });
-    StartClientBtn.on(ControlEvent::Click, [this] { StartClientBtn_Click(); });
-    UniCastCheck.on(ControlEvent::Click, [this] { UniCastCheck_Click(); });
-    MulitCastCheck.on(ControlEvent::Click, [this] { MulitCastCheck_Click(); });
-    RunVLCBtn.on(ControlEvent::Click, [this] { RunVLCBtn_Click(); });
-    TargetText.on(ControlEvent::GotFocus, [this] { TargetText_GotFocus(); });
-    TargetText.on(ControlEvent::LostFocus, [this] { TargetText_LostFocus(); });
-    SendenUniCastCheck.on(ControlEvent::Click, [this] { SendenUniCastCheck_Click(); });
-    MultiCastCheck.on(ControlEvent::Click, [this] { MultiCastCheck_Click(); });
-    AdmitBtn.on(ControlEvent::Click, [this] { AdmitBtn_Click(); });
-    DenyBtn.on(ControlEvent::Click, [this] { DenyBtn_Click(); });
-    ForgetBtn.on(ControlEvent::Click, [this] { ForgetBtn_Click(); });
-    TargetTextClient.on(ControlEvent::LostFocus, [this] { receiving_.closeRequestChannel(); });
-
-    SErverBtnTest.on(ControlEvent::Click, [this] { SErverBtnTest_Click(); });
-    ButtonServerSenden.on(ControlEvent::Click, [this] { ButtonServerSenden_Click(); });
-    ClientBtnTest.on(ControlEvent::Click, [this] { ClientBtnTest_Click(); });
-    FilmRemoteList.on(ControlEvent::DblClick, [this] { FilmRemoteList_DblClick(); });
-    FilmRemoteList.on(ControlEvent::KeyDown, [this](const EventArgs& e) { FilmRemoteList_KeyDown(e.keyCode, e.shift); });
-
-    UpdateCaption.on(ControlEvent::Click, [this] { UpdateCaption_Click(); });
-    Label3.on(ControlEvent::Click, [this] { Label3_Click(); });
-    Label4.on(ControlEvent::Click, [this] { Label4_Click(); });
-
-    AlwaysOnTop1.on(ControlEvent::Click, [this] { pin_.clickPicture(); });
-    AlwaysOnTop1.on(ControlEvent::MouseMove, [this] { pin_.pointerOverPicture(); });
-    // clang-format on
-    // the background, the panels, their icons, the strip beside the tabs and the play list move the window
-    for (Control* grip : {&Form, &Command3, &Frame1, &Frame2, &Frame3, &JetztAbspielenFrame, &SendenFrame,
-                          &EmpfangenFrame, &Picture1, &Picture3, &Picture2, &FilmList})
-        grip->on(ControlEvent::MouseDown, [this] { window_.startSystemMove(); });
-
     // Track requests restart the stream; the restart lets events run (and may open a dialog), so
     // it runs after the socket's event has returned.
     connect(&sending_, &SendingEnd::restartRequested, this, &MainWindow::RunVLCBtn_Click, Qt::QueuedConnection);

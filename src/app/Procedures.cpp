@@ -16,38 +16,16 @@ void MainWindow::LokalStarteBtn_Click()
 {
     ConnectStatus.setText(QString());
     ConnectStatusServer.setText(QString());
-    Command2.show();
-    Label8.setLeft(3255);
-    Picture1.setLeft(2640);
-    JetztAbspielenFrame.setRect(SendenFrame.rect());
-    SendenFrame.hide();
-    EmpfangenFrame.hide();
-    JetztAbspielenFrame.show();
-    SendenTabButton.setEnabled(true);
-    EmpfangenTabButton.setEnabled(true);
-    LokalStarteBtn.setEnabled(false);
-    FilmList.setEnabled(true);
-    ProtokollCombo.hide();
-    Label1.hide();
-    FilmRemoteList.hide();
-    ServerSendTimer.setEnabled(false);
+    Form.enter(Mode::Local);
     leaveTheLan();
     UpdateFileCount();
 }
 
 void MainWindow::SendenTabButton_Click()
 {
-    EmpfangenFrame.hide();
-    SendenFrame.show();
-    SendenTabButton.setEnabled(false);
-    JetztAbspielenFrame.hide();
-    EmpfangenTabButton.setEnabled(true);
-    LokalStarteBtn.setEnabled(true);
-    FilmList.setEnabled(true);
+    Form.enter(Mode::Send);
     sending_.connectToReceiver();
     sending_.announceList();
-    FilmRemoteList.hide();
-    ServerSendTimer.setEnabled(true);
     sending_.StartServerListen();
     // receivers on the LAN find this sender, and this sender offers them in the target field
     discovery_.publish(PeerRole::Sender, linkPorts_.request);
@@ -59,18 +37,9 @@ void MainWindow::EmpfangenTabButton_Click()
 {
     ConnectStatus.setText(QString());
     ConnectStatusServer.setText(QString());
-    EmpfangenFrame.setRect(SendenFrame.rect());
-    EmpfangenFrame.show();
-    SendenFrame.hide();
-    JetztAbspielenFrame.hide();
-    LokalStarteBtn.setEnabled(true);
-    SendenTabButton.setEnabled(true);
-    EmpfangenTabButton.setEnabled(false);
-    FilmList.setEnabled(false);
+    Form.enter(Mode::Receive);
     receiving_.listen();
     receiving_.showWaiting();
-    FilmRemoteList.show();
-    ServerSendTimer.setEnabled(true);
     receiving_.ConnectClientSend();
     discovery_.publish(PeerRole::Receiver, linkPorts_.list);
     discovery_.browse(PeerRole::Sender);

@@ -1,4 +1,5 @@
 // Start-up and shut-down.
+#include "app/LastRun.h"
 #include "app/MainWindow.h"
 #include "desktop/PrevInstance.h"
 #include "platform/IWindowHost.h"
@@ -32,9 +33,8 @@ void MainWindow::Form_Load()
     LoadProtocolList();
     pin_.SetToTop();
 
-    TargetText.setText(
-        settings_.read(Settings::kLast, QStringLiteral("LastConnection"), platformdefaults::kDefaultRemoteHost));
-    VlcPath.setText(settings_.read(Settings::kLast, QStringLiteral("vlc.exe"), platformdefaults::kDefaultVlcPath));
+    TargetText.setText(lastrun::read(settings_, lastrun::kTarget));
+    VlcPath.setText(lastrun::read(settings_, lastrun::kVlcPath));
     restoreStreamChoices();
     restoreAnswers();
     if (!vlc_.vlcFound()) {
@@ -58,23 +58,13 @@ void MainWindow::Form_Load()
         VlcPath.setForeColor(kRed);
     }
 
-    JetztAbspielenFrame.setRect(SendenFrame.rect());
-    SendenFrame.hide();
-    JetztAbspielenFrame.show();
-    SendenTabButton.setEnabled(true);
-    EmpfangenTabButton.setEnabled(true);
-    FilmList.setEnabled(true);
-    ProtokollCombo.hide();
-    Label1.hide();
-    Command2.hide();
-    LokalStarteBtn.setEnabled(true);
+    Form.enter(Mode::Start);
 }
 
 void MainWindow::LoadProtocolList()
 {
     ProtokollCombo.setItems(settings_.LoadProtocolList());
-    ProtokollCombo.setText(
-        settings_.read(Settings::kLast, QStringLiteral("Protocol"), QStringLiteral("UDP")).toUpper());
+    ProtokollCombo.setText(lastrun::read(settings_, lastrun::kProtocol).toUpper());
 }
 
 void MainWindow::LoadPlaylistFile(QString& name, bool clearFirst)
@@ -82,10 +72,8 @@ void MainWindow::LoadPlaylistFile(QString& name, bool clearFirst)
     const bool gaveEmpty = name.isEmpty();
     if (gaveEmpty)
         name = settings_.TempPlaylistPath();
-    CheckMinimize.setValue(
-        settings_.read(Settings::kLast, QStringLiteral("MinimizeOnStart"), QStringLiteral("1")) == u"0" ? 0 : 1);
-    const QString autoSave = settings_.read(Settings::kLast, QStringLiteral("AutoSavePlaylist"), QStringLiteral("1"));
-    if (autoSave == u"0" && gaveEmpty) {
+    CheckMinimize.setValue(lastrun::read(settings_, lastrun::kMinimize) ? 1 : 0);
+    if (!lastrun::read(settings_, lastrun::kKeepList) && gaveEmpty) {
         textfile::removeFile(settings_.TempPlaylistPath());
         return;
     }
@@ -115,25 +103,25 @@ void MainWindow::Form_QueryUnload()
 void MainWindow::SaveSettingsOnExit()
 {
     const bool keepList = AutoSaveCheck.value() == 1 && playlist_.count() > 0;
-    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
-    const ini::KeyValues values{{QStringLiteral("LastConnection"), TargetText.text()},
-                                {QStringLiteral("Protocol"), ProtokollCombo.text()},
-                                {QStringLiteral("vlc.exe"), VlcPath.text()},
-                                {QStringLiteral("AutoSavePlaylist"), flag(keepList)},
-                                {QStringLiteral("MinimizeOnStart"), flag(CheckMinimize.value() == 1)},
-                                {QStringLiteral("SendToSeveral"), flag(MultiCastCheck.value() == 1)},
-                                {QStringLiteral("PickUp"), flag(MulitCastCheck.value() == 1)},
-                                {QStringLiteral("PickUpFrom"), TargetTextClient.text()}};
+    lastrun::Values values;
+    values.set(lastrun::kTarget, TargetText.text())
+        .set(lastrun::kProtocol, ProtokollCombo.text())
+        .set(lastrun::kVlcPath, VlcPath.text())
+        .set(lastrun::kKeepList, keepList)
+        .set(lastrun::kMinimize, CheckMinimize.value() == 1)
+        .set(lastrun::kSendToSeveral, MultiCastCheck.value() == 1)
+        .set(lastrun::kPickUp, MulitCastCheck.value() == 1)
+        .set(lastrun::kPickUpFrom, TargetTextClient.text());
     // The next start deletes the kept list when AutoSavePlaylist is 0. So the flag never reads 0
     // while a list worth keeping is on disk: it turns 1 before the list is written, and 0 only
     // after the list is gone. Cut off between the two steps, the next start finds the old list or
     // none, as the flag says, and never deletes a list that was saved whole.
     if (keepList) {
-        settings_.write(Settings::kLast, values);
+        values.writeTo(settings_);
         playlist_.WritePlainPlaylist(settings_.TempPlaylistPath());
     } else {
         textfile::removeFile(settings_.TempPlaylistPath());
-        settings_.write(Settings::kLast, values);
+        values.writeTo(settings_);
     }
     sending_.close();
     receiving_.close();
@@ -143,14 +131,13 @@ void MainWindow::SaveSettingsOnExit()
 // The choices of the last run; the caption of the start button stays as designed until a click.
 void MainWindow::restoreStreamChoices()
 {
-    const bool several = settings_.read(Settings::kLast, QStringLiteral("SendToSeveral"), QStringLiteral("0")) == u"1";
+    const bool several = lastrun::read(settings_, lastrun::kSendToSeveral);
     SendenUniCastCheck.setValue(several ? 0 : 1);
     MultiCastCheck.setValue(several ? 1 : 0);
     applySendChoice();
-    const bool pickUp = settings_.read(Settings::kLast, QStringLiteral("PickUp"), QStringLiteral("0")) == u"1";
+    const bool pickUp = lastrun::read(settings_, lastrun::kPickUp);
     UniCastCheck.setValue(pickUp ? 0 : 1);
     MulitCastCheck.setValue(pickUp ? 1 : 0);
     TargetTextClient.setEnabled(pickUp);
-    TargetTextClient.setText(
-        settings_.read(Settings::kLast, QStringLiteral("PickUpFrom"), platformdefaults::kDefaultRemoteHost));
+    TargetTextClient.setText(lastrun::read(settings_, lastrun::kPickUpFrom));
 }

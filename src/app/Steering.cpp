@@ -13,15 +13,6 @@ void showPause(Control& button, bool paused)
 
 void MainWindow::wireSteering()
 {
-    for (Control* b : {&SendPrevBtn, &SendPauseBtn, &SendNextBtn, &RemotePrevBtn, &RemotePauseBtn, &RemoteNextBtn})
-        b->setEnabled(false);  // until a VLC or a sender says it can be steered
-    SendPrevBtn.on(ControlEvent::Click, [this] { SendPrevBtn_Click(); });
-    SendPauseBtn.on(ControlEvent::Click, [this] { SendPauseBtn_Click(); });
-    SendNextBtn.on(ControlEvent::Click, [this] { SendNextBtn_Click(); });
-    RemotePrevBtn.on(ControlEvent::Click, [this] { RemotePrevBtn_Click(); });
-    RemotePauseBtn.on(ControlEvent::Click, [this] { RemotePauseBtn_Click(); });
-    RemoteNextBtn.on(ControlEvent::Click, [this] { RemoteNextBtn_Click(); });
-
     // a restart lets events run, so a request is served after the socket's event has returned
     connect(&sending_, &SendingEnd::trackRequested, this, &MainWindow::SendingEnd_TrackRequested, Qt::QueuedConnection);
     connect(&sending_, &SendingEnd::steerRequested, this, &MainWindow::steerSendingVlc);

@@ -1,5 +1,6 @@
 #include "link/LinkMessages.h"
 
+#include "link/RemoteMessages.h"
 #include "link/RequestIndex.h"
 #include "link/WholeNameIndex.h"
 #include "platform/Codec.h"
@@ -20,8 +21,16 @@ namespace linkmsg {
 namespace {
 
 constexpr QByteArrayView kCode1113("1113");
-constexpr QByteArrayView kKeywords[] = {
-    "TRACKLIST:", "STARTTRACK:", "RESETPLAYLIST:", "PAUSE:", "NEXT:", "PREV:", "REMOTE:", "NOWPLAYING:"};
+constexpr QByteArrayView bytesOf(QLatin1StringView keyword)
+{
+    return {keyword.data(), keyword.size()};
+}
+
+// in the order of the heads they make (see Framer::headAt)
+constexpr QByteArrayView kKeywords[] = {bytesOf(kTrackList),        bytesOf(kStartTrack),
+                                        bytesOf(kResetPlaylist),    bytesOf(remotemsg::kPause),
+                                        bytesOf(remotemsg::kNext),  bytesOf(remotemsg::kPrevious),
+                                        bytesOf(remotemsg::kHello), bytesOf(remotemsg::kNowPlaying)};
 // the steering messages of the remote control end at their keyword, or at their first ";"
 constexpr qsizetype kFirstOwnEnd = 3;
 constexpr qsizetype kFirstToSemicolon = 6;
@@ -99,7 +108,7 @@ QString BuildTrackList(const QStringList& entries)
 
 QByteArray EncodeTrackList(const QStringList& entries)
 {
-    const QByteArray head = "1113" + kTrackList.toLatin1() + QByteArray::number(entries.size()) + ';';
+    const QByteArray head = "1113" + bytesOf(kTrackList).toByteArray() + QByteArray::number(entries.size()) + ';';
     qsizetype size = head.size();
     for (const QString& e : entries)
         size += e.size() + 1;

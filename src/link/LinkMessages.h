@@ -16,9 +16,9 @@ constexpr int kNotice = 1111;
 constexpr int kBroken = 1112;
 constexpr int kCommand = 1113;
 
-inline const QString kTrackList = QStringLiteral("TRACKLIST:");
-inline const QString kStartTrack = QStringLiteral("STARTTRACK:");
-inline const QString kResetPlaylist = QStringLiteral("RESETPLAYLIST:");
+constexpr QLatin1StringView kTrackList("TRACKLIST:");
+constexpr QLatin1StringView kStartTrack("STARTTRACK:");
+constexpr QLatin1StringView kResetPlaylist("RESETPLAYLIST:");
 
 // "1113TRACKLIST:" + count + ";" + every entry followed by ";".
 QString BuildTrackList(const QStringList& entries);

@@ -6,9 +6,9 @@ namespace remotemsg {
 
 namespace {
 
-QByteArray message(const QString& keyword, const QByteArray& rest = {})
+QByteArray message(QLatin1StringView keyword, const QByteArray& rest = {})
 {
-    return QByteArrayLiteral("1113") + keyword.toLatin1() + rest;
+    return QByteArrayLiteral("1113") + QByteArray(keyword.data(), keyword.size()) + rest;
 }
 
 }  // namespace

@@ -12,11 +12,11 @@
 // it ignores every command it does not know, and hears nothing more of them.
 namespace remotemsg {
 
-inline const QString kHello = QStringLiteral("REMOTE:");           // + version + ";"
-inline const QString kPause = QStringLiteral("PAUSE:");            // receiver -> sender
-inline const QString kNext = QStringLiteral("NEXT:");              // receiver -> sender
-inline const QString kPrevious = QStringLiteral("PREV:");          // receiver -> sender
-inline const QString kNowPlaying = QStringLiteral("NOWPLAYING:");  // + index + "," + 0|1|x + ";"
+constexpr QLatin1StringView kHello("REMOTE:");           // + version + ";"
+constexpr QLatin1StringView kPause("PAUSE:");            // receiver -> sender
+constexpr QLatin1StringView kNext("NEXT:");              // receiver -> sender
+constexpr QLatin1StringView kPrevious("PREV:");          // receiver -> sender
+constexpr QLatin1StringView kNowPlaying("NOWPLAYING:");  // + index + "," + 0|1|x + ";"
 
 constexpr int kVersion = 1;
 

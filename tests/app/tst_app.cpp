@@ -267,6 +267,26 @@ private slots:
                 QFile::exists(w.kept()) != expected.isEmpty());
     }
 
+    // A file the program kept before reads as it did, and an exit that changed nothing leaves it
+    // byte for byte.
+    void storedFile()
+    {
+        const QByteArray stored = readAll(QStringLiteral(STORED_INI));
+        TestWindow w;
+        writeFile(w.path(kIni), stored);
+        writeFile(w.kept(), "/a/one.avi\r\n");
+        w->Form_Load();
+        QCOMPARE(w->TargetText.text() + w->ProtokollCombo.text() + w->VlcPath.text() + w->TargetTextClient.text(),
+                 "10.0.0.7HTTP/opt/vlc/vlcwohnzimmer");
+        QVERIFY(w->CheckMinimize.value() == 0 && w->AutoSaveCheck.value() == 1);
+        QVERIFY(w->MultiCastCheck.value() == 1 && w->MulitCastCheck.value() == 1);
+        QCOMPARE(WindowProbe::sending(*w).allowedHosts(), QStringList({"10.0.0.8", "10.0.0.9"}));
+        QCOMPARE(WindowProbe::sending(*w).deniedHosts(), QStringList{"10.0.0.5"});
+        QCOMPARE(w->FilmList.items(), QStringList{"/a/one.avi"});
+        w->ExitBtn_Click();
+        QCOMPARE(readAll(w.path(kIni)), stored);
+    }
+
     void badSettingsFile_data()
     {
         QTest::addColumn<QByteArray>("content");

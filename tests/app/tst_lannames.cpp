@@ -79,9 +79,9 @@ private slots:
                 lan.show(verb == "gone" ? QList<DiscoveredPeer>{} : found);
             }
         }
-        QTEST(w->lanNames().addressOf(field.text()), "expected");
+        QTEST(WindowProbe::lanNames(*w).addressOf(field.text()), "expected");
         if (&field == &w->TargetText)  // the link and the stream go where the field says
-            QTEST(w->sendingEnd().targetAddress(), "expected");
+            QTEST(WindowProbe::sending(*w).targetAddress(), "expected");
     }
 };
 

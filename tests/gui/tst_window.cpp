@@ -158,7 +158,7 @@ private slots:
         TestWindow w;
         for (QChar e : row<QString>("events"))
             w->AlwaysOnTop1.fire(e == u'h' ? ControlEvent::MouseMove : ControlEvent::Click);
-        QCOMPARE(int(w->alwaysOnTop().visiblePicture()), row<int>("picture"));
+        QCOMPARE(int(WindowProbe::pin(*w).visiblePicture()), row<int>("picture"));
         QCOMPARE(w.host.topmost, onTop);
         QCOMPARE(w->AlwaysOnTop1.value(), onTop ? 1 : 0);
     }
@@ -218,7 +218,7 @@ private slots:
         QCOMPARE(w.model().AlwaysOnTop1.picture(), "pin-down");
         for (bool on : {false, true}) {  // start-up switched it on; each click toggles
             QTest::mouseClick(pin, Qt::LeftButton, {}, QPoint(10, 10));
-            QCOMPARE(w.model().alwaysOnTop().GetIsOnTop(), on);
+            QCOMPARE(WindowProbe::pin(w.model()).GetIsOnTop(), on);
             QCOMPARE(bool(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint), on);
             QVERIFY(w.window()->isVisible());  // switching does not hide the window
         }
@@ -229,7 +229,7 @@ private slots:
         wayland.restart();
         QVERIFY(wayland->AlwaysOnTop1.toolTip().startsWith("Always on top ("));
         wayland->Form_Load();
-        QVERIFY(wayland->alwaysOnTop().GetIsOnTop());
+        QVERIFY(WindowProbe::pin(*wayland).GetIsOnTop());
     }
 
     void comesForwardAndTypes()

@@ -46,12 +46,21 @@ struct LinkWindow : TestWindow {
         window->Form_Load();
     }
     void tick() { window->ServerSendTimer.fire(ControlEvent::Timer); }
-    const ILinkSocket& requestSocket() { return window->sendingEnd().requestSocket(); }
-    const ILinkSocket& listSocket() { return window->sendingEnd().listSocket(); }
-    const ILinkSocket& remoteListSocket() { return window->receivingEnd().listSocket(); }
+    const ILinkSocket& requestSocket() { return WindowProbe::sending(*window).requestSocket(); }
+    const ILinkSocket& listSocket() { return WindowProbe::sending(*window).listSocket(); }
+    const ILinkSocket& remoteListSocket() { return WindowProbe::receiving(*window).listSocket(); }
 
     static inline TcpLinkSocketFactory tcp;  // made before any window that uses it
 };
+
+// A window in send mode on the given ports, serving the list.
+inline std::unique_ptr<LinkWindow> sendingWindow(const LinkPorts& ports, const QStringList& list)
+{
+    auto w = std::make_unique<LinkWindow>(ports);
+    (*w)->FilmList.setItems(list);
+    (*w)->SendenTabButton_Click();
+    return w;
+}
 
 // Stands in for a sending VLC's control interface, at the socket its command line names: records
 // every command line and answers it as VLC does; it can fall silent or drop the connection.
@@ -140,7 +149,7 @@ public:
 // The sending end of a window, for what only a test changes (its clock, its timeouts).
 inline SendingEnd& sendingOf(LinkWindow& w)
 {
-    return const_cast<SendingEnd&>(w->sendingEnd());
+    return const_cast<SendingEnd&>(WindowProbe::sending(*w));
 }
 
 // A peer connected from a loopback address of its own (127.0.0.x) to a port on this machine.

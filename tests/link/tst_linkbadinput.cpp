@@ -64,9 +64,7 @@ private slots:
     void init()
     {
         ports = freeLinkPorts();
-        w = std::make_unique<LinkWindow>(ports);
-        (*w)->FilmList.setItems(kList);
-        (*w)->SendenTabButton_Click();
+        w = sendingWindow(ports, kList);
         QCOMPARE(w->requestSocket().state(), LinkState::Listening);
     }
     void cleanup() { w.reset(); }
@@ -263,7 +261,7 @@ private slots:
         QCOMPARE(sorted, kList);
         QVERIFY2(w->launcher.starts.size() <= 4, qPrintable(QString::number(w->launcher.starts.size())));
         QCOMPARE(w->launcher.running(), 1);
-        QCOMPARE((*w)->vlcStarter().sendingVlcProcess(), qint64(1000 + w->launcher.starts.size()));
+        QCOMPARE(WindowProbe::vlc(**w).sendingVlcProcess(), qint64(1000 + w->launcher.starts.size()));
         // the last start plays the last request's track first
         QCOMPARE(readAll(w->kept()).split('\n').value(4).trimmed(), QByteArray("/media/a.avi"));
     }

@@ -117,7 +117,7 @@ private slots:
                 sender.tick();
                 receiver.tick();
                 return receiver->FilmRemoteList.items() == sender->FilmList.items() &&
-                       receiver->receivingEnd().requestSocket().state() == LinkState::Connected;
+                       WindowProbe::receiving(*receiver).requestSocket().state() == LinkState::Connected;
             }(),
             15000);
         const QString wanted = receiver->FilmRemoteList.item(3);

@@ -33,9 +33,7 @@ private slots:
     void init()
     {
         ports = freeLinkPorts();
-        w = std::make_unique<LinkWindow>(ports);
-        (*w)->FilmList.setItems(kList);
-        (*w)->SendenTabButton_Click();
+        w = sendingWindow(ports, kList);
     }
     void cleanup() { w.reset(); }
 
@@ -191,7 +189,7 @@ private slots:
         r.tick();
         QTRY_VERIFY(senderRequests.hasPendingConnections());
         QTcpSocket* requests = senderRequests.nextPendingConnection();
-        QTRY_COMPARE(r.window->receivingEnd().requestSocket().state(), LinkState::Connected);
+        QTRY_COMPARE(WindowProbe::receiving(*r.window).requestSocket().state(), LinkState::Connected);
         // the remote control's greeting comes first; a sender of the old kind drops it
         QTRY_VERIFY(requests->bytesAvailable() > 0);
         QCOMPARE(requests->readAll(), "1113REMOTE:1;");

@@ -51,9 +51,9 @@ private slots:
         QTcpSocket other;  // a receiver from another address that only asks
         other.bind(QHostAddress("127.0.0.2"));
         other.connectToHost(QHostAddress::LocalHost, ports.request);
-        QTRY_COMPARE(sender->sendingEnd().waitingSize(), 1);
+        QTRY_COMPARE(WindowProbe::sending(*sender).waitingSize(), 1);
         sender->AdmitBtn.fire(ControlEvent::Click);
-        QCOMPARE(sender->sendingEnd().audienceSize(), 2);
+        QCOMPARE(WindowProbe::sending(*sender).audienceSize(), 2);
         other.write("1113STARTTRACK:/media/c d.mpg");
         const QStringList moved{"/media/c d.mpg", "/media/a.avi", "/media/b.mkv"};
         QTRY_COMPARE(receiver->FilmRemoteList.items(), moved);
@@ -64,10 +64,10 @@ private slots:
         QTRY_COMPARE(receiver->FilmRemoteList.items(), (QStringList{"/media/a.avi", "/media/b.mkv", "/media/c d.mpg"}));
 
         other.disconnectFromHost();  // one that goes leaves the others served
-        QTRY_COMPARE(sender->sendingEnd().audienceSize(), 1);
+        QTRY_COMPARE(WindowProbe::sending(*sender).audienceSize(), 1);
         sender->SendenUniCastCheck.setValue(1);
         sender->SendenUniCastCheck_Click();
-        QCOMPARE(sender->sendingEnd().audienceSize(), 0);
+        QCOMPARE(WindowProbe::sending(*sender).audienceSize(), 0);
         QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
     }
 

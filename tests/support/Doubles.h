@@ -185,6 +185,15 @@ public:
 };
 
 // What a TestWindow takes from the test instead of its own doubles.
+// What tests look at inside a window: its subsystems, which the window alone drives.
+struct WindowProbe {
+    static const SendingEnd& sending(const MainWindow& w) { return w.sending_; }
+    static const ReceivingEnd& receiving(const MainWindow& w) { return w.receiving_; }
+    static const VlcStarter& vlc(const MainWindow& w) { return w.vlc_; }
+    static const AlwaysOnTop& pin(const MainWindow& w) { return w.pin_; }
+    static const ILanNames& lanNames(const MainWindow& w) { return w; }
+};
+
 struct TestWindowOptions {
     QString commandLine = {};
     QString folder = {};  // the program folder; a fresh temporary folder when empty
