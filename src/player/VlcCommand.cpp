@@ -38,13 +38,15 @@ Command sendingControlled(const QString& vlc, const QString& playlist, const QSt
                control.tcp() ? QStringLiteral("127.0.0.1:") + QString::number(control.port) : control.path,
                QStringLiteral("--rc-fake-tty"),
                // measured (VLC 3.0.24, loopback): with these a switch reaches the wire after about
-               // 0.25 s instead of 1.7 s. The UDP output sends each packet at its date, which the
-               // input caching puts that far ahead; the TS muxer holds back slices of its shaping
-               // delay (0.5 s unless told). The gap at a switch stays near 0.3 s, well under the
-               // second a receiving VLC buffers.
+               // 10 ms instead of 1.7 s. The UDP output holds each packet until its date; a file
+               // delivers its frames up to its mux preload ahead of that (0.5 s from common muxers),
+               // and at a switch the old track's queued packets went out first. Dated a second
+               // early, packets leave as the muxer hands them over, paced by the input reading in
+               // real time. The TS muxer would also hold back slices of its shaping delay (0.5 s
+               // unless told).
                QStringLiteral("--file-caching=150"), QStringLiteral("--sout-ts-shaping=1"),
                QStringLiteral("--sout-ts-dts-delay=0"), QStringLiteral("--sout-mux-caching=0"),
-               QStringLiteral("--sout-udp-caching=0"), QStringLiteral("--clock-jitter=0")}};
+               QStringLiteral("--sout-udp-caching=-1000"), QStringLiteral("--clock-jitter=0")}};
     for (const QString& line : itemOptions) {
         const QString option = line.startsWith(kOptionPrefix) ? line.mid(kOptionPrefix.size()) : line;
         if (!option.isEmpty())
