@@ -1,8 +1,8 @@
 #include "link/SendingEnd.h"
 
 #include "link/LinkMessages.h"
+#include "model/Control.h"
 #include "platform/Codec.h"
-#include "platform/Control.h"
 #include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
 
