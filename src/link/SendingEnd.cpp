@@ -1,9 +1,9 @@
 #include "link/SendingEnd.h"
 
+#include "link/LanNames.h"
 #include "link/LinkMessages.h"
 #include "model/Control.h"
 #include "platform/Codec.h"
-#include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
 
 #include <QHostAddress>
@@ -45,7 +45,7 @@ struct SendingEnd::Receiver {
     bool remote = false;   // greeted with the remote control
 };
 
-SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const LanNames& names, LinkPorts ports,
                        QObject* parent)
     : QObject(parent), c_(controls), sockets_(sockets), ports_(ports), serverListen_(sockets.create()),
       serverSend_(sockets.create()), requestNames_(&controls.FilmList.items()),

@@ -7,9 +7,11 @@
 #include "platform/ILinkSocketFactory.h"
 #include "platform/IProcessLauncher.h"
 #include "platform/IProgressDialog.h"
+#include "platform/IServiceDiscovery.h"
 #include "platform/ISingleInstance.h"
 #include "platform/ITrayIcon.h"
 #include "platform/IWindowHost.h"
+#include "platform/ServiceDiscovery.h"
 
 // what nearly every test uses
 #include <QCoreApplication>
@@ -219,6 +221,7 @@ struct TestWindow {
     RecordingProgress progress;
     RecordingTray tray;
     OfflineSockets offline;
+    std::unique_ptr<IServiceDiscovery> offLan = discovery::makeNullDiscovery();
     std::unique_ptr<MainWindow> window;
 
 private:
