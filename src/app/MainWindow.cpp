@@ -271,9 +271,9 @@ void MainWindow::wireEvents()
     // A later start asks from a socket's event, and coming forward lets events run.
     connect(
         &singleInstance_, &ISingleInstance::activationRequested, this,
-        [this](const QString& keys1, const QString& keys2) {
+        [this] {
             if (!ended_)
-                desktop::ComeForward(window_, events_, keys1, keys2);
+                desktop::ComeForward(window_);
         },
         Qt::QueuedConnection);
     // and hands over the file it was given, as if dropped onto the list (loading may show a dialog)

@@ -12,8 +12,6 @@ namespace discovery {
 QString roleName(PeerRole role);
 // The role named so; false for any other text (an instance of a later version, or junk).
 bool roleFromName(const QString& name, PeerRole* role);
-// A discovery that offers nothing and finds nothing: where the platform has none, or it is off.
-std::unique_ptr<IServiceDiscovery> makeNullDiscovery();
 
 // Anyone on the LAN may publish any record: at most this many found services are kept.
 constexpr int kMaxRecords = 256;

@@ -11,7 +11,6 @@
 #include "platform/ISingleInstance.h"
 #include "platform/ITrayIcon.h"
 #include "platform/IWindowHost.h"
-#include "platform/ServiceDiscovery.h"
 
 // what nearly every test uses
 #include <QCoreApplication>
@@ -128,7 +127,6 @@ public:
     void setTopmost(bool on) override { topmost = on; }
     bool canStayOnTop() const override { return stayOnTop; }
     void startSystemMove() override { ++moves; }
-    void sendKeys(const QString&) override {}
     void quit() override { ++quits; }
 
     int moves = 0, activations = 0, quits = 0;
@@ -186,6 +184,16 @@ public:
     std::unique_ptr<ILinkSocket> create() override;
 };
 
+// A LAN where nobody else is found.
+class NoLan : public IServiceDiscovery {
+public:
+    void publish(PeerRole, quint16, const QMap<QString, QString>&) override {}
+    void withdraw() override {}
+    void browse(PeerRole) override {}
+    void stopBrowsing() override {}
+    QList<DiscoveredPeer> peers() const override { return {}; }
+};
+
 // What a TestWindow takes from the test instead of its own doubles.
 struct TestWindowOptions {
     QString commandLine = {};
@@ -221,7 +229,7 @@ struct TestWindow {
     RecordingProgress progress;
     RecordingTray tray;
     OfflineSockets offline;
-    std::unique_ptr<IServiceDiscovery> offLan = discovery::makeNullDiscovery();
+    NoLan offLan;
     std::unique_ptr<MainWindow> window;
 
 private:
