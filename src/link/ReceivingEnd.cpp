@@ -49,8 +49,7 @@ void ReceivingEnd::listen()
         return;
     if (st != LinkState::Closed)
         clientListen_->close();
-    clientListen_->setLocalPort(ports_.list);
-    clientListen_->listen();
+    clientListen_->listen(ports_.list);
     if (clientListen_->state() == LinkState::Listening)
         c_.ConnectStatus.setText(tr("Warte auf Server.."));
 }

@@ -94,8 +94,7 @@ void SendingEnd::StartServerListen()
         return;
     if (st != LinkState::Closed)
         serverListen_->close();
-    serverListen_->setLocalPort(ports_.request);
-    serverListen_->listen();
+    serverListen_->listen(ports_.request);
     // a port held by another program leaves the socket closed; the timer tries again
     if (serverListen_->state() == LinkState::Listening)
         c_.ConnectStatusServer.setText(tr("Warte auf Remote.."));
