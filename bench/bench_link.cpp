@@ -52,8 +52,7 @@ qint64 linkRoad(const QStringList& entries)
         listener.accept(id);
     });
     QObject::connect(&listener, &ILinkSocket::dataArrival, [&](qint64) { reader.feed(listener.getData()); });
-    listener.setLocalPort(0);
-    listener.listen();
+    listener.listen(0);
     sender.connectTo(QStringLiteral("127.0.0.1"), listener.localPort());
     if (!waitFor([&] { return sender.state() == LinkState::Connected && listener.state() == LinkState::Connected; }))
         return -1;

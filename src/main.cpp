@@ -78,7 +78,7 @@ int main(int argc, char** argv)
     // other instances on the LAN, through the Avahi daemon where there is one; quietly none elsewhere
     AvahiServiceDiscovery discovery;
     MainWindow model(
-        {processes, dialogs, windowHost, events, clock, singleInstance, progress, tray, sockets, env, {}, &discovery});
+        {processes, dialogs, windowHost, events, clock, singleInstance, progress, tray, sockets, env, {}, discovery});
     WindowBinding binding(model);
     windowHost.setWidget(binding.window());
     dialogs.setParent(binding.window());

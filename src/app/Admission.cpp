@@ -70,7 +70,7 @@ void MainWindow::showAdmission()
     const bool several = sending_.several();
     if (several && !asking_.isEmpty()) {
         const QString address = asking_.first();
-        const QString name = nameOf(address);
+        const QString name = lanNames_.nameOf(address);
         AdmitLabel.setText((name.isEmpty() ? address : name) + u'\r' + tr("möchte die Liste"));
         AdmitLabel.setToolTip(address);
     }

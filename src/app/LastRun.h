@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Ini.h"
-#include "platform/Defaults.h"
+#include "model/Defaults.h"
 
 #include <QString>
 

@@ -5,14 +5,14 @@
 #include "desktop/AlwaysOnTop.h"
 #include "desktop/TrayHost.h"
 #include "desktop/WindowLayout.h"
+#include "link/LanNames.h"
 #include "link/LinkPorts.h"
 #include "link/ReceivingEnd.h"
 #include "link/SendingEnd.h"
-#include "platform/Control.h"
-#include "platform/Defaults.h"
-#include "platform/ILanNames.h"
+#include "model/Control.h"
+#include "model/Defaults.h"
+#include "platform/IServiceDiscovery.h"
 #include "platform/ProgramEnvironment.h"
-#include "platform/ServiceDiscovery.h"
 #include "player/VlcStarter.h"
 #include "playlist/Playlist.h"
 #include "update/UpdateCheck.h"
@@ -46,15 +46,15 @@ struct MainWindowServices {
     ILinkSocketFactory& sockets;
     ProgramEnvironment environment;
     LinkPorts linkPorts = {};
-    // finds the other instances on the LAN; none: nobody is found
-    IServiceDiscovery* discovery = nullptr;
+    // finds the other instances on the LAN
+    IServiceDiscovery& discovery;
     // whose signature an update must bear; the maker's outside the tests
     QByteArray updateKey = makerkey::publicKey();
 };
 
 // The main window: every named control, the mode switching, and the event procedures, each of
 // which hands on to the subsystem that does the work. The subsystems meet only here.
-class MainWindow : public QObject, private ILanNames {
+class MainWindow : public QObject {
     Q_OBJECT
 public:
     static inline const QString kStoredCaption = QStringLiteral("VLC- Drag&Drop - Mirovell");
@@ -442,13 +442,6 @@ private:
     void askAdmission(const QString& address);
     void answerAdmission(bool allow);
     void showAdmission();
-    // Offers the peers found on the LAN in the target fields and names the sender.
-    void offerPeers(const QList<DiscoveredPeer>& peers);
-    // Remembers a name picked from a target field's offered ones, and forgets it once the field
-    // holds anything else.
-    void followPicks(Control& field, QString& picked);
-    QString addressOf(const QString& typed) const override;
-    QString nameOf(const QString& address) const override;
     void leaveTheLan();
 
     IProcessLauncher& processes_;
@@ -459,18 +452,14 @@ private:
     ISingleInstance& singleInstance_;
     const ProgramEnvironment environment_;
     const LinkPorts linkPorts_;
-    std::unique_ptr<IServiceDiscovery> noDiscovery_;
     IServiceDiscovery& discovery_;
-    QList<DiscoveredPeer> peers_;
-    // the names picked from the drop-downs of TargetText and TargetTextClient; "" when typed
-    QString pickedReceiver_;
-    QString pickedSender_;
     QStringList asking_;  // receivers that wait to be let in, the one shown first
 
     // the subsystems
     Settings settings_;
     Playlist playlist_;
     VlcStarter vlc_;
+    LanNames lanNames_;
     SendingEnd sending_;
     ReceivingEnd receiving_;
     UpdateCheck update_;

@@ -1,7 +1,7 @@
 #include "app/Settings.h"
 
+#include "model/Defaults.h"
 #include "platform/AtomicSave.h"
-#include "platform/Defaults.h"
 #include "platform/Installation.h"
 #include "platform/ProgramEnvironment.h"
 #include "platform/TextFile.h"

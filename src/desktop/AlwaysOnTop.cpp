@@ -1,6 +1,6 @@
 #include "desktop/AlwaysOnTop.h"
 
-#include "platform/Control.h"
+#include "model/Control.h"
 #include "platform/IWindowHost.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,5 @@
 #include "desktop/PrevInstance.h"
 
-#include "platform/IEventPump.h"
 #include "platform/ISingleInstance.h"
 #include "platform/IWindowHost.h"
 
@@ -16,15 +15,9 @@ bool ActivatePrevInstance(ISingleInstance& instance, const QString& keys1, const
     return false;
 }
 
-void ComeForward(IWindowHost& window, IEventPump& events, const QString& keys1, const QString& keys2)
+void ComeForward(IWindowHost& window)
 {
     window.restoreAndActivate();
-    if (keys1.isEmpty())
-        return;
-    window.sendKeys(keys1);
-    events.processPendingEvents();
-    window.sendKeys(keys2);
-    events.processPendingEvents();
 }
 
 }  // namespace desktop

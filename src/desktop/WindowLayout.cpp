@@ -1,7 +1,7 @@
 #include "desktop/WindowLayout.h"
 
 #include "desktop/TrayHost.h"
-#include "platform/Control.h"
+#include "model/Control.h"
 #include "platform/IWindowHost.h"
 
 namespace {

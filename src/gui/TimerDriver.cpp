@@ -1,6 +1,6 @@
 #include "gui/TimerDriver.h"
 
-#include "platform/Control.h"
+#include "model/Control.h"
 
 TimerDriver::TimerDriver(const std::vector<Control*>& controls, QObject* parent) : QObject(parent)
 {

@@ -1,9 +1,9 @@
 #include "link/ReceivingEnd.h"
 
+#include "link/LanNames.h"
 #include "link/LinkMessages.h"
+#include "model/Control.h"
 #include "platform/Codec.h"
-#include "platform/Control.h"
-#include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
 
 namespace {
@@ -18,7 +18,7 @@ QString senderText(const QString& who)
 
 }  // namespace
 
-ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names,
+ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, const LanNames& names,
                            LinkPorts ports, QObject* parent)
     : QObject(parent), c_(controls), ports_(ports), clientListen_(sockets.create()), clientSend_(sockets.create()),
       listReader_(kMaxListBytes), requestRetry_([this] { return clock_(); }), names_(names)
@@ -35,6 +35,7 @@ ReceivingEnd::ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets
         if (c_.EmpfangenFrame.visible())
             ConnectClientSend();
     });
+    connect(&names_, &LanNames::changed, this, &ReceivingEnd::showSender);
     connect(&listReader_, &MessageReader::message, this, &ReceivingEnd::handleListMessage);
     connect(&listReader_, &MessageReader::overflow, this, &ReceivingEnd::dropListChannel);
 }
@@ -48,8 +49,7 @@ void ReceivingEnd::listen()
         return;
     if (st != LinkState::Closed)
         clientListen_->close();
-    clientListen_->setLocalPort(ports_.list);
-    clientListen_->listen();
+    clientListen_->listen(ports_.list);
     if (clientListen_->state() == LinkState::Listening)
         c_.ConnectStatus.setText(tr("Warte auf Server.."));
 }

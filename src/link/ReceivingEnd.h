@@ -11,7 +11,7 @@
 #include <memory>
 
 class Control;
-class ILanNames;
+class LanNames;
 class ILinkSocketFactory;
 
 // The receiving instance's end of the link: it listens for the sender's list channel (port
@@ -29,7 +29,7 @@ public:
         Control& MulitCastCheck;       // picking up from the sender named in TargetTextClient
         Control& TargetTextClient;
     };
-    ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+    ReceivingEnd(const Controls& controls, ILinkSocketFactory& sockets, const LanNames& names, LinkPorts ports,
                  QObject* parent = nullptr);
     ~ReceivingEnd() override;
 
@@ -93,7 +93,7 @@ private:
     RetryBackoff requestRetry_;
     QString lastSender_;              // where the last list channel came from
     bool remoteListWaiting_ = false;  // FilmRemoteList shows only the waiting line
-    const ILanNames& names_;
+    const LanNames& names_;
     bool senderRemote_ = false;
     bool helloInFlight_ = false;  // the greeting is sent, and nothing else since
     remotemsg::NowPlaying playing_;

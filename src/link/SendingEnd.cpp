@@ -1,9 +1,9 @@
 #include "link/SendingEnd.h"
 
+#include "link/LanNames.h"
 #include "link/LinkMessages.h"
+#include "model/Control.h"
 #include "platform/Codec.h"
-#include "platform/Control.h"
-#include "platform/ILanNames.h"
 #include "platform/ILinkSocketFactory.h"
 
 #include <QDateTime>
@@ -51,7 +51,7 @@ struct SendingEnd::Receiver {
     bool remote = false;   // greeted with the remote control
 };
 
-SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const LanNames& names, LinkPorts ports,
                        QObject* parent)
     : QObject(parent), c_(controls), sockets_(sockets), ports_(ports), serverListen_(sockets.create()),
       serverSend_(sockets.create()), requestNames_(&controls.FilmList.items()),
@@ -100,8 +100,7 @@ void SendingEnd::StartServerListen()
         return;
     if (st != LinkState::Closed)
         serverListen_->close();
-    serverListen_->setLocalPort(ports_.request);
-    serverListen_->listen();
+    serverListen_->listen(ports_.request);
     // a port held by another program leaves the socket closed; the timer tries again
     if (serverListen_->state() == LinkState::Listening)
         c_.ConnectStatusServer.setText(tr("Warte auf Remote.."));

@@ -17,7 +17,7 @@
 #include <vector>
 
 class Control;
-class ILanNames;
+class LanNames;
 class ILinkSocketFactory;
 
 // The sending instance's end of the link: the list channel it opens to the receiver (port
@@ -40,7 +40,7 @@ public:
         Control& ConnectStatus;        // the list channel's state
         Control& ConnectStatusServer;  // the request channel's state
     };
-    SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const ILanNames& names, LinkPorts ports,
+    SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const LanNames& names, LinkPorts ports,
                QObject* parent = nullptr);
     ~SendingEnd() override;
 
@@ -151,7 +151,7 @@ private:
     QStringList allowed_;
     QStringList denied_;
     int memberTimeoutMs_ = kMemberTimeoutMs;
-    const ILanNames& names_;
+    const LanNames& names_;
     bool remotePeer_ = false;  // the one receiver's request channel greeted with the remote control
     int nowPlaying_ = -1;
     bool paused_ = false;

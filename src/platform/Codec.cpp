@@ -238,14 +238,6 @@ QByteArray toWindows1252(QStringView text)
     return out;
 }
 
-bool fitsWindows1252(QStringView text)
-{
-    for (QChar c : text)
-        if (toByte(c.unicode()) < 0)
-            return false;
-    return true;
-}
-
 bool isAscii(QByteArrayView bytes)
 {
     return asciiPrefix(bytes.data(), bytes.size()) == bytes.size();

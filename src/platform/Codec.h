@@ -12,7 +12,6 @@ namespace codec {
 QString fromWindows1252(QByteArrayView bytes);
 // Characters Windows-1252 lacks become '?'.
 QByteArray toWindows1252(QStringView text);
-bool fitsWindows1252(QStringView text);
 
 // True when every byte is below 0x80: such bytes read the same in every encoding here.
 bool isAscii(QByteArrayView bytes);

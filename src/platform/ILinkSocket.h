@@ -22,10 +22,11 @@ class ILinkSocket : public QObject {
 public:
     using QObject::QObject;
     virtual LinkState state() const = 0;
-    virtual void setLocalPort(quint16 port) = 0;
-    // The bound port while listening, else the port set.
+    // The bound port while listening, the connection's own while connected, else 0.
     virtual quint16 localPort() const = 0;
-    virtual void listen() = 0;
+    // Listens on a port of every address; 0 takes any free one. A port held by another program
+    // leaves the socket closed.
+    virtual void listen(quint16 port) = 0;
     // Inside connectionRequest: this socket becomes the connection to that peer.
     virtual void accept(qint64 requestId) = 0;
     // Inside connectionRequest: a new socket becomes the connection to that peer while this one

@@ -15,9 +15,6 @@ public:
     // Lets the user move the window with the button that is held down now (the window system's
     // own move where it offers one).
     virtual void startSystemMove() = 0;
-    // Types a key sequence (SendKeys notation: "+" Shift, "^" Ctrl, "%" Alt, "~" Enter, {NAME})
-    // into the window's focused control.
-    virtual void sendKeys(const QString& keys) = 0;
     // Ends the program at once; no further handler of the window runs.
     virtual void quit() = 0;
 };

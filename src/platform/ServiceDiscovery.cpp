@@ -67,22 +67,4 @@ QString addressFor(const QString& text, const QString& picked, const QList<Disco
     return text;
 }
 
-namespace {
-
-class NullDiscovery : public IServiceDiscovery {
-public:
-    void publish(PeerRole, quint16, const QMap<QString, QString>&) override {}
-    void withdraw() override {}
-    void browse(PeerRole) override {}
-    void stopBrowsing() override {}
-    QList<DiscoveredPeer> peers() const override { return {}; }
-};
-
-}  // namespace
-
-std::unique_ptr<IServiceDiscovery> makeNullDiscovery()
-{
-    return std::make_unique<NullDiscovery>();
-}
-
 }  // namespace discovery

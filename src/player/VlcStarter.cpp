@@ -1,7 +1,7 @@
 #include "player/VlcStarter.h"
 
-#include "platform/Control.h"
-#include "platform/Defaults.h"
+#include "model/Control.h"
+#include "model/Defaults.h"
 #include "platform/IDialogs.h"
 #include "platform/IProcessLauncher.h"
 #include "platform/OwnFiles.h"

@@ -1,7 +1,7 @@
 #include "playlist/Playlist.h"
 
-#include "platform/Control.h"
-#include "platform/Defaults.h"
+#include "model/Control.h"
+#include "model/Defaults.h"
 #include "platform/IDialogs.h"
 #include "playlist/PlaylistReader.h"
 

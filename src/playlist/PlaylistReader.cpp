@@ -591,14 +591,4 @@ bool isPlaylistName(const QString& path)
     return false;
 }
 
-bool isUrl(const QString& entry)
-{
-    return isUrlChars(QStringView(entry).utf16(), entry.size());
-}
-
-QString resolveEntry(const QString& entry, const QString& folder)
-{
-    return EntryResolver(folder).resolve(entry);
-}
-
 }  // namespace playlist

@@ -24,10 +24,5 @@ ReadResult readPlaylist(const QString& path, int maxEntries);
 
 // True when the name ends in ".m3u", ".m3u8", ".pls" or ".lst", in any letter case.
 bool isPlaylistName(const QString& path);
-// "scheme://..." addresses.
-bool isUrl(const QString& entry);
-// An entry of the play list in folder (with its trailing separator) as a path usable anywhere;
-// blanks in front are kept, and do not make an absolute path or a URL relative.
-QString resolveEntry(const QString& entry, const QString& folder);
 
 }  // namespace playlist

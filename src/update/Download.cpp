@@ -2,6 +2,7 @@
 
 #include "platform/IEventPump.h"
 #include "platform/IProgressDialog.h"
+#include "platform/PathHelpers.h"
 #include "update/Signature.h"
 
 #include <QCoreApplication>
@@ -22,13 +23,6 @@
 namespace download {
 
 namespace {
-
-QString withoutEnclosingQuotes(const QString& text)
-{
-    if (text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"'))
-        return text.mid(1, text.size() - 2);
-    return text;
-}
 
 bool isWebAddress(const QUrl& url)
 {
@@ -246,8 +240,8 @@ private:
 
 Result fetch(const QString& urlText, const QString& destinationText, int ifExists, const Options& options)
 {
-    const QString address = withoutEnclosingQuotes(urlText);
-    const QString destination = withoutEnclosingQuotes(destinationText);
+    const QString address = paths::StripQuotes(urlText);
+    const QString destination = paths::StripQuotes(destinationText);
 
     QString target = destination;
     if (PathExists(destination) && QFileInfo(destination).isDir()) {
@@ -292,8 +286,8 @@ Result fetch(const QString& urlText, const QString& destinationText, int ifExist
 
 Result fetchVerified(const QString& url, const QString& destination, const Options& options)
 {
-    const QString address = withoutEnclosingQuotes(url);
-    const QFileInfo target(withoutEnclosingQuotes(destination));
+    const QString address = paths::StripQuotes(url);
+    const QFileInfo target(paths::StripQuotes(destination));
     const QString hidden = target.absolutePath() + QStringLiteral("/.") + target.fileName();
     const QString unverified = hidden + QStringLiteral(".unverified");
     const QString unverifiedSignature = hidden + QStringLiteral(".sig.unverified");

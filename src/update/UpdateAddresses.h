@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Defaults.h"
+#include "model/Defaults.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "update/UpdateCheck.h"
 
-#include "platform/Control.h"
-#include "platform/Defaults.h"
+#include "model/Control.h"
+#include "model/Defaults.h"
 #include "platform/IDialogs.h"
 #include "platform/IEventPump.h"
 #include "platform/IProcessLauncher.h"

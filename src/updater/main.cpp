@@ -10,6 +10,7 @@
 // Messages are English under an English locale, German otherwise, like the program's window.
 
 #include "platform/OwnFiles.h"
+#include "platform/PathHelpers.h"
 #include "update/Download.h"
 #include "update/MakerKey.h"
 #include "update/Signature.h"
@@ -113,14 +114,6 @@ void tell(const QString& text, bool failure)
     }
 }
 
-QString stripQuotes(QString text)
-{
-    text = text.trimmed();
-    if (text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"'))
-        text = text.mid(1, text.size() - 2);
-    return text;
-}
-
 // The markers, not the argument boundaries, delimit the values: a caller that gives the whole
 // command as one unquoted line splits a path with a blank over several arguments. Join them and cut
 // at the markers.
@@ -135,8 +128,8 @@ std::optional<Request> parseCommandLine(QStringList args)
     const qsizetype pid = line.indexOf(QStringLiteral("[PID]"));
     if (url < 0 || path < 0 || path < url || (pid >= 0 && pid < path))
         return std::nullopt;
-    request.url = stripQuotes(line.mid(url + 5, path - url - 5));
-    request.path = stripQuotes(pid < 0 ? line.mid(path + 6) : line.mid(path + 6, pid - path - 6));
+    request.url = paths::StripQuotes(line.mid(url + 5, path - url - 5));
+    request.path = paths::StripQuotes(pid < 0 ? line.mid(path + 6) : line.mid(path + 6, pid - path - 6));
     if (pid >= 0) {
         bool ok = false;
         request.pid = line.mid(pid + 5).trimmed().toLongLong(&ok);

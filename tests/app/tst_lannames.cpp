@@ -13,7 +13,7 @@ struct LanDouble : IServiceDiscovery {
     void browse(PeerRole) override {}
     void stopBrowsing() override {}
     QList<DiscoveredPeer> peers() const override { return {}; }
-    void show(const QList<DiscoveredPeer>& found) { peersChanged_(found); }
+    void show(const QList<DiscoveredPeer>& found) { emit peersChanged(found); }
 };
 
 const DiscoveredPeer kWohnzimmer{"wohnzimmer", "10.0.0.5", 22355, PeerRole::Receiver, "R wohnzimmer", {}};

@@ -232,21 +232,19 @@ private slots:
         QVERIFY(WindowProbe::pin(*wayland).GetIsOnTop());
     }
 
-    void comesForwardAndTypes()
+    void comesForward()
     {
         Shown w;
         w.window()->showMinimized();
         QTRY_VERIFY(w.window()->isMinimized());
         w.model().Label2_Click();  // the path row opens with its field focused
+        const QString path = w.model().VlcPath.text();
         // a later start asks, from its socket's event: the window comes forward once that has returned
         emit w.w.instance.activationRequested("^a/opt/vlc/vlc", "{LEFT 3}+{HOME}{DEL}x");
         QVERIFY(w.window()->isMinimized());
         QTRY_VERIFY(!w.window()->isMinimized() && w.window()->isVisible());
         QVERIFY(w.window()->windowHandle()->flags() & Qt::WindowStaysOnTopHint);  // the pin keeps its word
-        QCOMPARE(w.model().VlcPath.text(), "xvlc");
-        for (const char* bad : {"{NOPE}", "{ENTER", "(ab", "a+", "{a 100000}"})
-            w.host.sendKeys(QString::fromLatin1(bad));  // notation it cannot read types nothing
-        QCOMPARE(w.model().VlcPath.text(), "xvlc");
+        QCOMPARE(w.model().VlcPath.text(), path);  // keys a request carries are not typed
     }
 
     void playListStillSelectsAndDoubleClicks()

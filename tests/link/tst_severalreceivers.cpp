@@ -18,7 +18,7 @@ struct LanDouble : IServiceDiscovery {
         QList<DiscoveredPeer> found;
         for (const QString& name : names)
             found.append({name, "127.0.0.1", 1, role, name, {}});
-        peersChanged_(found);
+        emit peersChanged(found);
     }
     std::optional<std::pair<PeerRole, quint16>> offered;
     std::optional<PeerRole> browsing;

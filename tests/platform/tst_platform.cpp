@@ -8,6 +8,7 @@
 #include "platform/Codec.h"
 #include "platform/Installation.h"
 #include "platform/PathHelpers.h"
+#include "platform/ServiceDiscovery.h"
 #include "platform/TextFile.h"
 #include "platform/qt/AvahiServiceDiscovery.h"
 #include "platform/qt/QtSingleInstance.h"
@@ -405,7 +406,8 @@ private slots:
         int changes = 0;
         {
             AvahiServiceDiscovery discovery(options);
-            discovery.setPeersChanged([&changes](const QList<DiscoveredPeer>&) { ++changes; });
+            QObject::connect(&discovery, &IServiceDiscovery::peersChanged,
+                             [&changes](const QList<DiscoveredPeer>&) { ++changes; });
             discovery.publish(PeerRole::Receiver, 22355);
             discovery.browse(PeerRole::Sender);
             QCOMPARE(discovery.state(), AvahiServiceDiscovery::State::Connecting);  // the bus is asked later
@@ -434,7 +436,8 @@ private slots:
         AvahiServiceDiscovery::Options options;
         options.busAddress = bus.address;
         AvahiServiceDiscovery discovery(options);
-        discovery.setPeersChanged([&changes](const QList<DiscoveredPeer>& peers) { changes << peers; });
+        QObject::connect(&discovery, &IServiceDiscovery::peersChanged,
+                         [&changes](const QList<DiscoveredPeer>& peers) { changes << peers; });
         discovery.browse(PeerRole::Receiver);
         const DiscoveredPeer kueche{"kueche",    "10.1.2.3", 22355, PeerRole::Receiver, "Mirovell Empfänger auf kueche",
                                     {{"v", "1"}}};
@@ -482,7 +485,8 @@ private slots:
         options.busAddress = bus.address;
         AvahiServiceDiscovery discovery(options);
         QList<DiscoveredPeer> found;
-        discovery.setPeersChanged([&found](const QList<DiscoveredPeer>& peers) { found = peers; });
+        QObject::connect(&discovery, &IServiceDiscovery::peersChanged,
+                         [&found](const QList<DiscoveredPeer>& peers) { found = peers; });
         discovery.browse(PeerRole::Receiver);
         // the first kMaxRecords sightings are kept; five of them lead nowhere
         QTRY_COMPARE_WITH_TIMEOUT(found.size(), discovery::kMaxRecords - 5, 60000);  // 300 resolves over the bus

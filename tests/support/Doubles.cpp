@@ -5,9 +5,8 @@ namespace {
 class OfflineSocket : public ILinkSocket {
 public:
     LinkState state() const override { return state_; }
-    void setLocalPort(quint16 port) override { port_ = port; }
-    quint16 localPort() const override { return port_; }
-    void listen() override {}
+    quint16 localPort() const override { return 0; }
+    void listen(quint16) override {}
     void accept(qint64) override {}
     std::unique_ptr<ILinkSocket> acceptAside(qint64) override { return nullptr; }
     void connectTo(const QString&, quint16) override
@@ -22,7 +21,6 @@ public:
 
 private:
     LinkState state_ = LinkState::Closed;
-    quint16 port_ = 0;
 };
 
 }  // namespace
@@ -52,7 +50,7 @@ void TestWindow::create()
     window = std::make_unique<MainWindow>(MainWindowServices{
         options.processes ? *options.processes : launcher, dialogs, options.window ? *options.window : host, host,
         clock, instance, progress, tray, options.sockets ? *options.sockets : offline, env, options.ports,
-        options.discovery, options.updateKey});
+        options.discovery ? *options.discovery : offLan, options.updateKey});
 }
 
 void TestWindow::restart(const QString& commandLine)

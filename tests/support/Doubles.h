@@ -7,6 +7,7 @@
 #include "platform/ILinkSocketFactory.h"
 #include "platform/IProcessLauncher.h"
 #include "platform/IProgressDialog.h"
+#include "platform/IServiceDiscovery.h"
 #include "platform/ISingleInstance.h"
 #include "platform/ITrayIcon.h"
 #include "platform/IWindowHost.h"
@@ -126,7 +127,6 @@ public:
     void setTopmost(bool on) override { topmost = on; }
     bool canStayOnTop() const override { return stayOnTop; }
     void startSystemMove() override { ++moves; }
-    void sendKeys(const QString&) override {}
     void quit() override { ++quits; }
 
     int moves = 0, activations = 0, quits = 0;
@@ -184,6 +184,16 @@ public:
     std::unique_ptr<ILinkSocket> create() override;
 };
 
+// A LAN where nobody else is found.
+class NoLan : public IServiceDiscovery {
+public:
+    void publish(PeerRole, quint16, const QMap<QString, QString>&) override {}
+    void withdraw() override {}
+    void browse(PeerRole) override {}
+    void stopBrowsing() override {}
+    QList<DiscoveredPeer> peers() const override { return {}; }
+};
+
 // What a TestWindow takes from the test instead of its own doubles.
 // What tests look at inside a window: its subsystems, which the window alone drives.
 struct WindowProbe {
@@ -191,7 +201,7 @@ struct WindowProbe {
     static const ReceivingEnd& receiving(const MainWindow& w) { return w.receiving_; }
     static const VlcStarter& vlc(const MainWindow& w) { return w.vlc_; }
     static const AlwaysOnTop& pin(const MainWindow& w) { return w.pin_; }
-    static const ILanNames& lanNames(const MainWindow& w) { return w; }
+    static const LanNames& lanNames(const MainWindow& w) { return w.lanNames_; }
 };
 
 struct TestWindowOptions {
@@ -228,6 +238,7 @@ struct TestWindow {
     RecordingProgress progress;
     RecordingTray tray;
     OfflineSockets offline;
+    NoLan offLan;
     std::unique_ptr<MainWindow> window;
 
 private:

@@ -1,5 +1,7 @@
 #include "platform/qt/AvahiServiceDiscovery.h"
 
+#include "platform/ServiceDiscovery.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMetaType>
@@ -145,7 +147,7 @@ AvahiServiceDiscovery::AvahiServiceDiscovery() : AvahiServiceDiscovery(Options{}
 }
 
 AvahiServiceDiscovery::AvahiServiceDiscovery(Options options, QObject* parent)
-    : QObject(parent), options_(std::move(options))
+    : IServiceDiscovery(parent), options_(std::move(options))
 {
     static const QMetaType txt = qDBusRegisterMetaType<QList<QByteArray>>();  // TXT records: aay
     Q_UNUSED(txt);
@@ -161,7 +163,6 @@ AvahiServiceDiscovery::AvahiServiceDiscovery(Options options, QObject* parent)
 
 AvahiServiceDiscovery::~AvahiServiceDiscovery()
 {
-    peersChanged_ = {};
     // Other PCs learn of the end at once; closing the connection would free both anyway.
     if (!groupPath_.isEmpty())
         call(groupPath_, kGroup, QStringLiteral("Free"), {});
@@ -490,7 +491,6 @@ void AvahiServiceDiscovery::setEstablished(const QString& name)
     if (establishedName_ == name)
         return;
     establishedName_ = name;
-    emit publishedNameChanged(name);
 }
 
 // ---- browsing
@@ -717,9 +717,8 @@ void AvahiServiceDiscovery::deliver()
     if (now == delivered_)
         return;
     delivered_ = now;
-    // the handler may end this object: nothing of it is touched afterwards
-    if (const PeersChanged handler = peersChanged_)
-        handler(now);
+    // a receiver may end this object: nothing of it is touched afterwards
+    emit peersChanged(now);
 }
 
 void AvahiServiceDiscovery::scheduleRetry()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ServiceDiscovery.h"
+#include "platform/IServiceDiscovery.h"
 
 #include <QDBusMessage>
 #include <QElapsedTimer>
@@ -19,7 +19,7 @@ class QDBusConnection;
 // call to the daemon is asynchronous, and the bus is reached from a thread of its own, so the
 // event loop never waits for the bus or the daemon. Without a bus or a daemon it stays quietly
 // off; a daemon that starts later is used from then on, one that ends takes its peers with it.
-class AvahiServiceDiscovery : public QObject, public IServiceDiscovery {
+class AvahiServiceDiscovery : public IServiceDiscovery {
     Q_OBJECT
 public:
     struct Options {
@@ -53,7 +53,6 @@ public:
 
 signals:
     void stateChanged(AvahiServiceDiscovery::State state);
-    void publishedNameChanged(const QString& name);
 
 private slots:
     void onNameOwnerChanged(const QDBusMessage& m);

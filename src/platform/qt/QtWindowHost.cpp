@@ -1,10 +1,7 @@
 #include "platform/qt/QtWindowHost.h"
 
-#include "platform/qt/SendKeys.h"
-
 #include <QApplication>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QWindow>
 
 void QtWindowHost::setWidget(QWidget* widget)
@@ -62,25 +59,6 @@ bool QtWindowHost::canStayOnTop() const
 void QtWindowHost::startSystemMove()
 {
     mover_.arm();
-}
-
-void QtWindowHost::sendKeys(const QString& keys)
-{
-    const auto strokes = sendkeys::parse(keys);
-    if (!strokes)
-        return;
-    for (const sendkeys::KeyStroke& k : *strokes) {
-        // the focus may move with each key (a Tab does)
-        QWidget* target = QApplication::focusWidget();
-        if (!target)
-            target = widget_;
-        if (!target)
-            return;
-        QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers, k.text);
-        QCoreApplication::sendEvent(target, &press);
-        QKeyEvent release(QEvent::KeyRelease, k.key, k.modifiers, k.text);
-        QCoreApplication::sendEvent(target, &release);
-    }
 }
 
 void QtWindowHost::quit()

@@ -17,7 +17,6 @@ public:
     void setTopmost(bool on) override;
     bool canStayOnTop() const override;
     void startSystemMove() override;
-    void sendKeys(const QString& keys) override;
     void quit() override;
 
 private:

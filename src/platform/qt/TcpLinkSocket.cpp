@@ -44,15 +44,15 @@ quint16 TcpLinkSocket::localPort() const
         return server_->serverPort();
     if (socket_)
         return socket_->localPort();
-    return port_;
+    return 0;
 }
 
-void TcpLinkSocket::listen()
+void TcpLinkSocket::listen(quint16 port)
 {
     if (state_ != LinkState::Closed)
         return;
     auto* server = new QTcpServer(this);
-    if (!server->listen(QHostAddress::Any, port_)) {
+    if (!server->listen(QHostAddress::Any, port)) {
         delete server;  // the port is taken: stay closed, a later call tries again
         return;
     }

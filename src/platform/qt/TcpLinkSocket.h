@@ -24,9 +24,8 @@ public:
     ~TcpLinkSocket() override;
 
     LinkState state() const override { return state_; }
-    void setLocalPort(quint16 port) override { port_ = port; }
     quint16 localPort() const override;
-    void listen() override;
+    void listen(quint16 port) override;
     void accept(qint64 requestId) override;
     std::unique_ptr<ILinkSocket> acceptAside(qint64 requestId) override;
     QString requestPeerIP(qint64 requestId) const override;
@@ -50,7 +49,6 @@ private:
     std::map<qint64, QPointer<QTcpSocket>> pending_;
     qint64 nextRequest_ = 1;
     LinkState state_ = LinkState::Closed;
-    quint16 port_ = 0;
     QString remoteIp_;
 };
 

@@ -14,7 +14,6 @@ public:
     Translations& operator=(const Translations&) = delete;
 
     static bool wantsEnglish(const QLocale& locale) { return locale.language() == QLocale::English; }
-    bool english() const { return english_; }
 
 private:
     QTranslator own_;

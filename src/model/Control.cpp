@@ -1,4 +1,4 @@
-#include "platform/Control.h"
+#include "model/Control.h"
 
 Control::Control(const QString& name, ControlKind kind, Control* container, TwipRect rect, const QString& text)
     : name_(name), kind_(kind), container_(container), text_(text), rect_(rect)
