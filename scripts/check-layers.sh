@@ -2,18 +2,18 @@
 # Checks the shape of src/ from its #include lines: no include of a higher layer from a lower one,
 # none between two subsystem folders, and no MainWindow:: definition outside src/app/.
 # Layers, top to bottom: main.cpp and updater/, gui/, app/, the subsystems (playlist/, player/,
-# link/, update/, desktop/), platform/qt/, platform/. Only gui/ and main.cpp reach platform/qt/,
+# link/, update/, desktop/, web/), platform/qt/, platform/. Only gui/ and main.cpp reach platform/qt/,
 # as the rest is mirovell_core, which has no widgets.
 set -uo pipefail
 cd "$(dirname "$0")/../src"
-subsystems="playlist player link update desktop"
+subsystems="playlist player link update desktop web"
 
 layer() {  # layer path-below-src
     case "$1" in
     main.cpp | updater/*) echo 6 ;;
     gui/*) echo 5 ;;
     app/*) echo 4 ;;
-    playlist/* | player/* | link/* | update/* | desktop/*) echo 3 ;;
+    playlist/* | player/* | link/* | update/* | desktop/* | web/*) echo 3 ;;
     platform/qt/*) echo 2 ;;
     platform/*) echo 1 ;;
     *) echo 0 ;;

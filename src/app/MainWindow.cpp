@@ -105,10 +105,13 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
             &AlwaysOnTop1,
             &Label9,
             &ConnectStatus,
-            &ConnectStatusServer};
+            &ConnectStatusServer,
+            &WebCodePicture,
+            &WebAddressLabel};
     applyDesignState();
     wireEvents();
     wireSteering();
+    wireWebRemote();
 }
 
 MainWindow::~MainWindow()

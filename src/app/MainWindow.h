@@ -15,6 +15,7 @@
 #include "player/VlcStarter.h"
 #include "playlist/Playlist.h"
 #include "update/UpdateCheck.h"
+#include "web/WebRemote.h"
 
 #include <QObject>
 #include <QString>
@@ -150,6 +151,10 @@ public:
     Control Label9{QStringLiteral("Label9"), ControlKind::Label, &Frame3, {525, 60, 1275, 240}, tr("00:00:00 Uhr")};
     Control ConnectStatus{QStringLiteral("ConnectStatus"), ControlKind::Label, &Frame3, {2070, 45, 4740, 240}, tr("Status")};
     Control ConnectStatusServer{QStringLiteral("ConnectStatusServer"), ControlKind::Label, &Frame3, {5400, 15, 3540, 240}, tr("Status")};
+
+    // the web remote's address in send mode, as a code for a phone's camera and as text, beside the list
+    Control WebCodePicture{QStringLiteral("WebCodePicture"), ControlKind::Picture, &Form, {8385, 1680, 1800, 1800}};
+    Control WebAddressLabel{QStringLiteral("WebAddressLabel"), ControlKind::Label, &Form, {8265, 3510, 2040, 480}};
     // clang-format on
 
     // ---- start and end ----
@@ -217,6 +222,8 @@ public:
     void FilmRemoteList_KeyDown(int keyCode, int shift);
     // A receiver asked for a track: it goes first, and the sending VLC plays from it.
     void SendingEnd_TrackRequested(const QString& name);
+    // A browser let in asked for this entry: the same as a receiver's request.
+    void WebRemote_TrackRequested(int index, const QString& entry);
 
     // ---- steering the sending VLC, here or from the receiver ----
     void SendPauseBtn_Click();
@@ -236,6 +243,7 @@ public:
     const VlcStarter& vlcStarter() const { return vlc_; }
     const SendingEnd& sendingEnd() const { return sending_; }
     const ReceivingEnd& receivingEnd() const { return receiving_; }
+    const WebRemote& webRemote() const { return web_; }
     const AlwaysOnTop& alwaysOnTop() const { return pin_; }
     const ILanNames& lanNames() const { return *this; }
 
@@ -246,6 +254,14 @@ private:
     // The stream output's option lines for the sending VLC, as the settings and the choice say.
     QStringList streamOptions() const;
     void steerSendingVlc(remotemsg::Command command);
+    // This entry goes first and the sending VLC plays from it.
+    void playEntryFirst(int i);
+    void wireWebRemote();
+    void restoreWebRemote();
+    // Serves the page in send mode where the settings allow, and shows its address.
+    void showWebRemote();
+    // The code and the address at the right of the list, which gives them room while they show.
+    void placeWebCode();
     void minimizeBeforeStart();
     void applySendChoice();
     void applyReceiveChoice();
@@ -278,7 +294,13 @@ private:
     // the names picked from the drop-downs of TargetText and TargetTextClient; "" when typed
     QString pickedReceiver_;
     QString pickedSender_;
-    QStringList asking_;  // receivers that wait to be let in, the one shown first
+    QStringList asking_;    // receivers that wait to be let in, the one shown first
+    QStringList browsers_;  // those of them that asked from a web browser
+    struct WebSettings {
+        bool on = true;
+        bool code = true;
+        quint16 port = WebRemote::kDefaultPort;
+    } webSettings_;
 
     // the subsystems
     Settings settings_;
@@ -290,6 +312,7 @@ private:
     AlwaysOnTop pin_;
     TrayHost tray_;
     WindowLayout layout_;
+    WebRemote web_;
 
     std::vector<Control*> all_;
     bool ended_ = false;

@@ -37,6 +37,7 @@ void MainWindow::Form_Load()
     VlcPath.setText(settings_.read(Settings::kLast, QStringLiteral("vlc.exe"), platformdefaults::kDefaultVlcPath));
     restoreStreamChoices();
     restoreAnswers();
+    restoreWebRemote();
     if (!vlc_.vlcFound()) {
         if (const auto folder = paths::AddTrailingSeparator(environment_.programFolder)) {
             const QString beside = *folder + platformdefaults::kVlcExecutableName;
