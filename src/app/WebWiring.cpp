@@ -7,9 +7,9 @@
 
 namespace {
 
-const QString kOnKey = QStringLiteral("WebRemote");          // 0: no page is served
-const QString kPortKey = QStringLiteral("WebRemotePort");    // default 22357
-const QString kCodeKey = QStringLiteral("WebRemoteCode");    // 0: no code and address in the window
+const QString kOnKey = QStringLiteral("WebRemote");        // 0: no page is served
+const QString kPortKey = QStringLiteral("WebRemotePort");  // default 22357
+const QString kCodeKey = QStringLiteral("WebRemoteCode");  // 0: no code and address in the window
 
 bool isPrivate(const QHostAddress& a)
 {
@@ -131,7 +131,8 @@ void MainWindow::placeWebCode()
     const TwipRect code = WebCodePicture.rect();
     const TwipRect label = WebAddressLabel.rect();
     const int right = frame.left + frame.width - 60;
-    WebCodePicture.setRect({right - code.width - (label.width - code.width) / 2, list.top + 60, code.width, code.height});
+    WebCodePicture.setRect(
+        {right - code.width - (label.width - code.width) / 2, list.top + 60, code.width, code.height});
     WebAddressLabel.setRect({right - label.width, list.top + 60 + code.height + 30, label.width, label.height});
     FilmList.setWidth(std::max(1500, right - label.width - 90 - list.left));
 }

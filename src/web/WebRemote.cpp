@@ -52,10 +52,11 @@ protected:
             delete socket;
             return;
         }
-        std::erase_if(open_, [](const Open& o) { return !o.socket || o.socket->state() != QAbstractSocket::ConnectedState; });
+        std::erase_if(open_,
+                      [](const Open& o) { return !o.socket || o.socket->state() != QAbstractSocket::ConnectedState; });
         const QString host = hostText(socket->peerAddress());
         const auto ofHost = std::count_if(open_.begin(), open_.end(), [&](const Open& o) { return o.host == host; });
-        if (int(open_.size()) >= kMaxConnections || ofHost >= kMaxConnectionsPerHost) {
+        if (int(open_.size()) >= kMaxConnections || ofHost >= kMaxConnectionsPerHost || owner_.banned(host)) {
             socket->abort();
             socket->deleteLater();
             return;
@@ -63,8 +64,11 @@ protected:
         open_.push_back({socket, host});
         // connected before the server's own reading, so it sees the bytes first
         connect(socket, &QTcpSocket::readyRead, socket, [this, socket, host] {
-            if (!owner_.chargeBytes(host, socket->bytesAvailable()))
+            if (!owner_.chargeBytes(host, socket->bytesAvailable())) {
+                // nobody reads from it any more, and it goes
+                disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
                 socket->abort();
+            }
         });
         addPendingConnection(socket);
     }
@@ -80,9 +84,9 @@ private:
 
 namespace {
 
-const QByteArray kPolicy = QByteArrayLiteral(
-    "default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; img-src 'self'; "
-    "base-uri 'none'; form-action 'none'; frame-ancestors 'none'");
+const QByteArray kPolicy =
+    QByteArrayLiteral("default-src 'none'; script-src 'self'; style-src 'self'; connect-src 'self'; img-src 'self'; "
+                      "base-uri 'none'; form-action 'none'; frame-ancestors 'none'");
 
 QByteArray header(const QHttpServerRequest& r, const QByteArray& name)
 {
@@ -98,8 +102,8 @@ QByteArray resource(const QString& name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void respond(const QHttpServerRequest& r, QTcpSocket* s, Status status, const QByteArray& type,
-             const QByteArray& body, const QByteArray& cookie = {})
+void respond(const QHttpServerRequest& r, QTcpSocket* s, Status status, const QByteArray& type, const QByteArray& body,
+             const QByteArray& cookie = {})
 {
     auto out = WebRemote::Server::responder(r, s);
     out.writeStatusLine(status);
@@ -232,7 +236,23 @@ bool WebRemote::chargeBytes(const QString& host, qint64 bytes)
         h.bytes = std::min(kMaxBurstBytes, h.bytes + double(now - h.last) * kBytesPerSecond / 1000.0);
     h.last = now;
     h.bytes -= double(bytes);
-    return h.bytes >= 0;
+    if (h.bytes >= 0)
+        return true;
+    ban(host);
+    return false;
+}
+
+void WebRemote::ban(const QString& host)
+{
+    Host& h = hostFor(host);
+    h.bannedUntil = clock_() + kBanMs;
+    h.bytes = 0;  // it comes back with an empty budget
+}
+
+bool WebRemote::banned(const QString& host)
+{
+    auto it = hosts_.find(host);
+    return it != hosts_.end() && it->bannedUntil > clock_();
 }
 
 void WebRemote::serve(const QHttpServerRequest& r, QTcpSocket* s)
@@ -240,6 +260,7 @@ void WebRemote::serve(const QHttpServerRequest& r, QTcpSocket* s)
     const QString host = hostText(r.remoteAddress());
     const PeerBudget::Verdict verdict = hostFor(host).requests.charge();
     if (verdict == PeerBudget::Verdict::Disconnect || s->bytesToWrite() > kMaxUnsent) {
+        ban(host);
         // after the server is done with this request
         QMetaObject::invokeMethod(s, &QTcpSocket::abort, Qt::QueuedConnection);
         return;
@@ -266,8 +287,7 @@ void WebRemote::serve(const QHttpServerRequest& r, QTcpSocket* s)
     if (get && path == u"/state") {
         if (in && listDirty_ && listSource_)
             push();
-        return in ? respondJson(r, s, Status::Ok, state())
-                  : respondJson(r, s, Status::Forbidden, R"({"state":"out"})");
+        return in ? respondJson(r, s, Status::Ok, state()) : respondJson(r, s, Status::Forbidden, R"({"state":"out"})");
     }
     if (post && path == u"/ask")
         return in ? respondJson(r, s, Status::Ok, R"({"state":"in"})") : serveAsk(r, s, host);
@@ -291,8 +311,7 @@ void WebRemote::serveAsk(const QHttpServerRequest& r, QTcpSocket* s, const QStri
     QByteArray token;
     bool asked = false;
     switch (access_.ask(host, &token, &asked)) {
-    case WebAccess::Asked::In:
-        return respondJson(r, s, Status::Ok, R"({"state":"in"})", WebAccess::cookieFor(token));
+    case WebAccess::Asked::In: return respondJson(r, s, Status::Ok, R"({"state":"in"})", WebAccess::cookieFor(token));
     case WebAccess::Asked::Waiting:
         if (asked)
             emit admissionAsked(host);
@@ -333,8 +352,10 @@ void WebRemote::takePages()
         pages_.push_back({ws, host});
         // the page says nothing we need: whatever it sends only counts against its host
         auto heard = [this, ws, host] {
-            if (hostFor(host).requests.charge() == PeerBudget::Verdict::Disconnect)
+            if (hostFor(host).requests.charge() == PeerBudget::Verdict::Disconnect) {
+                ban(host);
                 ws->abort();
+            }
         };
         connect(ws, &QWebSocket::textMessageReceived, this, heard);
         connect(ws, &QWebSocket::binaryMessageReceived, this, heard);

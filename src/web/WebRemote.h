@@ -28,13 +28,14 @@ public:
     static constexpr quint16 kDefaultPort = 22357;
     static constexpr int kMaxConnectionsPerHost = 8;
     static constexpr int kMaxConnections = 64;
-    static constexpr int kMaxHosts = 256;                       // hosts whose budgets are kept
-    static constexpr double kBytesPerSecond = 32 * 1024;        // what a host may send us
-    static constexpr double kMaxBurstBytes = 64 * 1024;         // ... at once
-    static constexpr int kMaxBody = 4096;                       // a request's body
-    static constexpr qint64 kMaxUnsent = 8 * 1024 * 1024;       // answers a host has not taken
+    static constexpr int kMaxHosts = 256;                  // hosts whose budgets are kept
+    static constexpr double kBytesPerSecond = 32 * 1024;   // what a host may send us
+    static constexpr double kMaxBurstBytes = 64 * 1024;    // ... at once
+    static constexpr int kMaxBody = 4096;                  // a request's body
+    static constexpr qint64 kMaxUnsent = 8 * 1024 * 1024;  // answers a host has not taken
     static constexpr int kMaxWebSocketMessage = 1024;
-    static constexpr int kPushDelayMs = 200;                    // changes in a burst go as one
+    static constexpr int kPushDelayMs = 200;  // changes in a burst go as one
+    static constexpr int kBanMs = 5000;       // a host cut off for flooding is turned away at once for this long
 
     explicit WebRemote(QObject* parent = nullptr);
     ~WebRemote() override;
@@ -85,6 +86,7 @@ private:
         PeerBudget requests;
         double bytes = kMaxBurstBytes;
         qint64 last = -1;
+        qint64 bannedUntil = -1;
     };
     struct Page {
         QWebSocket* socket;
@@ -92,6 +94,8 @@ private:
     };
     Host& hostFor(const QString& host);
     bool chargeBytes(const QString& host, qint64 bytes);
+    void ban(const QString& host);
+    bool banned(const QString& host);
     void serve(const QHttpServerRequest& request, QTcpSocket* socket);
     void serveAsk(const QHttpServerRequest& request, QTcpSocket* socket, const QString& host);
     void servePlay(const QHttpServerRequest& request, QTcpSocket* socket);

@@ -122,8 +122,13 @@ async function start() {
     return;
   }
   if (r.status === 403) {
+    // not (or no longer) let in: nothing of the list stays on the page
+    state.list = [];
+    $('list').replaceChildren();
     $('ask').hidden = false;
+    $('askBtn').disabled = false;
     $('list').hidden = true;
+    $('empty').hidden = true;
     $('steer').hidden = true;
     $('now').textContent = '';
     return;
