@@ -97,7 +97,7 @@ vlc_runs() { pgrep -u mirovell-test -f -- "$home/mirovell_TmpPlst.m3u" >/dev/nul
 
 # phone PC: its own Chromium, as the test user, with its DevTools port on the PC's own loopback
 start_browser() {   # start_browser pc
-    netlab_spawn_user "$1" chromium --headless=new --disable-gpu --no-first-run --no-default-browser-check \
+    netlab_spawn_user "$1" chromium --headless=new --disable-gpu --no-first-run --no-default-browser-check --window-size=390,844 \
         --user-data-dir="$work/home-$1/chromium" --remote-debugging-port=9222 about:blank >"$work/chromium-$1.log" 2>&1
 }
 on() {   # on pc cdp-command...: the driver, beside that PC's browser
@@ -136,6 +136,7 @@ check "the phone waits for the answer" on 2 wait "#askState" "Waiting" 5
 click_at $ADMIT
 check "let in, the phone shows the list" on 2 wait "#list" "clip three.mpg" 10
 check "three rows" test "$(rows 2)" = 3
+check "and its WebSocket is open, for what changes" test "$(on 2 eval "socket.readyState")" = 1
 
 echo "web remote: the sender starts VLC; the phone steers it"
 click_at $RUN_VLC
@@ -166,6 +167,7 @@ check "PC 3: Chromium runs" wait_for 30 browser_up 3
 on 3 open "$URL" "de-DE,de;q=0.9"
 check "the page says how to ask, in German" on 3 wait "#askBtn" "Zugang erbitten" 10
 check "it shows no entry of the list" test "$(rows 3)" = 0
+check "nor the controls" test "$(on 3 eval "document.getElementById('next').offsetParent")" = null
 check "the page holds no name of a track" test "$(on 3 eval "document.documentElement.outerHTML.includes('clip')")" = false
 check "the list is refused to it" test "$(on 3 eval "fetch('/state').then(r => r.status)")" = 403
 check "so is a command" test "$(on 3 eval "fetch('/next', {method: 'POST'}).then(r => r.status)")" = 403

@@ -4,7 +4,8 @@
 Every command connects anew to the first page of the browser listening on 127.0.0.1:PORT
 (CDP_PORT, 9222), so the shell script can step through a session one command at a time.
 
-  cdp.py open URL LANG            a phone's screen (390 x 844), Accept-Language LANG, then URL
+  cdp.py open URL LANG            Accept-Language LANG, then URL
+(each on a phone's screen, 390 x 844)
   cdp.py tap SELECTOR             a tap (mouse press and release) at the middle of the element
   cdp.py text SELECTOR            prints the element's text ("" when there is none or it is hidden)
   cdp.py wait SELECTOR TEXT SECS  waits until the element's text holds TEXT; exit 1 when it never does
@@ -29,6 +30,8 @@ class Page:
         page = next(t for t in targets if t["type"] == "page")
         self.ws = websocket.create_connection(page["webSocketDebuggerUrl"], timeout=30)
         self.next_id = 0
+        # a phone's screen; it holds as long as this session, so every command sets it
+        self.call("Emulation.setDeviceMetricsOverride", width=390, height=844, deviceScaleFactor=1, mobile=True)
 
     def call(self, method, **params):
         self.next_id += 1
@@ -56,7 +59,6 @@ def main(args):
     cmd = args[0]
     if cmd == "open":
         url, lang = args[1], args[2]
-        page.call("Emulation.setDeviceMetricsOverride", width=390, height=844, deviceScaleFactor=1, mobile=True)
         ua = page.eval("navigator.userAgent")
         page.call("Network.enable")
         page.call("Network.setUserAgentOverride", userAgent=ua, acceptLanguage=lang)

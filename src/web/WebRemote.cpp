@@ -14,6 +14,8 @@
 #include <QWebSocket>
 
 #include <algorithm>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using Status = QHttpServerResponder::StatusCode;
 
@@ -47,18 +49,25 @@ public:
 protected:
     void incomingConnection(qintptr descriptor) override
     {
+        // a host turned away costs a close, not a socket object: during a flood, accepting goes
+        // on for as long as connections come in
+        sockaddr_storage peer{};
+        socklen_t size = sizeof peer;
+        if (::getpeername(int(descriptor), reinterpret_cast<sockaddr*>(&peer), &size) != 0) {
+            ::close(int(descriptor));
+            return;
+        }
+        const QString host = hostText(QHostAddress(reinterpret_cast<const sockaddr*>(&peer)));
+        std::erase_if(open_,
+                      [](const Open& o) { return !o.socket || o.socket->state() != QAbstractSocket::ConnectedState; });
+        const auto ofHost = std::count_if(open_.begin(), open_.end(), [&](const Open& o) { return o.host == host; });
+        if (int(open_.size()) >= kMaxConnections || ofHost >= kMaxConnectionsPerHost || owner_.banned(host)) {
+            ::close(int(descriptor));
+            return;
+        }
         auto* socket = new QTcpSocket(this);
         if (!socket->setSocketDescriptor(descriptor)) {
             delete socket;
-            return;
-        }
-        std::erase_if(open_,
-                      [](const Open& o) { return !o.socket || o.socket->state() != QAbstractSocket::ConnectedState; });
-        const QString host = hostText(socket->peerAddress());
-        const auto ofHost = std::count_if(open_.begin(), open_.end(), [&](const Open& o) { return o.host == host; });
-        if (int(open_.size()) >= kMaxConnections || ofHost >= kMaxConnectionsPerHost || owner_.banned(host)) {
-            socket->abort();
-            socket->deleteLater();
             return;
         }
         open_.push_back({socket, host});
@@ -271,6 +280,8 @@ void WebRemote::serve(const QHttpServerRequest& r, QTcpSocket* s)
     const QString path = r.url().path();
     const bool post = r.method() == QHttpServerRequest::Method::Post;
     const bool get = r.method() == QHttpServerRequest::Method::Get;
+    if (path == u"/ws" && get && header(r, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
+        return;  // the server hands it on as a WebSocket, which answers it
     if (post && (!sameOrigin(header(r, "Origin"), header(r, "Host")) || r.body().size() > kMaxBody))
         return respond(r, s, Status::Forbidden, "text/plain", "no\n");
     const bool in = access_.admits(header(r, "Cookie"));
@@ -349,6 +360,8 @@ void WebRemote::takePages()
             ws->deleteLater();
             continue;
         }
+        if (listDirty_ && listSource_)
+            push();  // to the pages open before, as this one gets it all below
         pages_.push_back({ws, host});
         // the page says nothing we need: whatever it sends only counts against its host
         auto heard = [this, ws, host] {
@@ -363,8 +376,6 @@ void WebRemote::takePages()
             std::erase_if(pages_, [ws](const Page& p) { return p.socket == ws; });
             ws->deleteLater();
         });
-        if (listDirty_ && listSource_)
-            push();
         ws->sendTextMessage(QString::fromUtf8(state()));
     }
 }
