@@ -45,7 +45,8 @@ class TestWebRemote : public QObject {
     QByteArray request(const QByteArray& method, const QByteArray& path, const QByteArray& cookie = {},
                        const QByteArray& body = {}, const QByteArray& origin = {})
     {
-        QByteArray r = method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(web_->port()) + "\r\n";
+        QByteArray r =
+            method + ' ' + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(web_->port()) + "\r\n";
         if (!cookie.isEmpty())
             r += "Cookie: " + cookie + "\r\n";
         if (!origin.isEmpty())
