@@ -22,7 +22,11 @@ WebAccess::Asked WebAccess::ask(const QString& host, QByteArray* token, bool* as
         QByteArray bytes(kTokenBytes, Qt::Uninitialized);
         QRandomGenerator::system()->generate(bytes.begin(), bytes.end());
         *token = bytes.toHex();
-        tokens_.push_back(*token);
+        const auto ofHost =
+            std::count_if(tokens_.begin(), tokens_.end(), [&](const Token& t) { return t.host == host; });
+        if (ofHost >= kMaxTokensPerHost)
+            tokens_.erase(std::find_if(tokens_.begin(), tokens_.end(), [&](const Token& t) { return t.host == host; }));
+        tokens_.push_back({*token, host});
         if (int(tokens_.size()) > kMaxTokens)
             tokens_.pop_front();
         return Asked::In;
@@ -55,7 +59,8 @@ void WebAccess::forget()
 bool WebAccess::admits(const QByteArray& cookieHeader) const
 {
     const QByteArray token = tokenIn(cookieHeader);
-    return token.size() == 2 * kTokenBytes && std::find(tokens_.begin(), tokens_.end(), token) != tokens_.end();
+    return token.size() == 2 * kTokenBytes &&
+           std::any_of(tokens_.begin(), tokens_.end(), [&](const Token& t) { return t.value == token; });
 }
 
 QByteArray WebAccess::tokenIn(const QByteArray& cookieHeader)

@@ -13,7 +13,8 @@
 class WebAccess {
 public:
     enum class Asked { In, Waiting, Denied, Busy };
-    static constexpr int kMaxTokens = 256;  // the oldest goes first
+    static constexpr int kMaxTokens = 256;       // the oldest goes first
+    static constexpr int kMaxTokensPerHost = 8;  // so that one host cannot push the others' out
     static constexpr int kMaxWaiting = 16;
     static constexpr int kTokenBytes = 16;  // 128 bits
     static inline const QByteArray kCookieName = QByteArrayLiteral("mirovell");
@@ -38,5 +39,9 @@ private:
     QStringList allowed_;
     QStringList denied_;
     QStringList waiting_;
-    std::deque<QByteArray> tokens_;
+    struct Token {
+        QByteArray value;
+        QString host;
+    };
+    std::deque<Token> tokens_;  // oldest first
 };

@@ -280,8 +280,8 @@ void WebRemote::serve(const QHttpServerRequest& r, QTcpSocket* s)
     const QString path = r.url().path();
     const bool post = r.method() == QHttpServerRequest::Method::Post;
     const bool get = r.method() == QHttpServerRequest::Method::Get;
-    if (path == u"/ws" && get && header(r, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
-        return;  // the server hands it on as a WebSocket, which answers it
+    if (get && header(r, "Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
+        return;  // the server hands it on as a WebSocket, which answers it (takePages)
     if (post && (!sameOrigin(header(r, "Origin"), header(r, "Host")) || r.body().size() > kMaxBody))
         return respond(r, s, Status::Forbidden, "text/plain", "no\n");
     const bool in = access_.admits(header(r, "Cookie"));
@@ -362,7 +362,12 @@ void WebRemote::takePages()
         }
         if (listDirty_ && listSource_)
             push();  // to the pages open before, as this one gets it all below
-        pages_.push_back({ws, host});
+        pages_.push_back({ws, host, 0});
+        connect(ws, &QWebSocket::bytesWritten, this, [this, ws](qint64 n) {
+            for (Page& p : pages_)
+                if (p.socket == ws)
+                    p.unsent = std::max<qint64>(0, p.unsent - n);
+        });
         // the page says nothing we need: whatever it sends only counts against its host
         auto heard = [this, ws, host] {
             if (hostFor(host).requests.charge() == PeerBudget::Verdict::Disconnect) {
@@ -376,7 +381,7 @@ void WebRemote::takePages()
             std::erase_if(pages_, [ws](const Page& p) { return p.socket == ws; });
             ws->deleteLater();
         });
-        ws->sendTextMessage(QString::fromUtf8(state()));
+        send(pages_.back(), QString::fromUtf8(state()));
     }
 }
 
@@ -415,8 +420,19 @@ void WebRemote::push()
     if (message.isEmpty())
         return;
     const QString text = QString::fromUtf8(message);
-    for (const Page& p : pages_)
-        p.socket->sendTextMessage(text);
+    for (Page& p : pages_)
+        send(p, text);
+}
+
+void WebRemote::send(Page& page, const QString& text)
+{
+    // a page that takes nothing in is not sent more and more: it goes, and opens anew once it reads
+    if (page.unsent > kMaxUnsent) {
+        // not now: its end takes it out of the pages gone through here
+        QMetaObject::invokeMethod(page.socket, &QWebSocket::abort, Qt::QueuedConnection);
+        return;
+    }
+    page.unsent += page.socket->sendTextMessage(text);
 }
 
 QByteArray WebRemote::nowJson() const

@@ -91,7 +91,9 @@ private:
     struct Page {
         QWebSocket* socket;
         QString host;
+        qint64 unsent;  // bytes handed to the socket and not written yet
     };
+    void send(Page& page, const QString& text);
     Host& hostFor(const QString& host);
     bool chargeBytes(const QString& host, qint64 bytes);
     void ban(const QString& host);

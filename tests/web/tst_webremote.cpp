@@ -186,6 +186,22 @@ private slots:
         QCOMPARE(ask(request("POST", "/ask")).status, 202);
     }
 
+    void oneHostCannotPushTheOthersTokensOut()
+    {
+        WebAccess access;
+        access.setAnswers({"10.0.0.1", "10.0.0.2"}, {});
+        QByteArray other, first, token;
+        bool asked = false;
+        QCOMPARE(access.ask("10.0.0.2", &other, &asked), WebAccess::Asked::In);
+        QCOMPARE(access.ask("10.0.0.1", &first, &asked), WebAccess::Asked::In);
+        for (int i = 0; i < 3 * WebAccess::kMaxTokensPerHost; ++i)
+            access.ask("10.0.0.1", &token, &asked);
+        QCOMPARE(access.tokenCount(), 1 + WebAccess::kMaxTokensPerHost);
+        QVERIFY(access.admits("a=b; mirovell=" + other));
+        QVERIFY(access.admits("mirovell=" + token));
+        QVERIFY(!access.admits("mirovell=" + first));
+    }
+
     void thePageFollowsOverItsWebSocketAndOnlyLetIn()
     {
         Page stranger;
