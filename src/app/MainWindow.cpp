@@ -352,4 +352,5 @@ void MainWindow::leaveTheLan()
     discovery_.withdraw();
     discovery_.stopBrowsing();
     offerPeers({});
+    web_.stop();
 }

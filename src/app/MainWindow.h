@@ -297,6 +297,7 @@ private:
     QStringList asking_;    // receivers that wait to be let in, the one shown first
     QStringList browsers_;  // those of them that asked from a web browser
     struct WebSettings {
+        bool read = false;  // nothing is served before the settings say how
         bool on = true;
         bool code = true;
         quint16 port = WebRemote::kDefaultPort;

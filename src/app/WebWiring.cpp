@@ -83,6 +83,7 @@ void MainWindow::wireWebRemote()
 void MainWindow::restoreWebRemote()
 {
     const Settings::OneRead once(settings_);
+    webSettings_.read = true;
     webSettings_.on = settings_.read(Settings::kSettings, kOnKey, QStringLiteral("1")).trimmed() != u"0";
     webSettings_.code = settings_.read(Settings::kSettings, kCodeKey, QStringLiteral("1")).trimmed() != u"0";
     bool ok = false;
@@ -94,7 +95,7 @@ void MainWindow::restoreWebRemote()
 
 void MainWindow::showWebRemote()
 {
-    const bool serve = !ended_ && webSettings_.on && SendenFrame.visible();
+    const bool serve = !ended_ && webSettings_.read && webSettings_.on && SendenFrame.visible();
     if (serve && !web_.running() && !web_.start(webSettings_.port)) {
         WebAddressLabel.setText(tr("Web-Fernbedienung: Port %1 belegt").arg(webSettings_.port));
         WebAddressLabel.setToolTip(QString());
