@@ -49,12 +49,13 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "which VLC plays on this PC, streams to another PC on the local network,\n"
     "or receives from there. Two running copies keep a small link of their\n"
     "own: the receiving PC sees the sender's track list and can ask for a\n"
-    "track with a double-click.")
+    "track with a double-click. A phone on the network can see the list and\n"
+    "steer the sending VLC in its browser, once the sender's user lets it in.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.mirovell.de/Downloads/Tools/Mirovell/")
-# Qt's libraries are found by dpkg-shlibdeps; VLC is an outside program the window works without.
+# Qt's libraries (with its HTTP server and WebSockets) and libqrencode are found by dpkg-shlibdeps; VLC is an outside program the window works without.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libcrypto is loaded when an update's signature is checked, so no linked library names it
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3")

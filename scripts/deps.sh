@@ -12,6 +12,7 @@ packages=(
     python3 util-linux procps
     strace   # counts the real program's writes and kills it at each of them in the tests
     libssl-dev   # libcrypto: the Ed25519 signatures of updates
+    qt6-httpserver-dev qt6-websockets-dev libqrencode-dev   # the web remote: its server, live updates, QR code
 )
 packages+=(passwd)   # useradd: the real VLC runs as an ordinary test user
 # the Debian package: made by CPack with dpkg-shlibdeps, checked, installed and purged by the tests
@@ -22,8 +23,10 @@ packages+=("${packaging[@]}" lintian appstream iproute2)
 packages+=(iputils-ping avahi-daemon avahi-utils dbus)
 # the strangers stage times the window's answers to pings from outside the program
 packages+=(python3-xlib)
+# the web remote's stage drives headless Chromium through its DevTools protocol
+packages+=(chromium python3-websocket)
 run_only=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev qt6-qpa-plugins qt6-translations-l10n
-          qt6-l10n-tools qt6-tools-dev libssl-dev
+          qt6-l10n-tools qt6-tools-dev libssl-dev qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
           xdg-utils shared-mime-info fonts-dejavu-core)
 # benchmarks and profiling (scripts/bench.sh, bench/startup.sh, docs/performance.md): a watcher of
 # X events for the start-up times, perf and callgrind for the profiles

@@ -75,6 +75,7 @@ if cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMIROVELL_WERROR=
     stage "two PCs" bash scripts/two-pcs.sh build/test/mirovell
     stage "three PCs: one sender, two receivers" bash scripts/three-pcs.sh build/test/mirovell
     stage "strangers on the LAN" bash scripts/strangers.sh build/test/mirovell
+    stage "the web remote" bash scripts/web-remote.sh build/test/mirovell
     stage "the receivers offered by name" bash scripts/offered-receivers.sh build/test/mirovell
 else
     failed=$((failed + 1))

@@ -258,6 +258,18 @@
         <source>VLC antwortete nicht und wurde neu gestartet</source>
         <translation>VLC did not answer and was started again</translation>
     </message>
+    <message>
+        <source> (Browser)</source>
+        <translation> (browser)</translation>
+    </message>
+    <message>
+        <source>Web-Fernbedienung: Port %1 belegt</source>
+        <translation>Web remote: port %1 in use</translation>
+    </message>
+    <message>
+        <source>Fernbedienung im Browser:</source>
+        <translation>Remote in a browser:</translation>
+    </message>
 </context>
 <context>
     <name>Mirovell</name>

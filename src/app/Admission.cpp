@@ -53,28 +53,35 @@ void MainWindow::answerAdmission(bool allow)
 {
     if (asking_.isEmpty())
         return;
-    sending_.answer(asking_.takeFirst(), allow);
+    const QString address = asking_.takeFirst();
+    browsers_.removeAll(address);
+    sending_.answer(address, allow);
     showAdmission();
 }
 
 void MainWindow::ForgetBtn_Click()
 {
     asking_.clear();
+    browsers_.clear();
     sending_.forgetAnswers();
+    web_.forget();
     showAdmission();
 }
 
 // The question about the first receiver that waits, else the way to take the answers back.
 void MainWindow::showAdmission()
 {
-    const bool several = sending_.several();
+    // a browser asks in either mode, a receiver only where several are served
+    const bool browser = !asking_.isEmpty() && browsers_.contains(asking_.first());
+    const bool several = sending_.several() || browser;
     if (several && !asking_.isEmpty()) {
         const QString address = asking_.first();
         const QString name = lanNames_.nameOf(address);
-        AdmitLabel.setText((name.isEmpty() ? address : name) + u'\r' + tr("möchte die Liste"));
+        AdmitLabel.setText((name.isEmpty() ? address : name) + (browser ? tr(" (Browser)") : QString()) + u'\r' +
+                           tr("möchte die Liste"));
         AdmitLabel.setToolTip(address);
     }
     AdmitFrame.setVisible(several && !asking_.isEmpty());
-    ForgetBtn.setVisible(several && asking_.isEmpty() &&
+    ForgetBtn.setVisible((several || web_.running()) && asking_.isEmpty() &&
                          !(sending_.allowedHosts().isEmpty() && sending_.deniedHosts().isEmpty()));
 }

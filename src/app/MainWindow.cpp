@@ -41,6 +41,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
 {
     wireSubsystems();
     wireSteering();
+    wireWebRemote();
 }
 
 MainWindow::~MainWindow() = default;
@@ -84,4 +85,5 @@ void MainWindow::leaveTheLan()
     discovery_.withdraw();
     discovery_.stopBrowsing();
     lanNames_.clear();
+    web_.stop();
 }

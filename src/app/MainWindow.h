@@ -16,6 +16,7 @@
 #include "player/VlcStarter.h"
 #include "playlist/Playlist.h"
 #include "update/UpdateCheck.h"
+#include "web/WebRemote.h"
 
 #include <QObject>
 #include <QString>
@@ -339,6 +340,12 @@ public:
         {.fore = kPanelGrey}};
     WindowControl ConnectStatusServer{QStringLiteral("ConnectStatusServer"), ControlKind::Label, &Frame3, {5400, 15, 3540, 240}, tr("Status"),
         {.fore = kPanelGrey}};
+
+    // the web remote's address in send mode, as a code for a phone's camera and as text, beside the list
+    WindowControl WebCodePicture{QStringLiteral("WebCodePicture"), ControlKind::Picture, &Form, {8385, 1680, 1800, 1800}, {},
+        {.visible = false}};
+    WindowControl WebAddressLabel{QStringLiteral("WebAddressLabel"), ControlKind::Label, &Form, {8265, 3510, 2040, 480}, {},
+        {.font = FontSpec{7.5, false, false}, .align = TextAlign::Center, .visible = false}};
     // clang-format on
 
     // ---- start and end ----
@@ -406,6 +413,8 @@ public:
     void FilmRemoteList_KeyDown(int keyCode, int shift);
     // A receiver asked for a track: it goes first, and the sending VLC plays from it.
     void SendingEnd_TrackRequested(const QString& name);
+    // A browser let in asked for this entry: the same as a receiver's request.
+    void WebRemote_TrackRequested(int index, const QString& entry);
 
     // ---- steering the sending VLC, here or from the receiver ----
     void SendPauseBtn_Click();
@@ -433,6 +442,14 @@ private:
     // The stream output's option lines for the sending VLC, as the settings and the choice say.
     QStringList streamOptions() const;
     void steerSendingVlc(remotemsg::Command command);
+    // This entry goes first and the sending VLC plays from it.
+    void playEntryFirst(int i);
+    void wireWebRemote();
+    void restoreWebRemote();
+    // Serves the page in send mode where the settings allow, and shows its address.
+    void showWebRemote();
+    // The code and the address at the right of the list, which gives them room while they show.
+    void placeWebCode();
     void minimizeBeforeStart();
     void applySendChoice();
     void applyReceiveChoice();
@@ -453,7 +470,14 @@ private:
     const ProgramEnvironment environment_;
     const LinkPorts linkPorts_;
     IServiceDiscovery& discovery_;
-    QStringList asking_;  // receivers that wait to be let in, the one shown first
+    QStringList asking_;    // receivers that wait to be let in, the one shown first
+    QStringList browsers_;  // those of them that asked from a web browser
+    struct WebSettings {
+        bool read = false;  // nothing is served before the settings say how
+        bool on = true;
+        bool code = true;
+        quint16 port = WebRemote::kDefaultPort;
+    } webSettings_;
 
     // the subsystems
     Settings settings_;
@@ -466,6 +490,7 @@ private:
     AlwaysOnTop pin_;
     TrayHost tray_;
     WindowLayout layout_;
+    WebRemote web_;
 
     bool ended_ = false;
 };

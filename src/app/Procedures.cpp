@@ -80,6 +80,7 @@ void MainWindow::ServerSendTimer_Timer()
 void MainWindow::Form_Resize()
 {
     layout_.Form_Resize();
+    placeWebCode();
 }
 
 // ---- the list ----

@@ -37,6 +37,7 @@ void MainWindow::Form_Load()
     VlcPath.setText(lastrun::read(settings_, lastrun::kVlcPath));
     restoreStreamChoices();
     restoreAnswers();
+    restoreWebRemote();
     if (!vlc_.vlcFound()) {
         if (const auto folder = paths::AddTrailingSeparator(environment_.programFolder)) {
             const QString beside = *folder + platformdefaults::kVlcExecutableName;

@@ -63,8 +63,12 @@ void MainWindow::SendingEnd_TrackRequested(const QString& name)
         return;
     // the list may have changed since the request came
     const int i = sending_.requestedEntry(name);
-    if (i < 0)
-        return;
+    if (i >= 0)
+        playEntryFirst(i);
+}
+
+void MainWindow::playEntryFirst(int i)
+{
     playlist_.moveToTop(i);
     const QStringList options = streamOptions();
     if (vlc_.canSwitch(options)) {

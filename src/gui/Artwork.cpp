@@ -1,5 +1,7 @@
 #include "gui/Artwork.h"
 
+#include "web/QrCode.h"
+
 #include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QLinearGradient>
@@ -8,6 +10,7 @@
 #include <QPixmapCache>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 
 namespace artwork {
@@ -229,8 +232,32 @@ QPixmap pin(bool down, QSize size, qreal dpr)
     return pm;
 }
 
+// "qr:" and a text: the text as a QR code, black on white with its quiet zone, whole modules only.
+QPixmap qrCode(const QString& text, QSize size, qreal dpr)
+{
+    QPixmap pm(size * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(Qt::white);
+    const QrCode code = QrCode::encode(text.toUtf8());
+    const int modules = code.size() + 8;  // four modules of white on each side
+    const int cell = int(std::min(size.width(), size.height()) * dpr) / std::max(modules, 1);
+    if (code.size() == 0 || cell < 1)
+        return pm;
+    QPainter p(&pm);
+    p.scale(1 / dpr, 1 / dpr);
+    const int x0 = (int(size.width() * dpr) - cell * code.size()) / 2;
+    const int y0 = (int(size.height() * dpr) - cell * code.size()) / 2;
+    for (int y = 0; y < code.size(); ++y)
+        for (int x = 0; x < code.size(); ++x)
+            if (code.dark(x, y))
+                p.fillRect(x0 + x * cell, y0 + y * cell, cell, cell, Qt::black);
+    return pm;
+}
+
 QPixmap draw(const QString& key, QSize size, qreal dpr)
 {
+    if (key.startsWith(QLatin1String("qr:")))
+        return qrCode(key.mid(3), size, dpr);
     const bool disabled = key.endsWith(QLatin1String("-disabled"));
     const QString base = disabled ? key.left(key.size() - 9) : key;
     const QColor blue(46, 98, 166);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/LinkClock.h"
+#include "platform/LinkClock.h"
 
 #include <QObject>
 #include <QRandomGenerator>

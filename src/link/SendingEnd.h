@@ -1,15 +1,15 @@
 #pragma once
 
-#include "link/LinkClock.h"
 #include "link/LinkPorts.h"
 #include "link/MessageReader.h"
-#include "link/PeerBudget.h"
 #include "link/RemoteMessages.h"
 #include "link/RequestCoalescer.h"
 #include "link/RequestIndex.h"
 #include "link/RetryBackoff.h"
 #include "link/WholeNameIndex.h"
 #include "platform/ILinkSocket.h"
+#include "platform/LinkClock.h"
+#include "platform/PeerBudget.h"
 
 #include <QObject>
 

@@ -1,7 +1,7 @@
 #include "link/LinkMessages.h"
-#include "link/PeerBudget.h"
 #include "link/RequestIndex.h"
 #include "link/RetryBackoff.h"
+#include "platform/PeerBudget.h"
 
 #include <QSignalSpy>
 #include <QTest>

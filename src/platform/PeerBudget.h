@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/LinkClock.h"
+#include "platform/LinkClock.h"
 
 // What one peer may ask of us: a few messages a second, taken from a bucket that refills over
 // time. Messages beyond it are dropped; a peer that keeps on sending into an empty bucket is to

@@ -1,4 +1,4 @@
-#include "link/PeerBudget.h"
+#include "platform/PeerBudget.h"
 
 #include <QElapsedTimer>
 
