@@ -161,15 +161,7 @@ private slots:
         QCOMPARE(w->ServerSendTimer.enabled(), panel != u"JetztAbspielenFrame");
         QVERIFY(w->FilmList.enabled() != w->FilmRemoteList.visible() &&
                 w->FilmRemoteList.visible() == (panel == u"EmpfangenFrame"));
-        for (Control* never :
-             {&w->ProtokollCombo, &w->Label1, &w->SErverBtnTest, &w->ClientBtnTest, &w->ButtonServerSenden})
-            QVERIFY2(!never->visible(), qPrintable(never->name()));
-        // the options for one or several receivers, and the sender to pick up from, are on their panels
-        for (Control* shown :
-             {&w->SendenUniCastCheck, &w->MultiCastCheck, &w->UniCastCheck, &w->MulitCastCheck, &w->TargetTextClient})
-            QVERIFY2(shown->visible(), qPrintable(shown->name()));
-        if (panel == u"JetztAbspielenFrame")
-            QVERIFY(w->Command2.visible() && w->Label8.rect().left == 3255 && w->Picture1.rect().left == 2640);
+        QCOMPARE(w->Command2.visible(), panel == u"JetztAbspielenFrame");  // the local start, once asked for
     }
 
     void protocolList_data()

@@ -44,7 +44,6 @@ private slots:
         // clang-format off
         QTest::newRow("typed address, a stranger named so") << "TargetText" << "type:192.168.0.2" << "192.168.0.2";
         QTest::newRow("typed name of a found receiver") << "TargetText" << "type:wohnzimmer" << "wohnzimmer";
-        QTest::newRow("typed name with .local") << "TargetText" << "type:Wohnzimmer.local" << "Wohnzimmer.local";
         QTest::newRow("picked") << "TargetText" << "pick:wohnzimmer" << "10.0.0.5";
         QTest::newRow("picked, the stranger's address as a name") << "TargetText" << "pick:192.168.0.2" << "10.0.0.66";
         QTest::newRow("picked, then edited") << "TargetText" << "pick:wohnzimmer type:wohnzimmer2" << "wohnzimmer2";
@@ -55,7 +54,6 @@ private slots:
         QTest::newRow("picked again after an edit") << "TargetText" << "pick:wohnzimmer type:x pick:wohnzimmer" << "10.0.0.5";
         QTest::newRow("sender typed") << "TargetTextClient" << "type:buero" << "buero";
         QTest::newRow("sender picked") << "TargetTextClient" << "pick:buero" << "10.0.0.7";
-        QTest::newRow("sender picked, then edited") << "TargetTextClient" << "pick:buero type:buero.local" << "buero.local";
         // clang-format on
     }
     void whereTheFieldConnects()

@@ -79,25 +79,9 @@ private slots:
         receiver.reset();
     }
 
-    // The command line and the one running VLC: sendCommandLineFollowsTheSettings, tst_player;
-    // the real stream restarted from a receiver's double-click: scripts/two-pcs.sh.
-    void doubleClickPutsThatTrackFirst()
-    {
-        link();
-        if (QTest::currentTestFailed())
-            return;
-        request("/media/c d.mpg");
-        QTRY_COMPARE((*receiver)->ConnectStatusServer.text(), QString());
-        const QStringList moved{"/media/c d.mpg", "/media/a.avi", "/media/b.mkv"};
-        QTRY_COMPARE((*sender)->FilmList.items(), moved);
-        QCOMPARE((*sender)->ConnectStatusServer.text(), "Playing:/media/c d.mpg");
-        QTRY_COMPARE(sender->launcher.starts.size(), size_t(1));  // once the request's event has returned
-        QCOMPARE(readAll(sender->kept()).split('\n').value(4).trimmed(), QByteArray("/media/c d.mpg"));
-        QTRY_COMPARE((*receiver)->FilmRemoteList.items(), moved);  // the restart announces the new order at once
-    }
-
     // The sending VLC steered from the receiver over the link, and what it plays marked there; a
-    // request switches the running VLC instead of starting another.
+    // request switches the running VLC instead of starting another. A request that starts VLC:
+    // tst_linkbadinput; the real stream restarted from a double-click: scripts/two-pcs.sh.
     void steeringFromTheReceiver_data()
     {
         QTest::addColumn<QString>("button");

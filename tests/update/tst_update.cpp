@@ -221,19 +221,17 @@ private slots:
 
     void cleanup() { QCOMPARE(elsewhere_->requestedPaths, QList<QByteArray>()); }
 
-    // The signature decides, over the whole file and under the trusted key only.
+    // The signature decides, under the trusted key only, and whole. A changed file, another key
+    // and no signature at all, through the window and through the updater: fetchUpdater, replace.
     void signatures_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QByteArray>("signature");  // "-": no signature file
+        QTest::addColumn<QByteArray>("signature");
         QTest::addColumn<bool>("valid");
         const QByteArray program = kNew.repeated(1000);
         QTest::newRow("signed") << program << key_.sign(program) << true;
-        QTest::newRow("one byte changed") << QByteArray(program).replace(5000, 1, "!") << key_.sign(program) << false;
-        QTest::newRow("another key") << program << otherKey_.sign(program) << false;
         QTest::newRow("signature cut short") << program << key_.sign(program).left(63) << false;
         QTest::newRow("signature with a line end") << program << key_.sign(program) + '\n' << false;
-        QTest::newRow("no signature file") << program << QByteArray("-") << false;
     }
     void signatures()
     {
@@ -241,11 +239,10 @@ private slots:
         QFETCH(QByteArray, signature);
         QTemporaryDir dir;
         writeFile(dir.filePath("f"), file);
-        if (signature != "-")
-            writeFile(dir.filePath("f.sig"), signature);
+        writeFile(dir.filePath("f.sig"), signature);
         QTEST(signature::fileSigned(dir.filePath("f"), dir.filePath("f.sig"), key_.publicKey()), "valid");
-        if (QTest::currentDataTag() != QByteArray("another key"))  // what one key signed, no other accepts
-            QVERIFY(!signature::fileSigned(dir.filePath("f"), dir.filePath("f.sig"), otherKey_.publicKey()));
+        // what one key signed, no other accepts
+        QVERIFY(!signature::fileSigned(dir.filePath("f"), dir.filePath("f.sig"), otherKey_.publicKey()));
     }
 
     void init()
