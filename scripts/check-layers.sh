@@ -3,7 +3,7 @@
 # below it; see mirovell_layer in CMakeLists.txt). This checks what the build cannot see:
 # - an include that climbs out of its folder ("../x/Y.h"): it is found beside the including file,
 #   past the include roots;
-# - a folder of sources that is no library of its own, and so would belong to no layer;
+# - a folder of C++ sources that is no library of its own, and so would belong to no layer;
 # - a MainWindow:: definition outside app/.
 set -uo pipefail
 cd "$(dirname "$0")/../src"
@@ -16,6 +16,7 @@ done < <(grep -rnE --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*
 
 while IFS= read -r dir; do
     dir=${dir#./}
+    compgen -G "$dir/*.cpp" >/dev/null || compgen -G "$dir/*.h" >/dev/null || continue  # e.g. a page's files
     [[ -f "$dir/CMakeLists.txt" ]] && grep -qE 'mirovell_layer\(|add_executable\(' "$dir/CMakeLists.txt" && continue
     echo "no library of its own: src/$dir"
     bad=1
