@@ -41,7 +41,7 @@ VlcControl::VlcControl(QObject* parent) : QObject(parent)
     connect(&retry_, &QTimer::timeout, this, &VlcControl::tryConnect);
     answer_.setSingleShot(true);
     answer_.setInterval(kAnswerMs);
-    connect(&answer_, &QTimer::timeout, this, &VlcControl::fail);
+    connect(&answer_, &QTimer::timeout, this, &VlcControl::answerTimedOut);
     status_.setInterval(kStatusMs);
     connect(&status_, &QTimer::timeout, this, [this] {
         // a status that has not come back yet is not asked for twice
@@ -157,6 +157,31 @@ template <typename Socket> Socket* VlcControl::makeSocket()
     return s;
 }
 
+void VlcControl::armAnswer()
+{
+    answer_.start();
+    answerWait_.start();
+    overrun_ = false;
+}
+
+// An answer that has arrived meanwhile still counts; and a wait that our own event loop overran by
+// half again (the machine too busy to run us) is given once more before VLC is blamed.
+void VlcControl::answerTimedOut()
+{
+    if (state_ != State::Ready)
+        return;
+    socket_->waitForReadyRead(0);  // takes what is there, without waiting
+    if (state_ != State::Ready || pending_ == 0 || answer_.isActive())
+        return;
+    if (!overrun_ && answerWait_.elapsed() > kAnswerMs * 3 / 2) {
+        answer_.start();
+        answerWait_.start();
+        overrun_ = true;
+        return;
+    }
+    fail();
+}
+
 void VlcControl::fail()
 {
     if (state_ != State::Ready)
@@ -173,7 +198,7 @@ void VlcControl::send(const QStringList& commands)
     for (const QString& c : commands)
         bytes += c.toUtf8() + '\n';
     if (pending_ == 0)
-        answer_.start();
+        armAnswer();
     pending_ += int(commands.size());
     socket_->write(bytes);
     // now, not when the event loop next runs: whoever asked may have more to do before it returns
@@ -211,7 +236,7 @@ void VlcControl::handleLine(const QByteArray& raw)
     if (line.contains(kReturned)) {
         pending_ = std::max(0, pending_ - 1);
         if (pending_ > 0)
-            answer_.start();
+            armAnswer();
         else
             answer_.stop();
         return;

@@ -72,6 +72,8 @@ private:
     void send(const QStringList& commands);
     void readAnswers();
     void handleLine(const QByteArray& line);
+    void armAnswer();
+    void answerTimedOut();
     void fail();
     void setPlaying(int index, bool paused);
     int indexOfInput(const QString& mrl) const;
@@ -83,6 +85,8 @@ private:
     QElapsedTimer attaching_;
     QTimer retry_;
     QTimer answer_;
+    QElapsedTimer answerWait_;  // since the oldest unanswered command, or the last answer
+    bool overrun_ = false;
     QTimer status_;
     int pending_ = 0;  // commands written and not yet answered
     QByteArray buffer_;
