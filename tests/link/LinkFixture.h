@@ -72,8 +72,16 @@ public:
         QLocalServer::removeServer(path);
         if (path.isEmpty() || !server.listen(path))
             return;
+        // one client at a time, as VLC: another one (a sweep of stale sockets in a test running
+        // beside this one knocks to see whether anyone listens) does not take the place
         connect(&server, &QLocalServer::newConnection, this, [this] {
-            peer = server.nextPendingConnection();
+            QLocalSocket* s = server.nextPendingConnection();
+            if (peer) {
+                s->abort();
+                s->deleteLater();
+                return;
+            }
+            peer = s;
             connect(peer, &QLocalSocket::readyRead, this, [this] { read(); });
         });
     }
