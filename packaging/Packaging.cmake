@@ -57,8 +57,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.mirovell.de/Downloads/Tools/Mirovell/")
 # Qt's libraries (with its HTTP server and WebSockets) and libqrencode are found by dpkg-shlibdeps; VLC is an outside program the window works without.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# libcrypto is loaded when an update's signature is checked, so no linked library names it
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3")
+# libcrypto 3 is loaded when an update's signature is checked, so no linked library names it
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libssl3 (>= 3.0.0)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "vlc, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
