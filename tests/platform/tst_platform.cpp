@@ -80,9 +80,13 @@ struct PrivateBus {
                               "/bus</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
                               "<allow own=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
                               "</policy></busconfig>");
-        process.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--nopidfile"});
+        // the daemon prints its address once it listens; the socket file is there a moment before
+        process.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--nopidfile", "--print-address"});
         address = QStringLiteral("unix:path=%1/bus").arg(dir.path());
-        return process.waitForStarted() && QTest::qWaitFor([this] { return QFile::exists(dir.filePath("bus")); });
+        return process.waitForStarted() &&
+               QTest::qWaitFor([this] { return process.canReadLine() || process.state() != QProcess::Running; },
+                               10000) &&
+               process.canReadLine();
     }
     ~PrivateBus()
     {
