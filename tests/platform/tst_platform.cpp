@@ -1,9 +1,6 @@
-// The lock and the socket for real: a running instance on its own thread, later starts from
-// the test's thread, and the ways a lock folder or a socket name can be spoiled. Then where text
-// meets bytes, files replaced whole or not at all, and the path helpers; their other cases are met
-// where the settings file, the drop import, the link messages and the VLC path use them.
-// Discovery where the system offers none, with a daemon before Avahi 0.8, and the records it reads
-// and writes. Between real daemons on two PCs, with the real program: scripts/offered-receivers.sh.
+// The instance lock and socket for real, text and bytes, files replaced whole, the path helpers, and
+// discovery with no daemon, with one before Avahi 0.8, and its records. Between real daemons on
+// several PCs, with the real program: scripts/offered-receivers.sh.
 #include "Doubles.h"
 #include "platform/Codec.h"
 #include "platform/Installation.h"
@@ -66,12 +63,13 @@ struct Running {
 
 const QString kBrowser = "org.freedesktop.Avahi.ServiceBrowser";
 const QString kBrowserPath = "/Client1/ServiceBrowser1";
+const QString kType = "_mirovell._tcp";
 
 // A D-Bus bus of the test's own: nothing here reaches the machine's system bus.
 struct PrivateBus {
     QTemporaryDir dir;
     QProcess process;
-    QString address;
+    QString address = QStringLiteral("unix:path=%1/bus").arg(dir.path());
 
     bool start()
     {
@@ -82,7 +80,6 @@ struct PrivateBus {
                               "</policy></busconfig>");
         // the daemon prints its address once it listens; the socket file is there a moment before
         process.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--nopidfile", "--print-address"});
-        address = QStringLiteral("unix:path=%1/bus").arg(dir.path());
         return process.waitForStarted() &&
                QTest::qWaitFor([this] { return process.canReadLine() || process.state() != QProcess::Running; },
                                10000) &&
@@ -95,9 +92,8 @@ struct PrivateBus {
     }
 };
 
-// The daemon as one before Avahi 0.8 behaves at its worst: without ServiceBrowserPrepare, and
-// with the first sighting sent before the answer that names the browser.
-// Its services: by default one receiver, "kueche" at 10.1.2.3; a test may put in any records.
+// A daemon before Avahi 0.8 at its worst: no ServiceBrowserPrepare, and the first sighting sent
+// before the answer that names the browser. By default it offers one receiver, "kueche" at 10.1.2.3.
 class OldAvahi : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Avahi.Server")
@@ -111,8 +107,7 @@ public:
     void itemSignal(const char* member, const QString& name)
     {
         QDBusMessage item = QDBusMessage::createTargetedSignal(browserOwner_, kBrowserPath, kBrowser, member);
-        item << 2 << 0 << name << "_mirovell._tcp"
-             << "local" << 0u;
+        item << 2 << 0 << name << kType << "local" << 0u;
         bus_.send(item);
     }
 
@@ -157,9 +152,8 @@ private slots:
         QFile(program_).open(QIODevice::WriteOnly);
     }
 
-    // Whatever spoils the lock folder or the socket's name, or a killed instance left behind, the
-    // first start runs, and a later start reaches it or ends without hanging. The built program
-    // handing over to itself is met in scripts/tour.sh.
+    // Whatever spoils the lock folder or the socket's name, or a killed instance left behind, the first
+    // start runs, and a later one reaches it or ends without hanging (the program itself: scripts/tour.sh).
     void spoiled_data()
     {
         QTest::addColumn<QString>("spoil");
@@ -167,6 +161,7 @@ private slots:
         QTest::addColumn<bool>("reached");  // and its request arrives
         QTest::newRow("garbage lock") << "garbage lock" << true << true;
         QTest::newRow("lock and socket of a killed instance") << "killed" << true << true;
+        QTest::newRow("garbage on the socket: hung up on, still serving") << "junk" << true << true;
         QTest::newRow("lock folder cannot be made") << "blocked" << false << false;
         QTest::newRow("lock folder refuses files") << "read-only" << false << false;
         QTest::newRow("first folder unusable, the next one works") << "blocked, fallback" << true << true;
@@ -194,8 +189,7 @@ private slots:
         }
         QtSingleInstance second(program_, folders);
         if (spoil == u"garbage lock") {
-            QFile garbage(second.lockPath());
-            QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("\x01\x02garbage") > 0);
+            writeFile(second.lockPath(), "\x01\x02garbage");
         } else if (spoil == u"socket taken") {
             QDir().mkpath(second.socketPath() + "/keep");
         } else if (spoil == u"killed") {
@@ -224,6 +218,17 @@ private slots:
             if (found)
                 QCOMPARE(first->listening, reached);
         }
+        const QByteArrayList junk =
+            spoil == u"junk" ? QByteArrayList{"HELLO\n\n\n", QByteArray(20000, 'x')} : QByteArrayList();
+        for (const QByteArray& bytes : junk) {
+            QLocalSocket s;
+            s.connectToServer(second.socketPath());
+            QVERIFY(s.waitForConnected(2000));
+            s.write(bytes);
+            s.waitForBytesWritten(2000);
+            s.waitForDisconnected(8000);  // the running instance hangs up
+            QCOMPARE(s.state(), QLocalSocket::UnconnectedState);
+        }
         QCOMPARE(second.lockPath().isEmpty(), !found);
         QCOMPARE(second.anotherInstanceRunning(), found);
         QCOMPARE(second.activateRunning("^o", "{ENTER}\nx"), reached);
@@ -242,13 +247,9 @@ private slots:
         QLocalServer foreign;
         QVERIFY(foreign.listen(second.socketPath()));
         // and a lock file of that user, naming a live process (this one)
-        {
-            QFile lock(second.lockPath());
-            QVERIFY(lock.open(QIODevice::WriteOnly));
-            lock.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
-                       QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
-                       QSysInfo::machineHostName().toUtf8() + '\n');
-        }
+        writeFile(second.lockPath(), QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                                         QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
+                                         QSysInfo::machineHostName().toUtf8() + '\n');
         for (const QString& f : {second.socketPath(), second.lockPath()})
             QVERIFY(::chown(QFile::encodeName(f).constData(), 65534, 65534) == 0);
 
@@ -258,24 +259,6 @@ private slots:
         QVERIFY(QFileInfo::exists(second.socketPath()));
         QVERIFY(!second.activateRunning(QString(), QString()));  // never talks to it
         QVERIFY(!foreign.hasPendingConnections());
-    }
-
-    void garbageOnTheSocket()
-    {
-        Running first(program_, {folder_});
-        QtSingleInstance second(program_, {folder_});
-        for (const QByteArray& junk : {QByteArray("HELLO\n\n\n"), QByteArray(20000, 'x')}) {
-            QLocalSocket s;
-            s.connectToServer(second.socketPath());
-            QVERIFY(s.waitForConnected(2000));
-            s.write(junk);
-            s.waitForBytesWritten(2000);
-            s.waitForDisconnected(8000);  // the running instance hangs up
-            QCOMPARE(s.state(), QLocalSocket::UnconnectedState);
-        }
-        QVERIFY(first.requests().isEmpty());
-        QVERIFY(second.activateRunning(QString(), QString()));  // it still serves real requests
-        QCOMPARE(first.requests().size(), 1);
     }
 
     void decodeLine_data()
@@ -300,7 +283,7 @@ private slots:
         QCOMPARE(codec::splitLines("a\n\rb\r\nc\r").size(), 4);
     }
 
-    void failedWriteKeepsOldFile()
+    void replacedWhole()
     {
         const QString dir = dir_->filePath("ro");
         QVERIFY(QDir().mkpath(dir));
@@ -315,10 +298,7 @@ private slots:
         QCOMPARE(ok, rootCanWrite);
         QCOMPARE(readAll(file), rootCanWrite ? QByteArray("new\r\n") : QByteArray("old"));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{"keep.m3u"});
-    }
 
-    void replacedThroughALink()
-    {
         // a file kept elsewhere and linked here stays a link to a file of the same mode
         const QString real = dir_->filePath("real.m3u"), link = dir_->filePath("link.m3u");
         writeFile(real, "old");
@@ -349,11 +329,10 @@ private slots:
     void folders()
     {
         QFETCH(QString, path);
-        QTemporaryDir dir;
-        QFile(dir.filePath("vlc")).open(QIODevice::WriteOnly);
-        const auto at = [&dir](QString t) { return t.replace("%1", dir.path()); };
+        QFile(dir_->filePath("vlc")).open(QIODevice::WriteOnly);
+        const auto at = [this](QString t) { return t.replace("%1", dir_->path()); };
         const QString before = QDir::currentPath();
-        QDir::setCurrent(dir.path());
+        QDir::setCurrent(dir_->path());
         const QString found = paths::FolderOf(at(path));
         QDir::setCurrent(before);
         QCOMPARE(found, at(row<QString>("folder")));
@@ -376,10 +355,8 @@ private slots:
     }
     void installedCopy()
     {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("bin"));
-        QVERIFY(QFile::link(dir.path() + "/bin", dir.path() + "/link"));
-        const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
+        QVERIFY(QDir(dir_->path()).mkdir("bin") && QFile::link(dir_->filePath("bin"), dir_->filePath("link")));
+        const auto at = [this](const QString& p) { return p.isEmpty() ? p : dir_->path() + u'/' + p; };
         QTEST(installation::isInstalledCopy(at(row<QString>("programFolder")), at(row<QString>("installFolder"))),
               "installed");
     }
@@ -437,9 +414,7 @@ private slots:
         QVERIFY(daemonBus.registerService("org.freedesktop.Avahi"));
 
         QList<QList<DiscoveredPeer>> changes;
-        AvahiServiceDiscovery::Options options;
-        options.busAddress = bus.address;
-        AvahiServiceDiscovery discovery(options);
+        AvahiServiceDiscovery discovery({.busAddress = bus.address, .hostName = {}});
         QObject::connect(&discovery, &IServiceDiscovery::peersChanged,
                          [&changes](const QList<DiscoveredPeer>& peers) { changes << peers; });
         discovery.browse(PeerRole::Receiver);
@@ -450,8 +425,7 @@ private slots:
         // anyone else on the bus may send the daemon's signals: they change nothing
         QDBusConnection other = QDBusConnection::connectToBus(bus.address, "other");
         QDBusMessage remove = QDBusMessage::createSignal(kBrowserPath, kBrowser, "ItemRemove");
-        remove << 2 << 0 << kueche.serviceName << "_mirovell._tcp"
-               << "local" << 0u;
+        remove << 2 << 0 << kueche.serviceName << kType << "local" << 0u;
         QVERIFY(other.send(remove));
         QTest::qWait(200);
         QCOMPARE(discovery.peers(), QList<DiscoveredPeer>{kueche});
@@ -485,9 +459,7 @@ private slots:
         QVERIFY(daemonBus.registerObject("/", &daemon, QDBusConnection::ExportAllSlots));
         QVERIFY(daemonBus.registerService("org.freedesktop.Avahi"));
 
-        AvahiServiceDiscovery::Options options;
-        options.busAddress = bus.address;
-        AvahiServiceDiscovery discovery(options);
+        AvahiServiceDiscovery discovery({.busAddress = bus.address, .hostName = {}});
         QList<DiscoveredPeer> found;
         QObject::connect(&discovery, &IServiceDiscovery::peersChanged,
                          [&found](const QList<DiscoveredPeer>& peers) { found = peers; });
