@@ -466,8 +466,8 @@ private slots:
         discovery.browse(PeerRole::Receiver);
         // the first kMaxRecords sightings are kept; five of them lead nowhere
         QTRY_COMPARE_WITH_TIMEOUT(found.size(), discovery::kMaxRecords - 5, 60000);  // 300 resolves over the bus
-        QCOMPARE(found.first().hostName, "evil\\x1b[2Jname");
-        QCOMPARE(found.first().address, "10.9.9.8");
+        QCOMPARE(found.first(),
+                 (DiscoveredPeer{"evil\\x1b[2Jname", "10.9.9.8", 22355, PeerRole::Receiver, "escape", {{"v", "1"}}}));
         QCOMPARE(found.last().hostName, "pc249");
         for (const DiscoveredPeer& p : found)
             QVERIFY2(p.address.startsWith("10.") && p.address != "10.9.9.9", qPrintable(p.address));

@@ -147,7 +147,6 @@ struct Check {
 
 class UpdaterTest : public QObject {
     Q_OBJECT
-    HttpTestServer files_;
     QByteArray body_;
     TestKey key_, otherKey_;
     std::unique_ptr<HttpTestServer> elsewhere_;  // another host: nothing may ever reach it
@@ -205,7 +204,6 @@ class UpdaterTest : public QObject {
     QByteArray marker() const { return readAll(out_ + "/started").trimmed(); }
 
 private slots:
-    // the downloads' server, kept for the whole run
     void initTestCase()
     {
         QVERIFY(key_.publicKey().size() == 32 && otherKey_.publicKey().size() == 32);
@@ -213,19 +211,10 @@ private slots:
         qputenv("MIROVELL_TEST_PUBLIC_KEY", key_.publicKey().toHex());
         elsewhere_ = std::make_unique<HttpTestServer>(QHostAddress("127.0.0.2"));
         elsewhere_->serve("/files/setup.exe", "x");
-        files_.redirect("/elsewhere", elsewhere_->url("/files/setup.exe").toLatin1());
         body_.resize(300 * 1024);
         QRandomGenerator gen(7);
         for (char& c : body_)
             c = char(gen.bounded(256));
-        files_.serve("/files/setup.exe", body_);
-        files_.serve("/files/setup.exe?v=2", body_);
-        files_.redirect("/old", "/files/setup.exe");
-        files_.redirect("/loop", "/loop");
-        files_.redirect("/tofile", "file:///etc/passwd");
-        files_.serve("/stall", "0123456789", HttpTestServer::Kind::Stall);
-        files_.serve("/short", "0123456789", HttpTestServer::Kind::Truncated);
-        files_.serve("/endless", {}, HttpTestServer::Kind::Endless);
     }
 
     void fetch_data()
@@ -264,9 +253,8 @@ private slots:
         if (oldFile)
             writeFile(dir.filePath("out.bin"), "old");
         if (url.startsWith(u'/'))
-            url = files_.url(url);
+            url = server_->url(url);
         destination.replace("{dir}", dir.path());
-        const qsizetype requestsBefore = files_.requestedPaths.size();
         RecordingProgress progress;
         progress.cancelAfter = error == Error::Cancelled ? 1 : -1;
         const download::Options options{.idleTimeoutMs = 400, .maxBytes = qint64(2) << 20, .progress = &progress};
@@ -285,14 +273,14 @@ private slots:
         if (!after.isEmpty())
             QCOMPARE(readAll(dir.filePath(after.first())), r.ok() ? body_ : QByteArray("old"));
         if (r.ok())  // the cache is bypassed
-            QVERIFY(files_.requestHeads.last().toLower().contains("cache-control: no-cache"));
+            QVERIFY(server_->requestHeads.last().toLower().contains("cache-control: no-cache"));
         if (error == Error::Http)
             QCOMPARE(r.code, 404);
         if (error == Error::Timeout)
             QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
         // nothing to write to, or nothing valid to ask for: the server is not bothered
         if (error == Error::Destination || error == Error::InvalidAddress)
-            QCOMPARE(files_.requestedPaths.size(), requestsBefore);
+            QVERIFY(server_->requestedPaths.isEmpty());
         else
             QCOMPARE(progress.ends, progress.begins);
         if (url == "setup.exe")
@@ -315,7 +303,16 @@ private slots:
     void init()
     {
         root_ = std::make_unique<QTemporaryDir>();
-        server_ = std::make_unique<HttpTestServer>();
+        server_ = std::make_unique<HttpTestServer>();  // what fetch asks for, and what a test offers
+        server_->redirect("/elsewhere", elsewhere_->url("/files/setup.exe").toLatin1());
+        server_->serve("/files/setup.exe", body_);
+        server_->serve("/files/setup.exe?v=2", body_);
+        server_->redirect("/old", "/files/setup.exe");
+        server_->redirect("/loop", "/loop");
+        server_->redirect("/tofile", "file:///etc/passwd");
+        server_->serve("/stall", "0123456789", HttpTestServer::Kind::Stall);
+        server_->serve("/short", "0123456789", HttpTestServer::Kind::Truncated);
+        server_->serve("/endless", {}, HttpTestServer::Kind::Endless);
         app_ = root_->path() + "/app";
         out_ = root_->path() + "/out";
         prog_ = app_ + "/prog";
