@@ -168,6 +168,7 @@ private slots:
         QTest::newRow("socket name taken by what is no socket and cannot be removed")
             << "socket taken" << true << false;
         QTest::newRow("instance too busy to read") << "busy" << true << false;
+        QTest::newRow("lock and socket of another user, the lock naming a live process") << "foreign" << false << false;
     }
 
     void spoiled()
@@ -188,6 +189,7 @@ private slots:
             folders = {bad};
         }
         QtSingleInstance second(program_, folders);
+        QLocalServer other;  // nobody reads: a busy instance, or another user's
         if (spoil == u"garbage lock") {
             writeFile(second.lockPath(), "\x01\x02garbage");
         } else if (spoil == u"socket taken") {
@@ -205,18 +207,25 @@ private slots:
             qstrncpy(address.sun_path, QFile::encodeName(second.socketPath()).constData(), sizeof address.sun_path);
             const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
             QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::close(fd) == 0);
+        } else if (spoil == u"foreign") {
+            if (::geteuid() != 0)
+                QSKIP("only root can give a file to another user");
+            QVERIFY(other.listen(second.socketPath()));
+            writeFile(second.lockPath(), QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                                             QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() +
+                                             '\n' + QSysInfo::machineHostName().toUtf8() + '\n');
+            for (const QString& f : {second.socketPath(), second.lockPath()})
+                QVERIFY(::chown(QFile::encodeName(f).constData(), 65534, 65534) == 0);
         }
         QLockFile lock(second.lockPath());
-        QLocalServer busy;  // takes the connection, nobody reads
         std::optional<Running> first;
         if (spoil == u"busy") {
-            QVERIFY(lock.tryLock(0) && busy.listen(second.socketPath()));
+            QVERIFY(lock.tryLock(0) && other.listen(second.socketPath()));
         } else {
             first.emplace(program_, folders);
             QVERIFY(!first->otherFound);
             QCOMPARE(first->holdsLock, found);
-            if (found)
-                QCOMPARE(first->listening, reached);
+            QCOMPARE(first->listening, reached);
         }
         const QByteArrayList junk =
             spoil == u"junk" ? QByteArrayList{"HELLO\n\n\n", QByteArray(20000, 'x')} : QByteArrayList();
@@ -229,36 +238,16 @@ private slots:
             s.waitForDisconnected(8000);  // the running instance hangs up
             QCOMPARE(s.state(), QLocalSocket::UnconnectedState);
         }
-        QCOMPARE(second.lockPath().isEmpty(), !found);
+        QCOMPARE(second.lockPath().isEmpty(), !found && folders != QStringList{folder_});
         QCOMPARE(second.anotherInstanceRunning(), found);
         QCOMPARE(second.activateRunning("^o", "{ENTER}\nx"), reached);
         if (first)
             QCOMPARE(first->requests(), reached ? QStringList{"^o|{ENTER}\nx"} : QStringList());
+        if (spoil == u"foreign")  // another user's socket is left alone, and never talked to
+            QVERIFY(QFileInfo::exists(second.socketPath()) && !other.hasPendingConnections());
         // a copy in another folder is another program
         QVERIFY(!QtSingleInstance(dir_->filePath("copy/mirovell"), folders).anotherInstanceRunning());
         QFile::setPermissions(bad, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-
-    void filesOfAnotherUser()
-    {
-        if (::geteuid() != 0)
-            QSKIP("only root can give a file to another user");
-        QtSingleInstance second(program_, {folder_});
-        QLocalServer foreign;
-        QVERIFY(foreign.listen(second.socketPath()));
-        // and a lock file of that user, naming a live process (this one)
-        writeFile(second.lockPath(), QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
-                                         QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
-                                         QSysInfo::machineHostName().toUtf8() + '\n');
-        for (const QString& f : {second.socketPath(), second.lockPath()})
-            QVERIFY(::chown(QFile::encodeName(f).constData(), 65534, 65534) == 0);
-
-        Running first(program_, {folder_});
-        QVERIFY(!first.otherFound);  // another user's lock does not stop us
-        QVERIFY(!first.listening);   // and another user's socket is left alone
-        QVERIFY(QFileInfo::exists(second.socketPath()));
-        QVERIFY(!second.activateRunning(QString(), QString()));  // never talks to it
-        QVERIFY(!foreign.hasPendingConnections());
     }
 
     void decodeLine_data()
