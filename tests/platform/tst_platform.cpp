@@ -64,6 +64,7 @@ struct Running {
 const QString kBrowser = "org.freedesktop.Avahi.ServiceBrowser";
 const QString kBrowserPath = "/Client1/ServiceBrowser1";
 const QString kType = "_mirovell._tcp";
+using Attributes = QMap<QString, QString>;
 
 // A D-Bus bus of the test's own: nothing here reaches the machine's system bus.
 struct PrivateBus {
@@ -519,13 +520,12 @@ private slots:
     void serviceNames() { QTEST(avahi::serviceName(row<PeerRole>("role"), row<QString>("host")), "expected"); }
     void records_data()
     {
-        using Attributes = QMap<QString, QString>;
         QTest::addColumn<QList<QByteArray>>("txt");
         QTest::addColumn<bool>("known");
         QTest::addColumn<PeerRole>("role");
         QTest::addColumn<Attributes>("attributes");
         const QString group = "239.255.22.55:1234";
-        const QMap<QString, QString> oversized{{"role", "receiver"}, {"v", "9"}, {"big", QString(300, u'x')}};
+        const Attributes oversized{{"role", "receiver"}, {"v", "9"}, {"big", QString(300, u'x')}};
         // clang-format off
         QTest::newRow("ours") << avahi::txtRecords(PeerRole::Receiver, {{"Group", group}}) << true << PeerRole::Receiver << Attributes{{"group", group}, {"v", "1"}};
         QTest::newRow("reserved and oversized keys left out") << avahi::txtRecords(PeerRole::Sender, oversized) << true << PeerRole::Sender << Attributes{{"v", "1"}};
@@ -537,7 +537,6 @@ private slots:
     }
     void records()
     {
-        using Attributes = QMap<QString, QString>;
         PeerRole read = PeerRole::Receiver;  // left as it is when unknown
         Attributes readAttributes;
         QTEST(avahi::readTxt(row<QList<QByteArray>>("txt"), &read, &readAttributes), "known");

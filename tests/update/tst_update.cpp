@@ -380,10 +380,9 @@ private slots:
                                   QString("[PID]%1").arg(QCoreApplication::applicationPid())}));
     }
 
-    // An updater runs only with a valid signature beside it: one fetched is kept only when it has
-    // one, one found beside the program without one is removed and fetched anew. The one run then
-    // replaces the program. The process id it gets is the test's own, which never ends, so it is
-    // left out of that run.
+    // An updater runs only with a valid signature beside it: one fetched is kept only with one, one
+    // found without is removed and fetched anew. The one run replaces the program, without the
+    // process id it got: the test's own, which never ends.
     void fetchUpdater_data()
     {
         QTest::addColumn<int>("beside");  // 0 none, 1 signed, 2 changed after signing, 3 without signature
@@ -511,27 +510,25 @@ private slots:
     // The updater speaks the user's language on the console, as the window does.
     void updaterLanguage_data()
     {
-        QTest::addColumn<QStringList>("locale");  // LANG, and LC_ALL if given
+        QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("said");
         const QString english = "Mirovell-Update: The downloaded file %1 does not bear a valid signature of the maker "
                                 "and was removed. The old program is kept.\n";
         const QString german = "Mirovell-Update: Die geladene Datei %1 trägt keine gültige Signatur des Herstellers "
                                "und wurde entfernt. Das alte Programm bleibt erhalten.\n";
-        QTest::newRow("English") << QStringList{"en_US.UTF-8"} << english;
-        QTest::newRow("German") << QStringList{"de_DE.UTF-8"} << german;
-        QTest::newRow("LC_ALL English over a German LANG") << QStringList{"de_DE.UTF-8", "en_GB.UTF-8"} << english;
-        QTest::newRow("French: German") << QStringList{"fr_FR.UTF-8"} << german;
+        QTest::newRow("English") << "LANG=en_US.UTF-8" << english;
+        QTest::newRow("German") << "LANG=de_DE.UTF-8" << german;
+        QTest::newRow("LC_ALL English over a German LANG") << "LANG=de_DE.UTF-8 LC_ALL=en_GB.UTF-8" << english;
+        QTest::newRow("French: German") << "LANG=fr_FR.UTF-8" << german;
     }
     void updaterLanguage()
     {
-        QFETCH(QStringList, locale);
         offer("/prog", kNew, Served::Changed);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LC_NUMERIC"})
             env.remove(name);
-        env.insert("LANG", locale.first());
-        if (locale.size() > 1)
-            env.insert("LC_ALL", locale.last());
+        for (const QString& setting : row<QString>("locale").split(u' '))
+            env.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
         QProcess updater;
         updater.setProcessEnvironment(env);
         launch(updater, command(), QProcess::SeparateChannels);
