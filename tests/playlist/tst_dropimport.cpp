@@ -91,13 +91,12 @@ private slots:
     void capAndBinary()
     {
         TestWindow w;
-        QByteArray big;
-        for (int i = 0; i < 40000; ++i)
+        QByteArray big, pls = "[playlist]\n";  // the play list's keys last to first
+        for (int i = 0; i < 40000; ++i) {
             big += "/f/" + QByteArray::number(i) + ".avi\n";
+            pls += "File" + QByteArray::number(40000 - i) + "=/p/" + QByteArray::number(40000 - i) + ".mp3\n";
+        }
         writeFile(w.path("big.m3u"), big);
-        QByteArray pls = "[playlist]\n";
-        for (int i = 40000; i > 0; --i)
-            pls += "File" + QByteArray::number(i) + "=/p/" + QByteArray::number(i) + ".mp3\n";
         writeFile(w.path("big.pls"), pls);
         // 50 MB of noise named like a play list, and one without any line break
         QByteArray noise(50 << 20, '\0');
@@ -130,11 +129,12 @@ private slots:
                  (QStringList{"/a.avi", "/spanning.avi", "/b.avi"}));
     }
 
-    void moves_data()
+    // "<" and ">" move the selected entry, a double-click removes it, "Clear" empties the list.
+    void listButtons_data()
     {
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<int>("selected");
-        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("control");  // clicked, or double-clicked when it is the list
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<int>("selectedAfter");
         const QStringList abc{"A", "B", "C"};
@@ -147,40 +147,35 @@ private slots:
         QTest::newRow("> first") << abc << 0 << "DownBtn" << abc << 0;
         QTest::newRow("< single") << QStringList{"A"} << -1 << "UpBtn" << QStringList{"A"} << 0;
         QTest::newRow("< empty") << QStringList{} << -1 << "UpBtn" << QStringList{} << -1;
+        QTest::newRow("remove") << abc << 1 << "FilmList" << QStringList{"A", "C"} << -1;
+        QTest::newRow("remove, nothing selected") << abc << -1 << "FilmList" << abc << -1;
+        QTest::newRow("clear") << abc << 1 << "Command1" << QStringList{} << -1;
         // clang-format on
     }
-    void moves()
+    void listButtons()
     {
-        QFETCH(QStringList, entries);
+        QFETCH(QStringList, after);
+        QFETCH(QString, control);
         TestWindow w;
         w->Form_Load();
-        w->FilmList.addItems(entries);
+        w->FilmList.addItems(row<QStringList>("entries"));
         w->UpdateFileCount();
         w->FilmList.setListIndex(row<int>("selected"));
-        w->control(row<QString>("button"))->fire(ControlEvent::Click);
-        QTEST(w->FilmList.items(), "after");
+        w->control(control)->fire(control == u"FilmList" ? ControlEvent::DblClick : ControlEvent::Click);
+        QCOMPARE(w->FilmList.items(), after);
         QTEST(w->FilmList.listIndex(), "selectedAfter");
-        const bool any = !entries.isEmpty();
+        QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(after.size()));
+        const bool any = !after.isEmpty();
         QVERIFY(w->UpBtn.enabled() == any && w->DownBtn.enabled() == any && w->SaveBtn.enabled() == any);
     }
 
-    void clearAndRemove()
+    // In receive mode the count is the remote list's; the buttons still follow the local list.
+    void countInReceiveMode()
     {
         TestWindow w;
         w->Form_Load();
-        w->FilmList.addItems({"1", "2", "3", "4", "5"});
-        w->FilmList.setListIndex(3);
-        w->FilmList.fire(ControlEvent::DblClick);
-        QCOMPARE(w->FilmList.items(), (QStringList{"1", "2", "3", "5"}));
-        QCOMPARE(w->List_Count.text(), "Dateien: 4");
-        w->FilmList.fire(ControlEvent::DblClick);  // nothing selected now
-        QCOMPARE(w->FilmList.count(), 4);
-        w->Command1.fire(ControlEvent::Click);
-        QCOMPARE(w->List_Count.text(), "Dateien: 0");
-        QVERIFY(!w->UpBtn.enabled() && !w->DownBtn.enabled() && !w->SaveBtn.enabled());
-        // in receive mode the count is the remote list's; the buttons still follow the local list
         w->EmpfangenTabButton_Click();
-        w->FilmRemoteList.setItems({"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"});
+        w->FilmRemoteList.setItems(QStringList(12, "x"));
         w->UpdateFileCount();
         QCOMPARE(w->List_Count.text(), "Dateien: 12");
         QVERIFY(!w->UpBtn.enabled() && !w->SaveBtn.enabled());
