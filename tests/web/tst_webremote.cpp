@@ -188,15 +188,14 @@ private slots:
     void aHostsWorkIsBounded()
     {
         // connections: a few at a time
-        std::vector<std::unique_ptr<QTcpSocket>> held;
-        for (int i = 0; i <= WebRemote::kMaxConnectionsPerHost; ++i) {
-            held.push_back(std::make_unique<QTcpSocket>());
-            held.back()->connectToHost(QHostAddress::LocalHost, web_->port());
-            if (i < WebRemote::kMaxConnectionsPerHost)
-                QTRY_VERIFY(held.back()->state() == QAbstractSocket::ConnectedState);
+        std::vector<QTcpSocket> held(WebRemote::kMaxConnectionsPerHost + 1);
+        for (QTcpSocket& c : held) {
+            c.connectToHost(QHostAddress::LocalHost, web_->port());
+            if (&c != &held.back())
+                QTRY_VERIFY(c.state() == QAbstractSocket::ConnectedState);
         }
-        QTRY_VERIFY(held.back()->state() == QAbstractSocket::UnconnectedState);
-        QCOMPARE(held.front()->state(), QAbstractSocket::ConnectedState);
+        QTRY_VERIFY(held.back().state() == QAbstractSocket::UnconnectedState);
+        QCOMPARE(held.front().state(), QAbstractSocket::ConnectedState);
         held.clear();
         QTest::qWait(100);
 
