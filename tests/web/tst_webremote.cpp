@@ -76,9 +76,7 @@ private slots:
     void init()
     {
         now_ = 0;
-        web_ = new WebRemote;
-        web_->setClock([this] { return now_; });
-        web_->setListSource([this] { return list_; });
+        web_ = new WebRemote([this] { return list_; }, [this] { return now_; });
         web_->listChanged();
         QVERIFY(web_->start(0, QHostAddress::LocalHost));
     }
