@@ -71,8 +71,8 @@ public:
 
     // ---- the window and its controls ----
     // Each as designed: name, kind, container, place, caption; how it looks; what each mode makes
-    // of it; what its events call. A new control is one more line here, in the order of the
-    // window (containers first, the keyboard's order among the acting ones).
+    // of it; what its events call; for one the user acts on, its place in the Tab walk and what a
+    // screen reader calls it. A new control is one more line here, containers first.
     // clang-format off
     WindowControl Form{QStringLiteral("Form"), ControlKind::Form, nullptr, {0, 0, 10365, 6105}, kStoredCaption,
         {.back = kGrey},
@@ -82,19 +82,19 @@ public:
          grip()}};
 
     WindowControl LokalStarteBtn{QStringLiteral("LokalStarteBtn"), ControlKind::PictureButton, &Form, {0, 0, 2340, 630}, {},
-        {.picture = QStringLiteral("tab-local"), .disabledPicture = QStringLiteral("tab-local-disabled")},
+        {.picture = QStringLiteral("tab-local"), .disabledPicture = QStringLiteral("tab-local-disabled"), .acting = {10, Role::PageTab, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "Abspielen")}},
         {.start = kOn, .local = kOff, .send = kOn, .receive = kOn},
         {{ControlEvent::Click, [this] { LokalStarteBtn_Click(); }}}};
     WindowControl SendenTabButton{QStringLiteral("SendenTabButton"), ControlKind::PictureButton, &Form, {2280, 0, 2340, 630}, {},
-        {.picture = QStringLiteral("tab-send"), .disabledPicture = QStringLiteral("tab-send-disabled")},
+        {.picture = QStringLiteral("tab-send"), .disabledPicture = QStringLiteral("tab-send-disabled"), .acting = {20, Role::PageTab, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "Senden")}},
         {.start = kOn, .local = kOn, .send = kOff, .receive = kOn},
         {{ControlEvent::Click, [this] { SendenTabButton_Click(); }}}};
     WindowControl EmpfangenTabButton{QStringLiteral("EmpfangenTabButton"), ControlKind::PictureButton, &Form, {4590, 0, 2340, 630}, {},
-        {.picture = QStringLiteral("tab-receive"), .disabledPicture = QStringLiteral("tab-receive-disabled")},
+        {.picture = QStringLiteral("tab-receive"), .disabledPicture = QStringLiteral("tab-receive-disabled"), .acting = {30, Role::PageTab, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "Empfangen")}},
         {.start = kOn, .local = kOn, .send = kOn, .receive = kOff},
         {{ControlEvent::Click, [this] { EmpfangenTabButton_Click(); }}}};
     WindowControl ExitBtn{QStringLiteral("ExitBtn"), ControlKind::PictureButton, &Form, {6900, -15, 1350, 645}, {},
-        {.picture = QStringLiteral("exit")},
+        {.picture = QStringLiteral("exit"), .acting = {40, Role::Button, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "Ende")}},
         {},
         {{ControlEvent::Click, [this] { ExitBtn_Click(); }}}};
     WindowControl Command3{QStringLiteral("Command3"), ControlKind::Button, &Form, {8190, 0, 24630, 630}, {},
@@ -107,7 +107,7 @@ public:
         {},
         {{ControlEvent::Drop, [this](const EventArgs& e) { Frame2_OLEDragDrop(e.paths); }}, grip()}};
     WindowControl FilmList{QStringLiteral("FilmList"), ControlKind::ListBox, &Form, {105, 1620, 7935, 2325}, {},
-        {.back = kWhite, .toolTip = dropTip()},
+        {.back = kWhite, .toolTip = dropTip(), .acting = {200, Role::List, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "Playlist")}},
         {.start = kOn, .local = kOn, .send = kOn, .receive = kOff},
         {{ControlEvent::Click, [this] { FilmList_Click(); }},
          {ControlEvent::DblClick, [this] { FilmList_DblClick(); }},
@@ -115,7 +115,7 @@ public:
          {ControlEvent::Drop, [this](const EventArgs& e) { FilmList_OLEDragDrop(e.paths); }},
          grip()}};
     WindowControl FilmRemoteList{QStringLiteral("FilmRemoteList"), ControlKind::ListBox, &Form, {9120, 1950, 2295, 2325}, {},
-        {.back = kLightGrey, .toolTip = dropTip(), .visible = false},
+        {.back = kLightGrey, .toolTip = dropTip(), .visible = false, .acting = {210, Role::List, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "Playlist des Senders")}},
         {.local = kHidden, .send = kHidden, .receive = kShown},
         {{ControlEvent::DblClick, [this] { FilmRemoteList_DblClick(); }},
          {ControlEvent::KeyDown, [this](const EventArgs& e) { FilmRemoteList_KeyDown(e.keyCode, e.shift); }}}};
@@ -146,7 +146,7 @@ public:
         {.start = {true, {}, {}, &SendenFrame}, .local = {true, {}, {}, &SendenFrame}, .send = kHidden, .receive = kHidden},
         {grip()}};
     WindowControl Command2{QStringLiteral("Command2"), ControlKind::Button, &JetztAbspielenFrame, {0, 0, 2325, 630}, tr("Starten ...        "),
-        {.font = kButtonFont, .toolTip = startTip()},
+        {.font = kButtonFont, .toolTip = startTip(), .acting = {50, Role::Button}},
         {.start = kHidden, .local = kShown},
         {{ControlEvent::Click, [this] { Command2_Click(); }}}};
     WindowControl Picture1{QStringLiteral("Picture1"), ControlKind::Picture, &JetztAbspielenFrame, {240, 120, 600, 585}, {},
@@ -171,12 +171,12 @@ public:
     WindowControl Label6{QStringLiteral("Label6"), ControlKind::Label, &SendenFrame, {825, 210, 1455, 345}, tr("Senden"),
         {.font = kTitleFont, .align = TextAlign::Center}};
     WindowControl RunVLCBtn{QStringLiteral("RunVLCBtn"), ControlKind::Button, &SendenFrame, {2325, 15, 2310, 630}, tr("Starten ...        "),
-        {.font = kButtonFont, .toolTip = startTip()},
+        {.font = kButtonFont, .toolTip = startTip(), .acting = {60, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { RunVLCBtn_Click(); }}}};
     WindowControl Label5{QStringLiteral("Label5"), ControlKind::Label, &SendenFrame, {4830, 240, 1200, 240}, tr("Empfänger:")};
     WindowControl TargetText{QStringLiteral("TargetText"), ControlKind::TextBox, &SendenFrame, {6060, 180, 1815, 360}, platformdefaults::kDefaultRemoteHost,
-        {.back = kLightGrey, .align = TextAlign::Center},
+        {.back = kLightGrey, .align = TextAlign::Center, .acting = {140, Role::EditableText, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "Empfänger")}},
         {},
         {{ControlEvent::GotFocus, [this] { TargetText_GotFocus(); }},
          {ControlEvent::LostFocus, [this] { TargetText_LostFocus(); }}}};
@@ -184,23 +184,23 @@ public:
     // as wide as its longest caption in either language ("Previous", "Resume", "Next") needs; off
     // until a VLC says it can be steered
     WindowControl SendPrevBtn{QStringLiteral("SendPrevBtn"), ControlKind::Button, &SendenFrame, {2430, 645, 840, 315}, tr("Zurück"),
-        {.enabled = false},
+        {.enabled = false, .acting = {70, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { SendPrevBtn_Click(); }}}};
     WindowControl SendPauseBtn{QStringLiteral("SendPauseBtn"), ControlKind::Button, &SendenFrame, {3315, 645, 810, 315}, tr("Pause"),
-        {.enabled = false},
+        {.enabled = false, .acting = {80, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { SendPauseBtn_Click(); }}}};
     WindowControl SendNextBtn{QStringLiteral("SendNextBtn"), ControlKind::Button, &SendenFrame, {4170, 645, 540, 315}, tr("Vor"),
-        {.enabled = false},
+        {.enabled = false, .acting = {90, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { SendNextBtn_Click(); }}}};
     WindowControl SendenUniCastCheck{QStringLiteral("SendenUniCastCheck"), ControlKind::OptionButton, &SendenFrame, {120, 600, 2295, 255}, tr("Senden an (1 Client)"),
-        {.value = 1},
+        {.value = 1, .acting = {150, Role::RadioButton}},
         {},
         {{ControlEvent::Click, [this] { SendenUniCastCheck_Click(); }}}};
     WindowControl MultiCastCheck{QStringLiteral("MultiCastCheck"), ControlKind::OptionButton, &SendenFrame, {4740, 600, 2535, 375}, tr("Bereitstellen ( Clients > 1)"),
-        {},
+        {.acting = {160, Role::RadioButton}},
         {},
         {{ControlEvent::Click, [this] { MultiCastCheck_Click(); }}}};
     // serving several: a receiver that asks to be let in, beside the target field, without blocking
@@ -232,35 +232,35 @@ public:
     WindowControl Label7{QStringLiteral("Label7"), ControlKind::Label, &EmpfangenFrame, {945, 195, 1815, 345}, tr("Empfangen"),
         {.font = kTitleFont, .align = TextAlign::Center}};
     WindowControl StartClientBtn{QStringLiteral("StartClientBtn"), ControlKind::Button, &EmpfangenFrame, {4590, 0, 2370, 630}, tr("Starten ...        "),
-        {.font = kButtonFont},
+        {.font = kButtonFont, .acting = {100, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { StartClientBtn_Click(); }}}};
     // steering the sender's VLC from here, in the free room between the title and the start button:
     // too narrow for three whole captions in a row, so back and next above, pause below them; off
     // until the sender says it can be steered
     WindowControl RemotePrevBtn{QStringLiteral("RemotePrevBtn"), ControlKind::Button, &EmpfangenFrame, {2790, 15, 840, 285}, tr("Zurück"),
-        {.enabled = false},
+        {.enabled = false, .acting = {110, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { RemotePrevBtn_Click(); }}}};
     WindowControl RemotePauseBtn{QStringLiteral("RemotePauseBtn"), ControlKind::Button, &EmpfangenFrame, {2790, 315, 1425, 285}, tr("Pause"),
-        {.enabled = false},
+        {.enabled = false, .acting = {120, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { RemotePauseBtn_Click(); }}}};
     WindowControl RemoteNextBtn{QStringLiteral("RemoteNextBtn"), ControlKind::Button, &EmpfangenFrame, {3675, 15, 540, 285}, tr("Vor"),
-        {.enabled = false},
+        {.enabled = false, .acting = {130, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { RemoteNextBtn_Click(); }}}};
     WindowControl SenderLabel{QStringLiteral("SenderLabel"), ControlKind::Label, &EmpfangenFrame, {7200, 120, 825, 240}, tr("Sender:")};
     WindowControl TargetTextClient{QStringLiteral("TargetTextClient"), ControlKind::TextBox, &EmpfangenFrame, {5700, 630, 1635, 315}, platformdefaults::kDefaultRemoteHost,
-        {.back = kLightYellow, .align = TextAlign::Center, .enabled = false},
+        {.back = kLightYellow, .align = TextAlign::Center, .enabled = false, .acting = {190, Role::EditableText, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "Sender")}},
         {},
         {{ControlEvent::LostFocus, [this] { receiving_.closeRequestChannel(); }}}};
     WindowControl UniCastCheck{QStringLiteral("UniCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {720, 600, 2295, 255}, tr("empfangen (1 Client)"),
-        {.value = 1},
+        {.value = 1, .acting = {170, Role::RadioButton}},
         {},
         {{ControlEvent::Click, [this] { UniCastCheck_Click(); }}}};
     WindowControl MulitCastCheck{QStringLiteral("MulitCastCheck"), ControlKind::OptionButton, &EmpfangenFrame, {3135, 600, 2535, 330}, tr("Abholen von (Clients > 1)"),
-        {},
+        {.acting = {180, Role::RadioButton}},
         {},
         {{ControlEvent::Click, [this] { MulitCastCheck_Click(); }}}};
 
@@ -270,24 +270,24 @@ public:
         {},
         {{ControlEvent::Drop, [this](const EventArgs& e) { Frame1_OLEDragDrop(e.paths); }}, grip()}};
     WindowControl Label2{QStringLiteral("Label2"), ControlKind::Button, &Frame1, {105, 15, 615, 240}, tr("Vlc "),
-        {.back = kWhite, .toolTip = tr("VLC - Pfad setzten ")},
+        {.back = kWhite, .toolTip = tr("VLC - Pfad setzten "), .acting = {270, Role::Button, NameFrom::ToolTip}},
         {},
         {{ControlEvent::Click, [this] { Label2_Click(); }}}};
     WindowControl VlcPath{QStringLiteral("VlcPath"), ControlKind::TextBox, &Frame1, {720, 0, 4740, 285}, platformdefaults::kDefaultVlcPath,
-        {.back = kGrey},
+        {.back = kGrey, .acting = {280, Role::EditableText, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "VLC-Pfad")}},
         {},
         {{ControlEvent::GotFocus, [this] { VlcPath_GotFocus(); }},
          {ControlEvent::LostFocus, [this] { VlcPath_LostFocus(); }}}};
     WindowControl VLC_Browse{QStringLiteral("VLC_Browse"), ControlKind::Button, &Frame1, {7710, -45, 375, 285}, QStringLiteral("..."),
-        {},
+        {.acting = {290, Role::Button, NameFrom::Own, QT_TRANSLATE_NOOP("Mirovell", "VLC suchen")}},
         {},
         {{ControlEvent::Click, [this] { VLC_Browse_Click(); }}}};
     WindowControl Label4{QStringLiteral("Label4"), ControlKind::Label, &Frame1, {5880, 270, 1740, 195}, tr("Download VLC"),
-        {.fore = kLightYellow, .font = kLinkFont, .visible = false},
+        {.fore = kLightYellow, .font = kLinkFont, .visible = false, .acting = {300, Role::Link}},
         {},
         {{ControlEvent::Click, [this] { Label4_Click(); }}}};
     WindowControl List_Count{QStringLiteral("List_Count"), ControlKind::Label, &Frame1, {960, 0, 1620, 255}, QStringLiteral("0"),
-        {.fore = kWhite, .font = kSmallBold},
+        {.fore = kWhite, .font = kSmallBold, .acting = {260, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { List_Count_Click(); }}}};
     WindowControl Label1{QStringLiteral("Label1"), ControlKind::Label, &Frame1, {3840, 0, 1095, 195}, tr("Verbindung:"),
@@ -297,31 +297,31 @@ public:
         {},
         {.start = kHidden, .local = kHidden}};
     WindowControl UpBtn{QStringLiteral("UpBtn"), ControlKind::Button, &Frame1, {105, 315, 285, 375}, QStringLiteral("<"),
-        {.toolTip = tr("nach unten verschieben")},
+        {.toolTip = tr("nach unten verschieben"), .acting = {220, Role::Button, NameFrom::ToolTip}},
         {},
         {{ControlEvent::Click, [this] { UpBtn_Click(); }}}};
     WindowControl DownBtn{QStringLiteral("DownBtn"), ControlKind::Button, &Frame1, {405, 315, 285, 375}, QStringLiteral(">"),
-        {.toolTip = tr("nach oben verschieben")},
+        {.toolTip = tr("nach oben verschieben"), .acting = {230, Role::Button, NameFrom::ToolTip}},
         {},
         {{ControlEvent::Click, [this] { DownBtn_Click(); }}}};
     WindowControl SaveBtn{QStringLiteral("SaveBtn"), ControlKind::Button, &Frame1, {780, 315, 1215, 375}, tr("Speichern als.."),
-        {},
+        {.acting = {240, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { SaveBtn_Click(); }}}};
     WindowControl Command1{QStringLiteral("Command1"), ControlKind::Button, &Frame1, {2055, 315, 1215, 375}, tr("Liste leeren"),
-        {},
+        {.acting = {250, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { Command1_Click(); }}}};
     WindowControl AutoSaveCheck{QStringLiteral("AutoSaveCheck"), ControlKind::CheckBox, &Frame1, {3435, 255, 1920, 255}, tr("Playlist speichern"),
-        {.toolTip = tr("Diese Playliste beim nächsten Start wieder anzeigen..")}};
+        {.toolTip = tr("Diese Playliste beim nächsten Start wieder anzeigen.."), .acting = {310, Role::CheckBox}}};
     WindowControl CheckMinimize{QStringLiteral("CheckMinimize"), ControlKind::CheckBox, &Frame1, {3435, 495, 2055, 255}, tr("bei Start minimieren"),
-        {.toolTip = tr("Beim Programmstart minimieren")}};
+        {.toolTip = tr("Beim Programmstart minimieren"), .acting = {320, Role::CheckBox}}};
     WindowControl Label3{QStringLiteral("Label3"), ControlKind::Label, &Frame1, {5880, 480, 915, 240}, tr("Homepage"),
-        {.fore = kWhite, .font = kLinkFont},
+        {.fore = kWhite, .font = kLinkFont, .acting = {330, Role::Link}},
         {},
         {{ControlEvent::Click, [this] { Label3_Click(); }}}};
     WindowControl UpdateCaption{QStringLiteral("UpdateCaption"), ControlKind::Label, &Frame1, {6960, 480, 630, 225}, tr("Update"),
-        {.fore = kWhite, .font = kLinkFont},
+        {.fore = kWhite, .font = kLinkFont, .acting = {340, Role::Link}},
         {},
         {{ControlEvent::Click, [this] { UpdateCaption_Click(); }}}};
 
@@ -332,7 +332,7 @@ public:
         {},
         {grip()}};
     WindowControl AlwaysOnTop1{QStringLiteral("AlwaysOnTop1"), ControlKind::PinToggle, &Frame3, {75, 45, 315, 300}, {},
-        {},
+        {.acting = {350, Role::CheckBox, NameFrom::ToolTip}},
         {},
         {{ControlEvent::Click, [this] { pin_.clickPicture(); }},
          {ControlEvent::MouseMove, [this] { pin_.pointerOverPicture(); }}}};

@@ -1,10 +1,12 @@
 #include "app/WindowControl.h"
 
+#include <algorithm>
+
 WindowControl::WindowControl(const QString& name, ControlKind kind, WindowControl* container, TwipRect rect,
                              const QString& text, const Look& look, const Modes& modes,
                              std::initializer_list<On> events)
-    : Control(name, kind, container, rect, text),
-      root_(container ? container->root_ : this), modes_{modes.start, modes.local, modes.send, modes.receive}
+    : Control(name, kind, container, rect, text), root_(container ? container->root_ : this),
+      acting_(look.acting), modes_{modes.start, modes.local, modes.send, modes.receive}
 {
     root_->all_.push_back(this);
     setBackColor(look.back);
@@ -51,4 +53,14 @@ void WindowControl::enter(Mode mode)
         if (s.enabled)
             c.setEnabled(*s.enabled);
     });
+}
+
+std::vector<const WindowControl*> WindowControl::tabOrder() const
+{
+    std::vector<const WindowControl*> acting;
+    for (const Control* c : root_->all_)
+        if (auto* w = static_cast<const WindowControl*>(c); w->acting_.tab > 0)
+            acting.push_back(w);
+    std::ranges::stable_sort(acting, {}, [](const WindowControl* w) { return w->acting_.tab; });
+    return acting;
 }

@@ -30,7 +30,23 @@ struct Modes {
     ModeState receive = {};
 };
 
-// How a control looks before anything happens.
+// What a screen reader takes a control for; the binding maps it to the toolkit's own roles.
+enum class Role { PageTab, Button, EditableText, RadioButton, CheckBox, List, Link };
+// Where a screen reader's name for a control comes from.
+enum class NameFrom { Caption, ToolTip, Own };
+
+// A control the user acts on from the keyboard: its place in the Tab walk, in tens so that one
+// more fits between two (the window's order: tabs, start button, target field, lists, list tools,
+// settings row, pin), its role and its name. Controls without a place take no keyboard focus;
+// the hidden and disabled ones are left out of the walk.
+struct Acting {
+    int tab = 0;
+    Role role = Role::Button;
+    NameFrom nameFrom = NameFrom::Caption;
+    const char* name = nullptr;  // Own: the text, translated in the "Mirovell" context
+};
+
+// How a control looks, and acts for the keyboard, before anything happens.
 struct Look {
     BgrColor back = kDefaultColor;
     BgrColor fore = kDefaultColor;
@@ -43,6 +59,7 @@ struct Look {
     int interval = 0;  // timers, in milliseconds
     bool visible = true;
     bool enabled = true;
+    Acting acting = {};
 };
 
 inline constexpr FontSpec kButtonFont{12, true, false};
@@ -71,9 +88,13 @@ public:
     const std::vector<Control*>& all() const { return root_->all_; }
     // the form's: every control takes what the mode makes of it
     void enter(Mode mode);
+    // the form's: the controls with a place in the Tab walk, in its order
+    std::vector<const WindowControl*> tabOrder() const;
+    const Acting& acting() const { return acting_; }
 
 private:
     WindowControl* root_;
+    Acting acting_;
     std::array<ModeState, 4> modes_;
     std::vector<Control*> all_;
 };

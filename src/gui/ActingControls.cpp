@@ -4,50 +4,18 @@
 
 #include <QAccessibleWidget>
 
-const std::vector<ActingControl>& actingControls()
+QAccessible::Role accessibleRole(Role role)
 {
-    using N = ActingControl::Name;
-    using R = QAccessible::Role;
-    // clang-format off
-    static const std::vector<ActingControl> table{
-        {"LokalStarteBtn", R::PageTab, N::Own, QT_TRANSLATE_NOOP("Mirovell", "Abspielen")},
-        {"SendenTabButton", R::PageTab, N::Own, QT_TRANSLATE_NOOP("Mirovell", "Senden")},
-        {"EmpfangenTabButton", R::PageTab, N::Own, QT_TRANSLATE_NOOP("Mirovell", "Empfangen")},
-        {"ExitBtn", R::Button, N::Own, QT_TRANSLATE_NOOP("Mirovell", "Ende")},
-        {"Command2", R::Button, N::Caption},
-        {"RunVLCBtn", R::Button, N::Caption},
-        {"SendPrevBtn", R::Button, N::Caption},
-        {"SendPauseBtn", R::Button, N::Caption},
-        {"SendNextBtn", R::Button, N::Caption},
-        {"StartClientBtn", R::Button, N::Caption},
-        {"RemotePrevBtn", R::Button, N::Caption},
-        {"RemotePauseBtn", R::Button, N::Caption},
-        {"RemoteNextBtn", R::Button, N::Caption},
-        {"TargetText", R::EditableText, N::Own, QT_TRANSLATE_NOOP("Mirovell", "Empfänger")},
-        {"SendenUniCastCheck", R::RadioButton, N::Caption},
-        {"MultiCastCheck", R::RadioButton, N::Caption},
-        {"UniCastCheck", R::RadioButton, N::Caption},
-        {"MulitCastCheck", R::RadioButton, N::Caption},
-        {"TargetTextClient", R::EditableText, N::Own, QT_TRANSLATE_NOOP("Mirovell", "Sender")},
-        {"FilmList", R::List, N::Own, QT_TRANSLATE_NOOP("Mirovell", "Playlist")},
-        {"FilmRemoteList", R::List, N::Own, QT_TRANSLATE_NOOP("Mirovell", "Playlist des Senders")},
-        {"UpBtn", R::Button, N::ToolTip},
-        {"DownBtn", R::Button, N::ToolTip},
-        {"SaveBtn", R::Button, N::Caption},
-        {"Command1", R::Button, N::Caption},
-        {"List_Count", R::Button, N::Caption},
-        {"Label2", R::Button, N::ToolTip},
-        {"VlcPath", R::EditableText, N::Own, QT_TRANSLATE_NOOP("Mirovell", "VLC-Pfad")},
-        {"VLC_Browse", R::Button, N::Own, QT_TRANSLATE_NOOP("Mirovell", "VLC suchen")},
-        {"Label4", R::Link, N::Caption},
-        {"AutoSaveCheck", R::CheckBox, N::Caption},
-        {"CheckMinimize", R::CheckBox, N::Caption},
-        {"Label3", R::Link, N::Caption},
-        {"UpdateCaption", R::Link, N::Caption},
-        {"AlwaysOnTop1", R::CheckBox, N::ToolTip},
-    };
-    // clang-format on
-    return table;
+    switch (role) {
+    case Role::PageTab: return QAccessible::PageTab;
+    case Role::Button: return QAccessible::Button;
+    case Role::EditableText: return QAccessible::EditableText;
+    case Role::RadioButton: return QAccessible::RadioButton;
+    case Role::CheckBox: return QAccessible::CheckBox;
+    case Role::List: return QAccessible::List;
+    case Role::Link: return QAccessible::Link;
+    }
+    return QAccessible::Button;
 }
 
 namespace {

@@ -260,17 +260,17 @@ void WindowBinding::setUpKeyboard()
         if (w)
             w->setFocusPolicy(Qt::NoFocus);
     QWidget* previous = nullptr;
-    for (const ActingControl& a : actingControls()) {
-        const Control* c = model_.control(QString::fromLatin1(a.control));
+    for (const WindowControl* c : model_.Form.tabOrder()) {
         QWidget* w = widgetFor(c);
         if (!w)
             continue;
+        const Acting& a = c->acting();
         const bool picture = qobject_cast<PictureButton*>(w) || qobject_cast<ActionLabel*>(w);
         w->setFocusPolicy(picture ? Qt::TabFocus : Qt::StrongFocus);
-        w->setProperty("accessibleRole", int(a.role));
-        if (a.nameFrom == ActingControl::Name::Own)
+        w->setProperty("accessibleRole", int(accessibleRole(a.role)));
+        if (a.nameFrom == NameFrom::Own)
             w->setAccessibleName(QCoreApplication::translate("Mirovell", a.name));
-        else if (a.nameFrom == ActingControl::Name::ToolTip)
+        else if (a.nameFrom == NameFrom::ToolTip)
             w->setAccessibleName(c->toolTip());
         if (previous)
             QWidget::setTabOrder(previous, w);
