@@ -208,15 +208,15 @@ public:
         {.back = kLightYellow, .visible = false}};
     WindowControl AdmitLabel{QStringLiteral("AdmitLabel"), ControlKind::Label, &AdmitFrame, {60, 45, 2175, 420}};
     WindowControl AdmitBtn{QStringLiteral("AdmitBtn"), ControlKind::Button, &AdmitFrame, {60, 540, 1050, 345}, tr("Zulassen"),
-        {},
+        {.acting = {162, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { AdmitBtn_Click(); }}}};
     WindowControl DenyBtn{QStringLiteral("DenyBtn"), ControlKind::Button, &AdmitFrame, {1185, 540, 1050, 345}, tr("Ablehnen"),
-        {},
+        {.acting = {164, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { DenyBtn_Click(); }}}};
     WindowControl ForgetBtn{QStringLiteral("ForgetBtn"), ControlKind::Button, &SendenFrame, {8055, 555, 2175, 345}, tr("Antworten vergessen"),
-        {.toolTip = tr("Empfänger, die zugelassen oder abgelehnt wurden, werden wieder gefragt"), .visible = false},
+        {.toolTip = tr("Empfänger, die zugelassen oder abgelehnt wurden, werden wieder gefragt"), .visible = false, .acting = {166, Role::Button}},
         {},
         {{ControlEvent::Click, [this] { ForgetBtn_Click(); }}}};
 

@@ -271,6 +271,10 @@ private slots:
         QTest::newRow("send, Enter") << "SendenTabButton" << int(Qt::Key_Return)
                                      << "ExitBtn RunVLCBtn TargetText SendenUniCastCheck MultiCastCheck FilmList" +
                                             tools + "LokalStarteBtn EmpfangenTabButton";
+        QTest::newRow("send, a receiver asks")
+            << "SendenTabButton" << int(Qt::Key_Return)
+            << "ExitBtn RunVLCBtn TargetText SendenUniCastCheck MultiCastCheck AdmitBtn DenyBtn ForgetBtn FilmList" +
+                   tools + "LokalStarteBtn EmpfangenTabButton";
         QTest::newRow("receive, Space") << "EmpfangenTabButton" << int(Qt::Key_Space)
                                         << "ExitBtn StartClientBtn UniCastCheck MulitCastCheck FilmRemoteList" + tools +
                                                "LokalStarteBtn SendenTabButton";
@@ -281,6 +285,10 @@ private slots:
         Shown s;
         if (!tab.isEmpty())
             QTest::keyClick(s.at(tab), Qt::Key(row<int>("key")));
+        if (QByteArray(QTest::currentDataTag()).endsWith("asks")) {  // the notice and the answers' button
+            s.w->AdmitFrame.setVisible(true);
+            s.w->ForgetBtn.setVisible(true);
+        }
         s.at("ExitBtn")->setFocus(Qt::TabFocusReason);
         QStringList seen;
         do {
