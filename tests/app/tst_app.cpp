@@ -11,11 +11,6 @@
 
 namespace {
 
-QString setting(const TestWindow& w, const char* section, const char* key)
-{
-    return ini::ReadIniValue(QLatin1String(section), QLatin1String(key), w.path("mirovell.ini"), "<none>", false);
-}
-
 const QString kIni = "mirovell.ini";
 const QString kKept = "mirovell_TmpPlst.m3u";
 
@@ -107,9 +102,9 @@ private slots:
         w->Form_Load();
         QCOMPARE(w->Label9.text(), "13:14:15");
         QVERIFY(
-            readAll(w.path("mirovell.ini"))
+            readAll(w.path(kIni))
                 .startsWith("[LastSettings]\r\n\r\n\r\n[Settings]\r\nProtocol1=UDP\r\nProtocol2=\r\nProtocol3=\r\n"));
-        writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
+        writeFile(w.path(kIni), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
         w.restart();
         w->Form_Load();
         QVERIFY(w->AutoSaveCheck.value() == 1 && w->CheckMinimize.value() == 1);
@@ -173,7 +168,7 @@ private slots:
         QCOMPARE(w->ProtokollCombo.items(), (QStringList{"rtp", "Http", "mmsh"}));
         QCOMPARE(w->ProtokollCombo.text(), "RTP");
         w->ExitBtn_Click();
-        QCOMPARE(setting(w, "LastSettings", "Protocol"), "RTP");
+        QCOMPARE(ini::ReadIniValue("LastSettings", "Protocol", w.path(kIni), "<none>", false), "RTP");
     }
 
     void exitAndRestart_data()
@@ -204,7 +199,8 @@ private slots:
         writeFile(w.kept(), "#EXTM3U\r\n/old.avi\r\n");
         w->ExitBtn_Click();
         QVERIFY(w.host.quits == 1 && w->ConnectStatus.text() == u"Closed");
-        QCOMPARE(setting(w, "LastSettings", "AutoSavePlaylist"), kept ? "1" : "0");
+        QCOMPARE(ini::ReadIniValue("LastSettings", "AutoSavePlaylist", w.path(kIni), "<none>", false),
+                 kept ? "1" : "0");
         QCOMPARE(QFile::exists(w.kept()), kept);
 
         w.restart();
@@ -238,7 +234,7 @@ private slots:
         // LF line endings and an M3U header: written on Linux
         writeFile(w.path("my list.m3u"), "#EXTM3U\n#EXTINF:1,one\n/a/one.avi\n\n/a/two.avi\n");
         writeFile(w.kept(), "#EXTM3U\r\n/kept.avi\r\n");
-        writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nAutoSavePlaylist=0\r\n");
+        writeFile(w.path(kIni), "[LastSettings]\r\nAutoSavePlaylist=0\r\n");
         w.restart(argument.contains(u'%') ? argument.arg(w.folderPath.chopped(1)) : argument);
         w->Form_Load();
         QCOMPARE(w->FilmList.items(), expected);
@@ -282,12 +278,12 @@ private slots:
     {
         QFETCH(QByteArray, content);
         TestWindow w;
-        writeFile(w.path("mirovell.ini"), content);
+        writeFile(w.path(kIni), content);
         w->Form_Load();
         QCOMPARE(w->ProtokollCombo.items(), QStringList{"UDP"});
         w->FilmList.addItem("/x.avi");
         w->ExitBtn_Click();
-        const QByteArray after = readAll(w.path("mirovell.ini"));
+        const QByteArray after = readAll(w.path(kIni));
         for (QByteArrayView line : codec::splitLines(content))
             if (!line.startsWith("vlc.exe="))
                 QVERIFY(after.contains(line));

@@ -1,7 +1,6 @@
-// Where the target fields connect when the LAN offers names: a found address stands for a name
-// only when the user picked that name from the offered ones. A stranger may publish a record under
-// any host name, the address typed by the user among them. Between real daemons, with a stranger
-// publishing such a record: scripts/offered-receivers.sh.
+// Where the target fields connect when the LAN offers names: a found address stands for a name only
+// when the user picked it from the offered ones, as a stranger may publish any host name, the typed
+// address among them. Between real daemons, with such a stranger: scripts/offered-receivers.sh.
 #include "Doubles.h"
 
 namespace {
