@@ -370,16 +370,15 @@ private slots:
                                  "mirovell_TmpPlst.m3u.part-A_1234"};
         const QStringList leftovers{"mirovell.ini.part-Cut123", "mirovell_TmpPlst.m3u.part-x9Y8z7"};
         const QByteArray cut = "[LastSettings]\r\nvlc.exe=/cu";
-        QStringList args;
+        writeFile(dir_.filePath("liste.m3u"), "/m/eins.avi\r\n/m/zwei.avi\r\n");
+        const QStringList args = withList ? QStringList{dir_.filePath("liste.m3u")} : QStringList{};
         const auto prepare = [&] {
             const QString folder = install();
             writeFile(folder + kIni, settings);
             if (!kept.isEmpty())
                 writeFile(folder + kKept, kept);
-            writeFile(folder + "liste.m3u", "/m/eins.avi\r\n/m/zwei.avi\r\n");
             for (const QString& name : decoys + leftovers)
                 writeFile(folder + name, cut);
-            args = withList ? QStringList{folder + "liste.m3u"} : QStringList{};
             return folder;
         };
 

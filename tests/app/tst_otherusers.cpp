@@ -11,33 +11,23 @@
 #include <QCryptographicHash>
 #include <QRegularExpression>
 
-#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-const char* const kOtherUser = "mirovell-test";
-
-struct Ids {
-    uid_t uid = 0;
-    gid_t gid = 0;
-};
-
-std::optional<Ids> otherUser()
+// none unless the test runs as root
+const passwd* otherUser()
 {
-    const passwd* user = ::getpwnam(kOtherUser);
-    if (::geteuid() != 0 || !user)
-        return std::nullopt;
-    return Ids{user->pw_uid, user->pw_gid};
+    return ::geteuid() == 0 ? ::getpwnam("mirovell-test") : nullptr;
 }
 
 // Hands path (a link itself, not where it points) to the other user.
 bool giveAway(const QString& path)
 {
-    const auto other = otherUser();
-    return other && ::lchown(QFile::encodeName(path).constData(), other->uid, other->gid) == 0;
+    const passwd* other = otherUser();
+    return other && ::lchown(QFile::encodeName(path).constData(), other->pw_uid, other->pw_gid) == 0;
 }
 
 bool setMode(const QString& path, mode_t mode)
@@ -227,7 +217,7 @@ private slots:
             QSKIP("needs root and the user mirovell-test (scripts/test.sh makes it)");
         QVERIFY(setMode(path("app"), mode_t(mode)));
         if (othersGroup)
-            QVERIFY(::chown(QFile::encodeName(path("app")).constData(), ::geteuid(), otherUser()->gid) == 0);
+            QVERIFY(::chown(QFile::encodeName(path("app")).constData(), ::geteuid(), otherUser()->pw_gid) == 0);
         const QString folder = row<bool>("beside") ? path("app") : path("config");
         QCOMPARE(QFileInfo(startUp().SettingsFilePath()).path(), folder);
         QVERIFY(QFile::exists(folder + "/mirovell.ini"));
