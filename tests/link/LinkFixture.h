@@ -36,8 +36,8 @@ inline void reset(QTcpSocket& peer)
 
 // A started main window in a temporary program folder, with real link sockets on the given ports.
 struct LinkWindow : TestWindow {
-    explicit LinkWindow(LinkPorts ports, const QString& target = "127.0.0.1")
-        : TestWindow({.sockets = &tcp, .ports = ports})
+    explicit LinkWindow(LinkPorts ports, const QString& target = "127.0.0.1", LinkClock ticks = steadyLinkClock())
+        : TestWindow({.sockets = &tcp, .ports = ports, .ticks = std::move(ticks)})
     {
         writeFile(path("vlc"), "#!/bin/sh\n");
         writeFile(path("mirovell.ini"), "[LastSettings]\r\nLastConnection=" + target.toUtf8() +
@@ -54,9 +54,10 @@ struct LinkWindow : TestWindow {
 };
 
 // A window in send mode on the given ports, serving the list.
-inline std::unique_ptr<LinkWindow> sendingWindow(const LinkPorts& ports, const QStringList& list)
+inline std::unique_ptr<LinkWindow> sendingWindow(const LinkPorts& ports, const QStringList& list,
+                                                 LinkClock ticks = steadyLinkClock())
 {
-    auto w = std::make_unique<LinkWindow>(ports);
+    auto w = std::make_unique<LinkWindow>(ports, "127.0.0.1", std::move(ticks));
     (*w)->FilmList.setItems(list);
     (*w)->SendenTabButton_Click();
     return w;

@@ -106,7 +106,8 @@ private slots:
         for (int i = 1; i <= SendingEnd::kMaxAudience + 1; ++i)
             allowed << QString("127.0.1.%1").arg(i);
         qint64 now = 0;
-        sendingOf(*w).setClock([&now] { return now; });
+        w.reset();  // its ports are taken again at once
+        w = sendingWindow(ports, kList, [&now] { return now; });
         sendingOf(*w).setAnswers(allowed, {});
         serveSeveral();
         std::vector<std::unique_ptr<QTcpSocket>> members;
