@@ -11,14 +11,8 @@
 
 namespace {
 
-QString setting(const TestWindow& w, const char* section, const char* key)
-{
-    return ini::ReadIniValue(QLatin1String(section), QLatin1String(key), w.path("mirovell.ini"), "<none>", false);
-}
-
 const QString kIni = "mirovell.ini";
 const QString kKept = "mirovell_TmpPlst.m3u";
-const QStringList kTraced{"-q"};  // strace with nothing injected
 
 // a settings file that start-up has nothing to add to
 QByteArray settingsWith(const QByteArray& autoSave)
@@ -108,9 +102,9 @@ private slots:
         w->Form_Load();
         QCOMPARE(w->Label9.text(), "13:14:15");
         QVERIFY(
-            readAll(w.path("mirovell.ini"))
+            readAll(w.path(kIni))
                 .startsWith("[LastSettings]\r\n\r\n\r\n[Settings]\r\nProtocol1=UDP\r\nProtocol2=\r\nProtocol3=\r\n"));
-        writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
+        writeFile(w.path(kIni), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
         w.restart();
         w->Form_Load();
         QVERIFY(w->AutoSaveCheck.value() == 1 && w->CheckMinimize.value() == 1);
@@ -164,29 +158,17 @@ private slots:
         QCOMPARE(w->Command2.visible(), panel == u"JetztAbspielenFrame");  // the local start, once asked for
     }
 
-    void protocolList_data()
-    {
-        QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<QString>("text");
-        // clang-format off
-        QTest::newRow("empty Protocol1 becomes UDP") << QByteArray("[Settings]\r\nProtocol1=\r\n") << QStringList{"UDP"} << "UDP";
-        // clang-format on
-        QTest::newRow("Protocol5 without Protocol4")
-            << QByteArray("[Settings]\r\nProtocol1=rtp\r\nProtocol2=Http\r\nProtocol5=mmsh\r\n"
-                          "[LastSettings]\r\nProtocol=rtp\r\n")
-            << QStringList{"rtp", "Http", "mmsh"} << "RTP";
-    }
+    // Protocol5 counts without Protocol4; the one picked last is shown and kept in capitals
     void protocolList()
     {
-        QFETCH(QString, text);
         TestWindow w;
-        writeFile(w.path("mirovell.ini"), row<QByteArray>("settings"));
+        writeFile(w.path(kIni), "[Settings]\r\nProtocol1=rtp\r\nProtocol2=Http\r\nProtocol5=mmsh\r\n"
+                                "[LastSettings]\r\nProtocol=rtp\r\n");
         w->Form_Load();
-        QTEST(w->ProtokollCombo.items(), "items");
-        QCOMPARE(w->ProtokollCombo.text(), text);
+        QCOMPARE(w->ProtokollCombo.items(), (QStringList{"rtp", "Http", "mmsh"}));
+        QCOMPARE(w->ProtokollCombo.text(), "RTP");
         w->ExitBtn_Click();
-        QCOMPARE(setting(w, "LastSettings", "Protocol"), text);
+        QCOMPARE(ini::ReadIniValue("LastSettings", "Protocol", w.path(kIni), "<none>", false), "RTP");
     }
 
     void exitAndRestart_data()
@@ -217,7 +199,8 @@ private slots:
         writeFile(w.kept(), "#EXTM3U\r\n/old.avi\r\n");
         w->ExitBtn_Click();
         QVERIFY(w.host.quits == 1 && w->ConnectStatus.text() == u"Closed");
-        QCOMPARE(setting(w, "LastSettings", "AutoSavePlaylist"), kept ? "1" : "0");
+        QCOMPARE(ini::ReadIniValue("LastSettings", "AutoSavePlaylist", w.path(kIni), "<none>", false),
+                 kept ? "1" : "0");
         QCOMPARE(QFile::exists(w.kept()), kept);
 
         w.restart();
@@ -251,7 +234,7 @@ private slots:
         // LF line endings and an M3U header: written on Linux
         writeFile(w.path("my list.m3u"), "#EXTM3U\n#EXTINF:1,one\n/a/one.avi\n\n/a/two.avi\n");
         writeFile(w.kept(), "#EXTM3U\r\n/kept.avi\r\n");
-        writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nAutoSavePlaylist=0\r\n");
+        writeFile(w.path(kIni), "[LastSettings]\r\nAutoSavePlaylist=0\r\n");
         w.restart(argument.contains(u'%') ? argument.arg(w.folderPath.chopped(1)) : argument);
         w->Form_Load();
         QCOMPARE(w->FilmList.items(), expected);
@@ -295,12 +278,12 @@ private slots:
     {
         QFETCH(QByteArray, content);
         TestWindow w;
-        writeFile(w.path("mirovell.ini"), content);
+        writeFile(w.path(kIni), content);
         w->Form_Load();
         QCOMPARE(w->ProtokollCombo.items(), QStringList{"UDP"});
         w->FilmList.addItem("/x.avi");
         w->ExitBtn_Click();
-        const QByteArray after = readAll(w.path("mirovell.ini"));
+        const QByteArray after = readAll(w.path(kIni));
         for (QByteArrayView line : codec::splitLines(content))
             if (!line.startsWith("vlc.exe="))
                 QVERIFY(after.contains(line));
@@ -327,39 +310,31 @@ private slots:
         QVERIFY(QFileInfo(w.kept()).isDir());
     }
 
-    // A first start with a list, ended by SIGTERM, and the next start, ended by SIGHUP while more
-    // signals come during its shut-down: each writes what the exit button writes, once.
+    // Signals during the shut-down a first signal began (every rename takes 300 ms): the program
+    // writes what the exit button wrote, once.
     void signalsSaveOnce()
     {
         const QString folder = install();
         const QString list = folder + "meine listen/liste.m3u";
         QDir().mkpath(folder + "meine listen");
         writeFile(list, "#EXTM3U\r\n  /m/lead blanks.mp3\r\n  sub/relative.mp3\r\n  http://host/s\r\n/m/plain.avi\r\n");
-        TestWindow exitButton({.commandLine = u'"' + list + u'"'});
+        TestWindow exitButton({.commandLine = u'"' + list + u'"', .folder = folder});
         exitButton->Form_Load();
         exitButton->ExitBtn_Click();
-        const QByteArray settings = readAll(exitButton.path(kIni));
-        const QByteArray kept = readAll(exitButton.path(kKept));
+        exitButton.window.reset();
+        const QByteArray settings = readAll(folder + kIni);
+        const QByteArray kept = readAll(folder + kKept);
         QCOMPARE(kept, "#EXTM3U\r\n  /m/lead blanks.mp3\r\n  " + QFile::encodeName(folder) +
                            "meine listen/sub/relative.mp3\r\n  http://host/s\r\n/m/plain.avi\r\n");
 
-        QVERIFY(start(folder, {list}, kTraced));
-        signal(SIGTERM);
-        QVERIFY(endedNormally());
-        QCOMPARE(readAll(folder + kIni), settings);
-        QCOMPARE(readAll(folder + kKept), kept);
-        QCOMPARE(writes(folder), (QList<int>{2, 1, 1}));  // a first start: the new file, then the protocol keys
-
-        // every rename takes 300 ms: the shut-down is still running when the next signals come
         QVERIFY(start(folder, {}, {"-e", "inject=rename:delay_enter=300000"}));
         signal(SIGHUP);
         QTest::qWait(150);
         signal(SIGTERM);
-        signal(SIGINT);
-        QVERIFY(endedNormally());
+        QVERIFY(endedBy(SIGINT));
         QCOMPARE(readAll(folder + kIni), settings);
         QCOMPARE(readAll(folder + kKept), kept);
-        QCOMPARE(writes(folder), (QList<int>{0, 1, 1}));
+        QCOMPARE(writes(folder), (QList<int>{0, 1, 1}));  // nothing at start-up, each file once
     }
     // The file manager starts the program again with a list: the running one takes it as a drop.
     void laterStartHandsOverList()
@@ -374,8 +349,7 @@ private slots:
         later.start(folder + "mirovell", {"neue liste.m3u"});
         QVERIFY(later.waitForFinished(20000) && later.exitStatus() == QProcess::NormalExit && later.exitCode() == 0);
         QTest::qWait(500);  // loaded after the request's event has returned
-        signal(SIGTERM);
-        QVERIFY(endedNormally());
+        QVERIFY(endedBy(SIGTERM));
         QCOMPARE(readAll(folder + kKept), "#EXTM3U\r\n/m/eins.avi\r\n" + QFile::encodeName(folder) + "zwei.avi\r\n");
     }
     void killedAtEachWrite_data()
@@ -396,24 +370,22 @@ private slots:
                                  "mirovell_TmpPlst.m3u.part-A_1234"};
         const QStringList leftovers{"mirovell.ini.part-Cut123", "mirovell_TmpPlst.m3u.part-x9Y8z7"};
         const QByteArray cut = "[LastSettings]\r\nvlc.exe=/cu";
-        QStringList args;
+        writeFile(dir_.filePath("liste.m3u"), "/m/eins.avi\r\n/m/zwei.avi\r\n");
+        const QStringList args = withList ? QStringList{dir_.filePath("liste.m3u")} : QStringList{};
         const auto prepare = [&] {
             const QString folder = install();
             writeFile(folder + kIni, settings);
             if (!kept.isEmpty())
                 writeFile(folder + kKept, kept);
-            writeFile(folder + "liste.m3u", "/m/eins.avi\r\n/m/zwei.avi\r\n");
             for (const QString& name : decoys + leftovers)
                 writeFile(folder + name, cut);
-            args = withList ? QStringList{folder + "liste.m3u"} : QStringList{};
             return folder;
         };
 
         // an undisturbed run gives the new files and the calls of the shut-down to kill at
         const QString first = prepare();
-        QVERIFY(start(first, args, kTraced));
-        signal(SIGTERM);
-        QVERIFY(endedNormally());
+        QVERIFY(start(first, args, {"-q"}));  // traced, nothing injected
+        QVERIFY(endedBy(SIGTERM));
         const QByteArray newSettings = readAll(first + kIni);
         const QByteArray newKept = readAll(first + kKept);
         QVERIFY(newSettings.contains(withList ? "AutoSavePlaylist=1" : "AutoSavePlaylist=0"));
@@ -450,8 +422,7 @@ private slots:
                 QVERIFY2(!QFileInfo::exists(folder + name), qPrintable(point + u' ' + name));
             for (const QString& name : decoys)
                 QVERIFY2(readAll(folder + name) == cut, qPrintable(point + u' ' + name));
-            signal(SIGTERM);
-            QVERIFY(endedNormally());
+            QVERIFY(endedBy(SIGTERM));
             QVERIFY2(readAll(folder + kKept) == (keptNow.contains(".avi") ? keptNow : QByteArray()), qPrintable(point));
         }
     }
@@ -507,8 +478,9 @@ private:
         return false;
     }
     void signal(int number) { ::kill(pid_t(pid_), number); }
-    bool endedNormally()
+    bool endedBy(int number)
     {
+        signal(number);
         return process_.waitForFinished(20000) && process_.exitStatus() == QProcess::NormalExit &&
                process_.exitCode() == 0;
     }

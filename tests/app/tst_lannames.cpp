@@ -1,33 +1,14 @@
-// Where the target fields connect when the LAN offers names: a found address stands for a name
-// only when the user picked that name from the offered ones. A stranger may publish a record under
-// any host name, the address typed by the user among them. Between real daemons, with a stranger
-// publishing such a record: scripts/offered-receivers.sh.
+// Where the target fields connect when the LAN offers names: a found address stands for a name only
+// when the user picked it from the offered ones, as a stranger may publish any host name, the typed
+// address among them. Between real daemons, with such a stranger: scripts/offered-receivers.sh.
 #include "Doubles.h"
 
 namespace {
-
-// The LAN as discovery shows it: the peers the test makes appear.
-struct LanDouble : IServiceDiscovery {
-    void publish(PeerRole, quint16, const QMap<QString, QString>&) override {}
-    void withdraw() override {}
-    void browse(PeerRole) override {}
-    void stopBrowsing() override {}
-    QList<DiscoveredPeer> peers() const override { return {}; }
-    void show(const QList<DiscoveredPeer>& found) { emit peersChanged(found); }
-};
 
 const DiscoveredPeer kWohnzimmer{"wohnzimmer", "10.0.0.5", 22355, PeerRole::Receiver, "R wohnzimmer", {}};
 // publishes the default receiver's address as its host name
 const DiscoveredPeer kStranger{"192.168.0.2", "10.0.0.66", 22355, PeerRole::Receiver, "R stranger", {}};
 const DiscoveredPeer kSender{"buero", "10.0.0.7", 22356, PeerRole::Sender, "S buero", {}};
-
-void pick(Control& field, const QString& name)
-{
-    field.setListIndex(-1);
-    field.setListIndex(int(field.items().indexOf(name)));
-    field.setText(name);
-    field.fire(ControlEvent::Change);
-}
 
 }  // namespace
 
@@ -58,24 +39,23 @@ private slots:
     }
     void whereTheFieldConnects()
     {
-        LanDouble lan;
-        TestWindow w(TestWindow::Options{.discovery = &lan});
+        TestWindow w;
         const QList<DiscoveredPeer> found{kWohnzimmer, kStranger, kSender};
-        lan.show(found);
+        w.lan.show(found);
         Control& field = *w->control(row<QString>("field"));
         for (const QString& step : row<QString>("steps").split(u' ')) {
             const QString verb = step.section(u':', 0, 0), text = step.section(u':', 1);
-            if (verb == "type") {
-                field.setText(text);
-                field.fire(ControlEvent::Change);
-            } else if (verb == "pick") {
+            if (verb == "pick") {
                 QVERIFY(field.items().contains(text));
-                pick(field, text);
-            } else if (verb == "set") {
-                field.setText(text);
-            } else {
-                lan.show(verb == "gone" ? QList<DiscoveredPeer>{} : found);
+                field.setListIndex(-1);
+                field.setListIndex(int(field.items().indexOf(text)));
             }
+            if (verb == "gone" || verb == "back")
+                w.lan.show(verb == "gone" ? QList<DiscoveredPeer>{} : found);
+            else
+                field.setText(text);
+            if (verb == "type" || verb == "pick")
+                field.fire(ControlEvent::Change);
         }
         QTEST(WindowProbe::lanNames(*w).addressOf(field.text()), "expected");
         if (&field == &w->TargetText)  // the link and the stream go where the field says

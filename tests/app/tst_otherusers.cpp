@@ -1,7 +1,6 @@
-// Another user on the same PC, made real: links and files that the ordinary user mirovell-test owns
-// (planted by root with lchown), in the folders where the program keeps its lock, its settings and
-// its kept list. Nothing they plant may stop a start, take the lock, or be written through.
-// The rows that need a second user skip when not run as root.
+// Another user on the same PC, made real: links and files of the user mirovell-test (planted by root
+// with lchown) where the program keeps its lock, its settings and its kept list. Nothing planted may
+// stop a start, take the lock, or be written through. Rows needing that user skip when not root.
 #include "Doubles.h"
 #include "app/Settings.h"
 #include "platform/OwnFiles.h"
@@ -10,36 +9,25 @@
 #include "platform/qt/QtSingleInstance.h"
 
 #include <QCryptographicHash>
-#include <QProcess>
 #include <QRegularExpression>
 
-#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-const char* const kOtherUser = "mirovell-test";
-
-struct Ids {
-    uid_t uid = 0;
-    gid_t gid = 0;
-};
-
-std::optional<Ids> otherUser()
+// none unless the test runs as root
+const passwd* otherUser()
 {
-    const passwd* user = ::getpwnam(kOtherUser);
-    if (::geteuid() != 0 || !user)
-        return std::nullopt;
-    return Ids{user->pw_uid, user->pw_gid};
+    return ::geteuid() == 0 ? ::getpwnam("mirovell-test") : nullptr;
 }
 
 // Hands path (a link itself, not where it points) to the other user.
 bool giveAway(const QString& path)
 {
-    const auto other = otherUser();
-    return other && ::lchown(QFile::encodeName(path).constData(), other->uid, other->gid) == 0;
+    const passwd* other = otherUser();
+    return other && ::lchown(QFile::encodeName(path).constData(), other->pw_uid, other->pw_gid) == 0;
 }
 
 bool setMode(const QString& path, mode_t mode)
@@ -47,57 +35,50 @@ bool setMode(const QString& path, mode_t mode)
     return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
 }
 
-// The name the instance lock had in the shared temporary folder before it moved to a folder of
-// the user's own.
-QString oldLockName(const QString& program)
+// The program's path in the names the locks had in the shared temporary folder, before they
+// moved to a folder of the user's own.
+QString pathHash(const QString& program, QCryptographicHash::Algorithm algorithm)
 {
-    const QByteArray hash =
-        QCryptographicHash::hash(QFileInfo(program).canonicalFilePath().toUtf8(), QCryptographicHash::Sha256)
-            .toHex()
-            .left(16);
-    return QStringLiteral("mirovell-%1-%2.lock").arg(::geteuid()).arg(QString::fromLatin1(hash));
+    const QByteArray path = QFileInfo(program).canonicalFilePath().toUtf8();
+    return QString::fromLatin1(QCryptographicHash::hash(path, algorithm).toHex().left(16));
 }
-
-// Runs the test with the temporary folder at tmp and no runtime folder of the session's.
-struct TemporaryFolderAt {
-    explicit TemporaryFolderAt(const QString& tmp) : tmpdir_(qgetenv("TMPDIR")), runtime_(qgetenv("XDG_RUNTIME_DIR"))
-    {
-        qputenv("TMPDIR", QFile::encodeName(tmp));
-        qunsetenv("XDG_RUNTIME_DIR");
-    }
-    ~TemporaryFolderAt()
-    {
-        restore("TMPDIR", tmpdir_);
-        restore("XDG_RUNTIME_DIR", runtime_);
-    }
-    static void restore(const char* name, const QByteArray& value)
-    {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    QByteArray tmpdir_, runtime_;
-};
 
 }  // namespace
 
 class OtherUsersTest : public QObject {
     Q_OBJECT
+    const QString systemTmp_ = QDir::tempPath();  // before init() moves it
     std::unique_ptr<QTemporaryDir> dir_;
 
     QString path(const QString& name) const { return dir_->filePath(name); }
+    // start-up's settings for a program in app/, the user's configuration folder being config/
+    Settings startUp() const
+    {
+        ProgramEnvironment env;
+        env.programFolder = path("app/");
+        env.exeBaseName = "mirovell";
+        env.configFolder = path("config");
+        Settings settings;
+        settings.InitSettingsFile(env);
+        return settings;
+    }
 
 private slots:
     void init()
     {
-        dir_ = std::make_unique<QTemporaryDir>();
+        dir_ = std::make_unique<QTemporaryDir>(systemTmp_ + "/tst_otherusers-XXXXXX");
         // the other user must reach into it, as into /tmp
         QVERIFY(setMode(dir_->path(), 0755) && QDir().mkdir(path("tmp")) && setMode(path("tmp"), 01777));
+        QVERIFY(QDir().mkdir(path("app")) && setMode(path("app"), 0700));
+        // the lock folders under tmp, no runtime folder of the session's, and a home of the test's
+        qputenv("TMPDIR", QFile::encodeName(path("tmp")));
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("HOME", QFile::encodeName(path("home")));
     }
 
-    // What sits under the lock folder's name decides whether it is used; whatever it is, the start
-    // goes on, and a refused folder is named with the reason.
+    // What sits under the lock folder's name decides whether it is used; whatever it is, the program
+    // starts, the updater does not step back as if another update ran, and a refused folder is named
+    // with the reason. Nothing planted is followed or removed.
     void lockFolder_data()
     {
         QTest::addColumn<QString>("planted");
@@ -119,12 +100,18 @@ private slots:
         const QString tmp = path("tmp");
         const QString folder = tmp + QStringLiteral("/mirovell-%1").arg(::geteuid());
         const QString program = path("mirovell");
-        writeFile(program, "");
+        QVERIFY(QFile::copy("/bin/true", program));  // the updater starts it again
         QVERIFY(QDir().mkdir(path("elsewhere")));
-        if (planted == u"old lock") {
-            const QString lock = tmp + u'/' + oldLockName(program);
-            QVERIFY(QFile::link(path("nowhere"), lock) && giveAway(lock));
+        QStringList links;
+        if (planted == u"old lock") {  // the program's and the updater's
+            links << tmp + QStringLiteral("/mirovell-%1-%2.lock")
+                               .arg(::geteuid())
+                               .arg(pathHash(program, QCryptographicHash::Sha256))
+                  << tmp + "/mirovell-updater-" + pathHash(program, QCryptographicHash::Sha1) + ".lock";
+            for (const QString& lock : links)
+                QVERIFY(QFile::link(path("nowhere"), lock) && giveAway(lock));
         } else if (planted.endsWith(u"link")) {
+            links << folder;
             QVERIFY(QFile::link(path("elsewhere"), folder));
             QVERIFY(planted == u"link" || giveAway(folder));
         } else if (planted == u"foreign folder") {
@@ -132,11 +119,18 @@ private slots:
         } else if (planted == u"open folder") {
             QVERIFY(QDir().mkdir(folder) && setMode(folder, 0777));
         }
-
-        const TemporaryFolderAt at(tmp);
         QString why;
         QCOMPARE(platform::userRuntimeDir(&why), refusal.isEmpty() ? folder : QString());
         QVERIFY2(why.contains(refusal), qPrintable(why));
+        // the bad address ends the updater right after its lock, the old program started again
+        QProcess updater;
+        updater.start(QStringLiteral(MIROVELL_UPDATER),
+                      {"[URL]ftp://127.0.0.1/mirovell", "[PATH]" + program, "--console-only"});
+        QVERIFY(updater.waitForFinished(60000));
+        const QByteArray errors = updater.readAllStandardError();
+        QCOMPARE(updater.exitCode(), 2);  // not 9: "already running"
+        QVERIFY2(refusal.isEmpty() || errors.contains(folder.toUtf8()), errors.constData());
+
         QtSingleInstance first(program);
         if (!refusal.isEmpty())
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("starting without handing over.*" + refusal));
@@ -149,104 +143,12 @@ private slots:
             QtSingleInstance second(program);
             QVERIFY(second.anotherInstanceRunning());  // the hand-over still works
         }
-        // nothing planted was followed: the other folder stays empty
+        // nothing planted was followed: the other folder stays empty, nothing appears where a link points
         QCOMPARE(QDir(path("elsewhere")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
                  QStringList());
-    }
-
-    // The built program, started with a spoiled lock folder, shows its window (it gets as far as
-    // its settings file) and says on standard error why it runs without the hand-over.
-    void programStarts_data()
-    {
-        QTest::addColumn<QString>("planted");
-        QTest::addColumn<QString>("said");
-        QTest::newRow("dangling link of another user under the old lock name") << "old lock"
-                                                                               << "";
-        QTest::newRow("the lock folder is a link of another user")
-            << "foreign link"
-            << "starting without handing over to a running instance";
-    }
-    void programStarts()
-    {
-        QFETCH(QString, planted);
-        QFETCH(QString, said);
-        if (!otherUser())
-            QSKIP("needs root and the user mirovell-test (scripts/test.sh makes it)");
-        const QString tmp = path("tmp");
-        QVERIFY(QDir().mkdir(path("app")) && QDir().mkdir(path("home")));
-        const QString program = path("app/mirovell");
-        QVERIFY(QFile::copy(QStringLiteral(MIROVELL_EXE), program));
-        const QString planting = planted == u"old lock" ? tmp + u'/' + oldLockName(program)
-                                                        : tmp + QStringLiteral("/mirovell-%1").arg(::geteuid());
-        QVERIFY(QFile::link(path("nowhere"), planting) && giveAway(planting));
-
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("XDG_RUNTIME_DIR");
-        env.insert("TMPDIR", tmp);
-        env.insert("HOME", path("home"));
-        env.insert("XDG_CONFIG_HOME", path("home/.config"));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system_bus_socket");
-        process.setProcessEnvironment(env);
-        process.start(program, {});
-        QVERIFY(process.waitForStarted());
-        // the old lock ended it within two seconds, before the settings file
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("app/mirovell.ini")) || process.state() == QProcess::NotRunning,
-                                 30000);
-        QCOMPARE(process.state(), QProcess::Running);
-        process.terminate();
-        QVERIFY(process.waitForFinished(30000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 0);
-        const QByteArray errors = process.readAllStandardError();
-        QVERIFY2(errors.contains(said.toUtf8()), errors.constData());
-        QVERIFY(QFileInfo(planting).isSymLink());  // left as it was
-    }
-
-    // The updater takes its lock in the same folder: a planted old lock does not make it step
-    // back as if another update ran, and a refused folder only costs the lock. The bad address
-    // it is given ends it right after the lock, the old program started again.
-    void updaterLock_data()
-    {
-        QTest::addColumn<QString>("planted");
-        QTest::addColumn<bool>("needsOtherUser");
-        QTest::newRow("dangling link of another user under the old lock name") << "old lock" << true;
-        QTest::newRow("the lock folder is a link") << "link" << false;
-    }
-    void updaterLock()
-    {
-        QFETCH(QString, planted);
-        if (row<bool>("needsOtherUser") && !otherUser())
-            QSKIP("needs root and the user mirovell-test (scripts/test.sh makes it)");
-        const QString tmp = path("tmp"), program = path("program");
-        QVERIFY(QFile::copy("/bin/true", program));
-        QString planting = tmp + QStringLiteral("/mirovell-%1").arg(::geteuid());
-        if (planted == u"old lock") {
-            const QByteArray hash =
-                QCryptographicHash::hash(QFileInfo(program).canonicalFilePath().toUtf8(), QCryptographicHash::Sha1)
-                    .toHex()
-                    .left(16);
-            planting = tmp + "/mirovell-updater-" + QString::fromLatin1(hash) + ".lock";
-        }
-        QVERIFY(QFile::link(path("nowhere"), planting));
-        QVERIFY(planted == u"link" || giveAway(planting));
-
-        QProcess updater;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("XDG_RUNTIME_DIR");
-        env.insert("TMPDIR", tmp);
-        env.insert("HOME", path("home"));
-        updater.setProcessEnvironment(env);
-        updater.start(QStringLiteral(MIROVELL_UPDATER),
-                      {"[URL]ftp://127.0.0.1/mirovell", "[PATH]" + program, "--console-only"});
-        QVERIFY(updater.waitForFinished(60000));
-        const QByteArray errors = updater.readAllStandardError();
-        QCOMPARE(updater.exitCode(), 2);  // not 9: "already running"
-        if (planted == u"link")
-            QVERIFY2(errors.contains(planting.toUtf8()), errors.constData());
-        QVERIFY(QFileInfo(planting).isSymLink());
         QVERIFY(!QFile::exists(path("nowhere")));
+        for (const QString& link : links)
+            QVERIFY(QFileInfo(link).isSymLink());
     }
 
     // A settings file or kept list under a name someone else prepared is never written through
@@ -264,7 +166,6 @@ private slots:
         QFETCH(QString, planted);
         if (!otherUser())
             QSKIP("needs root and the user mirovell-test (scripts/test.sh makes it)");
-        QVERIFY(QDir().mkdir(path("app")) && setMode(path("app"), 0700));
         const QString ini = path("app/mirovell.ini"), kept = path("app/mirovell_TmpPlst.m3u");
         const QString victim = path("bashrc");
         const QByteArray before = "export PATH=$HOME/bin:$PATH\n";
@@ -282,12 +183,7 @@ private slots:
         if (planted == u"link to foreign")
             QVERIFY(giveAway(victim));
 
-        ProgramEnvironment env;
-        env.programFolder = path("app/");
-        env.exeBaseName = "mirovell";
-        env.configFolder = path("config");
-        Settings settings;
-        settings.InitSettingsFile(env);
+        const Settings settings = startUp();
         QCOMPARE(settings.SettingsFilePath(), ini);
         settings.write(Settings::kLast, "LastConnection", "10.0.0.9");
         textfile::writeLines(kept, {"#EXTM3U"});
@@ -319,17 +215,11 @@ private slots:
         const bool othersGroup = row<bool>("othersGroup");
         if (othersGroup && !otherUser())
             QSKIP("needs root and the user mirovell-test (scripts/test.sh makes it)");
-        QVERIFY(QDir().mkdir(path("app")) && setMode(path("app"), mode_t(mode)));
+        QVERIFY(setMode(path("app"), mode_t(mode)));
         if (othersGroup)
-            QVERIFY(::chown(QFile::encodeName(path("app")).constData(), ::geteuid(), otherUser()->gid) == 0);
-        ProgramEnvironment env;
-        env.programFolder = path("app/");
-        env.exeBaseName = "mirovell";
-        env.configFolder = path("config");
-        Settings settings;
-        settings.InitSettingsFile(env);
+            QVERIFY(::chown(QFile::encodeName(path("app")).constData(), ::geteuid(), otherUser()->pw_gid) == 0);
         const QString folder = row<bool>("beside") ? path("app") : path("config");
-        QCOMPARE(QFileInfo(settings.SettingsFilePath()).path(), folder);
+        QCOMPARE(QFileInfo(startUp().SettingsFilePath()).path(), folder);
         QVERIFY(QFile::exists(folder + "/mirovell.ini"));
         QCOMPARE(QFile::exists(path("app/mirovell.ini")), row<bool>("beside"));
     }
@@ -354,7 +244,6 @@ private slots:
         QFETCH(QString, kind);
         if (kind.startsWith(u"foreign") && !otherUser())
             QSKIP("needs root and the user mirovell-test (scripts/test.sh makes it)");
-        QVERIFY(QDir().mkdir(path("app")) && setMode(path("app"), 0700));
         const QString leftover = path("app/") + name;
         writeFile(path("elsewhere"), "keep");
         if (kind == u"link")
@@ -363,11 +252,7 @@ private slots:
             writeFile(leftover, "cut");
         if (kind.startsWith(u"foreign"))
             QVERIFY(giveAway(leftover));
-        ProgramEnvironment env;
-        env.programFolder = path("app/");
-        env.exeBaseName = "mirovell";
-        env.configFolder = path("config");
-        Settings().InitSettingsFile(env);
+        startUp();
         QCOMPARE(!QFileInfo(leftover).exists() && !QFileInfo(leftover).isSymLink(), row<bool>("removed"));
         QCOMPARE(readAll(path("elsewhere")), QByteArray("keep"));
     }

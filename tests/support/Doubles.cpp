@@ -32,12 +32,10 @@ std::unique_ptr<ILinkSocket> OfflineSockets::create()
 
 TestWindow::TestWindow(const Options& o) : options(o)
 {
-    if (o.folder.isEmpty()) {
+    if (o.folder.isEmpty())
         dir = std::make_unique<QTemporaryDir>();
-        folderPath = dir->path() + u'/';
-    } else {
-        folderPath = o.folder.endsWith(u'/') ? o.folder : o.folder + u'/';
-    }
+    const QString folder = dir ? dir->path() : o.folder;
+    folderPath = folder.endsWith(u'/') ? folder : folder + u'/';
     create();
 }
 
@@ -50,7 +48,7 @@ void TestWindow::create()
     window = std::make_unique<MainWindow>(MainWindowServices{
         options.processes ? *options.processes : launcher, dialogs, options.window ? *options.window : host, host,
         clock, instance, progress, tray, options.sockets ? *options.sockets : offline, env, options.ports,
-        options.discovery ? *options.discovery : offLan, options.updateKey, options.ticks});
+        options.discovery ? *options.discovery : lan, options.updateKey, options.ticks});
 }
 
 void TestWindow::restart(const QString& commandLine)
@@ -63,9 +61,7 @@ void TestWindow::restart(const QString& commandLine)
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)

@@ -184,17 +184,17 @@ public:
     std::unique_ptr<ILinkSocket> create() override;
 };
 
-// A LAN where nobody else is found.
-class NoLan : public IServiceDiscovery {
+// The LAN as discovery sees it: nobody, until the test shows what is found.
+class ShownLan : public IServiceDiscovery {
 public:
     void publish(PeerRole, quint16, const QMap<QString, QString>&) override {}
     void withdraw() override {}
     void browse(PeerRole) override {}
     void stopBrowsing() override {}
     QList<DiscoveredPeer> peers() const override { return {}; }
+    void show(const QList<DiscoveredPeer>& found) { emit peersChanged(found); }
 };
 
-// What a TestWindow takes from the test instead of its own doubles.
 // What tests look at inside a window: its subsystems, which the window alone drives.
 struct WindowProbe {
     static const SendingEnd& sending(const MainWindow& w) { return w.sending_; }
@@ -239,7 +239,7 @@ struct TestWindow {
     RecordingProgress progress;
     RecordingTray tray;
     OfflineSockets offline;
-    NoLan offLan;
+    ShownLan lan;
     std::unique_ptr<MainWindow> window;
 
 private:
