@@ -12,10 +12,9 @@ bool turnedAway(QTcpSocket& peer)
 
 }  // namespace
 
-// Hosts on the LAN that are not the receiver the user chose, where scripts/strangers.sh does not
-// reach: requests read in one go, the user's answers across a restart, a full audience and the
-// member timeout to the millisecond. A stranger on one receiver's port, the notice, a receiver
-// that backs off and one that keeps its sender's list: that stage, with the real program.
+// Hosts on the LAN where scripts/strangers.sh does not reach: requests read in one go, the user's
+// answers across a restart, a full audience and the member timeout to the millisecond. Several
+// receivers let in, served and following one's request: scripts/three-pcs.sh.
 class TestLinkStrangers : public QObject {
     Q_OBJECT
 
@@ -34,7 +33,11 @@ private slots:
         ports = freeLinkPorts();
         w = sendingWindow(ports, kList);
     }
-    void cleanup() { w.reset(); }
+    void cleanup()
+    {
+        w.reset();
+        QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
+    }
 
     // Of the requests read in one go only the last moves its entry; a flood beyond the budget is
     // dropped and its peer disconnected, and the list is served again afterwards. A flood of
@@ -85,6 +88,10 @@ private slots:
         QTRY_VERIFY((*w)->AdmitFrame.visible());
         (*w)->DenyBtn.fire(ControlEvent::Click);
         QVERIFY(turnedAway(denied));
+        QCOMPARE(sendingOf(*w).audienceSize(), 1);
+        (*w)->SendenUniCastCheck.setValue(1);
+        (*w)->SendenUniCastCheck_Click();  // serving one again lets the audience go
+        QCOMPARE(sendingOf(*w).audienceSize(), 0);
 
         const QByteArray ini = readAll(w->path("mirovell.ini"));
         QVERIFY(ini.contains("AllowedReceivers=127.0.0.2\r\n") && ini.contains("DeniedReceivers=127.0.0.3\r\n"));
@@ -95,7 +102,6 @@ private slots:
         (*w)->ForgetBtn_Click();
         QVERIFY(sendingOf(*w).allowedHosts().isEmpty() && !(*w)->ForgetBtn.visible());
         QVERIFY(readAll(w->path("mirovell.ini")).contains("AllowedReceivers=\r\n"));
-        QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
     }
 
     // A receiver that comes back from its address takes its old place even when every place is
@@ -124,11 +130,13 @@ private slots:
         QVERIFY(turnedAway(*members[4]));  // the old channel it left behind goes
         QCOMPARE(back.state(), QAbstractSocket::ConnectedState);
         QCOMPARE(sendingOf(*w).audienceSize(), SendingEnd::kMaxAudience);
+        members[0]->disconnectFromHost();  // one that goes leaves the others served
+        QTRY_COMPARE(sendingOf(*w).audienceSize(), SendingEnd::kMaxAudience - 1);
 
         // nobody listens on the members' list port: their list channels never come up
         now += SendingEnd::kMemberTimeoutMs - 1;
         w->tick();
-        QCOMPARE(sendingOf(*w).audienceSize(), SendingEnd::kMaxAudience);
+        QCOMPARE(sendingOf(*w).audienceSize(), SendingEnd::kMaxAudience - 1);
         now += 2;
         w->tick();
         QCOMPARE(sendingOf(*w).audienceSize(), 0);
