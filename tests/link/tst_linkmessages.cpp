@@ -33,16 +33,14 @@ private slots:
         QCOMPARE(BuildTrackList({}), "1113TRACKLIST:0;");
         QCOMPARE(BuildTrackList({"a.avi", "b.mpg"}), "1113TRACKLIST:2;a.avi;b.mpg;");
         // German names go out as single bytes, others as UTF-8
-        QCOMPARE(codec::encodeForLink(BuildTrackRequest("Übung.avi")), QByteArray("1113STARTTRACK:\xDC"
-                                                                                  "bung.avi"));
+        QCOMPARE(codec::encodeForLink(BuildTrackRequest("Übung.avi")), QByteArray("1113STARTTRACK:\334bung.avi"));
         QCOMPARE(codec::decodeFromLink(codec::encodeForLink(QStringLiteral("1113STARTTRACK:日本.avi"))),
                  "1113STARTTRACK:日本.avi");
         // a full list of long paths comes back whole; one entry more is cut off
         QStringList entries;
         for (int i = 0; i < 32768; ++i)
             entries << QStringLiteral("/srv/media/ein längerer Ordner/film number %1.mkv").arg(i);
-        const QStringList got = TrackListEntries(codec::encodeForLink(BuildTrackList(entries)));
-        QCOMPARE(got, entries.mid(0, kMaxEntries));
+        QCOMPARE(TrackListEntries(codec::encodeForLink(BuildTrackList(entries))), entries.mid(0, kMaxEntries));
         // the bytes built straight from the list are the text's bytes: single bytes until one entry,
         // however late, needs UTF-8
         const QString lone[] = {QString(QChar(0xD800)), QString(QChar(0xDC00))};  // halves of a pair
@@ -76,10 +74,6 @@ private slots:
         QCOMPARE(got, (QStringList{"abcx", "De", "f"}));
         got.clear();
         QCOMPARE(kept += "zz", "dezz");
-        // the entry equal to the request wins, else the last one containing it; empty matches nothing
-        QCOMPARE(FindRequestedEntry({"film.avi", "C:\\y\\film.avi"}, "film.avi"), 0);
-        QCOMPARE(FindRequestedEntry({"C:\\x\\film.avi", "C:\\y\\film.avi"}, "film.avi"), 1);
-        QCOMPARE(FindRequestedEntry({"C:\\a.avi"}, QString()), -1);
     }
 
     // What the remote control's messages say, and what is no such message.
@@ -125,9 +119,7 @@ private slots:
         QTest::newRow("the start of one") << QByteArray("/m/b") << false;
         QTest::newRow("another entry begins with it") << QByteArray("/m/Folge 1") << false;
         QTest::newRow("the longer one") << QByteArray("/m/Folge 11") << true;
-        QTest::newRow("in Windows-1252") << QByteArray("/m/\xDC"
-                                                       "bung.avi")
-                                         << true;
+        QTest::newRow("in Windows-1252") << QByteArray("/m/\334bung.avi") << true;
         QTest::newRow("an entry twice in the list") << QByteArray("/m/zwei") << false;
     }
     void endsByContent()
