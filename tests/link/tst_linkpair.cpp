@@ -1,7 +1,9 @@
 #include "LinkFixture.h"
 #include "app/Ini.h"
+#include "link/RemoteMessages.h"
 
 #include <QNetworkInterface>
+#include <QProcess>
 
 namespace {
 
@@ -10,11 +12,32 @@ const QStringList kList{"/media/a.avi", "/media/b.mkv", "/media/c d.mpg"};
 
 }  // namespace
 
-// Two main windows in one process, linked over loopback as two PCs would be; and the sending side alone.
+// Two main windows in one process, linked over loopback as two PCs would be; the sending side
+// alone; and either side against a peer of the first versions, made of a script.
 class TestLinkPair : public QObject {
     Q_OBJECT
 
     std::unique_ptr<LinkWindow> sender, receiver;
+    QTemporaryDir dir;
+
+    // classic_peer.py in its role on the ports; once it is done, what each of its reads brought
+    QProcess* classicPeer(const QString& role, const LinkPorts& ports, const QStringList& entries)
+    {
+        auto* p = new QProcess(this);
+        p->setProcessChannelMode(QProcess::ForwardedChannels);
+        p->start("python3", QStringList{QFINDTESTDATA("classic_peer.py"), role, QString::number(ports.list),
+                                        QString::number(ports.request), dir.filePath(role)} +
+                                entries);
+        return p;
+    }
+    QList<QByteArray> readsOf(const QString& role)
+    {
+        QList<QByteArray> reads;
+        for (const QByteArray& line : readAll(dir.filePath(role)).split('\n'))
+            if (!line.isEmpty())
+                reads << QByteArray::fromHex(line);
+        return reads;
+    }
 
     void link()
     {
@@ -86,14 +109,9 @@ private slots:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("command");
-        QTest::newRow("pause") << "RemotePauseBtn"
-                               << "pause";
-        QTest::newRow("next") << "RemoteNextBtn"
-                              << "next";
-        QTest::newRow("previous") << "RemotePrevBtn"
-                                  << "prev";
-        QTest::newRow("request") << ""
-                                 << "add";
+        for (auto [button, command] :
+             {std::pair{"RemotePauseBtn", "pause"}, {"RemoteNextBtn", "next"}, {"RemotePrevBtn", "prev"}, {"", "add"}})
+            QTest::newRow(command) << QString(button) << QString(command);
     }
     void steeringFromTheReceiver()
     {
@@ -268,6 +286,63 @@ private slots:
             QVERIFY(!w.tray.shown && !w.host.minimized);
             QCOMPARE(w.host.activations, 1);
         }
+    }
+
+    // A peer of the first versions hears none of the steering but the one greeting, and what it
+    // knows arrives byte for byte. Our sender, whose VLC reports what it plays, serves one here.
+    void classicReceiver()
+    {
+        const LinkPorts ports = freeLinkPorts();
+        const QString wanted = QString::fromUtf8("/media/b\xc3\xa4.mkv");
+        QProcess* peer = classicPeer("receiver", ports, {wanted});
+        QVERIFY(peer->waitForStarted());
+        LinkWindow w(ports);
+        w->FilmList.setItems({"/media/a.avi", wanted});
+        w->SendenTabButton_Click();
+        w->RunVLCBtn_Click();
+        FakeVlcControl vlc(w.launcher.starts.at(0).arguments);
+        vlc.input = "file:///media/a.avi";
+        QTRY_VERIFY(w->SendPauseBtn.enabled());
+        for (int i = 0; i < 100 && !QFile::exists(dir.filePath("receiver")); ++i) {
+            w.tick();
+            QTest::qWait(200);
+        }
+        QCOMPARE(w->FilmList.items(), (QStringList{wanted, "/media/a.avi"}));
+        const QList<QByteArray> reads = readsOf("receiver");
+        QCOMPARE(reads.value(reads.size() - 1), QByteArray("1113TRACKLIST:2;/media/b\xe4.mkv;/media/a.avi;"));
+        for (const QByteArray& r : reads) {
+            QVERIFY2(r.startsWith("1113TRACKLIST:"), r.constData());
+            for (const char* steering : {"REMOTE:", "NOWPLAYING:", "PAUSE:", "NEXT:", "PREV:"})
+                QVERIFY2(!r.contains(steering), r.constData());
+        }
+        peer->waitForFinished();
+    }
+
+    // A classic sender serves our receiver: it gets the greeting, alone in its read, and then only
+    // the track request; the steering buttons stay off and send nothing.
+    void classicSender()
+    {
+        const LinkPorts ports = freeLinkPorts();
+        LinkWindow w(ports);
+        QTRY_COMPARE(w.listSocket().state(), LinkState::Error);  // its start-up attempt, to nobody yet
+        w->EmpfangenTabButton_Click();
+        QProcess* peer = classicPeer("sender", ports, {"a", QString::fromUtf8("b\xc3\xa4")});
+        QVERIFY(peer->waitForStarted());
+        QTRY_COMPARE(w->FilmRemoteList.items(), (QStringList{"a", QString::fromUtf8("b\xc3\xa4")}));
+        w.tick();
+        QTRY_COMPARE(w->ConnectStatusServer.text(), "Verbunden..");
+        QTest::qWait(300);
+        QVERIFY(!w->RemotePauseBtn.enabled());
+        for (Control* b : {&w->RemotePauseBtn, &w->RemoteNextBtn, &w->RemotePrevBtn})
+            b->fire(ControlEvent::Click);
+        w->FilmRemoteList.setListIndex(1);
+        w->FilmRemoteList.fire(ControlEvent::DblClick);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("sender")), 10000);
+        const QList<QByteArray> reads = readsOf("sender");
+        QCOMPARE(reads.value(0), remotemsg::hello());
+        QCOMPARE(reads.mid(1).join(), QByteArray("1113STARTTRACK:b\xe4"));
+        QVERIFY(!w->RemotePauseBtn.enabled());
+        peer->waitForFinished();
     }
 };
 
