@@ -38,8 +38,8 @@ bool turnedAway(QTcpSocket& peer)
 }  // namespace
 
 // Peers on a sender's or a receiver's ports that do not behave, and hosts that are not the receiver
-// the user chose, where scripts/strangers.sh does not reach: requests read in one go, the user's
-// answers across a restart, a full audience and the member timeout to the millisecond.
+// the user chose where scripts/strangers.sh does not reach: requests read in one go, the user's
+// answers kept, a full audience and the member timeout to the millisecond.
 class TestLinkBadInput : public QObject {
     Q_OBJECT
 
@@ -135,7 +135,6 @@ private slots:
             peer.flush();
             row<bool>("hard") ? reset(peer) : peer.disconnectFromHost();
             QTRY_COMPARE(w->requestSocket().state(), LinkState::Listening);
-            QCOMPARE(SocketWatchApp::deletedInOwnEvent, 0);
             QTRY_COMPARE((*w)->FilmList.items(), kLastFirst);
         }
         QTRY_VERIFY(!w->launcher.starts.empty());
@@ -172,10 +171,9 @@ private slots:
         QCOMPARE(target.launcher.starts.size(), size_t(!toReceiver));
     }
 
-    // Data in the window's memory stays bounded whatever arrives: a long stream of garbage on the
-    // request port, a name that never ends or requests beyond the budget (they go with the
-    // connection), and a list of 8 million tiny entries on the list port, of which the first 32767
-    // are kept and the rest goes with the connection.
+    // Memory stays bounded whatever arrives: garbage to the sender; a name without end, requests
+    // beyond the budget, 8 million tiny entries to the receiver go with the connection (the
+    // receiver keeps the first 32767 entries).
     void floods_data()
     {
         QTest::addColumn<QByteArray>("head");
@@ -280,9 +278,8 @@ private slots:
         }
         QTest::qWait(kQuiet);
         QCOMPARE((*w)->FilmList.item(0), "/media/a.avi");
-        QStringList sorted = (*w)->FilmList.items();
-        std::sort(sorted.begin(), sorted.end());
-        QCOMPARE(sorted, kList);
+        const QStringList kept = (*w)->FilmList.items();
+        QVERIFY(std::is_permutation(kept.begin(), kept.end(), kList.begin(), kList.end()));
         QVERIFY2(w->launcher.starts.size() <= 4, qPrintable(QString::number(w->launcher.starts.size())));
         QCOMPARE(w->launcher.running(), 1);
         QCOMPARE(WindowProbe::vlc(**w).sendingVlcProcess(), qint64(1000 + w->launcher.starts.size()));
@@ -334,7 +331,6 @@ private slots:
             QVERIFY(connectFrom(*members.back(), allowed[i - 1], ports.request));
             QTRY_COMPARE(sendingOf(*w).audienceSize(), i);
         }
-        QTRY_COMPARE(sendingOf(*w).audienceSize(), SendingEnd::kMaxAudience);
         QTcpSocket late;
         QVERIFY(connectFrom(late, allowed.last(), ports.request));
         QVERIFY(turnedAway(late));
