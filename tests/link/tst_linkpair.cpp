@@ -42,7 +42,6 @@ class TestLinkPair : public QObject {
     void link()
     {
         const LinkPorts ports = freeLinkPorts();
-        QVERIFY(ports.list && ports.request);
         sender = std::make_unique<LinkWindow>(ports);
         receiver = std::make_unique<LinkWindow>(ports);
         // both made their start-up connect attempt to a list port nobody listens on yet
