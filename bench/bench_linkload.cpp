@@ -115,13 +115,13 @@ struct Window {
         ini.write("[LastSettings]\r\nLastConnection=127.0.0.1\r\nvlc.exe=/bin/true\r\nAutoSavePlaylist=0\r\n");
         ini.close();
         model = doubles.window.get();
-        binding = std::make_unique<WindowBinding>(*model);
-        host.setWidget(binding->window());
+        binding = std::make_unique<WindowBinding>(*model, frame);
         model->Form_Load();
         binding->start();
         binding->window()->show();
     }
-    QtWindowHost host;
+    QWidget frame;
+    QtWindowHost host{frame};
     TcpLinkSocketFactory sockets;
     TestWindow doubles;
     MainWindow* model;

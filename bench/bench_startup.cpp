@@ -35,11 +35,11 @@ int runProgram(int argc, char** argv, const QString& folder)
 {
     QApplication app(argc, argv);
     QtProcessLauncher processes;
-    QtWindowHost host;
+    QWidget frame;
+    QtWindowHost host(frame);
     TestWindow doubles({.folder = folder, .processes = &processes, .window = &host});
     MainWindow& model = *doubles;
-    WindowBinding binding(model);
-    host.setWidget(binding.window());
+    WindowBinding binding(model, frame);
     model.Form_Load();
     binding.start();
     binding.window()->show();

@@ -15,6 +15,8 @@ program=$(realpath "${1:-build/test/mirovell}")
 
 stage="web remote"
 source scripts/lib/checks.sh
+source scripts/lib/cable.sh
+source scripts/lib/pcs.sh
 [[ -x "$program" ]] || skip "no program at $program"
 [[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
 for tool in Xvfb xdotool import ip runuser pgrep python3 chromium cvlc ffmpeg; do
@@ -55,12 +57,7 @@ cdp=$(realpath scripts/lab/cdp.py)
 flood=$(realpath scripts/lab/webflood.py)
 stranger=$(realpath scripts/lab/stranger.py)
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x900x24 >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-exec 3>&-
-wait_for 10 test -s "$work/display" || skip "Xvfb did not start"
-export DISPLAY=:$(cat "$work/display")
+start_xvfb 1280x900x24 "$work/xvfb.log" || skip "Xvfb did not start"
 
 # three clips of 40 s, long enough to be paused and skipped while they play
 for name in one two three; do
@@ -70,28 +67,16 @@ done
 printf '#EXTM3U\r\n%s\r\n%s\r\n%s\r\n' "$work/media/clip one.mpg" "$work/media/clip two.mpg" \
     "$work/media/clip three.mpg" >"$work/media/list.m3u"
 chmod -R a+rX "$work/media"
-home=$work/home-1
+home=$(home 1)
 cp "$program" "$home/mirovell"
 printf '[LastSettings]\r\nLastConnection=%s\r\nvlc.exe=%s\r\nMinimizeOnStart=0\r\nAutoSavePlaylist=0\r\n\r\n[Settings]\r\n' \
     "$PHONE" "$(command -v cvlc)" >"$home/mirovell.ini"
 chown -R mirovell-test: "$home"
 
-window_of() {
-    local pid
-    pid=$(pgrep -u mirovell-test -f -- "^$home/mirovell( |\$)" | head -n1)
-    [[ -n "$pid" ]] && xdotool search --all --onlyvisible --pid "$pid" --name "VLC- Drag&Drop - Mirovell" 2>/dev/null | head -n1
-}
-has_window() { [[ -n "$(window_of)" ]]; }
-win=
-click_at() {
-    local X=0 Y=0 WIDTH HEIGHT SCREEN WINDOW
-    eval "$(xdotool getwindowgeometry --shell "$win")"
-    xdotool mousemove $((X + $1)) $((Y + $2)) click 1
-    sleep 0.6
-}
+click_at() { click_in 1 "$@"; }
 # Places at the window's start size (691 x 407 pixels), from the controls' rectangles.
 TAB_SEND="230 21"; RUN_VLC="232 62"; ADMIT="572 88"; FORGET="609 88"
-notice_shown() { timeout 20 import -window "$win" -crop 1x1+535+60 -depth 8 txt:- 2>/dev/null | grep -qi '#FFFFC0'; }
+notice_shown() { timeout 20 import -window "${win[1]}" -crop 1x1+535+60 -depth 8 txt:- 2>/dev/null | grep -qi '#FFFFC0'; }
 first_entry() { grep -av '^#' "$home/mirovell_TmpPlst.m3u" 2>/dev/null | head -n1 | tr -d '\r'; }
 vlc_runs() { pgrep -u mirovell-test -f -- "$home/mirovell_TmpPlst.m3u" >/dev/null; }
 
@@ -100,81 +85,79 @@ start_browser() {   # start_browser pc
     netlab_spawn_user "$1" chromium --headless=new --disable-gpu --no-first-run --no-default-browser-check --window-size=390,844 \
         --user-data-dir="$work/home-$1/chromium" --remote-debugging-port=9222 about:blank >"$work/chromium-$1.log" 2>&1
 }
-on() {   # on pc cdp-command...: the driver, beside that PC's browser
+phone() {   # phone pc cdp-command...: the driver, beside that PC's browser
     local pc=$1
     shift
     netlab_user "$pc" /usr/bin/python3 "$cdp" "$@"
 }
 shot() { netlab_root "$1" /usr/bin/python3 "$cdp" shot "$2"; }   # shot pc file: written as root
-browser_up() { on "$1" eval 1 >/dev/null 2>&1; }
-rows() { on "$1" eval "document.querySelectorAll('#list li').length"; }
+browser_up() { phone "$1" eval 1 >/dev/null 2>&1; }
+rows() { phone "$1" eval "document.querySelectorAll('#list li').length"; }
 
 echo "web remote: the sender ($SENDER) with three clips"
-netlab_spawn_user 1 env DISPLAY="$DISPLAY" LANG=C.UTF-8 XDG_CONFIG_HOME="$home/config" \
-    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/system_bus_socket "$home/mirovell" "$work/media/list.m3u" \
-    >"$work/sender.log" 2>&1
-check "the window opens" wait_for 30 has_window
-win=$(window_of)
-xdotool windowmove "$win" 0 0
+start_pc 1 "$work/media/list.m3u"
+check "the window opens" wait_for 30 has_window 1
+win[1]=$(window_of 1)
+xdotool windowmove "${win[1]}" 0 0
 sleep 1
 click_at $TAB_SEND
 served() { netlab_root 2 /usr/bin/python3 -c "import urllib.request as u; u.urlopen('$URL', timeout=3)" 2>/dev/null; }
 check "in send mode, the page is served" wait_for 10 served
-import -window "$win" "$shots/window-send.png"
+import -window "${win[1]}" "$shots/window-send.png"
 
 echo "web remote: a phone ($PHONE) asks"
 start_browser 2
 check "PC 2: Chromium runs" wait_for 30 browser_up 2
-on 2 open "$URL" "en-GB,en;q=0.9"
-check "the page says how to ask" wait_for 10 on 2 wait "#askBtn" "Ask for access" 1
+phone 2 open "$URL" "en-GB,en;q=0.9"
+check "the page says how to ask" wait_for 10 phone 2 wait "#askBtn" "Ask for access" 1
 check "and shows no entry of the list" test "$(rows 2)" = 0
 shot 2 "$shots/web-remote-ask-en.png"
-on 2 tap "#askBtn"
+phone 2 tap "#askBtn"
 check "the sender's notice asks about the browser" wait_for 10 notice_shown
-import -window "$win" "$shots/window-notice.png"
-check "the phone waits for the answer" on 2 wait "#askState" "Waiting" 5
+import -window "${win[1]}" "$shots/window-notice.png"
+check "the phone waits for the answer" phone 2 wait "#askState" "Waiting" 5
 click_at $ADMIT
-check "let in, the phone shows the list" on 2 wait "#list" "clip three.mpg" 10
+check "let in, the phone shows the list" phone 2 wait "#list" "clip three.mpg" 10
 check "three rows" test "$(rows 2)" = 3
-check "and its WebSocket is open, for what changes" test "$(on 2 eval "socket.readyState")" = 1
+check "and its WebSocket is open, for what changes" test "$(phone 2 eval "socket.readyState")" = 1
 
 echo "web remote: the sender starts VLC; the phone steers it"
 click_at $RUN_VLC
 check "the sending VLC runs" wait_for 20 vlc_runs
-check "the phone shows what plays: clip one" on 2 wait "#now" "clip one" 20
-check "and the controls are enabled" test "$(on 2 eval "document.getElementById('next').disabled")" = false
-on 2 tap "#list li:nth-child(2) button"
+check "the phone shows what plays: clip one" phone 2 wait "#now" "clip one" 20
+check "and the controls are enabled" test "$(phone 2 eval "document.getElementById('next').disabled")" = false
+phone 2 tap "#list li:nth-child(2) button"
 check "a tap on the second track: the sender plays clip two first" \
     wait_for 15 bash -c "[[ \"\$(grep -av '^#' '$home/mirovell_TmpPlst.m3u' | head -n1 | tr -d '\r')\" == '$work/media/clip two.mpg' ]]"
-check "VLC plays clip two, the phone shows it" on 2 wait "#now" "clip two" 15
-check "the phone's list follows: clip two is first" on 2 wait "#list li:first-child" "clip two" 5
+check "VLC plays clip two, the phone shows it" phone 2 wait "#now" "clip two" 15
+check "the phone's list follows: clip two is first" phone 2 wait "#list li:first-child" "clip two" 5
 shot 2 "$shots/web-remote-en.png"
-on 2 tap "#pause"
-check "Pause: VLC pauses, the button says Resume" on 2 wait "#pause" "Resume" 10
-check "and the phone says paused" on 2 wait "#now" "paused" 5
-on 2 tap "#pause"
-check "Resume: VLC plays on" on 2 wait "#pause" "Pause" 10
-on 2 tap "#next"
-check "Next: VLC skips to clip one (now second)" on 2 wait "#now" "clip one" 10
-on 2 open "$URL" "de-DE,de;q=0.9,en;q=0.5"
-check "in German" on 2 wait "#pause" "Pause" 10
-check "the German page shows the list" on 2 wait "#prev" "Zurück" 5
+phone 2 tap "#pause"
+check "Pause: VLC pauses, the button says Resume" phone 2 wait "#pause" "Resume" 10
+check "and the phone says paused" phone 2 wait "#now" "paused" 5
+phone 2 tap "#pause"
+check "Resume: VLC plays on" phone 2 wait "#pause" "Pause" 10
+phone 2 tap "#next"
+check "Next: VLC skips to clip one (now second)" phone 2 wait "#now" "clip one" 10
+phone 2 open "$URL" "de-DE,de;q=0.9,en;q=0.5"
+check "in German" phone 2 wait "#pause" "Pause" 10
+check "the German page shows the list" phone 2 wait "#prev" "Zurück" 5
 shot 2 "$shots/web-remote-de.png"
 
 echo "web remote: a second phone ($STRANGER), not let in"
 start_browser 3
 check "PC 3: Chromium runs" wait_for 30 browser_up 3
-on 3 open "$URL" "de-DE,de;q=0.9"
-check "the page says how to ask, in German" on 3 wait "#askBtn" "Zugang erbitten" 10
+phone 3 open "$URL" "de-DE,de;q=0.9"
+check "the page says how to ask, in German" phone 3 wait "#askBtn" "Zugang erbitten" 10
 check "it shows no entry of the list" test "$(rows 3)" = 0
-check "nor the controls" test "$(on 3 eval "document.getElementById('next').offsetParent")" = null
-check "the page holds no name of a track" test "$(on 3 eval "document.documentElement.outerHTML.includes('clip')")" = false
-check "the list is refused to it" test "$(on 3 eval "fetch('/state').then(r => r.status)")" = 403
-check "so is a command" test "$(on 3 eval "fetch('/next', {method: 'POST'}).then(r => r.status)")" = 403
+check "nor the controls" test "$(phone 3 eval "document.getElementById('next').offsetParent")" = null
+check "the page holds no name of a track" test "$(phone 3 eval "document.documentElement.outerHTML.includes('clip')")" = false
+check "the list is refused to it" test "$(phone 3 eval "fetch('/state').then(r => r.status)")" = 403
+check "so is a command" test "$(phone 3 eval "fetch('/next', {method: 'POST'}).then(r => r.status)")" = 403
 shot 3 "$shots/web-remote-ask-de.png"
 
 echo "web remote: PC 3 floods the page with requests"
-/usr/bin/python3 "$stranger" ping "$win" 14 >"$work/ping.log" 2>&1 &
+/usr/bin/python3 "$stranger" ping "${win[1]}" 14 >"$work/ping.log" 2>&1 &
 pinger=$!
 sleep 1
 netlab_root 3 /usr/bin/python3 "$flood" "$SENDER" 22357 10 >"$work/flood.log" 2>&1
@@ -185,14 +168,14 @@ check "the window stood still no longer than $LONGEST_STOP_MS ms (longest ${long
     test "${longest:-999999}" -le "$LONGEST_STOP_MS"
 check "the flooding host was turned away or cut off" grep -Eq "closed by the server [1-9]|refused [1-9]" "$work/flood.log"
 check "and steered nothing" test "$(first_entry)" = "$work/media/clip two.mpg"
-on 2 tap "#next"
-check "the phone on PC 2 still steers: clip three" on 2 wait "#now" "clip three" 10
+phone 2 tap "#next"
+check "the phone on PC 2 still steers: clip three" phone 2 wait "#now" "clip three" 10
 
 echo "web remote: \"Antworten vergessen\" takes the phone's access back"
 click_at $FORGET
 no_rows() { [[ $(rows 2) == 0 ]]; }
 check "the phone's page shows no list any more" wait_for 10 no_rows
-check "and says how to ask" on 2 wait "#askBtn" "Zugang erbitten" 5
+check "and says how to ask" phone 2 wait "#askBtn" "Zugang erbitten" 5
 
 echo "web remote: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]

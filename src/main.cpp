@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStyleFactory>
+#include <QWidget>
 
 #include <cstdio>
 
@@ -66,23 +67,22 @@ int main(int argc, char** argv)
     env.configFolder = installation::userConfigFolder();
     env.installed = installation::isInstalledCopy(env.programFolder, QStringLiteral(MIROVELL_INSTALL_BINDIR));
 
+    // the window's frame first: dialogs and the window system's services stand in front of it
+    QWidget window;
     QtProcessLauncher processes;
-    QtDialogs dialogs;
-    QtWindowHost windowHost;
+    QtDialogs dialogs(window);
+    QtWindowHost windowHost(window);
     QtEventPump events;
     SystemClock clock;
     QtSingleInstance singleInstance(QCoreApplication::applicationFilePath());
-    QtProgressDialog progress;
+    QtProgressDialog progress(window);
     QtTrayIcon tray(appIcon);
     TcpLinkSocketFactory sockets;
     // other instances on the LAN, through the Avahi daemon where there is one; quietly none elsewhere
     AvahiServiceDiscovery discovery;
     MainWindow model(
         {processes, dialogs, windowHost, events, clock, singleInstance, progress, tray, sockets, env, {}, discovery});
-    WindowBinding binding(model);
-    windowHost.setWidget(binding.window());
-    dialogs.setParent(binding.window());
-    progress.setWindow(binding.window());
+    WindowBinding binding(model, window);
     // The system, the desktop session or a terminal ending the program: the same shut-down as the
     // exit button, once, then a normal end with status 0.
     EndRequests endRequests(app, [&model, &windowHost] {
@@ -95,7 +95,7 @@ int main(int argc, char** argv)
         return 0;
     model.Form_Resize();
     binding.start();
-    binding.window()->show();
+    window.show();
     // Only now: a window made while there is an application icon renders each of its sizes once
     // for the window manager before it takes its own picture.
     QApplication::setWindowIcon(appIcon);

@@ -28,7 +28,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
       playlist_({FilmList, FilmRemoteList, List_Count, UpBtn, DownBtn, SaveBtn}, services.dialogs),
       vlc_(VlcPath, services.processes, services.dialogs), lanNames_(TargetText, TargetTextClient, services.discovery),
       sending_({FilmList, TargetText, SendenFrame, ConnectStatus, ConnectStatusServer}, services.sockets, lanNames_,
-               services.linkPorts),
+               services.linkPorts, services.ticks),
       receiving_({FilmRemoteList, SenderLabel, EmpfangenFrame, ConnectStatus, ConnectStatusServer, MulitCastCheck,
                   TargetTextClient},
                  services.sockets, lanNames_, services.linkPorts),
@@ -37,7 +37,8 @@ MainWindow::MainWindow(const MainWindowServices& services, QObject* parent)
       pin_(AlwaysOnTop1, services.window), tray_(services.tray, services.window, services.events),
       layout_({Form, Frame1, Frame2, Frame3, FilmList, FilmRemoteList, JetztAbspielenFrame, SendenFrame, EmpfangenFrame,
                VlcPath, VLC_Browse},
-              services.window, tray_)
+              services.window, tray_),
+      web_([this] { return FilmList.items(); }, services.ticks)
 {
     wireSubsystems();
     wireSteering();

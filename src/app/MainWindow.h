@@ -51,6 +51,8 @@ struct MainWindowServices {
     IServiceDiscovery& discovery;
     // whose signature an update must bear; the maker's outside the tests
     QByteArray updateKey = makerkey::publicKey();
+    // milliseconds for the budgets, retries and time-outs of strangers on the LAN
+    LinkClock ticks = steadyLinkClock();
 };
 
 // The main window: every named control, the mode switching, and the event procedures, each of

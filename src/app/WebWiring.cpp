@@ -44,7 +44,6 @@ QString lanAddress()
 
 void MainWindow::wireWebRemote()
 {
-    web_.setListSource([this] { return FilmList.items(); });
     connect(&FilmList, &Control::itemsInserted, &web_, &WebRemote::listChanged);
     connect(&FilmList, &Control::itemsRemoved, &web_, &WebRemote::listChanged);
     connect(&FilmList, &Control::itemChanged, &web_, &WebRemote::listChanged);

@@ -9,7 +9,6 @@
 #include <QAbstractButton>
 #include <QAbstractListModel>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QCompleter>
 #include <QCoreApplication>
@@ -58,24 +57,8 @@ int vbButton(Qt::MouseButton b)
 
 }  // namespace
 
-// The main window's own widget: its close box runs the shut-down.
-class FormWidget : public QWidget {
-public:
-    explicit FormWidget(MainWindow& model) : model_(model) {}
-
-protected:
-    void closeEvent(QCloseEvent* e) override
-    {
-        if (!model_.hasEnded())
-            model_.Form_QueryUnload();
-        e->accept();
-    }
-
-private:
-    MainWindow& model_;
-};
-
-WindowBinding::WindowBinding(MainWindow& model, QObject* parent) : QObject(parent), model_(model)
+WindowBinding::WindowBinding(MainWindow& model, QWidget& frame, QObject* parent)
+    : QObject(parent), model_(model), frame_(frame)
 {
     for (Control* c : model_.controls()) {
         if (c->kind() == ControlKind::Timer)
@@ -102,14 +85,16 @@ WindowBinding::WindowBinding(MainWindow& model, QObject* parent) : QObject(paren
             widgetFor(c)->raise();
     setUpKeyboard();
     timers_ = new TimerDriver(model_.controls(), this);
-    window_ = widgetFor(&model_.Form);
-    if (auto* frame = qobject_cast<QWidget*>(window_.data()))
-        frame->setWindowIcon(QIcon(artwork::picture(QStringLiteral("app"), QSize(64, 64))));
+    frame_.setWindowIcon(QIcon(artwork::picture(QStringLiteral("app"), QSize(64, 64))));
 }
 
+// The frame outlives the binding; what was built in it goes.
 WindowBinding::~WindowBinding()
 {
-    delete window_.data();
+    frame_.removeEventFilter(this);
+    for (const auto& [c, w] : widgets_)
+        if (w && w->parentWidget() == &frame_)
+            delete w.data();
 }
 
 void WindowBinding::start()
@@ -137,11 +122,7 @@ Control* WindowBinding::controlOf(QObject* o) const
 QWidget* WindowBinding::create(Control* c, QWidget* parent)
 {
     switch (c->kind()) {
-    case ControlKind::Form: {
-        auto* w = new FormWidget(model_);
-        w->setAttribute(Qt::WA_QuitOnClose);
-        return w;
-    }
+    case ControlKind::Form: frame_.setAttribute(Qt::WA_QuitOnClose); return &frame_;
     case ControlKind::Frame: {
         auto* w = new QFrame(parent);
         w->setFrameShape(QFrame::NoFrame);
@@ -470,6 +451,9 @@ void WindowBinding::syncFont(Control* c, QWidget* w)
 
 bool WindowBinding::eventFilter(QObject* watched, QEvent* event)
 {
+    // the frame's close box runs the shut-down
+    if (watched == &frame_ && event->type() == QEvent::Close && !model_.hasEnded())
+        model_.Form_QueryUnload();
     Control* c = controlOf(watched);
     if (!c)
         return QObject::eventFilter(watched, event);

@@ -13,15 +13,16 @@ class QMouseEvent;
 class MainWindow;
 class TimerDriver;
 
-// Builds real widgets from the window model, keeps them in step with it, and hands the user's
-// actions back to the model's event procedures.
+// Builds real widgets from the window model in the frame it is given, keeps them in step with
+// the model, and hands the user's actions back to the model's event procedures. The frame is made
+// first: the window system's services stand in front of it before the model exists.
 class WindowBinding : public QObject {
     Q_OBJECT
 public:
-    explicit WindowBinding(MainWindow& model, QObject* parent = nullptr);
+    WindowBinding(MainWindow& model, QWidget& frame, QObject* parent = nullptr);
     ~WindowBinding() override;
 
-    QWidget* window() const { return window_; }
+    QWidget* window() const { return &frame_; }
     QWidget* widgetFor(const QString& name) const;
     QWidget* widgetFor(const Control* control) const;
     // Starts the timers; call after Form_Load.
@@ -52,7 +53,7 @@ private:
     Control* controlOf(QObject* o) const;
 
     MainWindow& model_;
-    QPointer<QWidget> window_;
+    QWidget& frame_;
     std::map<const Control*, QPointer<QWidget>> widgets_;
     std::map<QObject*, Control*> controls_;
     TimerDriver* timers_ = nullptr;

@@ -55,7 +55,6 @@ public:
 
     const ILinkSocket& listSocket() const { return *clientListen_; }
     const ILinkSocket& requestSocket() const { return *clientSend_; }
-    void setClock(LinkClock clock) { clock_ = std::move(clock); }
 
     // The sender said it takes the remote control, and its VLC can be steered now.
     bool senderSteerable() const { return senderRemote_ && playing_.steerable; }

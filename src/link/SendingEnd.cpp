@@ -52,9 +52,9 @@ struct SendingEnd::Receiver {
 };
 
 SendingEnd::SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const LanNames& names, LinkPorts ports,
-                       QObject* parent)
-    : QObject(parent), c_(controls), sockets_(sockets), ports_(ports), serverListen_(sockets.create()),
-      serverSend_(sockets.create()), requestNames_(&controls.FilmList.items()),
+                       LinkClock clock, QObject* parent)
+    : QObject(parent), c_(controls), sockets_(sockets), ports_(ports), clock_(std::move(clock)),
+      serverListen_(sockets.create()), serverSend_(sockets.create()), requestNames_(&controls.FilmList.items()),
       requestIndex_(&controls.FilmList.items()), requestReader_(kMaxRequestBytes, &requestNames_),
       requestBudget_([this] { return clock_(); }), listRetry_([this] { return clock_(); }),
       restarts_(kRestartSpacingMs), names_(names)
@@ -484,7 +484,7 @@ void SendingEnd::expireAudience()
             continue;
         if (r->list->state() == LinkState::Connected)
             r->lastHeard = now;
-        else if (now - r->lastHeard > memberTimeoutMs_)
+        else if (now - r->lastHeard > kMemberTimeoutMs)
             gone.push_back(r.get());
     }
     for (Receiver* r : gone)

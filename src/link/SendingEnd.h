@@ -40,8 +40,9 @@ public:
         Control& ConnectStatus;        // the list channel's state
         Control& ConnectStatusServer;  // the request channel's state
     };
+    // clock: for the receivers' budgets, retries and time-outs
     SendingEnd(const Controls& controls, ILinkSocketFactory& sockets, const LanNames& names, LinkPorts ports,
-               QObject* parent = nullptr);
+               LinkClock clock, QObject* parent = nullptr);
     ~SendingEnd() override;
 
     // Listens for the receiver's request channel.
@@ -79,9 +80,7 @@ public:
     void forgetAnswers();
 
     // A member whose list channel has not been up for this long leaves the audience.
-    void setMemberTimeout(int ms) { memberTimeoutMs_ = ms; }
     static constexpr int kMemberTimeoutMs = 30000;
-    void setClock(LinkClock clock) { clock_ = std::move(clock); }
 
     // Every start of the stream, asked for or not, holds one of these while it goes.
     RequestCoalescer& restarts() { return restarts_; }
@@ -134,9 +133,9 @@ private:
     Controls c_;
     ILinkSocketFactory& sockets_;
     LinkPorts ports_;
+    const LinkClock clock_;
     std::unique_ptr<ILinkSocket> serverListen_;  // Winsock_ServerListen: request channel
     std::unique_ptr<ILinkSocket> serverSend_;    // Winsock_ServerSend: list channel
-    LinkClock clock_ = steadyLinkClock();
     WholeNameIndex requestNames_;
     RequestIndex requestIndex_;
     MessageReader requestReader_;
@@ -150,7 +149,6 @@ private:
     std::vector<std::unique_ptr<Receiver>> audience_;
     QStringList allowed_;
     QStringList denied_;
-    int memberTimeoutMs_ = kMemberTimeoutMs;
     const LanNames& names_;
     bool remotePeer_ = false;  // the one receiver's request channel greeted with the remote control
     int nowPlaying_ = -1;

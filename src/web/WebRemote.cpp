@@ -141,7 +141,8 @@ bool sameOrigin(const QByteArray& origin, const QByteArray& host)
 
 }  // namespace
 
-WebRemote::WebRemote(QObject* parent) : QObject(parent)
+WebRemote::WebRemote(std::function<QStringList()> listSource, LinkClock clock, QObject* parent)
+    : QObject(parent), clock_(std::move(clock)), listSource_(std::move(listSource))
 {
     pushTimer_.setSingleShot(true);
     pushTimer_.setInterval(kPushDelayMs);

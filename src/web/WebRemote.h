@@ -37,7 +37,9 @@ public:
     static constexpr int kPushDelayMs = 200;  // changes in a burst go as one
     static constexpr int kBanMs = 5000;       // a host cut off for flooding is turned away at once for this long
 
-    explicit WebRemote(QObject* parent = nullptr);
+    // The list as it stands is fetched from listSource when it changed; listChanged() says it did.
+    explicit WebRemote(std::function<QStringList()> listSource, LinkClock clock = steadyLinkClock(),
+                       QObject* parent = nullptr);
     ~WebRemote() override;
 
     // Serves on this port (0: any free one); false when it cannot listen there.
@@ -45,10 +47,7 @@ public:
     void stop();
     bool running() const { return server_ != nullptr; }
     quint16 port() const { return port_; }
-    void setClock(LinkClock clock) { clock_ = std::move(clock); }
 
-    // The list as it stands is fetched from here when it changed; listChanged() says it did.
-    void setListSource(std::function<QStringList()> source) { listSource_ = std::move(source); }
     void listChanged();
     // index into the list, -1 for nothing; steerable: whether the sending VLC takes commands
     void setNowPlaying(int index, bool paused, bool steerable);
@@ -109,11 +108,11 @@ private:
     std::unique_ptr<Server> server_;
     Gate* gate_ = nullptr;
     quint16 port_ = 0;
-    LinkClock clock_ = steadyLinkClock();
+    const LinkClock clock_;
     WebAccess access_;
     QHash<QString, Host> hosts_;
     std::vector<Page> pages_;
-    std::function<QStringList()> listSource_;
+    const std::function<QStringList()> listSource_;
     QStringList list_;
     QByteArray listJson_ = QByteArrayLiteral("[]");
     bool listDirty_ = true;

@@ -54,7 +54,6 @@ void dragBy(QWidget* w, QPoint at, QPoint delta, Qt::MouseButton button)
 struct Shown {
     explicit Shown(const QString& locale = "de_DE") : language(QLocale(locale))
     {
-        host.setWidget(window());
         writeFile(w.path("mirovell.ini"), "[LastSettings]\r\nvlc.exe=/nowhere/vlc\r\n");
         w->Form_Load();
         w->Form_Resize();
@@ -69,9 +68,10 @@ struct Shown {
     QWidget* at(const QString& name) const { return binding.widgetFor(name); }
     QRect px(const char* name) const { return at(QString::fromLatin1(name))->geometry(); }
     Translations language;
-    QtWindowHost host;
+    QWidget frame;
+    QtWindowHost host{frame};
     TestWindow w{{.window = &host}};
-    WindowBinding binding{*w};
+    WindowBinding binding{*w, frame};
 };
 
 }  // namespace
@@ -388,7 +388,8 @@ private slots:
             yes = box->button(QMessageBox::Yes)->text();
             box->button(QMessageBox::No)->click();
         });
-        QtDialogs().message("?", QString(), MessageIcon::Question, MessageButtons::YesNo);
+        QWidget frame;
+        QtDialogs(frame).message("?", QString(), MessageIcon::Question, MessageButtons::YesNo);
         QLocale::setDefault(QLocale(row<QString>("locale")));  // as the system's locale is at the program's start
         const QString amount = QtProgressDialog::amountText(1234 * 1024, 5678 * 1024);
         QLocale::setDefault(QLocale::system());
@@ -459,7 +460,8 @@ private slots:
         exitButton->ExitBtn_Click();
 
         TestWindow w;
-        WindowBinding binding(*w);
+        QWidget frame;
+        WindowBinding binding(*w, frame);
         prepare(w);
         binding.window()->show();
         EndRequests requests(*qApp, [&] { w->Form_QueryUnload(); });

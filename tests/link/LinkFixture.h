@@ -36,8 +36,8 @@ inline void reset(QTcpSocket& peer)
 
 // A started main window in a temporary program folder, with real link sockets on the given ports.
 struct LinkWindow : TestWindow {
-    explicit LinkWindow(LinkPorts ports, const QString& target = "127.0.0.1")
-        : TestWindow({.sockets = &tcp, .ports = ports})
+    explicit LinkWindow(LinkPorts ports, const QString& target = "127.0.0.1", LinkClock ticks = steadyLinkClock())
+        : TestWindow({.sockets = &tcp, .ports = ports, .ticks = std::move(ticks)})
     {
         writeFile(path("vlc"), "#!/bin/sh\n");
         writeFile(path("mirovell.ini"), "[LastSettings]\r\nLastConnection=" + target.toUtf8() +

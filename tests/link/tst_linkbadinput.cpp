@@ -70,6 +70,13 @@ class TestLinkBadInput : public QObject {
         QCOMPARE(w->launcher.starts.empty(), !restarted);
         QCOMPARE(w->launcher.running(), int(restarted));
     }
+    void startSending(LinkClock ticks = steadyLinkClock())
+    {
+        w.reset();  // its ports are taken again at once
+        w = std::make_unique<LinkWindow>(ports, "127.0.0.1", std::move(ticks));
+        (*w)->FilmList.setItems(kList);
+        (*w)->SendenTabButton_Click();
+    }
     void serveSeveral()
     {
         (*w)->MultiCastCheck.setValue(1);
@@ -80,9 +87,7 @@ private slots:
     void init()
     {
         ports = freeLinkPorts();
-        w = std::make_unique<LinkWindow>(ports);
-        (*w)->FilmList.setItems(kList);
-        (*w)->SendenTabButton_Click();
+        startSending();
         QCOMPARE(w->requestSocket().state(), LinkState::Listening);
     }
     void cleanup()
@@ -321,7 +326,7 @@ private slots:
         for (int i = 1; i <= SendingEnd::kMaxAudience + 1; ++i)
             allowed << QString("127.0.1.%1").arg(i);
         qint64 now = 0;
-        sendingOf(*w).setClock([&now] { return now; });
+        startSending([&now] { return now; });
         sendingOf(*w).setAnswers(allowed, {});
         serveSeveral();
         std::vector<std::unique_ptr<QTcpSocket>> members;

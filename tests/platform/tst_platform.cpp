@@ -1,9 +1,6 @@
-// The lock and the socket for real: a running instance on its own thread, later starts from
-// the test's thread, and the ways a lock folder or a socket name can be spoiled. Then where text
-// meets bytes, files replaced whole or not at all, and the path helpers; their other cases are met
-// where the settings file, the drop import, the link messages and the VLC path use them.
-// Discovery where the system offers none, with a daemon before Avahi 0.8, and the records it reads
-// and writes. Between real daemons on two PCs, with the real program: scripts/offered-receivers.sh.
+// The instance lock and socket for real, text and bytes, files replaced whole, the path helpers, and
+// discovery with no daemon, with one before Avahi 0.8, and its records. Between real daemons on
+// several PCs, with the real program: scripts/offered-receivers.sh.
 #include "Doubles.h"
 #include "platform/Codec.h"
 #include "platform/Installation.h"
@@ -66,12 +63,14 @@ struct Running {
 
 const QString kBrowser = "org.freedesktop.Avahi.ServiceBrowser";
 const QString kBrowserPath = "/Client1/ServiceBrowser1";
+const QString kType = "_mirovell._tcp";
+using Attributes = QMap<QString, QString>;
 
 // A D-Bus bus of the test's own: nothing here reaches the machine's system bus.
 struct PrivateBus {
     QTemporaryDir dir;
     QProcess process;
-    QString address;
+    QString address = QStringLiteral("unix:path=%1/bus").arg(dir.path());
 
     bool start()
     {
@@ -82,7 +81,6 @@ struct PrivateBus {
                               "</policy></busconfig>");
         // the daemon prints its address once it listens; the socket file is there a moment before
         process.start("dbus-daemon", {"--config-file=" + config, "--nofork", "--nopidfile", "--print-address"});
-        address = QStringLiteral("unix:path=%1/bus").arg(dir.path());
         return process.waitForStarted() &&
                QTest::qWaitFor([this] { return process.canReadLine() || process.state() != QProcess::Running; },
                                10000) &&
@@ -95,9 +93,8 @@ struct PrivateBus {
     }
 };
 
-// The daemon as one before Avahi 0.8 behaves at its worst: without ServiceBrowserPrepare, and
-// with the first sighting sent before the answer that names the browser.
-// Its services: by default one receiver, "kueche" at 10.1.2.3; a test may put in any records.
+// A daemon before Avahi 0.8 at its worst: no ServiceBrowserPrepare, and the first sighting sent
+// before the answer that names the browser. By default it offers one receiver, "kueche" at 10.1.2.3.
 class OldAvahi : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Avahi.Server")
@@ -111,8 +108,7 @@ public:
     void itemSignal(const char* member, const QString& name)
     {
         QDBusMessage item = QDBusMessage::createTargetedSignal(browserOwner_, kBrowserPath, kBrowser, member);
-        item << 2 << 0 << name << "_mirovell._tcp"
-             << "local" << 0u;
+        item << 2 << 0 << name << kType << "local" << 0u;
         bus_.send(item);
     }
 
@@ -157,9 +153,8 @@ private slots:
         QFile(program_).open(QIODevice::WriteOnly);
     }
 
-    // Whatever spoils the lock folder or the socket's name, or a killed instance left behind, the
-    // first start runs, and a later start reaches it or ends without hanging. The built program
-    // handing over to itself is met in scripts/tour.sh.
+    // Whatever spoils the lock folder or the socket's name, or a killed instance left behind, the first
+    // start runs, and a later one reaches it or ends without hanging (the program itself: scripts/tour.sh).
     void spoiled_data()
     {
         QTest::addColumn<QString>("spoil");
@@ -167,12 +162,14 @@ private slots:
         QTest::addColumn<bool>("reached");  // and its request arrives
         QTest::newRow("garbage lock") << "garbage lock" << true << true;
         QTest::newRow("lock and socket of a killed instance") << "killed" << true << true;
+        QTest::newRow("garbage on the socket: hung up on, still serving") << "junk" << true << true;
         QTest::newRow("lock folder cannot be made") << "blocked" << false << false;
         QTest::newRow("lock folder refuses files") << "read-only" << false << false;
         QTest::newRow("first folder unusable, the next one works") << "blocked, fallback" << true << true;
         QTest::newRow("socket name taken by what is no socket and cannot be removed")
             << "socket taken" << true << false;
         QTest::newRow("instance too busy to read") << "busy" << true << false;
+        QTest::newRow("lock and socket of another user, the lock naming a live process") << "foreign" << false << false;
     }
 
     void spoiled()
@@ -193,9 +190,9 @@ private slots:
             folders = {bad};
         }
         QtSingleInstance second(program_, folders);
+        QLocalServer other;  // nobody reads: a busy instance, or another user's
         if (spoil == u"garbage lock") {
-            QFile garbage(second.lockPath());
-            QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("\x01\x02garbage") > 0);
+            writeFile(second.lockPath(), "\x01\x02garbage");
         } else if (spoil == u"socket taken") {
             QDir().mkpath(second.socketPath() + "/keep");
         } else if (spoil == u"killed") {
@@ -211,71 +208,47 @@ private slots:
             qstrncpy(address.sun_path, QFile::encodeName(second.socketPath()).constData(), sizeof address.sun_path);
             const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
             QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::close(fd) == 0);
+        } else if (spoil == u"foreign") {
+            if (::geteuid() != 0)
+                QSKIP("only root can give a file to another user");
+            QVERIFY(other.listen(second.socketPath()));
+            writeFile(second.lockPath(), QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                                             QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() +
+                                             '\n' + QSysInfo::machineHostName().toUtf8() + '\n');
+            for (const QString& f : {second.socketPath(), second.lockPath()})
+                QVERIFY(::chown(QFile::encodeName(f).constData(), 65534, 65534) == 0);
         }
         QLockFile lock(second.lockPath());
-        QLocalServer busy;  // takes the connection, nobody reads
         std::optional<Running> first;
         if (spoil == u"busy") {
-            QVERIFY(lock.tryLock(0) && busy.listen(second.socketPath()));
+            QVERIFY(lock.tryLock(0) && other.listen(second.socketPath()));
         } else {
             first.emplace(program_, folders);
             QVERIFY(!first->otherFound);
             QCOMPARE(first->holdsLock, found);
-            if (found)
-                QCOMPARE(first->listening, reached);
+            QCOMPARE(first->listening, reached);
         }
-        QCOMPARE(second.lockPath().isEmpty(), !found);
-        QCOMPARE(second.anotherInstanceRunning(), found);
-        QCOMPARE(second.activateRunning("^o", "{ENTER}\nx"), reached);
-        if (first)
-            QCOMPARE(first->requests(), reached ? QStringList{"^o|{ENTER}\nx"} : QStringList());
-        // a copy in another folder is another program
-        QVERIFY(!QtSingleInstance(dir_->filePath("copy/mirovell"), folders).anotherInstanceRunning());
-        QFile::setPermissions(bad, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-
-    void filesOfAnotherUser()
-    {
-        if (::geteuid() != 0)
-            QSKIP("only root can give a file to another user");
-        QtSingleInstance second(program_, {folder_});
-        QLocalServer foreign;
-        QVERIFY(foreign.listen(second.socketPath()));
-        // and a lock file of that user, naming a live process (this one)
-        {
-            QFile lock(second.lockPath());
-            QVERIFY(lock.open(QIODevice::WriteOnly));
-            lock.write(QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
-                       QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
-                       QSysInfo::machineHostName().toUtf8() + '\n');
-        }
-        for (const QString& f : {second.socketPath(), second.lockPath()})
-            QVERIFY(::chown(QFile::encodeName(f).constData(), 65534, 65534) == 0);
-
-        Running first(program_, {folder_});
-        QVERIFY(!first.otherFound);  // another user's lock does not stop us
-        QVERIFY(!first.listening);   // and another user's socket is left alone
-        QVERIFY(QFileInfo::exists(second.socketPath()));
-        QVERIFY(!second.activateRunning(QString(), QString()));  // never talks to it
-        QVERIFY(!foreign.hasPendingConnections());
-    }
-
-    void garbageOnTheSocket()
-    {
-        Running first(program_, {folder_});
-        QtSingleInstance second(program_, {folder_});
-        for (const QByteArray& junk : {QByteArray("HELLO\n\n\n"), QByteArray(20000, 'x')}) {
+        const QByteArrayList junk =
+            spoil == u"junk" ? QByteArrayList{"HELLO\n\n\n", QByteArray(20000, 'x')} : QByteArrayList();
+        for (const QByteArray& bytes : junk) {
             QLocalSocket s;
             s.connectToServer(second.socketPath());
             QVERIFY(s.waitForConnected(2000));
-            s.write(junk);
+            s.write(bytes);
             s.waitForBytesWritten(2000);
             s.waitForDisconnected(8000);  // the running instance hangs up
             QCOMPARE(s.state(), QLocalSocket::UnconnectedState);
         }
-        QVERIFY(first.requests().isEmpty());
-        QVERIFY(second.activateRunning(QString(), QString()));  // it still serves real requests
-        QCOMPARE(first.requests().size(), 1);
+        QCOMPARE(second.lockPath().isEmpty(), !found && folders != QStringList{folder_});
+        QCOMPARE(second.anotherInstanceRunning(), found);
+        QCOMPARE(second.activateRunning("^o", "{ENTER}\nx"), reached);
+        if (first)
+            QCOMPARE(first->requests(), reached ? QStringList{"^o|{ENTER}\nx"} : QStringList());
+        if (spoil == u"foreign")  // another user's socket is left alone, and never talked to
+            QVERIFY(QFileInfo::exists(second.socketPath()) && !other.hasPendingConnections());
+        // a copy in another folder is another program
+        QVERIFY(!QtSingleInstance(dir_->filePath("copy/mirovell"), folders).anotherInstanceRunning());
+        QFile::setPermissions(bad, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void decodeLine_data()
@@ -300,7 +273,7 @@ private slots:
         QCOMPARE(codec::splitLines("a\n\rb\r\nc\r").size(), 4);
     }
 
-    void failedWriteKeepsOldFile()
+    void replacedWhole()
     {
         const QString dir = dir_->filePath("ro");
         QVERIFY(QDir().mkpath(dir));
@@ -315,10 +288,7 @@ private slots:
         QCOMPARE(ok, rootCanWrite);
         QCOMPARE(readAll(file), rootCanWrite ? QByteArray("new\r\n") : QByteArray("old"));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{"keep.m3u"});
-    }
 
-    void replacedThroughALink()
-    {
         // a file kept elsewhere and linked here stays a link to a file of the same mode
         const QString real = dir_->filePath("real.m3u"), link = dir_->filePath("link.m3u");
         writeFile(real, "old");
@@ -349,11 +319,10 @@ private slots:
     void folders()
     {
         QFETCH(QString, path);
-        QTemporaryDir dir;
-        QFile(dir.filePath("vlc")).open(QIODevice::WriteOnly);
-        const auto at = [&dir](QString t) { return t.replace("%1", dir.path()); };
+        QFile(dir_->filePath("vlc")).open(QIODevice::WriteOnly);
+        const auto at = [this](QString t) { return t.replace("%1", dir_->path()); };
         const QString before = QDir::currentPath();
-        QDir::setCurrent(dir.path());
+        QDir::setCurrent(dir_->path());
         const QString found = paths::FolderOf(at(path));
         QDir::setCurrent(before);
         QCOMPARE(found, at(row<QString>("folder")));
@@ -376,10 +345,8 @@ private slots:
     }
     void installedCopy()
     {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("bin"));
-        QVERIFY(QFile::link(dir.path() + "/bin", dir.path() + "/link"));
-        const auto at = [&](const QString& p) { return p.isEmpty() ? p : dir.path() + u'/' + p; };
+        QVERIFY(QDir(dir_->path()).mkdir("bin") && QFile::link(dir_->filePath("bin"), dir_->filePath("link")));
+        const auto at = [this](const QString& p) { return p.isEmpty() ? p : dir_->path() + u'/' + p; };
         QTEST(installation::isInstalledCopy(at(row<QString>("programFolder")), at(row<QString>("installFolder"))),
               "installed");
     }
@@ -437,9 +404,7 @@ private slots:
         QVERIFY(daemonBus.registerService("org.freedesktop.Avahi"));
 
         QList<QList<DiscoveredPeer>> changes;
-        AvahiServiceDiscovery::Options options;
-        options.busAddress = bus.address;
-        AvahiServiceDiscovery discovery(options);
+        AvahiServiceDiscovery discovery({.busAddress = bus.address, .hostName = {}});
         QObject::connect(&discovery, &IServiceDiscovery::peersChanged,
                          [&changes](const QList<DiscoveredPeer>& peers) { changes << peers; });
         discovery.browse(PeerRole::Receiver);
@@ -450,8 +415,7 @@ private slots:
         // anyone else on the bus may send the daemon's signals: they change nothing
         QDBusConnection other = QDBusConnection::connectToBus(bus.address, "other");
         QDBusMessage remove = QDBusMessage::createSignal(kBrowserPath, kBrowser, "ItemRemove");
-        remove << 2 << 0 << kueche.serviceName << "_mirovell._tcp"
-               << "local" << 0u;
+        remove << 2 << 0 << kueche.serviceName << kType << "local" << 0u;
         QVERIFY(other.send(remove));
         QTest::qWait(200);
         QCOMPARE(discovery.peers(), QList<DiscoveredPeer>{kueche});
@@ -485,17 +449,15 @@ private slots:
         QVERIFY(daemonBus.registerObject("/", &daemon, QDBusConnection::ExportAllSlots));
         QVERIFY(daemonBus.registerService("org.freedesktop.Avahi"));
 
-        AvahiServiceDiscovery::Options options;
-        options.busAddress = bus.address;
-        AvahiServiceDiscovery discovery(options);
+        AvahiServiceDiscovery discovery({.busAddress = bus.address, .hostName = {}});
         QList<DiscoveredPeer> found;
         QObject::connect(&discovery, &IServiceDiscovery::peersChanged,
                          [&found](const QList<DiscoveredPeer>& peers) { found = peers; });
         discovery.browse(PeerRole::Receiver);
         // the first kMaxRecords sightings are kept; five of them lead nowhere
         QTRY_COMPARE_WITH_TIMEOUT(found.size(), discovery::kMaxRecords - 5, 60000);  // 300 resolves over the bus
-        QCOMPARE(found.first().hostName, "evil\\x1b[2Jname");
-        QCOMPARE(found.first().address, "10.9.9.8");
+        QCOMPARE(found.first(),
+                 (DiscoveredPeer{"evil\\x1b[2Jname", "10.9.9.8", 22355, PeerRole::Receiver, "escape", {{"v", "1"}}}));
         QCOMPARE(found.last().hostName, "pc249");
         for (const DiscoveredPeer& p : found)
             QVERIFY2(p.address.startsWith("10.") && p.address != "10.9.9.9", qPrintable(p.address));
@@ -558,13 +520,12 @@ private slots:
     void serviceNames() { QTEST(avahi::serviceName(row<PeerRole>("role"), row<QString>("host")), "expected"); }
     void records_data()
     {
-        using Attributes = QMap<QString, QString>;
         QTest::addColumn<QList<QByteArray>>("txt");
         QTest::addColumn<bool>("known");
         QTest::addColumn<PeerRole>("role");
         QTest::addColumn<Attributes>("attributes");
         const QString group = "239.255.22.55:1234";
-        const QMap<QString, QString> oversized{{"role", "receiver"}, {"v", "9"}, {"big", QString(300, u'x')}};
+        const Attributes oversized{{"role", "receiver"}, {"v", "9"}, {"big", QString(300, u'x')}};
         // clang-format off
         QTest::newRow("ours") << avahi::txtRecords(PeerRole::Receiver, {{"Group", group}}) << true << PeerRole::Receiver << Attributes{{"group", group}, {"v", "1"}};
         QTest::newRow("reserved and oversized keys left out") << avahi::txtRecords(PeerRole::Sender, oversized) << true << PeerRole::Sender << Attributes{{"v", "1"}};
@@ -576,7 +537,6 @@ private slots:
     }
     void records()
     {
-        using Attributes = QMap<QString, QString>;
         PeerRole read = PeerRole::Receiver;  // left as it is when unknown
         Attributes readAttributes;
         QTEST(avahi::readTxt(row<QList<QByteArray>>("txt"), &read, &readAttributes), "known");

@@ -11,8 +11,7 @@ class DropImportTest : public QObject {
 private slots:
     void dropOnList_data()
     {
-        QTest::addColumn<QString>("name");        // file or folder created in the test folder ("" = none)
-        QTest::addColumn<QByteArray>("content");  // "<dir>" makes a folder
+        QTest::addColumn<QByteArray>("content");  // the file's, or "<dir>" (its folder), "<fifo>", "<none>"
         QTest::addColumn<QString>("dropped");     // relative to the test folder
         QTest::addColumn<QStringList>("added");   // %1 = test folder without trailing '/'
 
@@ -27,58 +26,54 @@ private slots:
                                      "file:///m/g.avi", "%1/Teil 1: a:/h.avi", "  /lead/abs.avi",
                                      " \t%1/lead/rel.avi", "  http://lead/url"};
         // clang-format on
-        QTest::newRow("m3u: relative resolved, URL and absolute kept") << "list.m3u" << m3u << "list.m3u" << m3uEntries;
+        QTest::newRow("m3u: relative resolved, URL and absolute kept") << m3u << "list.m3u" << m3uEntries;
         // names (and a folder) that only look clean: the result is the cleaned path all the same
         QTest::newRow("m3u: doubled, trailing and dotted separators")
-            << "l.m3u" << QByteArray("a//b.avi\nd/\n.h/...\nx/./y\nx/..\nb\\s.avi\n") << "l.m3u"
+            << QByteArray("a//b.avi\nd/\n.h/...\nx/./y\nx/..\nb\\s.avi\n") << "l.m3u"
             << QStringList{"%1/a/b.avi", "%1/d", "%1/.h/...", "%1/x/y", "%1", "%1/b\\s.avi"};
-        QTest::newRow("m3u in a dotted folder")
-            << "k.m3u" << QByteArray("k.avi\n") << "./k.m3u" << QStringList{"%1/k.avi"};
+        QTest::newRow("m3u in a dotted folder") << QByteArray("k.avi\n") << "./k.m3u" << QStringList{"%1/k.avi"};
         QTest::newRow("upper-case .M3U8 with byte-order mark")
-            << "LIST.M3U8" << QByteArray("\xEF\xBB\xBF#EXTM3U\nx.avi\n") << "LIST.M3U8" << QStringList{"%1/x.avi"};
+            << QByteArray("\xEF\xBB\xBF#EXTM3U\nx.avi\n") << "LIST.M3U8" << QStringList{"%1/x.avi"};
         QTest::newRow("pls: FileN by number, gaps and disorder")
-            << "radio.pls"
             << QByteArray("[playlist]\nNumberOfEntries=3\nFile10=ten.mp3\nTitle10=T\nfile2 = two.mp3\n"
                           "Length2=-1\nFile5=rtp://239.0.0.1\nFile2=ignored.mp3\nVersion=2\nFilex=no\n")
             << "radio.pls" << QStringList{"%1/two.mp3", "rtp://239.0.0.1", "%1/ten.mp3"};
         // plain-ASCII values are resolved on their bytes, others decoded first; a value that decodes to
         // nothing still takes its key
         QTest::newRow("pls: key case and blanks, names beyond ASCII")
-            << "mixed.pls"
             << QByteArray("FILE1=\xC3\x9C"
                           "bung/a.mp3\r\n fIlE2 \t= ./x/../y.mp3 \f\r\nFile3=\xEF\xBB\xBF\r\n"
                           "File3=late.mp3\r\nFile4=caf\xE9.mp3\r\nFile5=/abs/\xC3\xA4.mp3\r\n")
             << "mixed.pls" << QStringList{"%1/Übung/a.mp3", "%1/y.mp3", "%1/café.mp3", "/abs/ä.mp3"};
         QTest::newRow("lst in CR-only lines")
-            << "a.lst" << QByteArray("/one.avi\r/two.avi\r") << "a.lst" << QStringList{"/one.avi", "/two.avi"};
+            << QByteArray("/one.avi\r/two.avi\r") << "a.lst" << QStringList{"/one.avi", "/two.avi"};
         QTest::newRow("media file is added, not read")
-            << "film.m3u.avi" << QByteArray("/should/not/appear\n") << "film.m3u.avi" << QStringList{"%1/film.m3u.avi"};
+            << QByteArray("/should/not/appear\n") << "film.m3u.avi" << QStringList{"%1/film.m3u.avi"};
         QTest::newRow("film inside a folder called x.m3u")
-            << "x.m3u" << QByteArray("<dir>") << "x.m3u/film.avi" << QStringList{"%1/x.m3u/film.avi"};
+            << QByteArray("<dir>") << "x.m3u/film.avi" << QStringList{"%1/x.m3u/film.avi"};
         QTest::newRow("folder called x.m3u is added as a path")
-            << "x.m3u" << QByteArray("<dir>") << "x.m3u" << QStringList{"%1/x.m3u"};
-        QTest::newRow("play list vanished before the drop") << "" << QByteArray() << "gone.m3u" << QStringList{};
-        QTest::newRow("pipe named like a play list")
-            << "pipe.m3u" << QByteArray("<fifo>") << "pipe.m3u" << QStringList{};
-        QTest::newRow("empty play list") << "empty.pls" << QByteArray() << "empty.pls" << QStringList{};
+            << QByteArray("<dir>") << "x.m3u" << QStringList{"%1/x.m3u"};
+        QTest::newRow("play list vanished before the drop") << QByteArray("<none>") << "gone.m3u" << QStringList{};
+        QTest::newRow("pipe named like a play list") << QByteArray("<fifo>") << "pipe.m3u" << QStringList{};
+        QTest::newRow("empty play list") << QByteArray() << "empty.pls" << QStringList{};
     }
 
     void dropOnList()
     {
-        QFETCH(QString, name);
         QFETCH(QByteArray, content);
+        QFETCH(QString, dropped);
         TestWindow w;
-        const QString root = w.folderPath.chopped(1);
+        const QString root = w.folderPath.chopped(1), made = w.path(QDir::cleanPath(dropped).section(u'/', 0, 0));
         if (content == "<dir>")
-            QVERIFY(QDir().mkpath(w.path(name)));
+            QVERIFY(QDir().mkpath(made));
         else if (content == "<fifo>")
-            QCOMPARE(::mkfifo(QFile::encodeName(w.path(name)).constData(), 0600), 0);
-        else if (!name.isEmpty())
-            writeFile(w.path(name), content);
+            QCOMPARE(::mkfifo(QFile::encodeName(made).constData(), 0600), 0);
+        else if (content != "<none>")
+            writeFile(made, content);
         w->Form_Load();
         w->FilmList.addItem("/before.avi");
 
-        w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(row<QString>("dropped"))}});
+        w->FilmList.fire(ControlEvent::Drop, EventArgs{{w.path(dropped)}});
 
         QStringList expected{"/before.avi"};
         for (const QString& a : row<QStringList>("added")) {  // resolved entries are cleaned paths
@@ -96,13 +91,12 @@ private slots:
     void capAndBinary()
     {
         TestWindow w;
-        QByteArray big;
-        for (int i = 0; i < 40000; ++i)
+        QByteArray big, pls = "[playlist]\n";  // the play list's keys last to first
+        for (int i = 0; i < 40000; ++i) {
             big += "/f/" + QByteArray::number(i) + ".avi\n";
+            pls += "File" + QByteArray::number(40000 - i) + "=/p/" + QByteArray::number(40000 - i) + ".mp3\n";
+        }
         writeFile(w.path("big.m3u"), big);
-        QByteArray pls = "[playlist]\n";
-        for (int i = 40000; i > 0; --i)
-            pls += "File" + QByteArray::number(i) + "=/p/" + QByteArray::number(i) + ".mp3\n";
         writeFile(w.path("big.pls"), pls);
         // 50 MB of noise named like a play list, and one without any line break
         QByteArray noise(50 << 20, '\0');
@@ -120,32 +114,27 @@ private slots:
 
         const playlist::ReadResult read = playlist::readPlaylist(w.path("big.pls"), 3);
         QCOMPARE(read.entries, (QStringList{"/p/1.mp3", "/p/2.mp3", "/p/3.mp3"}));
-        QVERIFY(playlist::readEntries(w.path("noise.m3u"), 10).binary);
     }
 
+    // The file is read a mebibyte at a time: entries that straddle two pieces stay whole.
     void lineBreakAcrossReadPieces()
     {
-        // the file is read a mebibyte at a time: entries that straddle two pieces stay whole
         TestWindow w;
         const qsizetype piece = 1 << 20;
-        QByteArray bytes = "/a.avi\r\n";
-        while (bytes.size() < piece - 100)
-            bytes += "# padding padding padding padding\r\n";
-        bytes += QByteArray(piece - 5 - bytes.size(), '#') + "\r\n";
-        bytes += "/spanning.avi\r\n";
-        bytes += QByteArray(piece - 1 - (bytes.size() - piece), '#');
-        bytes += "\r\n/b.avi";
-        QCOMPARE(bytes.indexOf("\r\n/b.avi"), 2 * piece - 1);
+        // "/spanning.avi" begins 3 bytes before the first piece ends; the last CR ends the second
+        QByteArray bytes = "/a.avi\r\n" + QByteArray(piece - 13, '#') + "\r\n/spanning.avi\r\n";
+        bytes += QByteArray(2 * piece - 1 - bytes.size(), '#') + "\r\n/b.avi";
         writeFile(w.path("edge.m3u"), bytes);
-        const QStringList entries = playlist::readEntries(w.path("edge.m3u"), 100).entries;
-        QCOMPARE(entries, (QStringList{"/a.avi", "/spanning.avi", "/b.avi"}));
+        QCOMPARE(playlist::readEntries(w.path("edge.m3u"), 100).entries,
+                 (QStringList{"/a.avi", "/spanning.avi", "/b.avi"}));
     }
 
-    void moves_data()
+    // "<" and ">" move the selected entry, a double-click removes it, "Clear" empties the list.
+    void listButtons_data()
     {
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<int>("selected");
-        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("control");  // clicked, or double-clicked when it is the list
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<int>("selectedAfter");
         const QStringList abc{"A", "B", "C"};
@@ -158,40 +147,35 @@ private slots:
         QTest::newRow("> first") << abc << 0 << "DownBtn" << abc << 0;
         QTest::newRow("< single") << QStringList{"A"} << -1 << "UpBtn" << QStringList{"A"} << 0;
         QTest::newRow("< empty") << QStringList{} << -1 << "UpBtn" << QStringList{} << -1;
+        QTest::newRow("remove") << abc << 1 << "FilmList" << QStringList{"A", "C"} << -1;
+        QTest::newRow("remove, nothing selected") << abc << -1 << "FilmList" << abc << -1;
+        QTest::newRow("clear") << abc << 1 << "Command1" << QStringList{} << -1;
         // clang-format on
     }
-    void moves()
+    void listButtons()
     {
-        QFETCH(QStringList, entries);
+        QFETCH(QStringList, after);
+        QFETCH(QString, control);
         TestWindow w;
         w->Form_Load();
-        w->FilmList.addItems(entries);
+        w->FilmList.addItems(row<QStringList>("entries"));
         w->UpdateFileCount();
         w->FilmList.setListIndex(row<int>("selected"));
-        w->control(row<QString>("button"))->fire(ControlEvent::Click);
-        QTEST(w->FilmList.items(), "after");
+        w->control(control)->fire(control == u"FilmList" ? ControlEvent::DblClick : ControlEvent::Click);
+        QCOMPARE(w->FilmList.items(), after);
         QTEST(w->FilmList.listIndex(), "selectedAfter");
-        const bool any = !entries.isEmpty();
+        QCOMPARE(w->List_Count.text(), QStringLiteral("Dateien: %1").arg(after.size()));
+        const bool any = !after.isEmpty();
         QVERIFY(w->UpBtn.enabled() == any && w->DownBtn.enabled() == any && w->SaveBtn.enabled() == any);
     }
 
-    void clearAndRemove()
+    // In receive mode the count is the remote list's; the buttons still follow the local list.
+    void countInReceiveMode()
     {
         TestWindow w;
         w->Form_Load();
-        w->FilmList.addItems({"1", "2", "3", "4", "5"});
-        w->FilmList.setListIndex(3);
-        w->FilmList.fire(ControlEvent::DblClick);
-        QCOMPARE(w->FilmList.items(), (QStringList{"1", "2", "3", "5"}));
-        QCOMPARE(w->List_Count.text(), "Dateien: 4");
-        w->FilmList.fire(ControlEvent::DblClick);  // nothing selected now
-        QCOMPARE(w->FilmList.count(), 4);
-        w->Command1.fire(ControlEvent::Click);
-        QCOMPARE(w->List_Count.text(), "Dateien: 0");
-        QVERIFY(!w->UpBtn.enabled() && !w->DownBtn.enabled() && !w->SaveBtn.enabled());
-        // in receive mode the count is the remote list's; the buttons still follow the local list
         w->EmpfangenTabButton_Click();
-        w->FilmRemoteList.setItems({"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"});
+        w->FilmRemoteList.setItems(QStringList(12, "x"));
         w->UpdateFileCount();
         QCOMPARE(w->List_Count.text(), "Dateien: 12");
         QVERIFY(!w->UpBtn.enabled() && !w->SaveBtn.enabled());

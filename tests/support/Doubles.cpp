@@ -50,7 +50,7 @@ void TestWindow::create()
     window = std::make_unique<MainWindow>(MainWindowServices{
         options.processes ? *options.processes : launcher, dialogs, options.window ? *options.window : host, host,
         clock, instance, progress, tray, options.sockets ? *options.sockets : offline, env, options.ports,
-        options.discovery ? *options.discovery : offLan, options.updateKey});
+        options.discovery ? *options.discovery : offLan, options.updateKey, options.ticks});
 }
 
 void TestWindow::restart(const QString& commandLine)

@@ -213,6 +213,7 @@ struct TestWindowOptions {
     LinkPorts ports = {};
     IServiceDiscovery* discovery = nullptr;
     QByteArray updateKey = makerkey::publicKey();
+    LinkClock ticks = steadyLinkClock();
 };
 
 // A main window in its own program folder, with every service a double unless the options hand

@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
+#include <QWebSocket>
 
 // The web remote on loopback, asked by hand-made HTTP: who gets the list and the controls, and
 // what a host may cost.
@@ -12,32 +13,8 @@ class TestWebRemote : public QObject {
 
     struct Answer {
         int status = 0;
-        QByteArray headers;
-        QByteArray body;
+        QByteArray headers, body;
     };
-    // A WebSocket made by hand, as a browser opens it; the texts of the frames the server sends.
-    struct Page {
-        QTcpSocket socket;
-        QByteArray got;
-        QStringList texts() const
-        {
-            QStringList out;
-            for (qsizetype at = got.indexOf("\r\n\r\n") + 4; at > 3 && at + 2 <= got.size();) {
-                qsizetype length = quint8(got[at + 1]) & 0x7f, head = 2;
-                if (length == 126 && at + 4 <= got.size()) {
-                    length = (quint8(got[at + 2]) << 8) | quint8(got[at + 3]);
-                    head = 4;
-                }
-                if (at + head + length > got.size())
-                    break;
-                if ((quint8(got[at]) & 0x0f) == 1)
-                    out << QString::fromUtf8(got.mid(at + head, length));
-                at += head + length;
-            }
-            return out;
-        }
-    };
-
     WebRemote* web_ = nullptr;
     qint64 now_ = 0;
     const QStringList list_{"/m/one.avi", "/m/two.avi", "/m/three.avi"};
@@ -57,28 +34,20 @@ class TestWebRemote : public QObject {
     Answer ask(const QByteArray& raw)
     {
         QTcpSocket s;
+        QByteArray got;
+        connect(&s, &QTcpSocket::readyRead, this, [&] { got += s.readAll(); });
         s.connectToHost(QHostAddress::LocalHost, web_->port());
         s.write(raw);
-        QByteArray got;
         Answer a;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 5000 && s.state() != QAbstractSocket::UnconnectedState) {
-            s.waitForReadyRead(20);  // the server runs in this thread: never wait long without it
-            QCoreApplication::processEvents();
-            got += s.readAll();
-            const qsizetype end = got.indexOf("\r\n\r\n");
-            if (end < 0)
-                continue;
-            a.headers = got.left(end);
-            const qsizetype at = a.headers.toLower().indexOf("content-length: ");
-            const int length = at < 0 ? 0 : a.headers.mid(at + 16).split('\r').first().toInt();
-            if (got.size() >= end + 4 + length) {
-                a.status = got.mid(9, 3).toInt();
-                a.body = got.mid(end + 4, length);
-                return a;
-            }
-        }
+        const auto whole = [&] {
+            const qsizetype end = got.indexOf("\r\n\r\n"), at = got.toLower().indexOf("content-length: ");
+            const int length = at < 0 || at > end ? 0 : got.mid(at + 16).split('\r').first().toInt();
+            if (end < 0 || got.size() < end + 4 + length)
+                return false;
+            a = {got.mid(9, 3).toInt(), got.left(end), got.mid(end + 4, length)};
+            return true;
+        };
+        (void)QTest::qWaitFor([&] { return whole() || s.state() == QAbstractSocket::UnconnectedState; }, 5000);
         return a;
     }
     static QByteArray cookieOf(const Answer& a)
@@ -93,23 +62,21 @@ class TestWebRemote : public QObject {
         web_->answer(QStringLiteral("127.0.0.1"), true);
         return cookieOf(ask(request("POST", "/ask")));
     }
-    void open(Page& p, const QByteArray& cookie)
+    // A page as the browser opens it, with the cookie it was given.
+    std::unique_ptr<QWebSocket> open(const QByteArray& cookie)
     {
-        connect(&p.socket, &QTcpSocket::readyRead, this, [&p] { p.got += p.socket.readAll(); });
-        p.socket.connectToHost(QHostAddress::LocalHost, web_->port());
-        p.socket.write("GET /ws HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(web_->port()) +
-                       "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
-                       "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nCookie: " +
-                       cookie + "\r\n\r\n");
+        auto page = std::make_unique<QWebSocket>();
+        QNetworkRequest r(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(web_->port())));
+        r.setRawHeader("Cookie", cookie);
+        page->open(r);
+        return page;
     }
 
 private slots:
     void init()
     {
         now_ = 0;
-        web_ = new WebRemote;
-        web_->setClock([this] { return now_; });
-        web_->setListSource([this] { return list_; });
+        web_ = new WebRemote([this] { return list_; }, [this] { return now_; });
         web_->listChanged();
         QVERIFY(web_->start(0, QHostAddress::LocalHost));
     }
@@ -119,18 +86,14 @@ private slots:
         web_ = nullptr;
     }
 
-    void aStrangerSeesHowToAskAndNothingOfTheList()
+    // What a host not let in sees and may do is checked in scripts/web-remote.sh; here a forged cookie.
+    void aForgedCookieGetsNothing()
     {
-        const Answer page = ask(request("GET", "/"));
-        QCOMPARE(page.status, 200);
-        QVERIFY(page.body.contains("/remote.js"));
-        QVERIFY(page.headers.contains("Content-Security-Policy: default-src 'none'"));
-        for (const char* path : {"/state", "/"})
-            QVERIFY2(!ask(request("GET", path)).body.contains("one.avi"), path);
-        QCOMPARE(ask(request("GET", "/state")).status, 403);
-        QCOMPARE(ask(request("GET", "/state", "mirovell=" + QByteArray(32, 'a'))).status, 403);
+        QVERIFY(ask(request("GET", "/")).headers.contains("Content-Security-Policy: default-src 'none'"));
+        const QByteArray forged = "mirovell=" + QByteArray(32, 'a');
+        QCOMPARE(ask(request("GET", "/state", forged)).status, 403);
         QSignalSpy next(web_, &WebRemote::nextRequested);
-        QCOMPARE(ask(request("POST", "/next")).status, 403);
+        QCOMPARE(ask(request("POST", "/next", forged)).status, 403);
         QCOMPARE(next.count(), 0);
     }
 
@@ -156,30 +119,23 @@ private slots:
             return;
         QVERIFY(a.headers.contains("HttpOnly; SameSite=Strict"));
         QCOMPARE(cookieOf(a).size(), 9 + 32);  // mirovell= and 128 bits in hex
-        const Answer state = ask(request("GET", "/state", cookieOf(a)));
-        QCOMPARE(state.status, 200);
-        QVERIFY(state.body.startsWith(R"({"list":["/m/one.avi","/m/two.avi","/m/three.avi"],"now":-1)"));
     }
 
     void theCommandsOfABrowserLetIn()
     {
         const QByteArray cookie = letIn();
-        QVERIFY(!cookie.isEmpty());
         QSignalSpy played(web_, &WebRemote::trackRequested);
         QSignalSpy paused(web_, &WebRemote::pauseRequested);
         QCOMPARE(ask(request("POST", "/play", cookie, R"({"index":1,"entry":"/m/one.avi"})")).status, 409);
         QCOMPARE(ask(request("POST", "/play", cookie, R"({"index":7,"entry":"/m/two.avi"})")).status, 409);
         QCOMPARE(ask(request("POST", "/play", cookie, "not json")).status, 409);
-        QCOMPARE(played.count(), 0);
         QCOMPARE(ask(request("POST", "/play", cookie, R"({"index":1,"entry":"/m/two.avi"})")).status, 200);
-        QCOMPARE(played.count(), 1);
-        QCOMPARE(played.first().at(0).toInt(), 1);
-        QCOMPARE(played.first().at(1).toString(), QStringLiteral("/m/two.avi"));
+        QCOMPARE(played.count(), 1);  // and none for the requests refused before
+        QCOMPARE(played.first(), (QVariantList{1, QStringLiteral("/m/two.avi")}));
         // another site's page in the same browser steers nothing
         QCOMPARE(ask(request("POST", "/pause", cookie, {}, "http://elsewhere.example")).status, 403);
-        QCOMPARE(paused.count(), 0);
         QCOMPARE(ask(request("POST", "/pause", cookie)).status, 200);
-        QCOMPARE(paused.count(), 1);
+        QCOMPARE(paused.count(), 1);  // the one let through
         // taken back
         web_->forget();
         QCOMPARE(ask(request("GET", "/state", cookie)).status, 403);
@@ -204,45 +160,40 @@ private slots:
 
     void thePageFollowsOverItsWebSocketAndOnlyLetIn()
     {
-        Page stranger;
-        open(stranger, "mirovell=" + QByteArray(32, '0'));
-        QTRY_VERIFY(stranger.socket.state() == QAbstractSocket::UnconnectedState);
-        QVERIFY(!stranger.got.contains("one.avi"));
+        const auto stranger = open("mirovell=" + QByteArray(32, '0'));
+        QSignalSpy strangerHeard(stranger.get(), &QWebSocket::textMessageReceived);
+        QSignalSpy strangerGone(stranger.get(), &QWebSocket::disconnected);
+        QTRY_COMPARE(strangerGone.count(), 1);
+        QCOMPARE(strangerHeard.count(), 0);
 
-        Page page;
-        open(page, letIn());
-        QTRY_COMPARE(page.texts().size(), 1);
-        QVERIFY(page.got.startsWith("HTTP/1.1 101"));
-        QVERIFY(page.texts().first().contains(QStringLiteral("three.avi")));
+        const auto page = open(letIn());
+        QSignalSpy heard(page.get(), &QWebSocket::textMessageReceived);
+        QTRY_COMPARE(heard.count(), 1);
+        QVERIFY(heard[0][0].toString().contains(QStringLiteral("three.avi")));
         QTest::qWait(300);
-        QCOMPARE(page.texts().size(), 1);
+        QCOMPARE(heard.count(), 1);
         web_->setNowPlaying(2, true, true);
-        QTRY_COMPARE(page.texts().size(), 2);
-        QCOMPARE(page.texts().last(), QStringLiteral(R"({"now":2,"paused":true,"steerable":true})"));
+        QTRY_COMPARE(heard.count(), 2);
+        QCOMPARE(heard[1][0].toString(), QStringLiteral(R"({"now":2,"paused":true,"steerable":true})"));
         QCOMPARE(web_->openPages(), 1);
-        // the page has nothing to say: a message beyond the limit ends it (masked, as from a browser)
-        const int size = WebRemote::kMaxWebSocketMessage + 1;
-        QByteArray frame("\x81\xfe", 2);
-        frame += char(size >> 8);
-        frame += char(size & 0xff);
-        frame += QByteArray(4, '\0') + QByteArray(size, 'x');
-        page.socket.write(frame);
+        // the page has nothing to say: a message beyond the limit ends it
+        QSignalSpy gone(page.get(), &QWebSocket::disconnected);
+        page->sendTextMessage(QString(WebRemote::kMaxWebSocketMessage + 1, u'x'));
         QTRY_COMPARE(web_->openPages(), 0);
-        QTRY_VERIFY(page.socket.state() == QAbstractSocket::UnconnectedState);
+        QTRY_COMPARE(gone.count(), 1);
     }
 
     void aHostsWorkIsBounded()
     {
         // connections: a few at a time
-        std::vector<std::unique_ptr<QTcpSocket>> held;
-        for (int i = 0; i <= WebRemote::kMaxConnectionsPerHost; ++i) {
-            held.push_back(std::make_unique<QTcpSocket>());
-            held.back()->connectToHost(QHostAddress::LocalHost, web_->port());
-            if (i < WebRemote::kMaxConnectionsPerHost)
-                QTRY_VERIFY(held.back()->state() == QAbstractSocket::ConnectedState);
+        std::vector<QTcpSocket> held(WebRemote::kMaxConnectionsPerHost + 1);
+        for (QTcpSocket& c : held) {
+            c.connectToHost(QHostAddress::LocalHost, web_->port());
+            if (&c != &held.back())
+                QTRY_VERIFY(c.state() == QAbstractSocket::ConnectedState);
         }
-        QTRY_VERIFY(held.back()->state() == QAbstractSocket::UnconnectedState);
-        QCOMPARE(held.front()->state(), QAbstractSocket::ConnectedState);
+        QTRY_VERIFY(held.back().state() == QAbstractSocket::UnconnectedState);
+        QCOMPARE(held.front().state(), QAbstractSocket::ConnectedState);
         held.clear();
         QTest::qWait(100);
 
@@ -269,22 +220,12 @@ private slots:
         QCOMPARE(ask(request("POST", "/ask", {}, QByteArray(WebRemote::kMaxBody + 1, 'x'))).status, 403);
     }
 
-    void theLanguageFollowsTheBrowser_data()
-    {
-        QTest::addColumn<QByteArray>("header");
-        QTest::addColumn<QString>("language");
-        QTest::newRow("none") << QByteArray() << "de";
-        QTest::newRow("German") << QByteArray("de-DE,de;q=0.9,en;q=0.8") << "de";
-        QTest::newRow("English") << QByteArray("en-GB,en;q=0.9") << "en";
-        QTest::newRow("English weighed higher") << QByteArray("de;q=0.5, en-US;q=0.8") << "en";
-        QTest::newRow("French") << QByteArray("fr-FR,fr;q=0.9") << "de";
-        QTest::newRow("nonsense") << QByteArray(";;,q=,;q=x") << "de";
-    }
+    // English when the browser prefers it (the plain cases are in scripts/web-remote.sh), else German.
     void theLanguageFollowsTheBrowser()
     {
-        QFETCH(QByteArray, header);
-        QFETCH(QString, language);
-        QCOMPARE(WebRemote::pageLanguage(header), language);
+        QCOMPARE(WebRemote::pageLanguage("de;q=0.5, en-US;q=0.8"), "en");
+        for (const char* header : {"", "fr-FR,fr;q=0.9", ";;,q=,;q=x"})
+            QVERIFY2(WebRemote::pageLanguage(header) == u"de", header);
     }
 
     void theAddressFitsInACode()

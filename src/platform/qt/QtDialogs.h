@@ -8,7 +8,7 @@
 // Message boxes, the one-line input and the file-open dialog, in front of the main window.
 class QtDialogs : public IDialogs {
 public:
-    void setParent(QWidget* parent) { parent_ = parent; }
+    explicit QtDialogs(QWidget& window) : parent_(&window) {}
     MessageAnswer message(const QString& text, const QString& title, MessageIcon icon, MessageButtons buttons) override;
     QString input(const QString& prompt, const QString& title, const QString& proposal) override;
     QString openFile(const QString& initialFolder, const QString& title, const QString& fileName,

@@ -11,9 +11,9 @@
 class QtProgressDialog : public IProgressDialog {
     Q_OBJECT
 public:
+    // in front of this window
+    explicit QtProgressDialog(QWidget& window) : parent_(&window) {}
     ~QtProgressDialog() override;
-    // the window the dialog stands in front of
-    void setWindow(QWidget* window) { parent_ = window; }
 
     void begin(const QString& title, const QString& label) override;
     void progress(qint64 received, qint64 total) override;

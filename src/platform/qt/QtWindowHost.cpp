@@ -4,10 +4,8 @@
 #include <QGuiApplication>
 #include <QWindow>
 
-void QtWindowHost::setWidget(QWidget* widget)
+QtWindowHost::QtWindowHost(QWidget& window) : widget_(&window), mover_(window)
 {
-    widget_ = widget;
-    mover_.setWidget(widget);
 }
 
 void QtWindowHost::minimize()

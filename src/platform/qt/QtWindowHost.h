@@ -9,7 +9,7 @@
 // The main window's widget as the window system sees it.
 class QtWindowHost : public IWindowHost {
 public:
-    void setWidget(QWidget* widget);
+    explicit QtWindowHost(QWidget& window);
     void minimize() override;
     void restoreAndActivate() override;
     bool isMinimized() const override;

@@ -4,11 +4,10 @@
 #include <QMouseEvent>
 #include <QWindow>
 
-void WindowMover::setWidget(QWidget* w)
+WindowMover::WindowMover(QWidget& window) : widget_(&window)
 {
-    widget_ = w;
     if (qApp)
-        qApp->installEventFilter(this);  // installed twice it still runs once
+        qApp->installEventFilter(this);
 }
 
 WindowMover::~WindowMover()

@@ -10,9 +10,9 @@
 // where the window system offers no move, the window follows the pointer itself.
 class WindowMover : public QObject {
 public:
+    // watches the application's mouse events for this window
+    explicit WindowMover(QWidget& window);
     ~WindowMover() override;
-    // Watches the application's mouse events from here on.
-    void setWidget(QWidget* w);
     // The button held down now moves the window from here on.
     void arm();
 
