@@ -53,16 +53,6 @@ struct LinkWindow : TestWindow {
     static inline TcpLinkSocketFactory tcp;  // made before any window that uses it
 };
 
-// A window in send mode on the given ports, serving the list.
-inline std::unique_ptr<LinkWindow> sendingWindow(const LinkPorts& ports, const QStringList& list,
-                                                 LinkClock ticks = steadyLinkClock())
-{
-    auto w = std::make_unique<LinkWindow>(ports, "127.0.0.1", std::move(ticks));
-    (*w)->FilmList.setItems(list);
-    (*w)->SendenTabButton_Click();
-    return w;
-}
-
 // Stands in for a sending VLC's control interface, at the socket its command line names: records
 // every command line and answers it as VLC does; it can fall silent or drop the connection.
 class FakeVlcControl : public QObject {
@@ -73,8 +63,7 @@ public:
         QLocalServer::removeServer(path);
         if (path.isEmpty() || !server.listen(path))
             return;
-        // one client at a time, as VLC: another one (a sweep of stale sockets in a test running
-        // beside this one knocks to see whether anyone listens) does not take the place
+        // one client at a time, as VLC: a sweep of stale sockets beside it knocks, and goes
         connect(&server, &QLocalServer::newConnection, this, [this] {
             QLocalSocket* s = server.nextPendingConnection();
             if (peer) {

@@ -1,8 +1,12 @@
 #include "link/LinkMessages.h"
 #include "link/RemoteMessages.h"
+#include "link/RequestIndex.h"
+#include "link/RetryBackoff.h"
 #include "link/WholeNameIndex.h"
 #include "platform/Codec.h"
+#include "platform/PeerBudget.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace linkmsg;
@@ -25,6 +29,9 @@ QList<QByteArray> frame(const QList<QByteArray>& pieces)
 
 }  // namespace
 
+// The link's messages, built, read and framed; and what a peer's messages may cost: which entry a
+// request names (through the index, as the plain two-pass rule would), how many messages a second
+// are heard, and how often a failed connection is tried again.
 class TestLinkMessages : public QObject {
     Q_OBJECT
 private slots:
@@ -33,16 +40,14 @@ private slots:
         QCOMPARE(BuildTrackList({}), "1113TRACKLIST:0;");
         QCOMPARE(BuildTrackList({"a.avi", "b.mpg"}), "1113TRACKLIST:2;a.avi;b.mpg;");
         // German names go out as single bytes, others as UTF-8
-        QCOMPARE(codec::encodeForLink(BuildTrackRequest("Übung.avi")), QByteArray("1113STARTTRACK:\xDC"
-                                                                                  "bung.avi"));
+        QCOMPARE(codec::encodeForLink(BuildTrackRequest("Übung.avi")), QByteArray("1113STARTTRACK:\334bung.avi"));
         QCOMPARE(codec::decodeFromLink(codec::encodeForLink(QStringLiteral("1113STARTTRACK:日本.avi"))),
                  "1113STARTTRACK:日本.avi");
         // a full list of long paths comes back whole; one entry more is cut off
         QStringList entries;
         for (int i = 0; i < 32768; ++i)
             entries << QStringLiteral("/srv/media/ein längerer Ordner/film number %1.mkv").arg(i);
-        const QStringList got = TrackListEntries(codec::encodeForLink(BuildTrackList(entries)));
-        QCOMPARE(got, entries.mid(0, kMaxEntries));
+        QCOMPARE(TrackListEntries(codec::encodeForLink(BuildTrackList(entries))), entries.mid(0, kMaxEntries));
         // the bytes built straight from the list are the text's bytes: single bytes until one entry,
         // however late, needs UTF-8
         const QString lone[] = {QString(QChar(0xD800)), QString(QChar(0xDC00))};  // halves of a pair
@@ -76,10 +81,6 @@ private slots:
         QCOMPARE(got, (QStringList{"abcx", "De", "f"}));
         got.clear();
         QCOMPARE(kept += "zz", "dezz");
-        // the entry equal to the request wins, else the last one containing it; empty matches nothing
-        QCOMPARE(FindRequestedEntry({"film.avi", "C:\\y\\film.avi"}, "film.avi"), 0);
-        QCOMPARE(FindRequestedEntry({"C:\\x\\film.avi", "C:\\y\\film.avi"}, "film.avi"), 1);
-        QCOMPARE(FindRequestedEntry({"C:\\a.avi"}, QString()), -1);
     }
 
     // What the remote control's messages say, and what is no such message.
@@ -125,9 +126,7 @@ private slots:
         QTest::newRow("the start of one") << QByteArray("/m/b") << false;
         QTest::newRow("another entry begins with it") << QByteArray("/m/Folge 1") << false;
         QTest::newRow("the longer one") << QByteArray("/m/Folge 11") << true;
-        QTest::newRow("in Windows-1252") << QByteArray("/m/\xDC"
-                                                       "bung.avi")
-                                         << true;
+        QTest::newRow("in Windows-1252") << QByteArray("/m/\334bung.avi") << true;
         QTest::newRow("an entry twice in the list") << QByteArray("/m/zwei") << false;
     }
     void endsByContent()
@@ -184,6 +183,131 @@ private slots:
             for (qsizetype cut2 = cut + 1; messages == QList<QByteArray>{stream} && cut2 < stream.size(); cut2 += 3)
                 QVERIFY(frame({stream.left(cut), stream.mid(cut, cut2 - cut), stream.mid(cut2)}) == messages);
         }
+    }
+
+    void indexNamesTheSameEntryAsTheRule_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("name");
+        const QStringList paths{"C:\\x\\film.avi", "film.avi", "C:\\y\\film.avi", "/m/a b.mkv",   "/m/Folge 11",
+                                "/m/Folge 1",      "/m/zwei",  "/m/zwei",         "/m/Übung.avi", ""};
+        for (const char* name : {"film.avi", "film", "C:\\", "/m/Folge 1", "Folge 1", "zwei", "/m/zwei", "Übung",
+                                 "b.mkv", "nicht da", ";", "1113", "", "a", "avi"})
+            QTest::newRow(qPrintable(QStringLiteral("'%1'").arg(QString::fromUtf8(name))))
+                << paths << QString::fromUtf8(name);
+        QTest::newRow("equal wins over a later containing one") << QStringList{"ab", "xaby"} << "ab";
+        QTest::newRow("the last equal one") << QStringList{"ab", "c", "ab"} << "ab";
+        QTest::newRow("the last containing one") << QStringList{"xab", "c", "abx", "d"} << "ab";
+        QTest::newRow("not across two entries") << QStringList{"xa", "by"} << "ab";
+        QTest::newRow("a name holding a nul")
+            << QStringList{"a", QString::fromUtf8("b\0c", 3)} << QString::fromUtf8("\0", 1);
+        QTest::newRow("entries holding a nul") << QStringList{QString::fromUtf8("a\0b", 3), "c"} << "b";
+        QTest::newRow("an empty list") << QStringList{} << "a";
+    }
+    void indexNamesTheSameEntryAsTheRule()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QString, name);
+        // the rule: the last entry equal to the name, else the last containing it
+        int expected = -1;
+        for (qsizetype i = entries.size() - 1; i >= 0 && expected < 0 && !name.isEmpty(); --i)
+            if (entries[i] == name)
+                expected = int(i);
+        for (qsizetype i = entries.size() - 1; i >= 0 && expected < 0 && !name.isEmpty(); --i)
+            if (entries[i].contains(name))
+                expected = int(i);
+        QCOMPARE(FindRequestedEntry(entries, name), expected);
+        // a kept index follows the list it watches once told it changed
+        QStringList list = entries;
+        RequestIndex index(&list);
+        QCOMPARE(index.find(name), expected);
+        list.prepend(name);
+        index.markStale();
+        const int equalAt = int(entries.lastIndexOf(name));
+        QCOMPARE(index.find(name), name.isEmpty() ? -1 : equalAt >= 0 ? equalAt + 1 : 0);
+    }
+
+    void budgetHearsAFewMessagesASecond_data()
+    {
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<int>("spacingMs");
+        QTest::addColumn<int>("taken");
+        QTest::addColumn<int>("dropped");
+        QTest::addColumn<bool>("disconnected");
+        QTest::newRow("a burst within the budget") << 10 << 0 << 10 << 0 << false;
+        QTest::newRow("a burst beyond it") << 25 << 0 << 10 << 15 << false;
+        QTest::newRow("a flood") << 1000 << 0 << 10 << 20 << true;
+        QTest::newRow("one every 100 ms, for a minute") << 600 << 100 << 600 << 0 << false;
+        QTest::newRow("fifteen a second goes on too long") << 1000 << 66 << -1 << -1 << true;
+        QTest::newRow("a request every second") << 100 << 1000 << 100 << 0 << false;
+    }
+    void budgetHearsAFewMessagesASecond()
+    {
+        QFETCH(int, messages);
+        QFETCH(int, spacingMs);
+        QFETCH(int, taken);
+        QFETCH(int, dropped);
+        QFETCH(bool, disconnected);
+        qint64 now = 0;
+        PeerBudget budget([&now] { return now; });
+        int took = 0, drops = 0;
+        bool gone = false;
+        for (int i = 0; i < messages && !gone; ++i, now += spacingMs) {
+            const PeerBudget::Verdict v = budget.charge();
+            took += v == PeerBudget::Verdict::Take;
+            drops += v == PeerBudget::Verdict::Drop;
+            gone = v == PeerBudget::Verdict::Disconnect;
+        }
+        QCOMPARE(gone, disconnected);
+        if (taken >= 0) {
+            QCOMPARE(took, taken);
+            QCOMPARE(drops, dropped);
+        }
+        // a quiet second forgives what was overdone
+        now += 1000;
+        QCOMPARE(budget.charge(), PeerBudget::Verdict::Take);
+    }
+
+    void retriesBackOff()
+    {
+        qint64 now = 0;
+        RetryBackoff backoff([&now] { return now; });
+        backoff.seed(20);
+        // the waits double from half a second up to 30 s, spread by a quarter either way
+        for (int failures = 1; failures <= 12; ++failures) {
+            const int base = std::min(500 << (failures - 1), 30000);
+            for (int k = 0; k < 50; ++k) {
+                const int d = backoff.delayMs(failures);
+                QVERIFY2(d >= base * 3 / 4 && d <= base * 5 / 4, qPrintable(QString::number(d)));
+            }
+        }
+        // after the first ten seconds, on average no more than one attempt a second
+        for (quint32 seed = 1; seed <= 20; ++seed) {
+            backoff.seed(seed);
+            qint64 at = 0;
+            int afterTen = 0;
+            for (int failures = 1; at < 600000; ++failures) {
+                at += backoff.delayMs(failures);
+                afterTen += at > 10000;
+            }
+            QVERIFY(afterTen <= (at - 10000) / 1000);
+            QVERIFY(afterTen >= 1);
+        }
+        // a connection closed at once counts as a failure; one that held starts afresh
+        backoff.failed();
+        backoff.failed();
+        backoff.connected();
+        now += 100;
+        backoff.closed();
+        QCOMPARE(backoff.failures(), 3);
+        QVERIFY(!backoff.mayTry());
+        backoff.connected();
+        now += RetryBackoff::kHeldMs;
+        backoff.closed();
+        QCOMPARE(backoff.failures(), 1);
+        QSignalSpy retried(&backoff, &RetryBackoff::retry);
+        QVERIFY(retried.wait(5000));
+        QVERIFY(backoff.mayTry());
     }
 };
 

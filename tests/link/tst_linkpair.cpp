@@ -1,7 +1,9 @@
 #include "LinkFixture.h"
 #include "app/Ini.h"
+#include "link/RemoteMessages.h"
 
 #include <QNetworkInterface>
+#include <QProcess>
 
 namespace {
 
@@ -10,16 +12,36 @@ const QStringList kList{"/media/a.avi", "/media/b.mkv", "/media/c d.mpg"};
 
 }  // namespace
 
-// Two main windows in one process, linked over loopback as two PCs would be; and the sending side alone.
+// Two main windows in one process, linked over loopback as two PCs would be; the sending side
+// alone; and either side against a peer of the first versions, made of a script.
 class TestLinkPair : public QObject {
     Q_OBJECT
 
     std::unique_ptr<LinkWindow> sender, receiver;
+    QTemporaryDir dir;
+
+    // classic_peer.py in its role on the ports; once it is done, what each of its reads brought
+    QProcess* classicPeer(const QString& role, const LinkPorts& ports, const QStringList& entries)
+    {
+        auto* p = new QProcess(this);
+        p->setProcessChannelMode(QProcess::ForwardedChannels);
+        p->start("python3", QStringList{QFINDTESTDATA("classic_peer.py"), role, QString::number(ports.list),
+                                        QString::number(ports.request), dir.filePath(role)} +
+                                entries);
+        return p;
+    }
+    QList<QByteArray> readsOf(const QString& role)
+    {
+        QList<QByteArray> reads;
+        for (const QByteArray& line : readAll(dir.filePath(role)).split('\n'))
+            if (!line.isEmpty())
+                reads << QByteArray::fromHex(line);
+        return reads;
+    }
 
     void link()
     {
         const LinkPorts ports = freeLinkPorts();
-        QVERIFY(ports.list && ports.request);
         sender = std::make_unique<LinkWindow>(ports);
         receiver = std::make_unique<LinkWindow>(ports);
         // both made their start-up connect attempt to a list port nobody listens on yet
@@ -55,14 +77,6 @@ class TestLinkPair : public QObject {
         QTRY_COMPARE((*sender)->ConnectStatusServer.text(), "Client (Remote) verbunden..");
     }
 
-    void request(const QString& entry)
-    {
-        Control& remote = (*receiver)->FilmRemoteList;
-        remote.setListIndex(int(remote.items().indexOf(entry)));
-        remote.fire(ControlEvent::DblClick);
-        QCOMPARE(remote.count(), 0);
-    }
-
 private slots:
     // Every start of the program connects to the receiver in its settings, a private address of
     // whatever network the machine is in: the tests run where no other machine can be reached.
@@ -86,14 +100,9 @@ private slots:
     {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("command");
-        QTest::newRow("pause") << "RemotePauseBtn"
-                               << "pause";
-        QTest::newRow("next") << "RemoteNextBtn"
-                              << "next";
-        QTest::newRow("previous") << "RemotePrevBtn"
-                                  << "prev";
-        QTest::newRow("request") << ""
-                                 << "add";
+        for (auto [button, command] :
+             {std::pair{"RemotePauseBtn", "pause"}, {"RemoteNextBtn", "next"}, {"RemotePrevBtn", "prev"}, {"", "add"}})
+            QTest::newRow(command) << QString(button) << QString(command);
     }
     void steeringFromTheReceiver()
     {
@@ -112,7 +121,9 @@ private slots:
 
         const QString button = row<QString>("button");
         if (button.isEmpty()) {
-            request("/media/c d.mpg");
+            (*receiver)->FilmRemoteList.setListIndex(2);  // /media/c d.mpg
+            (*receiver)->FilmRemoteList.fire(ControlEvent::DblClick);
+            QCOMPARE((*receiver)->FilmRemoteList.count(), 0);
             // the requested track is played first, the rest of the list follows
             QTRY_COMPARE(vlc.steering().value(3), "enqueue file:///media/b.mkv");
             QCOMPARE(vlc.steering(), (QStringList{"clear", "add file:///media/c%20d.mpg", "enqueue file:///media/a.avi",
@@ -211,6 +222,7 @@ private slots:
     }
 
     // The stream output goes on the command line, one argument each, from the user's own settings.
+    // The arguments that reach a real VLC's control: tst_vlccontrol (TCP), scripts/two-pcs.sh (socket).
     void sendCommandLineFollowsTheSettings()
     {
         LinkWindow w(freeLinkPorts(), "pc 2\"x");
@@ -226,10 +238,9 @@ private slots:
         // the stream output is global, so that what the running VLC is given later is sent as well
         const QStringList& args = w.launcher.starts[0].arguments;
         QCOMPARE(args.mid(args.size() - 3), (QStringList{"--" + sout.mid(1), "--ttl=4", w.kept()}));
-        QCOMPARE(args.mid(0, 6),
-                 (QStringList{"--sout-keep", "--extraintf", "oldrc", "--rc-unix", args.value(4), "--rc-fake-tty"}));
         // the control socket sits where only this user can reach it
-        QCOMPARE(QFileInfo(QFileInfo(args.value(4)).path()).permissions() & 0x0077, QFile::Permissions());
+        const QString socket = args.value(int(args.indexOf("--rc-unix")) + 1);
+        QCOMPARE(QFileInfo(QFileInfo(socket).path()).permissions() & 0x0077, QFile::Permissions());
         QVERIFY(readAll(w.kept()).contains("#EXTVLCOPT" + sout.toUtf8() + "\r\n#EXTVLCOPT:ttl=4\r\n/m/a.avi\r\n"));
         // a hand edit of the settings file is seen by the next start
         set("EXTVLCOPT2", "#EXTVLCOPT:ttl=5");
@@ -268,6 +279,63 @@ private slots:
             QVERIFY(!w.tray.shown && !w.host.minimized);
             QCOMPARE(w.host.activations, 1);
         }
+    }
+
+    // A peer of the first versions hears none of the steering but the one greeting, and what it
+    // knows arrives byte for byte. Our sender, whose VLC reports what it plays, serves one here.
+    void classicReceiver()
+    {
+        const LinkPorts ports = freeLinkPorts();
+        const QString wanted = QString::fromUtf8("/media/b\xc3\xa4.mkv");
+        QProcess* peer = classicPeer("receiver", ports, {wanted});
+        QVERIFY(peer->waitForStarted());
+        LinkWindow w(ports);
+        w->FilmList.setItems({"/media/a.avi", wanted});
+        w->SendenTabButton_Click();
+        w->RunVLCBtn_Click();
+        FakeVlcControl vlc(w.launcher.starts.at(0).arguments);
+        vlc.input = "file:///media/a.avi";
+        QTRY_VERIFY(w->SendPauseBtn.enabled());
+        for (int i = 0; i < 100 && !QFile::exists(dir.filePath("receiver")); ++i) {
+            w.tick();
+            QTest::qWait(200);
+        }
+        QCOMPARE(w->FilmList.items(), (QStringList{wanted, "/media/a.avi"}));
+        const QList<QByteArray> reads = readsOf("receiver");
+        QCOMPARE(reads.value(reads.size() - 1), QByteArray("1113TRACKLIST:2;/media/b\xe4.mkv;/media/a.avi;"));
+        for (const QByteArray& r : reads) {
+            QVERIFY2(r.startsWith("1113TRACKLIST:"), r.constData());
+            for (const char* steering : {"REMOTE:", "NOWPLAYING:", "PAUSE:", "NEXT:", "PREV:"})
+                QVERIFY2(!r.contains(steering), r.constData());
+        }
+        peer->waitForFinished();
+    }
+
+    // A classic sender serves our receiver: it gets the greeting, alone in its read, and then only
+    // the track request; the steering buttons stay off and send nothing.
+    void classicSender()
+    {
+        const LinkPorts ports = freeLinkPorts();
+        LinkWindow w(ports);
+        QTRY_COMPARE(w.listSocket().state(), LinkState::Error);  // its start-up attempt, to nobody yet
+        w->EmpfangenTabButton_Click();
+        QProcess* peer = classicPeer("sender", ports, {"a", QString::fromUtf8("b\xc3\xa4")});
+        QVERIFY(peer->waitForStarted());
+        QTRY_COMPARE(w->FilmRemoteList.items(), (QStringList{"a", QString::fromUtf8("b\xc3\xa4")}));
+        w.tick();
+        QTRY_COMPARE(w->ConnectStatusServer.text(), "Verbunden..");
+        QTest::qWait(300);
+        QVERIFY(!w->RemotePauseBtn.enabled());
+        for (Control* b : {&w->RemotePauseBtn, &w->RemoteNextBtn, &w->RemotePrevBtn})
+            b->fire(ControlEvent::Click);
+        w->FilmRemoteList.setListIndex(1);
+        w->FilmRemoteList.fire(ControlEvent::DblClick);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("sender")), 10000);
+        const QList<QByteArray> reads = readsOf("sender");
+        QCOMPARE(reads.value(0), remotemsg::hello());
+        QCOMPARE(reads.mid(1).join(), QByteArray("1113STARTTRACK:b\xe4"));
+        QVERIFY(!w->RemotePauseBtn.enabled());
+        peer->waitForFinished();
     }
 };
 
