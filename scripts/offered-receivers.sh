@@ -25,16 +25,9 @@ source scripts/lib/cable.sh
 source scripts/lib/pcs.sh
 # the programs meet their PC's own system bus, and its daemon
 PC_SPAWN=avahi_lab_spawn_user PC_OWN_BUS=1 CLICK_PAUSE=0.4
-[[ -x "$program" ]] || skip "no program at $program"
-[[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
-for tool in Xvfb xdotool import identify avahi-daemon avahi-browse dbus-daemon busctl ip unshare runuser pgrep; do
-    command -v "$tool" >/dev/null || skip "$tool is missing (scripts/deps.sh installs it)"
-done
-id -u mirovell-test >/dev/null 2>&1 || skip "the user mirovell-test is missing (scripts/test.sh makes it)"
+needs_lab Xvfb xdotool import identify avahi-daemon avahi-browse dbus-daemon busctl ip unshare runuser pgrep
 # by hand on a machine with a network: a namespace of our own, so no daemon here reaches the LAN
-if ip -o link show | grep -qv ': lo:'; then
-    exec unshare --net bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
+alone "$@"
 # The X server's socket in a folder of this run's own: the programs run in other network
 # namespaces, where X clients fall back from the abstract socket to /tmp/.X11-unix, and there an X
 # server of another test running at the same time could take them.

@@ -21,16 +21,9 @@ stage="strangers"
 source scripts/lib/checks.sh
 source scripts/lib/cable.sh
 source scripts/lib/pcs.sh
-[[ -x "$program" ]] || skip "no program at $program"
-[[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
-for tool in Xvfb xdotool import ip runuser pgrep python3 ss; do
-    command -v "$tool" >/dev/null || skip "$tool is missing (scripts/deps.sh installs it)"
-done
+needs_lab Xvfb xdotool import ip runuser pgrep python3 ss
 /usr/bin/python3 -c "import Xlib" 2>/dev/null || skip "python3-xlib is missing (scripts/deps.sh installs it)"
-id -u mirovell-test >/dev/null 2>&1 || skip "the user mirovell-test is missing (scripts/test.sh makes it)"
-if ip -o link show | grep -qv ': lo:'; then
-    exec unshare --net bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
+alone "$@"
 
 SENDER=10.231.12.1
 STRANGER=10.231.12.2

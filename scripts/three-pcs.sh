@@ -19,16 +19,9 @@ stage="three PCs"
 source scripts/lib/checks.sh
 source scripts/lib/cable.sh
 source scripts/lib/pcs.sh
-[[ -x "$program" ]] || skip "no program at $program"
-[[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
-for tool in Xvfb xdotool import identify cvlc ffmpeg ffprobe ip runuser pgrep python3; do
-    command -v "$tool" >/dev/null || skip "$tool is missing (scripts/deps.sh installs it)"
-done
-id -u mirovell-test >/dev/null 2>&1 || skip "the user mirovell-test is missing (scripts/test.sh makes it)"
+needs_lab Xvfb xdotool import identify cvlc ffmpeg ffprobe ip runuser pgrep python3
 # by hand on a machine with a network: a namespace of our own, so nothing here reaches the LAN
-if ip -o link show | grep -qv ': lo:'; then
-    exec unshare --net bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
+alone "$@"
 
 SEND_IP=10.231.9.1
 GROUP=239.255.22.55

@@ -16,12 +16,7 @@ program=$(realpath "${1:-build/test/mirovell}")
 stage="two PCs"
 source scripts/lib/checks.sh
 source scripts/lib/cable.sh
-[[ -x "$program" ]] || skip "no program at $program"
-[[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
-for tool in Xvfb xdotool import cvlc ffmpeg ffprobe nsenter setpriv ip python3; do
-    command -v "$tool" >/dev/null || skip "$tool is missing (scripts/deps.sh installs it)"
-done
-id -u mirovell-test >/dev/null 2>&1 || skip "the user mirovell-test is missing (scripts/test.sh makes it)"
+needs_lab Xvfb xdotool import cvlc ffmpeg ffprobe nsenter setpriv ip python3
 
 SEND_IP=10.231.7.1
 RECV_IP=10.231.7.2

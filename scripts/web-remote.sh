@@ -17,16 +17,9 @@ stage="web remote"
 source scripts/lib/checks.sh
 source scripts/lib/cable.sh
 source scripts/lib/pcs.sh
-[[ -x "$program" ]] || skip "no program at $program"
-[[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
-for tool in Xvfb xdotool import ip runuser pgrep python3 chromium cvlc ffmpeg; do
-    command -v "$tool" >/dev/null || skip "$tool is missing (scripts/deps.sh installs it)"
-done
+needs_lab Xvfb xdotool import ip runuser pgrep python3 chromium cvlc ffmpeg
 /usr/bin/python3 -c "import Xlib, websocket" 2>/dev/null || skip "python3-xlib or python3-websocket is missing (scripts/deps.sh installs them)"
-id -u mirovell-test >/dev/null 2>&1 || skip "the user mirovell-test is missing (scripts/test.sh makes it)"
-if ip -o link show | grep -qv ': lo:'; then
-    exec unshare --net bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
+alone "$@"
 
 SENDER=10.231.24.1
 PHONE=10.231.24.2

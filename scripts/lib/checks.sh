@@ -68,3 +68,17 @@ with open(sys.argv[1], "wb", buffering=0) as out, open(sys.argv[2], "w", bufferi
 width_since() {   # width_since widths-file epoch width
     awk -v t="$2" -v w="$3" '$1 >= t && $2 == w { print $1; exit }' "$1"
 }
+needs_lab() {   # needs_lab tools...: the program, root, the tools and the test user, or the stage is skipped
+    [[ -x "$program" ]] || skip "no program at $program"
+    [[ $(id -u) -eq 0 ]] || skip "making network namespaces needs root"
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || skip "$tool is missing (scripts/deps.sh installs it)"
+    done
+    id -u mirovell-test >/dev/null 2>&1 || skip "the user mirovell-test is missing (scripts/test.sh makes it)"
+}
+alone() {   # alone "$@": run by hand on a machine with a network, the stage starts again in a namespace of its own
+    if ip -o link show | grep -qv ': lo:'; then
+        exec unshare --net bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+    fi
+}
