@@ -210,7 +210,6 @@ private slots:
         // the tests' build of the updater trusts this key instead of the maker's
         qputenv("MIROVELL_TEST_PUBLIC_KEY", key_.publicKey().toHex());
         elsewhere_ = std::make_unique<HttpTestServer>(QHostAddress("127.0.0.2"));
-        elsewhere_->serve("/files/setup.exe", "x");
         body_.resize(300 * 1024);
         QRandomGenerator gen(7);
         for (char& c : body_)
@@ -235,7 +234,6 @@ private slots:
         QTest::newRow("body shorter than announced") << "/short" << out << false << Error::Network << "";
         QTest::newRow("endless body") << "/endless" << out << false << Error::TooLarge << "";
         QTest::newRow("redirect loop") << "/loop" << out << false << Error::Redirect << "";
-        QTest::newRow("redirect to another host") << "/elsewhere" << out << true << Error::Redirect << "";
         QTest::newRow("redirect to a local file") << "/tofile" << out << false << Error::Redirect << "";
         QTest::newRow("address without slash") << "setup.exe" << folder << false << Error::InvalidAddress << "";
         QTest::newRow("not a web address") << "ftp://127.0.0.1/a" << out << false << Error::InvalidAddress << "";
@@ -304,7 +302,6 @@ private slots:
     {
         root_ = std::make_unique<QTemporaryDir>();
         server_ = std::make_unique<HttpTestServer>();  // what fetch asks for, and what a test offers
-        server_->redirect("/elsewhere", elsewhere_->url("/files/setup.exe").toLatin1());
         server_->serve("/files/setup.exe", body_);
         server_->serve("/files/setup.exe?v=2", body_);
         server_->redirect("/old", "/files/setup.exe");
@@ -393,7 +390,6 @@ private slots:
         QTest::newRow("not on the server") << 0 << Served::Missing << "";
         QTest::newRow("unsigned") << 0 << Served::Unsigned << badSignature;
         QTest::newRow("changed after signing") << 0 << Served::Changed << badSignature;
-        QTest::newRow("signed with another key") << 0 << Served::OtherKey << badSignature;
         QTest::newRow("redirected to another host")
             << 0 << Served::Elsewhere << "\rDer Server leitete an eine andere, nicht erlaubte Adresse weiter.";
         QTest::newRow("signed: kept with its signature, run") << 0 << Served::Signed << "-";
