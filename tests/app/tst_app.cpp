@@ -109,9 +109,8 @@ private slots:
         w->Form_Load();
         QVERIFY(w->AutoSaveCheck.value() == 1 && w->CheckMinimize.value() == 1);
         QCOMPARE(w->List_Count.text() + w->ProtokollCombo.text(), "Dateien: 0UDP");
-        // start state: the local panel without its start button, no link (the modes: tst_window's tab walk)
+        // start state: the local panel, no link (its start button and the link's timer: tst_window's tab walk)
         QVERIFY(w->JetztAbspielenFrame.visible() && !w->SendenFrame.visible() && !w->EmpfangenFrame.visible());
-        QVERIFY(!w->Command2.visible() && !w->ServerSendTimer.enabled());
         QVERIFY(w->ConnectStatus.text().isEmpty() && w->ConnectStatusServer.text().isEmpty());
         // no VLC at the stored path nor beside the program: the path row is closed, the field marked red
         QVERIFY(!w->VlcPath.visible() && !w->VLC_Browse.visible() && !w->Label4.visible());
