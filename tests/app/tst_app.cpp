@@ -261,17 +261,10 @@ private slots:
     void unreadablePlaylist()
     {
         TestWindow w;
-        // a folder in place of the kept list, and a binary file as the start file
+        // a folder in place of the kept list (noise read as a list: tst_dropimport's capAndBinary)
         QVERIFY(QDir().mkpath(w.kept()));
-        QByteArray binary(200000, '\0');
-        for (int i = 0; i < binary.size(); ++i)
-            binary[i] = char((i * 2654435761u) >> 24);
-        writeFile(w.path("bin.m3u"), binary);
-        for (const QString& start : {QString(), w.path("bin.m3u")}) {
-            w.restart(start);
-            w->Form_Load();
-            QCOMPARE(w->FilmList.count(), 0);
-        }
+        w->Form_Load();
+        QCOMPARE(w->FilmList.count(), 0);
         w->ExitBtn_Click();
         QVERIFY(QFileInfo(w.kept()).isDir());
     }
