@@ -1,7 +1,6 @@
 // Where the target fields connect when the LAN offers names: a found address stands for a name only
 // when the user picked it from the offered ones, as a stranger may publish any host name, the typed
-// address among them. Between real daemons, with such a stranger (a typed address, a plain pick):
-// scripts/offered-receivers.sh.
+// address among them. A typed address and a plain pick, between real daemons: scripts/offered-receivers.sh.
 #include "Doubles.h"
 
 namespace {

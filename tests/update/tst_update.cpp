@@ -285,8 +285,7 @@ private slots:
             QCOMPARE(r.code, download::kInvalidAddressCode);
     }
 
-    // Local test servers speak plain HTTP, so the rule for redirects is checked on its own (to
-    // another host: fetchUpdater and replace).
+    // Local test servers speak plain HTTP, so the rule is checked on its own (another host: replace).
     void redirectPolicy()
     {
         QVERIFY(!download::redirectAllowed(QUrl("HTTPS://a.example/x"), QUrl("http://b.example/x")));
