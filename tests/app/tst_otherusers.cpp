@@ -232,6 +232,9 @@ private slots:
         QTest::addColumn<bool>("removed");
         // clang-format off
         QTest::newRow("a save cut short") << "mirovell.ini.part-AbC123" << "file" << true;
+        QTest::newRow("the kept list's, cut short") << "mirovell_TmpPlst.m3u.part-x9Y8z7" << "file" << true;
+        QTest::newRow("another program's") << "Mirovell.ini.part-Abc123" << "file" << false;
+        QTest::newRow("a character the program never picks") << "mirovell_TmpPlst.m3u.part-A_1234" << "file" << false;
         QTest::newRow("the user's backup") << "mirovell.ini.part-backup" << "file" << false;
         QTest::newRow("all capitals and digits") << "mirovell.ini.part-OLD123" << "file" << false;
         QTest::newRow("a link") << "mirovell.ini.part-AbC123" << "link" << false;

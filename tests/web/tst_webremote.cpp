@@ -171,10 +171,7 @@ private slots:
         QTRY_COMPARE(heard.count(), 1);
         QVERIFY(heard[0][0].toString().contains(QStringLiteral("three.avi")));
         QTest::qWait(300);
-        QCOMPARE(heard.count(), 1);
-        web_->setNowPlaying(2, true, true);
-        QTRY_COMPARE(heard.count(), 2);
-        QCOMPARE(heard[1][0].toString(), QStringLiteral(R"({"now":2,"paused":true,"steerable":true})"));
+        QCOMPARE(heard.count(), 1);  // what changes later: scripts/web-remote.sh
         QCOMPARE(web_->openPages(), 1);
         // the page has nothing to say: a message beyond the limit ends it
         QSignalSpy gone(page.get(), &QWebSocket::disconnected);
