@@ -42,7 +42,8 @@ struct LinkWindow : TestWindow {
         writeFile(path("vlc"), "#!/bin/sh\n");
         writeFile(path("mirovell.ini"), "[LastSettings]\r\nLastConnection=" + target.toUtf8() +
                                             "\r\nvlc.exe=" + folderPath.toUtf8() +
-                                            "vlc\r\nMinimizeOnStart=0\r\nAutoSavePlaylist=0\r\n\r\n[Settings]\r\n");
+                                            "vlc\r\nMinimizeOnStart=0\r\nAutoSavePlaylist=0\r\n\r\n[Settings]\r\n"
+                                            "WebRemote=0\r\n");  // its port is one for all windows
         window->Form_Load();
     }
     void tick() { window->ServerSendTimer.fire(ControlEvent::Timer); }
@@ -63,17 +64,9 @@ public:
         QLocalServer::removeServer(path);
         if (path.isEmpty() || !server.listen(path))
             return;
-        // one client at a time, as VLC: a sweep of stale sockets beside it knocks, and goes
-        connect(&server, &QLocalServer::newConnection, this, [this] {
-            QLocalSocket* s = server.nextPendingConnection();
-            if (peer) {
-                s->abort();
-                s->deleteLater();
-                return;
-            }
-            peer = s;
-            connect(peer, &QLocalSocket::readyRead, this, [this] { read(); });
-        });
+        // one client at a time, as VLC: the next waits until the one before has gone (a sweep of
+        // stale sockets in a test beside it may knock first)
+        connect(&server, &QLocalServer::newConnection, this, &FakeVlcControl::takeNext);
     }
     bool listening() const { return server.isListening(); }
     // what was asked besides the status that is asked for every second
@@ -87,6 +80,17 @@ public:
     bool paused = false;
 
 private:
+    void takeNext()
+    {
+        if (peer && peer->state() == QLocalSocket::ConnectedState)
+            return;
+        peer = server.nextPendingConnection();
+        if (!peer)
+            return;
+        buffer.clear();
+        connect(peer, &QLocalSocket::readyRead, this, [this] { read(); });
+        connect(peer, &QLocalSocket::disconnected, this, &FakeVlcControl::takeNext, Qt::QueuedConnection);
+    }
     void read()
     {
         buffer += peer->readAll();

@@ -310,6 +310,8 @@ private slots:
         (*w)->SendenUniCastCheck.setValue(1);
         (*w)->SendenUniCastCheck_Click();  // serving one again lets the audience go
         QCOMPARE(sendingOf(*w).audienceSize(), 0);
+        QVERIFY(!(*w)->ForgetBtn.visible());  // serving one, without the web remote, nobody is asked
+        serveSeveral();
         QVERIFY((*w)->ForgetBtn.visible());
         const QByteArray ini = readAll(w->path("mirovell.ini"));
         QVERIFY(ini.contains("AllowedReceivers=127.0.0.2\r\n") && ini.contains("DeniedReceivers=127.0.0.3\r\n"));

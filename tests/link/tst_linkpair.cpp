@@ -171,7 +171,7 @@ private slots:
             vlc.server.close();
             w.launcher.ended.insert(1001);
         } else {
-            QTRY_VERIFY(w->SendPauseBtn.enabled());
+            QTRY_VERIFY_WITH_TIMEOUT(w->SendPauseBtn.enabled(), 15000);
             if (how == "silent")
                 vlc.silent = true;  // the next status asked for goes unanswered
             else
@@ -295,7 +295,7 @@ private slots:
         w->RunVLCBtn_Click();
         FakeVlcControl vlc(w.launcher.starts.at(0).arguments);
         vlc.input = "file:///media/a.avi";
-        QTRY_VERIFY(w->SendPauseBtn.enabled());
+        QTRY_VERIFY_WITH_TIMEOUT(w->SendPauseBtn.enabled(), 15000);
         for (int i = 0; i < 100 && !QFile::exists(dir.filePath("receiver")); ++i) {
             w.tick();
             QTest::qWait(200);
