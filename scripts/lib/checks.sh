@@ -82,3 +82,6 @@ alone() {   # alone "$@": run by hand on a machine with a network, the stage sta
         exec unshare --net bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
     fi
 }
+# A picture of the display: without a window id (a window that never opened) import waits for a
+# click to choose one, so a failed stage would hang instead of ending.
+import() { timeout 20 command import "$@"; }
