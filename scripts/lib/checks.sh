@@ -84,4 +84,4 @@ alone() {   # alone "$@": run by hand on a machine with a network, the stage sta
 }
 # A picture of the display: without a window id (a window that never opened) import waits for a
 # click to choose one, so a failed stage would hang instead of ending.
-import() { timeout 20 command import "$@"; }
+import() { timeout 20 "$(type -P import)" "$@"; }
