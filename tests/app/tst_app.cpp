@@ -380,12 +380,11 @@ private slots:
             QVERIFY2(readAll(folder + kKept) == (keptNow.contains(".avi") ? keptNow : QByteArray()), qPrintable(point));
         }
     }
-    // Where the target fields connect when the LAN offers names: a found address stands for a name
-    // only when the user picked it from the offered ones, as a stranger may publish any host name, the
-    // typed address among them. A typed address and a plain pick, between real daemons:
-    // scripts/offered-receivers.sh.
-    // steps, one a word: "type:x" the user types x, "pick:x" picks x from the offered names,
-    // "set:x" the program sets the text, "gone" the peers vanish, "back" they come back
+    // Where the target fields connect when the LAN offers names: a found address stands for a name only
+    // when the user picked it from the offered ones, as a stranger may publish any host name, the typed
+    // address among them (a typed address and a plain pick between real daemons: scripts/offered-receivers.sh).
+    // Steps, one a word: "type:x" the user types x, "pick:x" picks x from the offered names, "set:x" the
+    // program sets the text, "gone" the peers vanish, "back" they come back.
     void whereTheFieldConnects_data()
     {
         QTest::addColumn<QString>("field");
