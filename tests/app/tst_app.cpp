@@ -265,7 +265,7 @@ private slots:
     void unreadablePlaylist()
     {
         TestWindow w;
-        // a folder in place of the kept list (noise read as a list: tst_dropimport's capAndBinary)
+        // a folder in place of the kept list (noise read as a list: tst_playlist's capAndBinary)
         QVERIFY(QDir().mkpath(w.kept()));
         w->Form_Load();
         QCOMPARE(w->FilmList.count(), 0);
@@ -286,7 +286,7 @@ private slots:
         exitButton->ExitBtn_Click();
         exitButton.window.reset();
         const QByteArray settings = readAll(folder + kIni);
-        const QByteArray kept = readAll(folder + kKept);  // how the entries read: tst_dropimport
+        const QByteArray kept = readAll(folder + kKept);  // how the entries read: tst_playlist
 
         QVERIFY(start(folder, {}, {"-e", "inject=rename:delay_enter=300000"}));
         signal(SIGHUP);

@@ -222,7 +222,7 @@ private slots:
     }
 
     // The stream output goes on the command line, one argument each, from the user's own settings.
-    // The arguments that reach a real VLC's control: tst_vlccontrol (TCP), scripts/two-pcs.sh (socket).
+    // The arguments that reach a real VLC's control: tst_player (TCP), scripts/two-pcs.sh (socket).
     void sendCommandLineFollowsTheSettings()
     {
         LinkWindow w(freeLinkPorts(), "pc 2\"x");
