@@ -46,7 +46,9 @@ work=$NETLAB_DIR
 shots=$work/shots
 mkdir -p "$shots" "$work/media"
 passed=0
-cdp=$(realpath scripts/lab/cdp.py)
+# the browsers' driver runs as the test user, who may not reach into the checkout
+cp scripts/lab/cdp.py "$work/cdp.py" && chmod 644 "$work/cdp.py"
+cdp=$work/cdp.py
 flood=$(realpath scripts/lab/webflood.py)
 stranger=$(realpath scripts/lab/stranger.py)
 
